@@ -1,0 +1,94 @@
+#pragma once
+// TRegistry: the registry class of the class library over our registry store.
+//
+// Each root is one text hive file in the REGEDIT4 ".reg" format:
+//   HKEY_CURRENT_USER  -> $XDG_CONFIG_HOME/vemra/user.reg (~/.config when unset)
+//   HKEY_LOCAL_MACHINE -> /etc/vemra/machine.reg where it can be read (reads) or written
+//                         (writes), else $XDG_CONFIG_HOME/vemra/machine.reg, the way registry
+//                         virtualisation gives an unprivileged program a store of its own.
+//   $VEMRA_REGISTRY_DIR set: both hives live in that folder (tests).
+// Key paths use "\" as on Windows and match without regard to case. Values are typed:
+// strings ("name"="text"), 32-bit integers (dword:0000002a) and binary (hex:01,02,...).
+// Every write replaces the hive file atomically; a hive is re-read when a key is opened, so
+// two programs see each other's changes. Access masks and views are accepted and ignored.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "rtl/DateUtils.h"
+#include "rtl/StringList.h"
+#include "rtl/SysUtils.h"
+
+namespace vemra {
+
+enum class HKEY { HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE };
+using enum HKEY;
+
+inline constexpr std::uint32_t KEY_READ = 0x20019;
+inline constexpr std::uint32_t KEY_WRITE = 0x20006;
+inline constexpr std::uint32_t KEY_ALL_ACCESS = 0xF003F;
+inline constexpr std::uint32_t KEY_WOW64_64KEY = 0x100;
+inline constexpr std::uint32_t KEY_WOW64_32KEY = 0x200;
+
+enum class TRegDataType { rdUnknown, rdString, rdExpandString, rdInteger, rdBinary };
+
+class TRegistry {
+public:
+    explicit TRegistry(std::uint32_t access = KEY_ALL_ACCESS);
+    virtual ~TRegistry();
+    TRegistry(const TRegistry&) = delete;
+    TRegistry& operator=(const TRegistry&) = delete;
+
+    HKEY RootKey() const { return root_; }
+    void SetRootKey(HKEY root);
+    std::uint32_t Access() const { return access_; }
+    void SetAccess(std::uint32_t access) { access_ = access; }
+    bool LazyWrite = false;  // accepted for compatibility; every write is stored at once
+
+    // Opens a key (relative to the root; a leading "\" is ignored). canCreate makes it and
+    // its parents when missing. False when the key does not exist (or cannot be stored).
+    bool OpenKey(std::string_view key, bool canCreate);
+    bool OpenKeyReadOnly(std::string_view key);
+    void CloseKey();
+    bool KeyExists(std::string_view key);
+    bool DeleteKey(std::string_view key);  // with its subkeys
+    const std::string& CurrentPath() const { return path_; }
+
+    bool ValueExists(std::string_view name) const;
+    bool DeleteValue(std::string_view name);
+    void GetValueNames(TStringList& out) const;
+    void GetKeyNames(TStringList& out) const;
+    TRegDataType GetDataType(std::string_view name) const;
+
+    // Reads raise ERegistryException("Invalid data type for '<name>'") when the value exists
+    // with another type. A missing value reads as "" / raises for integers and binaries as the
+    // class library does ("Invalid data type for '<name>'").
+    std::string ReadString(std::string_view name) const;
+    int ReadInteger(std::string_view name) const;
+    bool ReadBool(std::string_view name) const;  // stored as an integer, non-zero = true
+    TDateTime ReadDateTime(std::string_view name) const;  // 8-byte binary double
+    std::string ReadBinaryData(std::string_view name) const;
+    // Writes raise ERegistryException("Failed to set data for '<name>'") when no key is open
+    // or the store cannot be written.
+    void WriteString(std::string_view name, std::string_view value);
+    void WriteInteger(std::string_view name, int value);
+    void WriteBool(std::string_view name, bool value);
+    void WriteDateTime(std::string_view name, TDateTime value);
+    void WriteBinaryData(std::string_view name, std::string_view bytes);
+
+    // Where a root's hive is read from / written to (for tests and diagnostics).
+    static std::string HivePathForRead(HKEY root);
+    static std::string HivePathForWrite(HKEY root);
+
+private:
+    struct Impl;
+    Impl* impl_;
+    HKEY root_ = HKEY_CURRENT_USER;
+    std::uint32_t access_;
+    std::string path_;
+    bool open_ = false;
+};
+
+}  // namespace vemra

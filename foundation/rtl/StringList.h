@@ -1,0 +1,100 @@
+#pragma once
+// TStringList: the class library's string list. An ordered list of strings, each with an
+// untyped object pointer; optionally kept sorted (then Add inserts in order and duplicates
+// are handled by Duplicates); name=value access; comma text; line text.
+// Comparisons fold ASCII letters only when CaseSensitive is false (the default).
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vemra {
+
+enum class TDuplicates { dupIgnore, dupAccept, dupError };
+
+class TStringList {
+public:
+    TStringList() = default;
+    virtual ~TStringList() = default;
+    TStringList(const TStringList&) = default;
+    TStringList& operator=(const TStringList&) = default;
+    TStringList(TStringList&&) noexcept = default;
+    TStringList& operator=(TStringList&&) noexcept = default;
+
+    int Count() const { return static_cast<int>(items_.size()); }
+    bool Empty() const { return items_.empty(); }
+    const std::string& operator[](int index) const;  // throws std::out_of_range ("List index out of bounds (%d)")
+    const std::string& Strings(int index) const { return (*this)[index]; }
+    void SetString(int index, std::string s);  // not allowed on a sorted list (throws Exception)
+    void* Objects(int index) const;
+    void SetObject(int index, void* object);
+    template <class T> T* ObjectAs(int index) const { return static_cast<T*>(Objects(index)); }
+
+    // Add returns the new index; on a sorted list with dupIgnore a duplicate returns the
+    // existing index and adds nothing; with dupError it throws Exception("String list does not allow duplicates").
+    int Add(std::string s);
+    int AddObject(std::string s, void* object);
+    void Insert(int index, std::string s, void* object = nullptr);  // not allowed on a sorted list
+    void Delete(int index);
+    void Move(int from, int to);
+    void Exchange(int a, int b);
+    void Clear();
+    void Assign(const TStringList& other);  // strings and objects; keeps this list's options
+    void AddStrings(const TStringList& other);
+
+    int IndexOf(std::string_view s) const;   // -1 when absent; binary search when sorted
+    int IndexOfObject(const void* object) const;
+    // Sorted lists: true when found, index = its position; else index = insertion point.
+    bool Find(std::string_view s, int& index) const;
+
+    bool Sorted() const { return sorted_; }
+    void SetSorted(bool sorted);  // sorting a list sorts it at once (stable)
+    bool CaseSensitive() const { return caseSensitive_; }
+    void SetCaseSensitive(bool v);  // re-sorts a sorted list
+    TDuplicates Duplicates() const { return duplicates_; }
+    void SetDuplicates(TDuplicates d) { duplicates_ = d; }
+    void Sort();
+    int Compare(std::string_view a, std::string_view b) const;  // by the list's case rule
+
+    // name=value access: the name is the text before the first '=', the value after it.
+    std::string Names(int index) const;
+    std::string ValueFromIndex(int index) const;
+    std::string Values(std::string_view name) const;  // "" when absent
+    void SetValue(std::string_view name, std::string_view value);  // empty value deletes the line
+    int IndexOfName(std::string_view name) const;     // by the list's case rule
+
+    // Comma text: items separated by ','; an item holding a blank, ',', '"' or a control byte
+    // is double-quoted with inner quotes doubled. Reading also splits at blanks outside quotes.
+    std::string CommaText() const;
+    void SetCommaText(std::string_view text);
+    // Delimited text with a chosen delimiter and quote (StrictDelimiter: only the delimiter splits).
+    std::string DelimitedText(char delimiter, char quote = '"') const;
+    void SetDelimitedText(std::string_view text, char delimiter, char quote = '"', bool strict = false);
+
+    // Every line followed by CR LF. Setting splits at CR LF, LF or CR.
+    std::string Text() const;
+    void SetText(std::string_view text);
+    void LoadFromFile(const std::string& path);  // throws EInOutError when unreadable
+    void SaveToFile(const std::string& path) const;  // atomic replace; throws EInOutError
+
+    auto begin() const { return items_.begin(); }
+    auto end() const { return items_.end(); }
+
+    struct Item {
+        std::string str;
+        void* obj = nullptr;
+    };
+    const std::vector<Item>& Items() const { return items_; }
+
+private:
+    void InsertItem(int index, std::string s, void* object);
+    void CheckIndex(int index) const;
+
+    std::vector<Item> items_;
+    bool sorted_ = false;
+    bool caseSensitive_ = false;
+    TDuplicates duplicates_ = TDuplicates::dupIgnore;
+};
+
+}  // namespace vemra
