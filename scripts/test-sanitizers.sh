@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds the test suite with AddressSanitizer and UndefinedBehaviorSanitizer and runs it;
+# any sanitizer report fails the run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${VEMRA_ASAN_BUILD_DIR:-build-asan}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVEMRA_SANITIZE=ON -DVEMRA_BUILD_BENCHMARKS=OFF
+cmake --build "$build" --parallel
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)" --timeout 600
