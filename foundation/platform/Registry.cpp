@@ -1,1 +1,400 @@
 #include "Registry.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <bit>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <optional>
+
+#include "RegistryHive.h"
+
+namespace vemra {
+
+namespace {
+
+constexpr const char* kSystemFolder = "/etc/vemra";
+constexpr const char* kSystemHive = "/etc/vemra/machine.reg";
+
+TRegistry::ReplaceHook g_replaceHook = nullptr;
+
+std::string RootName(HKEY root) {
+    return root == HKEY_CURRENT_USER ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
+}
+
+std::string HiveFileName(HKEY root) { return root == HKEY_CURRENT_USER ? "user.reg" : "machine.reg"; }
+
+// Settings of one user stay private to that user; the machine hive is read by every user.
+mode_t NewHiveMode(HKEY root) { return root == HKEY_CURRENT_USER ? 0600 : 0644; }
+
+std::string EnvText(const char* name) {
+    const char* v = std::getenv(name);
+    return v == nullptr ? std::string() : std::string(v);
+}
+
+std::string HomeFolder() {
+    std::string home = EnvText("HOME");
+    if (!home.empty()) return home;
+    passwd pw{};
+    passwd* found = nullptr;
+    char buf[4096];
+    if (::getpwuid_r(::getuid(), &pw, buf, sizeof buf, &found) == 0 && found != nullptr) return pw.pw_dir;
+    return "/tmp";
+}
+
+std::string UserStoreFolder() {
+    const std::string xdg = EnvText("XDG_CONFIG_HOME");
+    // A relative XDG_CONFIG_HOME is invalid and ignored.
+    if (!xdg.empty() && xdg.front() == '/') return xdg + "/vemra";
+    return HomeFolder() + "/.config/vemra";
+}
+
+std::string TestStoreFolder() {
+    std::string dir = EnvText("VEMRA_REGISTRY_DIR");
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    return dir;
+}
+
+bool IsFolder(const char* path) {
+    struct stat st {};
+    return ::stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool PathExists(const char* path) {
+    struct stat st {};
+    return ::lstat(path, &st) == 0;
+}
+
+// Replacing the hive needs a writable folder (the rename), not a writable file.
+bool SystemHiveWritable() {
+    if (IsFolder(kSystemFolder)) return ::access(kSystemFolder, W_OK) == 0;
+    return !PathExists(kSystemFolder) && ::access("/etc", W_OK) == 0;
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+bool MakeFolders(const std::string& folder, mode_t mode) {
+    for (std::size_t i = 1; i <= folder.size(); ++i) {
+        if (i < folder.size() && folder[i] != '/') continue;
+        const std::string part = folder.substr(0, i);
+        if (::mkdir(part.c_str(), mode) != 0 && errno != EEXIST) return false;
+    }
+    return IsFolder(folder.c_str());
+}
+
+// The hive's text; "" when there is no hive yet; nothing when it exists but cannot be read
+// (a write must then not replace it with a hive that lost every other value).
+std::optional<std::string> ReadHiveText(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? std::optional<std::string>(std::string()) : std::nullopt;
+    std::string text;
+    char buf[65536];
+    ssize_t n = 0;
+    while ((n = ::read(fd, buf, sizeof buf)) != 0) {
+        if (n > 0) {
+            text.append(buf, static_cast<std::size_t>(n));
+        } else if (errno != EINTR) {
+            ::close(fd);
+            return std::nullopt;
+        }
+    }
+    ::close(fd);
+    return text;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+void SyncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// Writers hold this lock around read-modify-write so that no process loses another's change.
+// The temporary file has a fixed name, which the lock makes safe; one left by a crash is
+// simply replaced by the next write.
+class HiveLock {
+public:
+    HiveLock(const std::string& path, mode_t mode)
+        : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, mode)) {
+        while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0) {
+            if (errno == EINTR) continue;
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+    ~HiveLock() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    HiveLock(const HiveLock&) = delete;
+    HiveLock& operator=(const HiveLock&) = delete;
+    bool Held() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
+bool ReplaceHiveFile(const std::string& target, std::string_view text, mode_t newMode) {
+    struct stat st {};
+    const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : newMode;
+    const std::string temp = target + ".tmp";
+    ::unlink(temp.c_str());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    bool ok = WriteAll(fd, text) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (ok && g_replaceHook != nullptr) g_replaceHook(temp);
+    ok = ok && std::rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    SyncFolder(FolderOf(target));
+    return true;
+}
+
+[[noreturn]] void ReadError(std::string_view name) {
+    throw ERegistryException("Invalid data type for '" + std::string(name) + "'");
+}
+
+[[noreturn]] void WriteError(std::string_view name) {
+    throw ERegistryException("Failed to set data for '" + std::string(name) + "'");
+}
+
+// KeyExists and DeleteKey: relative to the open key unless the key starts with "\".
+std::string ResolveKey(std::string_view key, bool open, const std::string& current) {
+    if (!open || (!key.empty() && key.front() == '\\')) return NormalizeKeyPath(key);
+    return NormalizeKeyPath(current + '\\' + std::string(key));
+}
+
+TRegHiveValue MakeValue(std::string_view name, TRegValueKind kind, std::string_view bytes, std::uint32_t integer = 0) {
+    TRegHiveValue v;
+    v.name = std::string(name);
+    v.kind = kind;
+    v.bytes = std::string(bytes);
+    v.integer = integer;
+    return v;
+}
+
+}  // namespace
+
+struct TRegistry::Impl {
+    enum class Edit { Unchanged, Changed, Refused };
+
+    TRegHive hive;  // as last read (or written) from the root's hive file
+
+    void Load(HKEY root) {
+        hive = ParseHive(ReadHiveText(HivePathForRead(root)).value_or(std::string()), RootName(root));
+    }
+
+    // Read-modify-write of the hive under its lock; false when the edit is refused or the
+    // new hive cannot be stored (the hive file then stays as it was).
+    bool Modify(HKEY root, const std::function<Edit(TRegHive&)>& edit) {
+        const std::string target = HivePathForWrite(root);
+        const std::string folder = FolderOf(target);
+        if (!MakeFolders(folder, folder == kSystemFolder ? 0755 : 0700)) return false;
+        const HiveLock lock(target + ".lock", NewHiveMode(root));
+        if (!lock.Held()) return false;
+        const std::optional<std::string> text = ReadHiveText(HivePathForRead(root));
+        if (!text) return false;
+        TRegHive fresh = ParseHive(*text, RootName(root));
+        const Edit result = edit(fresh);
+        if (result == Edit::Changed && !ReplaceHiveFile(target, FormatHive(fresh, RootName(root)), NewHiveMode(root))) {
+            Load(root);
+            return false;
+        }
+        hive = std::move(fresh);
+        return result != Edit::Refused;
+    }
+
+    bool Store(HKEY root, const std::string& path, TRegHiveValue value) {
+        return Modify(root, [&](TRegHive& h) {
+            TRegHiveKey* key = h.Find(path);
+            if (key == nullptr) return Edit::Refused;  // deleted meanwhile, as Windows refuses
+            key->Set(std::move(value));
+            return Edit::Changed;
+        });
+    }
+
+    const TRegHiveValue* Find(bool open, const std::string& path, std::string_view name) const {
+        const TRegHiveKey* key = open ? hive.Find(path) : nullptr;
+        return key == nullptr ? nullptr : key->Find(name);
+    }
+};
+
+TRegistry::TRegistry(std::uint32_t access) : impl_(std::make_unique<Impl>()), access_(access) {}
+
+TRegistry::~TRegistry() = default;
+
+void TRegistry::SetRootKey(HKEY root) {
+    CloseKey();
+    root_ = root;
+}
+
+bool TRegistry::OpenKey(std::string_view key, bool canCreate) {
+    const std::string path = NormalizeKeyPath(key);
+    impl_->Load(root_);
+    if (impl_->hive.Find(path) == nullptr) {
+        if (!canCreate) return false;
+        const bool made = impl_->Modify(root_, [&](TRegHive& h) {
+            if (h.Find(path) != nullptr) return Impl::Edit::Unchanged;
+            h.Ensure(path);
+            return Impl::Edit::Changed;
+        });
+        if (!made) return false;
+    }
+    path_ = path;
+    open_ = true;
+    return true;
+}
+
+bool TRegistry::OpenKeyReadOnly(std::string_view key) { return OpenKey(key, false); }
+
+void TRegistry::CloseKey() {
+    open_ = false;
+    path_.clear();
+}
+
+bool TRegistry::KeyExists(std::string_view key) {
+    impl_->Load(root_);
+    return impl_->hive.Find(ResolveKey(key, open_, path_)) != nullptr;
+}
+
+bool TRegistry::DeleteKey(std::string_view key) {
+    const std::string path = ResolveKey(key, open_, path_);
+    bool erased = false;
+    const bool ok = impl_->Modify(root_, [&](TRegHive& h) {
+        erased = h.Erase(path);
+        return erased ? Impl::Edit::Changed : Impl::Edit::Unchanged;
+    });
+    return ok && erased;
+}
+
+bool TRegistry::ValueExists(std::string_view name) const { return impl_->Find(open_, path_, name) != nullptr; }
+
+bool TRegistry::DeleteValue(std::string_view name) {
+    if (!open_) return false;
+    bool erased = false;
+    const bool ok = impl_->Modify(root_, [&](TRegHive& h) {
+        TRegHiveKey* key = h.Find(path_);
+        erased = key != nullptr && key->Erase(name);
+        return erased ? Impl::Edit::Changed : Impl::Edit::Unchanged;
+    });
+    return ok && erased;
+}
+
+void TRegistry::GetValueNames(TStringList& out) const {
+    out.Clear();
+    const TRegHiveKey* key = open_ ? impl_->hive.Find(path_) : nullptr;
+    if (key == nullptr) return;
+    for (const TRegHiveValue& v : key->Values()) out.Add(v.name);
+}
+
+void TRegistry::GetKeyNames(TStringList& out) const {
+    out.Clear();
+    if (!open_) return;
+    for (std::string& name : impl_->hive.SubkeyNames(path_)) out.Add(std::move(name));
+}
+
+TRegDataType TRegistry::GetDataType(std::string_view name) const {
+    const TRegHiveValue* v = impl_->Find(open_, path_, name);
+    if (v == nullptr) return TRegDataType::rdUnknown;
+    switch (v->kind) {
+        case TRegValueKind::String: return TRegDataType::rdString;
+        case TRegValueKind::ExpandString: return TRegDataType::rdExpandString;
+        case TRegValueKind::Integer: return TRegDataType::rdInteger;
+        case TRegValueKind::Binary: return TRegDataType::rdBinary;
+        case TRegValueKind::Other: break;
+    }
+    return TRegDataType::rdUnknown;
+}
+
+std::string TRegistry::ReadString(std::string_view name) const {
+    const TRegHiveValue* v = impl_->Find(open_, path_, name);
+    if (v == nullptr) return {};
+    if (v->kind != TRegValueKind::String && v->kind != TRegValueKind::ExpandString) ReadError(name);
+    return v->bytes;
+}
+
+int TRegistry::ReadInteger(std::string_view name) const {
+    const TRegHiveValue* v = impl_->Find(open_, path_, name);
+    if (v == nullptr || v->kind != TRegValueKind::Integer) ReadError(name);
+    return static_cast<int>(v->integer);
+}
+
+bool TRegistry::ReadBool(std::string_view name) const { return ReadInteger(name) != 0; }
+
+TDateTime TRegistry::ReadDateTime(std::string_view name) const {
+    const TRegHiveValue* v = impl_->Find(open_, path_, name);
+    if (v == nullptr || v->kind != TRegValueKind::Binary || v->bytes.size() != sizeof(double)) ReadError(name);
+    std::uint64_t bits = 0;
+    for (std::size_t i = sizeof(double); i-- > 0;) bits = (bits << 8) | static_cast<unsigned char>(v->bytes[i]);
+    return std::bit_cast<double>(bits);
+}
+
+std::string TRegistry::ReadBinaryData(std::string_view name) const {
+    const TRegHiveValue* v = impl_->Find(open_, path_, name);
+    if (v == nullptr || (v->kind != TRegValueKind::Binary && v->kind != TRegValueKind::Other)) ReadError(name);
+    return v->bytes;
+}
+
+void TRegistry::WriteString(std::string_view name, std::string_view value) {
+    if (!open_ || !impl_->Store(root_, path_, MakeValue(name, TRegValueKind::String, value))) WriteError(name);
+}
+
+void TRegistry::WriteInteger(std::string_view name, int value) {
+    const auto bits = static_cast<std::uint32_t>(value);
+    if (!open_ || !impl_->Store(root_, path_, MakeValue(name, TRegValueKind::Integer, {}, bits))) WriteError(name);
+}
+
+void TRegistry::WriteBool(std::string_view name, bool value) { WriteInteger(name, value ? 1 : 0); }
+
+void TRegistry::WriteDateTime(std::string_view name, TDateTime value) {
+    // The Windows layout: the double's eight bytes, least significant first.
+    std::string bytes(sizeof(double), '\0');
+    auto bits = std::bit_cast<std::uint64_t>(value);
+    for (char& b : bytes) {
+        b = static_cast<char>(bits & 0xFF);
+        bits >>= 8;
+    }
+    WriteBinaryData(name, bytes);
+}
+
+void TRegistry::WriteBinaryData(std::string_view name, std::string_view bytes) {
+    if (!open_ || !impl_->Store(root_, path_, MakeValue(name, TRegValueKind::Binary, bytes))) WriteError(name);
+}
+
+std::string TRegistry::HivePathForRead(HKEY root) {
+    const std::string write = HivePathForWrite(root);
+    if (root == HKEY_CURRENT_USER || !TestStoreFolder().empty() || PathExists(write.c_str())) return write;
+    return ::access(kSystemHive, R_OK) == 0 ? std::string(kSystemHive) : write;
+}
+
+std::string TRegistry::HivePathForWrite(HKEY root) {
+    const std::string test = TestStoreFolder();
+    if (!test.empty()) return test + '/' + HiveFileName(root);
+    if (root == HKEY_LOCAL_MACHINE && SystemHiveWritable()) return kSystemHive;
+    return UserStoreFolder() + '/' + HiveFileName(root);
+}
+
+void TRegistry::SetReplaceHook(ReplaceHook hook) { g_replaceHook = hook; }
+
+}  // namespace vemra

@@ -6,6 +6,8 @@
 //   HKEY_LOCAL_MACHINE -> /etc/vemra/machine.reg where it can be read (reads) or written
 //                         (writes), else $XDG_CONFIG_HOME/vemra/machine.reg, the way registry
 //                         virtualisation gives an unprivileged program a store of its own.
+//                         Once that per-user store exists, reads see it (the first write
+//                         copies the system hive's content into it).
 //   $VEMRA_REGISTRY_DIR set: both hives live in that folder (tests).
 // Key paths use "\" as on Windows and match without regard to case. Values are typed:
 // strings ("name"="text"), 32-bit integers (dword:0000002a) and binary (hex:01,02,...).
@@ -13,6 +15,7 @@
 // two programs see each other's changes. Access masks and views are accepted and ignored.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +55,8 @@ public:
     bool OpenKey(std::string_view key, bool canCreate);
     bool OpenKeyReadOnly(std::string_view key);
     void CloseKey();
+    // KeyExists and DeleteKey take a key relative to the open key (relative to the root when
+    // no key is open or the key starts with "\"), as the class library does.
     bool KeyExists(std::string_view key);
     bool DeleteKey(std::string_view key);  // with its subkeys
     const std::string& CurrentPath() const { return path_; }
@@ -82,9 +87,14 @@ public:
     static std::string HivePathForRead(HKEY root);
     static std::string HivePathForWrite(HKEY root);
 
+    // Test hook: called with the temporary file's path once a hive's new text is written and
+    // flushed, just before the temporary file replaces the hive. nullptr removes it.
+    using ReplaceHook = void (*)(const std::string& tempPath);
+    static void SetReplaceHook(ReplaceHook hook);
+
 private:
     struct Impl;
-    Impl* impl_;
+    std::unique_ptr<Impl> impl_;
     HKEY root_ = HKEY_CURRENT_USER;
     std::uint32_t access_;
     std::string path_;

@@ -56,8 +56,12 @@ public:
     void Flush();
 
 private:
+    enum class LastOp { None, Read, Write };
+    void Switch(LastOp op);
+
     std::FILE* f_ = nullptr;
     std::string path_;
+    LastOp last_ = LastOp::None;
 };
 
 }  // namespace vemra

@@ -1,0 +1,380 @@
+#include "NetUtils.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <fstream>
+#include <mutex>
+#include <optional>
+#include <sstream>
+#include <string_view>
+
+#include "rtl/SysUtils.h"
+
+namespace vemra {
+
+struct TInetSessionRec {
+    CURL* easy = nullptr;
+    bool busy = false;  // a transfer runs on this handle
+};
+
+TInetSessionRec* InetSession = nullptr;
+
+namespace {
+
+constexpr const char* UserAgent = "Mozilla/5.0 (Windows NT 10.0; Win64; x64)";
+constexpr std::size_t BlockSize = 1024;
+constexpr long ConnectTimeoutSeconds = 30;
+constexpr long LowSpeedBytesPerSecond = 1;
+constexpr long LowSpeedSeconds = 60;
+constexpr long MaxRedirects = 10;
+
+std::string g_ipv4Routes;
+std::string g_ipv6Routes;
+
+void FreeSession(TInetSessionRec* rec) {
+    curl_easy_cleanup(rec->easy);
+    delete rec;
+}
+
+// Marks the session busy for one request. A callback that runs the event loop may close
+// (or close and reopen) the session meanwhile; the handle is then freed once the request
+// is over, never under libcurl's feet.
+class SessionUse {
+public:
+    SessionUse() : rec_(InetSession && !InetSession->busy ? InetSession : nullptr) {
+        if (rec_) rec_->busy = true;
+    }
+    ~SessionUse() {
+        if (!rec_) return;
+        rec_->busy = false;
+        if (rec_ != InetSession) FreeSession(rec_);
+    }
+    SessionUse(const SessionUse&) = delete;
+    SessionUse& operator=(const SessionUse&) = delete;
+
+    CURL* Handle() const { return rec_ ? rec_->easy : nullptr; }
+    bool StillCurrent() const { return rec_ == InetSession; }
+
+private:
+    TInetSessionRec* rec_;
+};
+
+// Options every request shares; the handle keeps its connections and caches across resets.
+void PrepareRequest(CURL* h, const std::string& url) {
+    curl_easy_reset(h);
+    curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(h, CURLOPT_USERAGENT, UserAgent);
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // No alarm signals in a GUI program; the resolver is threaded.
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, ConnectTimeoutSeconds);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, LowSpeedBytesPerSecond);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, LowSpeedSeconds);
+}
+
+bool HasWebScheme(std::string_view address, bool acceptFtp) {
+    const std::string head = LowerCase(address.substr(0, 8));
+    return head.find("https://") != std::string::npos || head.find("http://") != std::string::npos ||
+           (acceptFtp && head.find("ftp://") != std::string::npos);
+}
+
+std::string CompleteAddress(const std::string& address, bool acceptFtp = false) {
+    return HasWebScheme(address, acceptFtp) ? address : "http://" + address;
+}
+
+bool AllDigits(std::string_view s) {
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Splits "host", "host:port", "[v6]" or "[v6]:port"; nullopt when the host is empty or the
+// port is not a number from 1 to 65535.
+std::optional<std::string> HostAndPort(std::string_view authority) {
+    std::size_t hostEnd = authority.find(':');
+    if (!authority.empty() && authority.front() == '[') {
+        const std::size_t close = authority.find(']');
+        if (close == std::string_view::npos) return std::nullopt;
+        hostEnd = close + 1 < authority.size() ? close + 1 : std::string_view::npos;
+        if (hostEnd != std::string_view::npos && authority[hostEnd] != ':') return std::nullopt;
+    }
+    const std::string_view host = authority.substr(0, hostEnd);
+    if (host.empty()) return std::nullopt;
+    if (hostEnd == std::string_view::npos || hostEnd + 1 == authority.size()) return std::string(host);
+    const std::string_view port = authority.substr(hostEnd + 1);
+    const int number = AllDigits(port) && port.size() <= 5 ? std::stoi(std::string(port)) : 0;
+    if (number < 1 || number > 65535) return std::nullopt;
+    return std::string(host) + ":" + std::string(port);
+}
+
+// The address the size is asked for: scheme, host, port and object name; the user part and
+// the query are dropped. Only the text before the first "/" after the scheme is the
+// authority, so a ":" or "@" further on belongs to the object name.
+std::optional<std::string> HeadUrl(const std::string& address) {
+    const std::string completed = CompleteAddress(address, true);
+    const std::size_t schemeEnd = completed.find("://");
+    if (schemeEnd == std::string::npos) return std::nullopt;
+    const std::string scheme = LowerCase(completed.substr(0, schemeEnd));
+    if (scheme != "http" && scheme != "https") return std::nullopt;
+    const std::string_view rest = std::string_view(completed).substr(schemeEnd + 3);
+    const std::size_t slash = rest.find('/');
+    if (slash == std::string_view::npos) return std::nullopt;
+    std::string_view authority = rest.substr(0, slash);
+    if (const std::size_t at = authority.find('@'); at != std::string_view::npos)
+        authority.remove_prefix(at + 1);
+    const std::optional<std::string> host = HostAndPort(authority);
+    if (!host) return std::nullopt;
+    const std::string_view path = rest.substr(slash + 1);
+    return scheme + "://" + *host + "/" + std::string(path.substr(0, path.find('?')));
+}
+
+// Keeps the Content-Length text of the last response's headers.
+std::size_t OnHeadHeader(char* data, std::size_t size, std::size_t count, void* user) {
+    auto& length = *static_cast<std::optional<std::string>*>(user);
+    const std::string_view line(data, size * count);
+    if (line.starts_with("HTTP/")) {
+        length.reset();
+    } else if (const std::size_t colon = line.find(':'); colon != std::string_view::npos) {
+        if (!length && SameText(Trim(line.substr(0, colon)), "Content-Length"))
+            length = Trim(line.substr(colon + 1));
+    }
+    return size * count;
+}
+
+// The length text as a number; a text of more than 9 characters does not fit the reply
+// buffer, anything but digits is no size.
+int LengthValue(const std::optional<std::string>& text) {
+    if (!text || text->size() > 9 || !AllDigits(*text)) return 0;
+    return std::stoi(*text);
+}
+
+int Saturated(std::int64_t v) { return static_cast<int>(std::min<std::int64_t>(v, INT_MAX)); }
+
+// Body data of a GET request, split into the blocks the progress counts.
+class FileReceiver {
+public:
+    FileReceiver(const std::string& fileName, const TInetProgress& progress, int total)
+        : fileName_(fileName), progress_(progress), total_(total) {}
+
+    void Feed(const char* data, std::size_t count) {
+        while (count > 0) {
+            const std::size_t take = std::min(count, BlockSize - fill_);
+            std::memcpy(block_.data() + fill_, data, take);
+            fill_ += take;
+            data += take;
+            count -= take;
+            if (fill_ == BlockSize) DeliverPending();
+        }
+    }
+    // The transfer ended well: the short last block, then the final empty read.
+    void Finish() {
+        if (fill_ > 0) DeliverPending();
+        Deliver(0);
+    }
+    // The transfer broke off: keep what came, without counting it.
+    void Abandon() {
+        if (file_ && fill_ > 0) file_->Write(block_.data(), fill_);
+        fill_ = 0;
+    }
+
+private:
+    void DeliverPending() {
+        Deliver(fill_);
+        fill_ = 0;
+    }
+    void Deliver(std::size_t count) {
+        if (!file_) file_ = std::make_unique<TFileStream>(fileName_, TFileMode::fmCreate);
+        if (count > 0) file_->Write(block_.data(), count);
+        ++blocks_;
+        done_ = total_ < 1 ? blocks_ : done_ + static_cast<std::int64_t>(count);
+        if (progress_) progress_(total_, Saturated(done_));
+    }
+
+    const std::string& fileName_;
+    const TInetProgress& progress_;
+    int total_;
+    std::unique_ptr<TFileStream> file_;
+    std::array<char, BlockSize> block_{};
+    std::size_t fill_ = 0;
+    std::int64_t blocks_ = 0;
+    std::int64_t done_ = 0;
+};
+
+// What a write callback needs: where the bytes go, and a place for an exception that must
+// not unwind through libcurl.
+template <class Sink>
+struct WriteTarget {
+    Sink& sink;
+    const SessionUse& use;
+    std::exception_ptr error;
+};
+
+template <class Sink>
+std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) {
+    auto& target = *static_cast<WriteTarget<Sink>*>(user);
+    if (!target.use.StillCurrent()) return CURL_WRITEFUNC_ERROR;
+    try {
+        target.sink.Feed(data, size * count);
+    } catch (...) {
+        target.error = std::current_exception();
+        return CURL_WRITEFUNC_ERROR;
+    }
+    return size * count;
+}
+
+struct StreamSink {
+    TStream& stream;
+    void Feed(const char* data, std::size_t count) {
+        if (count > 0) stream.Write(data, count);
+    }
+};
+
+// Runs a GET of the completed address into sink; true when the whole document arrived.
+template <class Sink>
+bool Get(const SessionUse& use, const std::string& url, Sink& sink) {
+    CURL* h = use.Handle();
+    PrepareRequest(h, url);
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, MaxRedirects);
+    WriteTarget<Sink> target{sink, use, nullptr};
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &OnBody<Sink>);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &target);
+    const CURLcode code = curl_easy_perform(h);
+    if (target.error) std::rethrow_exception(target.error);
+    return code == CURLE_OK && use.StillCurrent();
+}
+
+// ---- routes ----
+
+constexpr unsigned RouteUp = 0x0001;      // RTF_UP
+constexpr unsigned RouteReject = 0x0200;  // RTF_REJECT
+
+std::optional<unsigned> HexValue(std::string_view text) {
+    unsigned value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+bool UsableRoute(const std::string& iface, const std::string& flagsHex) {
+    const unsigned flags = HexValue(flagsHex).value_or(0);
+    return iface != "lo" && (flags & RouteUp) && !(flags & RouteReject);
+}
+
+// Iface Destination Gateway Flags ... after a heading line.
+bool HasIpv4Route(const std::string& path) {
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string iface, destination, gateway, flags;
+        if (fields >> iface >> destination >> gateway >> flags && UsableRoute(iface, flags)) return true;
+    }
+    return false;
+}
+
+// Destination, prefix length, source, source prefix, next hop, metric, use, references,
+// flags, interface. Link-local and multicast routes exist on any interface that is up, so
+// only the default route and global unicast (2000::/3) count.
+bool HasIpv6Route(const std::string& path) {
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string destination, prefix, skip, flags, iface;
+        if (!(fields >> destination >> prefix >> skip >> skip >> skip >> skip >> skip >> skip >> flags >> iface))
+            continue;
+        const bool isDefault = prefix == "00";
+        const bool isGlobal = (HexValue(destination.substr(0, 2)).value_or(0) & 0xE0) == 0x20;
+        if ((isDefault || isGlobal) && UsableRoute(iface, flags)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool InetIsConnected() {
+    return HasIpv4Route(g_ipv4Routes.empty() ? "/proc/net/route" : g_ipv4Routes) ||
+           HasIpv6Route(g_ipv6Routes.empty() ? "/proc/net/ipv6_route" : g_ipv6Routes);
+}
+
+void InetSetRouteTablePaths(const std::string& ipv4Routes, const std::string& ipv6Routes) {
+    g_ipv4Routes = ipv4Routes;
+    g_ipv6Routes = ipv6Routes;
+}
+
+bool InetOpenSession() {
+    static std::once_flag globalInit;
+    std::call_once(globalInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    if (InetSession) return true;
+    CURL* easy = curl_easy_init();
+    if (!easy) return false;
+    InetSession = new TInetSessionRec{easy};
+    return true;
+}
+
+void InetCloseSession() {
+    TInetSessionRec* rec = InetSession;
+    InetSession = nullptr;
+    if (rec && !rec->busy) FreeSession(rec);  // a busy one is freed when its request ends
+}
+
+int InetGetRemoteSize(const std::string& address) {
+    const std::optional<std::string> url = HeadUrl(address);
+    if (!url) return 0;
+    const SessionUse use;
+    CURL* h = use.Handle();
+    if (!h) return 0;
+    PrepareRequest(h, *url);
+    curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_slist* headers = curl_slist_append(nullptr, "Cache-Control: no-cache");
+    headers = curl_slist_append(headers, "Pragma: no-cache");
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers);
+    std::optional<std::string> length;
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &OnHeadHeader);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, &length);
+    const CURLcode code = curl_easy_perform(h);
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, nullptr);
+    curl_slist_free_all(headers);
+    return code == CURLE_OK ? LengthValue(length) : 0;
+}
+
+bool InetDownloadToFile(const std::string& address, const std::string& fileName,
+                        const TInetProgress& progress) {
+    const std::string url = CompleteAddress(address);
+    const int total = progress ? InetGetRemoteSize(url) : 0;
+    const SessionUse use;
+    if (!use.Handle()) return false;
+    FileReceiver receiver(fileName, progress, total);
+    if (!Get(use, url, receiver)) {
+        receiver.Abandon();
+        return false;
+    }
+    receiver.Finish();
+    return true;
+}
+
+bool InetDownloadToStream(const std::string& address, TStream& stream) {
+    const SessionUse use;
+    if (!use.Handle()) return false;
+    StreamSink sink{stream};
+    return Get(use, CompleteAddress(address), sink);
+}
+
+std::unique_ptr<TStringList> InetDownloadLines(const std::string& address) {
+    auto lines = std::make_unique<TStringList>();
+    TMemoryStream stream;
+    InetOpenSession();
+    if (InetDownloadToStream(address, stream)) lines->SetText(stream.Bytes());
+    return lines;
+}
+
+}  // namespace vemra

@@ -1,0 +1,123 @@
+#include "platform/SpecialFolders.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string_view>
+#include <vector>
+
+namespace vemra::platform {
+namespace {
+
+std::string EnvValue(const char* name) {
+    const char* v = std::getenv(name);
+    return v ? std::string(v) : std::string();
+}
+
+std::string WithoutTrailingSlash(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+std::string HomeFolder() {
+    std::string home = EnvValue("HOME");
+    if (!home.empty()) return WithoutTrailingSlash(home);
+    long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buf(size > 0 ? static_cast<std::size_t>(size) : 16384);
+    passwd pw{};
+    passwd* found = nullptr;
+    if (getpwuid_r(getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_dir)
+        return WithoutTrailingSlash(found->pw_dir);
+    return {};
+}
+
+// "" when there is no home folder to put the relative part under.
+std::string UnderHome(std::string_view relative) {
+    std::string home = HomeFolder();
+    return home.empty() ? std::string() : home + "/" + std::string(relative);
+}
+
+// The XDG base folders must be absolute; anything else is ignored.
+std::string XdgBase(const char* envName, std::string_view homeRelative) {
+    std::string v = EnvValue(envName);
+    if (!v.empty() && v.front() == '/') return WithoutTrailingSlash(v);
+    return UnderHome(homeRelative);
+}
+
+// A user-dirs.dirs value: "$HOME/Desktop" or "/abs/path", double-quoted, backslash escapes.
+std::string Unquote(std::string_view v) {
+    if (v.empty() || v.front() != '"') return std::string(v);
+    std::string out;
+    for (std::size_t i = 1; i < v.size() && v[i] != '"'; ++i) {
+        if (v[i] == '\\' && i + 1 < v.size()) ++i;
+        out += v[i];
+    }
+    return out;
+}
+
+std::string ExpandHome(const std::string& value) {
+    for (std::string_view var : {std::string_view("$HOME"), std::string_view("${HOME}")}) {
+        if (value.compare(0, var.size(), var) == 0 &&
+            (value.size() == var.size() || value[var.size()] == '/')) {
+            std::string home = HomeFolder();
+            if (home.empty()) return {};
+            return home + value.substr(var.size());
+        }
+    }
+    return value;
+}
+
+std::string XdgUserDir(std::string_view key, std::string_view fallback) {
+    std::ifstream in(XdgBase("XDG_CONFIG_HOME", ".config") + "/user-dirs.dirs");
+    std::string found;
+    for (std::string line; std::getline(in, line);) {
+        std::size_t start = line.find_first_not_of(" \t");
+        if (start == std::string::npos || line[start] == '#') continue;
+        std::size_t eq = line.find('=', start);
+        if (eq == std::string::npos || std::string_view(line).substr(start, eq - start) != key) continue;
+        std::string value = ExpandHome(Unquote(std::string_view(line).substr(eq + 1)));
+        if (!value.empty() && value.front() == '/') found = value;  // the last assignment wins
+    }
+    return found.empty() ? UnderHome(fallback) : WithoutTrailingSlash(found);
+}
+
+std::string ProgramFiles() {
+    if (access("/opt", W_OK) == 0) return "/opt";
+    return UnderHome(".local/opt");
+}
+
+std::string TemporaryFolder() {
+    std::string t = EnvValue("TMPDIR");
+    return WithoutTrailingSlash(t.empty() ? std::string("/tmp") : t);
+}
+
+}  // namespace
+
+std::optional<std::string> SpecialFolderPath(int kind) {
+    switch (kind) {
+        case 0: return ProgramFiles();
+        case 1: return XdgUserDir("XDG_DESKTOP_DIR", "Desktop");
+        case 2: return XdgBase("XDG_DATA_HOME", ".local/share");
+        case 3: {
+            std::string data = XdgBase("XDG_DATA_HOME", ".local/share");
+            return data.empty() ? data : data + "/applications";
+        }
+        case 4: {
+            std::string config = XdgBase("XDG_CONFIG_HOME", ".config");
+            return config.empty() ? config : config + "/autostart";
+        }
+        case 5: return std::string("/usr/local/share/applications");
+        case 6: return std::string("/var/lib");
+        case 7: return std::string("/usr/local/share/applications");
+        case 8: return std::string("/etc/xdg/autostart");
+        case 9: return XdgUserDir("XDG_DOCUMENTS_DIR", "Documents");
+        case 10: return std::string("/usr/share");
+        case 11: return std::string("/usr/lib");
+        case 12: return TemporaryFolder();
+        default: return std::nullopt;
+    }
+}
+
+}  // namespace vemra::platform

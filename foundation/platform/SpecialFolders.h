@@ -1,0 +1,29 @@
+#pragma once
+// The folders the shell helpers hand out, resolved the freedesktop way:
+//   0 program files      /opt when writable, else ~/.local/opt
+//   1 desktop            XDG_DESKTOP_DIR of user-dirs.dirs, else ~/Desktop
+//   2 local app data     $XDG_DATA_HOME, else ~/.local/share
+//   3 programs menu      <local app data>/applications
+//   4 start-up           $XDG_CONFIG_HOME/autostart, else ~/.config/autostart
+//   5 common desktop     /usr/local/share/applications
+//   6 common documents   /var/lib
+//   7 common programs    /usr/local/share/applications
+//   8 common start-up    /etc/xdg/autostart
+//   9 documents          XDG_DOCUMENTS_DIR of user-dirs.dirs, else ~/Documents
+//  10 Windows folder     /usr/share
+//  11 System folder      /usr/lib
+//  12 temporary folder   $TMPDIR, else /tmp
+// No result ends with '/' (except the root itself).
+
+#include <optional>
+#include <string>
+
+namespace vemra::platform {
+
+inline constexpr int kLastSpecialFolder = 12;
+
+// The folder of a kind; nullopt for kinds outside 0..12; "" when it cannot be resolved
+// (no home folder known).
+std::optional<std::string> SpecialFolderPath(int kind);
+
+}  // namespace vemra::platform

@@ -1,0 +1,190 @@
+#include "vmrconsts.h"
+
+#include <cmath>
+
+#include "SysWinCore.h"
+#include "platform/Registry.h"
+#include "rtl/Format.h"
+#include "rtl/SysUtils.h"
+
+namespace vemra {
+namespace {
+
+constexpr std::string_view kInstallKey = "Software\\Vemra";
+// In the user's key: the install date the user's settings were made for.
+constexpr std::string_view kSettingsInstallDate = "SettingsInstallDate";
+
+TFormatSettings MakeFormat(std::string thousands, char decimal, char date, char time,
+                           std::string shortDate, std::string shortTime) {
+    TFormatSettings fs;
+    fs.ThousandSeparator = std::move(thousands);
+    fs.DecimalSeparator = decimal;
+    fs.DateSeparator = date;
+    fs.TimeSeparator = time;
+    fs.ShortDateFormat = std::move(shortDate);
+    fs.ShortTimeFormat = std::move(shortTime);
+    fs.TwoDigitYearCenturyWindow = 0;
+    return fs;
+}
+
+std::string ReadStringValue(const TRegistry& reg, std::string_view name) {
+    TRegDataType t = reg.GetDataType(name);
+    if (t != TRegDataType::rdString && t != TRegDataType::rdExpandString) return {};
+    return reg.ReadString(name);
+}
+
+// 0 for a value that is missing, not an 8-byte binary, or not a finite number.
+TDateTime ReadDateValue(const TRegistry& reg, std::string_view name) {
+    if (reg.GetDataType(name) != TRegDataType::rdBinary) return 0;
+    try {
+        TDateTime v = reg.ReadDateTime(name);
+        return std::isfinite(v) ? v : 0;
+    } catch (const ERegistryException&) {
+        return 0;
+    }
+}
+
+bool ReadBoolValue(const TRegistry& reg, std::string_view name) {
+    return reg.GetDataType(name) == TRegDataType::rdInteger && reg.ReadBool(name);
+}
+
+// The user's settings date from an earlier start; nothing recorded counts as different.
+bool SettingsMadeForThisInstall() {
+    TRegistry user(KEY_READ);
+    user.SetRootKey(HKEY_CURRENT_USER);
+    if (!user.OpenKeyReadOnly(kInstallKey) || user.GetDataType(kSettingsInstallDate) != TRegDataType::rdBinary)
+        return false;
+    try {
+        return user.ReadDateTime(kSettingsInstallDate) == InstallDate;
+    } catch (const ERegistryException&) {
+        return false;
+    }
+}
+
+void MakeWorkingFolders() {
+    if (!AppData.empty()) {
+        ForceDirectories(AppData);
+        ForceDirectories(AppData + "/Updates");
+    }
+    if (!TempDir.empty()) ForceDirectories(TempDir + "/Vemra");
+}
+
+class DateSettingsOverride {
+public:
+    DateSettingsOverride(std::string_view shortDateFormat, char dateSeparator)
+        : format_(FormatSettings.ShortDateFormat), separator_(FormatSettings.DateSeparator) {
+        FormatSettings.ShortDateFormat = std::string(shortDateFormat);
+        FormatSettings.DateSeparator = dateSeparator;
+    }
+    ~DateSettingsOverride() {
+        FormatSettings.ShortDateFormat = std::move(format_);
+        FormatSettings.DateSeparator = separator_;
+    }
+    DateSettingsOverride(const DateSettingsOverride&) = delete;
+    DateSettingsOverride& operator=(const DateSettingsOverride&) = delete;
+
+private:
+    std::string format_;
+    char separator_;
+};
+
+}  // namespace
+
+std::string AppFolder;
+std::string PubData;
+std::string AppData;
+std::string AppMenu;
+TDateTime InstallDate = 0;
+std::string DesktopIcon;
+std::string StartupIcon;
+bool AllUser = false;
+std::string UpdaterVersion;
+std::string UserDataDir;
+std::string ProgramVersion;
+
+TFormatSettings StampFormat = MakeFormat(".", ',', '.', ':', "yyyy.mm.dd", "hh:nn");
+TFormatSettings MdyFormat = MakeFormat(",", '.', '-', '\0', "mm-dd-yy", "");
+TFormatSettings DmyFormat = MakeFormat("", '\0', '-', '\0', "dd-mm-yy", "");
+TFormatSettings YmdFormat = MakeFormat("", '\0', '-', '\0', "yy-mm-dd", "");
+
+bool ReadInstallSettings() {
+    TRegistry reg(KEY_READ | RegistryView);
+    reg.SetRootKey(HKEY_LOCAL_MACHINE);
+    if (!reg.OpenKeyReadOnly(kInstallKey)) {
+        AppFolder.clear();
+        return false;
+    }
+    AppFolder = ReadStringValue(reg, "AppFolder");
+    PubData = ReadStringValue(reg, "PubData");
+    AppData = ReadStringValue(reg, "AppData");
+    AppMenu = ReadStringValue(reg, "AppMenu");
+    InstallDate = ReadDateValue(reg, "InstallDate");
+    DesktopIcon = ReadStringValue(reg, "DesktopIcon");
+    StartupIcon = ReadStringValue(reg, "StartupIcon");
+    AllUser = ReadBoolValue(reg, "AllUser");
+    UpdaterVersion = ReadStringValue(reg, "Vmr-UpdaterVer");
+    reg.CloseKey();
+    MakeWorkingFolders();
+    return !SettingsMadeForThisInstall();
+}
+
+bool MarkInstallSettingsApplied() {
+    TRegistry user(KEY_ALL_ACCESS);
+    user.SetRootKey(HKEY_CURRENT_USER);
+    try {
+        if (!user.OpenKey(kInstallKey, true)) return false;
+        user.WriteDateTime(kSettingsInstallDate, InstallDate);
+        return true;
+    } catch (const ERegistryException&) {
+        return false;
+    }
+}
+
+TDateTime SafeStrToDate(std::string_view text) {
+    TDateTime result = 0;
+    try {
+        if (!TryStrToDate(text, result, FormatSettings)) result = 0;
+    } catch (const EConvertError&) {
+        result = 0;
+    }
+    return result;
+}
+
+TDateTime StrToDateFmt(std::string_view text, std::string_view shortDateFormat, char dateSeparator) {
+    DateSettingsOverride override(shortDateFormat, dateSeparator);
+    return SafeStrToDate(text);
+}
+
+TDateTime ParseDateTimeStamp(std::string_view text) {
+    try {
+        std::string datePart = Copy(text, 1, 10);
+        std::string timePart = Trim(Copy(text, 12, 8));
+        TDateTime time = 0;
+        if (timePart.empty() || !TryStrToTime(timePart, time, StampFormat)) time = 0;
+        return StrToDateFmt(datePart, "y.m.d", '.') + time;
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
+std::string FormatDateStamp(TDateTime date) {
+    int y = 0, m = 0, d = 0;
+    DecodeDate(date, y, m, d);
+    return Format("%4.4d.%2.2d.%2.2d", y, m, d);
+}
+
+std::string FormatDateTimeStamp(TDateTime dateTime) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, ms = 0;
+    DecodeDateTime(dateTime, y, mo, d, h, mi, s, ms);
+    return Format("%4.4d.%2.2d.%2.2d %2.2d:%2.2d:%2.2d", y, mo, d, h, mi, s);
+}
+
+std::string DateToShortStamp(TDateTime date) {
+    return FormatDateTime("yymmdd", date);
+}
+
+std::string DatedRateFileName(std::string_view code, std::string_view folder, TDateTime date) {
+    return Format("%s/%s-%s.vmr", folder, FormatDateStamp(date), code);
+}
+
+}  // namespace vemra

@@ -1,0 +1,491 @@
+// The registry store: typed values through the hive file, case rules, read errors, damaged
+// hives, concurrent writers and a crash between writing and replacing the hive.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "RegistryEx.h"
+#include "platform/Registry.h"
+
+namespace vemra {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kKey = "Software\\Vemra";
+
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        Set(value);
+    }
+    ~ScopedEnv() { Set(old_); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    void Set(const std::optional<std::string>& v) {
+        if (v) ::setenv(name_, v->c_str(), 1);
+        else ::unsetenv(name_);
+    }
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+class RegistryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/vemra-registry-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        store_.emplace("VEMRA_REGISTRY_DIR", dir_);
+        config_.emplace("XDG_CONFIG_HOME", dir_ + "/config");
+    }
+    void TearDown() override {
+        TRegistry::SetReplaceHook(nullptr);
+        store_.reset();
+        config_.reset();
+        fs::remove_all(dir_);
+    }
+    std::string UserHive() const { return dir_ + "/user.reg"; }
+
+    std::string dir_;
+    std::optional<ScopedEnv> store_, config_;
+};
+
+struct StringCase {
+    const char* name;
+    std::string value;
+};
+
+const std::vector<StringCase>& StringCases() {
+    static const std::vector<StringCase> cases = {
+        {"Plain", "EUR"},
+        {"Quotes", "say \"hi\" = \"x\""},
+        {"Backslashes", "C:\\Data\\"},
+        {"Utf8", "K\xC3\xB8" "benhavn \xE2\x82\xAC \xC2\xA1"},
+        {"Empty", ""},
+        {"LineBreaks", "first\r\nsecond\nthird"},
+        {"", "the default value"},
+    };
+    return cases;
+}
+
+TEST_F(RegistryTest, TypedValuesRoundTripThroughTheHiveFile) {
+    const std::vector<int> ints = {0, 42, -1, -123456, INT_MIN, INT_MAX};
+    const std::vector<double> stamps = {45292.5, 45292.123456789012, -1.25, 0.0, 1.0};
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(kKey, true));
+        for (const auto& c : StringCases()) reg.WriteString(c.name, c.value);
+        for (std::size_t i = 0; i < ints.size(); ++i) reg.WriteInteger("Int" + std::to_string(i), ints[i]);
+        for (std::size_t i = 0; i < stamps.size(); ++i) reg.WriteDateTime("Stamp" + std::to_string(i), stamps[i]);
+        reg.WriteBool("On", true);
+        reg.WriteBool("Off", false);
+        reg.WriteBinaryData("Raw", std::string("\x00\x01\xFF", 3));
+    }
+    TRegistry reg(KEY_READ);
+    ASSERT_TRUE(reg.OpenKey(kKey, false));
+    for (const auto& c : StringCases()) {
+        EXPECT_EQ(reg.ReadString(c.name), c.value) << c.name;
+        EXPECT_EQ(reg.GetDataType(c.name), TRegDataType::rdString) << c.name;
+    }
+    for (std::size_t i = 0; i < ints.size(); ++i) EXPECT_EQ(reg.ReadInteger("Int" + std::to_string(i)), ints[i]);
+    for (std::size_t i = 0; i < stamps.size(); ++i) EXPECT_EQ(reg.ReadDateTime("Stamp" + std::to_string(i)), stamps[i]);
+    EXPECT_TRUE(reg.ReadBool("On"));
+    EXPECT_FALSE(reg.ReadBool("Off"));
+    EXPECT_EQ(reg.ReadBinaryData("Raw"), std::string("\x00\x01\xFF", 3));
+    EXPECT_EQ(reg.GetDataType("Int0"), TRegDataType::rdInteger);
+    EXPECT_EQ(reg.GetDataType("Stamp0"), TRegDataType::rdBinary);
+    EXPECT_EQ(reg.GetDataType("Missing"), TRegDataType::rdUnknown);
+}
+
+TEST_F(RegistryTest, HiveFileIsRegedit4Text) {
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(kKey, true));
+        reg.WriteString("", "Vemra Currency Converter");
+        reg.WriteString("Path", "a\\b \"c\"");
+        reg.WriteInteger("Answer", 42);
+        reg.WriteInteger("Minus", -2);
+        reg.WriteDateTime("One", 1.0);
+    }
+    const std::string text = ReadText(UserHive());
+    EXPECT_EQ(text.rfind("REGEDIT4\n", 0), 0u) << text;
+    for (const char* line : {"\n[HKEY_CURRENT_USER\\Software]\n", "\n[HKEY_CURRENT_USER\\Software\\Vemra]\n",
+                             "\n@=\"Vemra Currency Converter\"\n", "\n\"Path\"=\"a\\\\b \\\"c\\\"\"\n",
+                             "\n\"Answer\"=dword:0000002a\n", "\n\"Minus\"=dword:fffffffe\n",
+                             "\n\"One\"=hex:00,00,00,00,00,00,f0,3f\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\nin:\n" << text;
+}
+
+TEST_F(RegistryTest, KeysAndValueNamesIgnoreCase) {
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(kKey, true));
+        reg.WriteString("FormatLeft", " ( ");
+    }
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("SOFTWARE\\vemra", false));
+    EXPECT_TRUE(reg.ValueExists("formatleft"));
+    EXPECT_EQ(reg.ReadString("FORMATLEFT"), " ( ");
+    reg.WriteString("formatLEFT", "[");
+    TStringList names;
+    reg.GetValueNames(names);
+    ASSERT_EQ(names.Count(), 1);
+    EXPECT_EQ(names[0], "FormatLeft");  // the first spelling stays
+    EXPECT_EQ(reg.ReadString("FormatLeft"), "[");
+    EXPECT_TRUE(reg.KeyExists("\\software\\VEMRA"));
+}
+
+TEST_F(RegistryTest, ReadingAnotherTypeRaises) {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kKey, true));
+    reg.WriteString("Text", "12");
+    reg.WriteInteger("Number", 12);
+    reg.WriteBinaryData("Short", "abcd");
+    struct Case {
+        const char* what;
+        std::function<void()> read;
+        const char* message;
+    } cases[] = {
+        {"string as integer", [&] { (void)reg.ReadInteger("Text"); }, "Invalid data type for 'Text'"},
+        {"string as bool", [&] { (void)reg.ReadBool("Text"); }, "Invalid data type for 'Text'"},
+        {"integer as string", [&] { (void)reg.ReadString("Number"); }, "Invalid data type for 'Number'"},
+        {"integer as date", [&] { (void)reg.ReadDateTime("Number"); }, "Invalid data type for 'Number'"},
+        {"4 bytes as date", [&] { (void)reg.ReadDateTime("Short"); }, "Invalid data type for 'Short'"},
+        {"string as binary", [&] { (void)reg.ReadBinaryData("Text"); }, "Invalid data type for 'Text'"},
+        {"missing integer", [&] { (void)reg.ReadInteger("Nothing"); }, "Invalid data type for 'Nothing'"},
+    };
+    for (const Case& c : cases) {
+        try {
+            c.read();
+            ADD_FAILURE() << c.what << " did not raise";
+        } catch (const ERegistryException& e) {
+            EXPECT_EQ(e.Message(), c.message) << c.what;
+        }
+    }
+    EXPECT_EQ(reg.ReadString("Nothing"), "");
+}
+
+TEST_F(RegistryTest, WritingWithoutAnOpenKeyRaises) {
+    TRegistry reg;
+    try {
+        reg.WriteInteger("X", 1);
+        FAIL() << "no exception";
+    } catch (const ERegistryException& e) {
+        EXPECT_EQ(e.Message(), "Failed to set data for 'X'");
+    }
+    EXPECT_FALSE(fs::exists(UserHive()));
+}
+
+TEST_F(RegistryTest, KeysAreMadeListedAndDeletedWithTheirSubkeys) {
+    TRegistry reg;
+    EXPECT_FALSE(reg.OpenKey(kKey, false));
+    ASSERT_TRUE(reg.OpenKey("Software\\Vemra\\Sub\\Deep", true));
+    reg.WriteInteger("Level", 3);
+    ASSERT_TRUE(reg.OpenKey("Software\\Other", true));
+    ASSERT_TRUE(reg.OpenKey("\\Software\\", false));
+    TStringList keys;
+    reg.GetKeyNames(keys);
+    ASSERT_EQ(keys.Count(), 2);
+    EXPECT_EQ(keys[0], "Vemra");
+    EXPECT_EQ(keys[1], "Other");
+
+    EXPECT_TRUE(reg.KeyExists("Vemra\\Sub"));  // relative to the open key
+    EXPECT_TRUE(reg.DeleteKey("vemra"));
+    EXPECT_FALSE(reg.DeleteKey("Vemra"));
+    TRegistry fresh;
+    EXPECT_FALSE(fresh.OpenKey("Software\\Vemra\\Sub\\Deep", false));
+    EXPECT_TRUE(fresh.OpenKey("Software\\Other", false));
+    // A key deleted by another object takes no more values, as on Windows.
+    ASSERT_TRUE(reg.OpenKey("Software\\Other", false));
+    EXPECT_TRUE(fresh.DeleteKey("\\Software\\Other"));
+    EXPECT_THROW(reg.WriteString("Late", "x"), ERegistryException);
+    EXPECT_FALSE(reg.OpenKey("Software\\Other", false));
+    fresh.CloseKey();
+    EXPECT_FALSE(fresh.DeleteKey(""));  // the root stays
+    EXPECT_FALSE(fresh.DeleteKey("\\"));
+}
+
+TEST_F(RegistryTest, DeleteValue) {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kKey, true));
+    reg.WriteString("A", "1");
+    reg.WriteString("B", "2");
+    EXPECT_TRUE(reg.DeleteValue("a"));
+    EXPECT_FALSE(reg.DeleteValue("A"));
+    TRegistry fresh;
+    ASSERT_TRUE(fresh.OpenKey(kKey, false));
+    EXPECT_FALSE(fresh.ValueExists("A"));
+    EXPECT_EQ(fresh.ReadString("B"), "2");
+}
+
+TEST_F(RegistryTest, OpeningAKeyRereadsTheHive) {
+    TRegistry reader;
+    TRegistry writer;
+    ASSERT_TRUE(writer.OpenKey(kKey, true));
+    writer.WriteString("V", "1");
+    ASSERT_TRUE(reader.OpenKey(kKey, false));
+    EXPECT_EQ(reader.ReadString("V"), "1");
+    writer.WriteString("V", "2");
+    ASSERT_TRUE(reader.OpenKey(kKey, false));
+    EXPECT_EQ(reader.ReadString("V"), "2");
+    // A write re-reads too, so it keeps what the other object wrote meanwhile.
+    reader.WriteString("W", "x");
+    EXPECT_EQ(reader.ReadString("V"), "2");
+}
+
+TEST_F(RegistryTest, DamagedLinesAreSkippedAndUnknownTypesKept) {
+    WriteText(UserHive(),
+              "\xEF\xBB\xBFREGEDIT4\r\n\r\n"
+              "\"Orphan\"=\"outside any key\"\r\n"
+              "[HKEY_CURRENT_USER\\Software\\Vemra]\r\n"
+              "\"Good\"=\"yes\"\r\n"
+              "\"Unterminated=\"x\"\r\n"
+              "garbage line\r\n"
+              "\"BadDword\"=dword:xyz\r\n"
+              "\"TooLong\"=dword:123456789\r\n"
+              "\"BadHex\"=hex:01,zz\r\n"
+              "\"Trailing\"=\"x\" junk\r\n"
+              "  \"Spaced\" = dword:00000007  \r\n"
+              "\"Wrapped\"=hex:01,02,\\\r\n"
+              "  03,04\r\n"
+              "\"Expand\"=hex(2):25,48,4f,4d,45,25,00\r\n"
+              "\"Multi\"=hex(7):61,00,62,00,00,00\r\n"
+              "[HKEY_LOCAL_MACHINE\\Software\\Vemra]\r\n"
+              "\"Foreign\"=\"other root\"\r\n"
+              "[HKEY_CURRENT_USER\\Software\\Vemra\r\n"
+              "\"AfterBadKey\"=\"x\"\r\n");
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kKey, false));
+    TStringList names;
+    reg.GetValueNames(names);
+    EXPECT_EQ(names.CommaText(), "Good,Spaced,Wrapped,Expand,Multi");
+    EXPECT_EQ(reg.ReadString("Good"), "yes");
+    EXPECT_EQ(reg.ReadInteger("Spaced"), 7);
+    EXPECT_EQ(reg.ReadBinaryData("Wrapped"), "\x01\x02\x03\x04");
+    EXPECT_EQ(reg.GetDataType("Expand"), TRegDataType::rdExpandString);
+    EXPECT_EQ(reg.ReadString("Expand"), "%HOME%");
+    EXPECT_EQ(reg.GetDataType("Multi"), TRegDataType::rdUnknown);
+
+    reg.WriteString("New", "v");
+    const std::string text = ReadText(UserHive());
+    EXPECT_NE(text.find("\"Multi\"=hex(7):61,00,62,00,00,00\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"Expand\"=hex(2):25,48,4f,4d,45,25,00\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("HKEY_LOCAL_MACHINE"), std::string::npos) << text;
+}
+
+TEST_F(RegistryTest, MachineAndUserHivesAreSeparate) {
+    TRegistry machine;
+    machine.SetRootKey(HKEY_LOCAL_MACHINE);
+    ASSERT_TRUE(machine.OpenKey(kKey, true));
+    machine.WriteString("AppFolder", "/opt/vemra");
+    EXPECT_EQ(TRegistry::HivePathForWrite(HKEY_LOCAL_MACHINE), dir_ + "/machine.reg");
+    EXPECT_NE(ReadText(dir_ + "/machine.reg").find("[HKEY_LOCAL_MACHINE\\Software\\Vemra]"), std::string::npos);
+    TRegistry user;
+    EXPECT_FALSE(user.OpenKey(kKey, false));
+}
+
+TEST_F(RegistryTest, HivePathsFollowTheEnvironment) {
+    EXPECT_EQ(TRegistry::HivePathForRead(HKEY_CURRENT_USER), dir_ + "/user.reg");
+    store_.reset();
+    const ScopedEnv noStore("VEMRA_REGISTRY_DIR", std::nullopt);
+    EXPECT_EQ(TRegistry::HivePathForWrite(HKEY_CURRENT_USER), dir_ + "/config/vemra/user.reg");
+    {
+        const ScopedEnv relative("XDG_CONFIG_HOME", "relative/dir");
+        const ScopedEnv home("HOME", dir_ + "/home");
+        EXPECT_EQ(TRegistry::HivePathForWrite(HKEY_CURRENT_USER), dir_ + "/home/.config/vemra/user.reg");
+    }
+    if (::geteuid() != 0 && !fs::exists("/etc/vemra")) {
+        EXPECT_EQ(TRegistry::HivePathForWrite(HKEY_LOCAL_MACHINE), dir_ + "/config/vemra/machine.reg");
+    }
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kKey, true));
+    reg.WriteInteger("X", 1);
+    EXPECT_TRUE(fs::exists(dir_ + "/config/vemra/user.reg"));
+}
+
+TEST_F(RegistryTest, AStoreThatCannotBeWrittenFailsVisibly) {
+    WriteText(dir_ + "/file", "not a folder");
+    const ScopedEnv blocked("VEMRA_REGISTRY_DIR", dir_ + "/file/sub");
+    TRegistry reg;
+    EXPECT_FALSE(reg.OpenKey(kKey, true));
+    ASSERT_TRUE(reg.OpenKey("", false));  // the root always exists
+    EXPECT_THROW(reg.WriteString("X", "1"), ERegistryException);
+}
+
+TEST_F(RegistryTest, AnUnreadableHiveIsNotReplaced) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(kKey, true));
+        reg.WriteString("Keep", "me");
+    }
+    const std::string before = ReadText(UserHive());
+    ASSERT_EQ(::chmod(UserHive().c_str(), 0), 0);
+    TRegistry reg;
+    EXPECT_FALSE(reg.OpenKey("Software\\New", true));
+    ASSERT_EQ(::chmod(UserHive().c_str(), 0600), 0);
+    EXPECT_EQ(ReadText(UserHive()), before);
+}
+
+// Each child writes its own values while the others write theirs.
+TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
+    constexpr int kChildren = 4;
+    constexpr int kValues = 25;
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(kKey, true));
+    }
+    std::vector<pid_t> children;
+    for (int c = 0; c < kChildren; ++c) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            try {
+                TRegistry reg;
+                if (!reg.OpenKey(kKey, false)) ::_exit(2);
+                for (int v = 0; v < kValues; ++v) reg.WriteInteger("C" + std::to_string(c) + "V" + std::to_string(v), v);
+            } catch (...) {
+                ::_exit(3);
+            }
+            ::_exit(0);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kKey, false));
+    TStringList names;
+    reg.GetValueNames(names);
+    EXPECT_EQ(names.Count(), kChildren * kValues);
+    for (int c = 0; c < kChildren; ++c)
+        for (int v = 0; v < kValues; ++v) EXPECT_EQ(reg.ReadInteger("C" + std::to_string(c) + "V" + std::to_string(v)), v);
+}
+
+constexpr int kCrashCode = 77;
+
+[[noreturn]] void CrashBeforeReplace(const std::string&) { ::_exit(kCrashCode); }
+
+TEST_F(RegistryTest, ACrashBeforeTheRenameLeavesTheOldHiveWhole) {
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(kKey, true));
+        reg.WriteString("Setting", "old value");
+        reg.WriteDateTime("InstallDate", 45292.25);
+    }
+    const std::string before = ReadText(UserHive());
+
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        TRegistry::SetReplaceHook(CrashBeforeReplace);
+        try {
+            TRegistry reg;
+            if (reg.OpenKey(kKey, false)) reg.WriteString("Setting", "new value");
+        } catch (...) {
+        }
+        ::_exit(1);  // the hook never ran
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), kCrashCode);
+
+    EXPECT_EQ(ReadText(UserHive()), before);
+    const std::string temp = UserHive() + ".tmp";
+    ASSERT_TRUE(fs::exists(temp));
+    EXPECT_NE(ReadText(temp).find("new value"), std::string::npos);
+    {
+        TRegistry reg(KEY_READ);
+        ASSERT_TRUE(reg.OpenKey(kKey, false));
+        EXPECT_EQ(reg.ReadString("Setting"), "old value");
+        EXPECT_EQ(reg.ReadDateTime("InstallDate"), 45292.25);
+    }
+    // The leftover temporary file does not get in the way of the next write.
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kKey, false));
+    reg.WriteString("Setting", "later value");
+    TRegistry fresh;
+    ASSERT_TRUE(fresh.OpenKey(kKey, false));
+    EXPECT_EQ(fresh.ReadString("Setting"), "later value");
+    EXPECT_EQ(fresh.ReadDateTime("InstallDate"), 45292.25);
+    EXPECT_FALSE(fs::exists(temp));
+}
+
+TEST_F(RegistryTest, NewHivesArePrivateToTheUser) {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kKey, true));
+    struct stat st {};
+    ASSERT_EQ(::stat(UserHive().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+// ---- TRegistryEx ----
+
+TEST_F(RegistryTest, RegistryExOpensTheUserRootWithTheRightAccess) {
+    const TRegistryEx writer(true);
+    const TRegistryEx reader(false);
+    EXPECT_EQ(writer.RootKey(), HKEY_CURRENT_USER);
+    EXPECT_EQ(writer.Access(), 0xF003Fu);
+    EXPECT_EQ(reader.Access(), 0x20019u);
+    EXPECT_FALSE(writer.LazyWrite);
+}
+
+TEST_F(RegistryTest, RegistryExReadsFallBackToDefaultsOnlyWhenMissing) {
+    {
+        TRegistryEx reg(true);
+        ASSERT_TRUE(reg.OpenKey(kKey, true));
+        reg.WriteString("Empty", "");
+        reg.WriteString("Name", "USD");
+        reg.WriteInteger("Count", -5);
+        reg.WriteBool("Flag", false);
+        reg.WriteInteger("Odd", 2);
+    }
+    TRegistryEx reg(false);
+    EXPECT_EQ(reg.ReadStringDef("Name", "x"), "x");  // no key open yet
+    ASSERT_TRUE(reg.OpenKey(kKey, false));
+    EXPECT_EQ(reg.ReadStringDef("Missing", "EUR"), "EUR");
+    EXPECT_EQ(reg.ReadStringDef("Empty", "EUR"), "");
+    EXPECT_EQ(reg.ReadStringDef("name", "EUR"), "USD");
+    EXPECT_EQ(reg.ReadIntegerDef("Count", 9), -5);
+    EXPECT_EQ(reg.ReadIntegerDef("Missing", 9), 9);
+    EXPECT_FALSE(reg.ReadBoolDef("Flag", true));
+    EXPECT_TRUE(reg.ReadBoolDef("Odd", false));
+    EXPECT_TRUE(reg.ReadBoolDef("Missing", true));
+    EXPECT_THROW((void)reg.ReadIntegerDef("Name", 1), ERegistryException);
+    EXPECT_THROW((void)reg.ReadBoolDef("Name", true), ERegistryException);
+    EXPECT_THROW((void)reg.ReadStringDef("Count", ""), ERegistryException);
+}
+
+}  // namespace
+}  // namespace vemra

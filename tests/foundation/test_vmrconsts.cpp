@@ -1,0 +1,270 @@
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "SysWinCore.h"
+#include "platform/Registry.h"
+#include "rtl/DateUtils.h"
+#include "rtl/SysUtils.h"
+#include "vmrconsts.h"
+
+namespace vemra {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TempFolder {
+public:
+    TempFolder() {
+        std::string tmpl = (fs::temp_directory_path() / "vemra-consts-XXXXXX").string();
+        path_ = mkdtemp(tmpl.data());
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    std::string operator/(std::string_view name) const { return path_ + "/" + std::string(name); }
+
+private:
+    std::string path_;
+};
+
+constexpr double kMs = 1.0 / 86400000.0;
+
+// ---- install settings ----
+
+class InstallSettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* old = getenv("VEMRA_REGISTRY_DIR");
+        oldRegistryDir_ = old ? std::optional<std::string>(old) : std::nullopt;
+        setenv("VEMRA_REGISTRY_DIR", (tmp_ / "registry").c_str(), 1);
+        oldTempDir_ = TempDir;
+        TempDir = tmp_ / "tmp";
+        AppFolder = PubData = AppData = AppMenu = DesktopIcon = StartupIcon = UpdaterVersion = "";
+        InstallDate = 0;
+        AllUser = false;
+    }
+    void TearDown() override {
+        TempDir = oldTempDir_;
+        if (oldRegistryDir_) setenv("VEMRA_REGISTRY_DIR", oldRegistryDir_->c_str(), 1);
+        else unsetenv("VEMRA_REGISTRY_DIR");
+    }
+    // What the installer writes.
+    void Install(TDateTime when) {
+        TRegistry reg(KEY_ALL_ACCESS | RegistryView);
+        reg.SetRootKey(HKEY_LOCAL_MACHINE);
+        ASSERT_TRUE(reg.OpenKey("Software\\Vemra", true));
+        reg.WriteString("AppFolder", "/opt/Vemra");
+        reg.WriteString("PubData", tmp_ / "pub");
+        reg.WriteString("AppData", tmp_ / "home/.local/share/Vemra");
+        reg.WriteString("AppMenu", "Vemra");
+        reg.WriteDateTime("InstallDate", when);
+        reg.WriteString("DesktopIcon", tmp_ / "Desktop/Vemra.desktop");
+        reg.WriteString("StartupIcon", tmp_ / "autostart/Vemra.desktop");
+        reg.WriteBool("AllUser", true);
+        reg.WriteString("Vmr-UpdaterVer", "0.1.0.0");
+    }
+    static std::unique_ptr<TRegistry> MachineKey() {
+        auto reg = std::make_unique<TRegistry>(KEY_ALL_ACCESS);
+        reg->SetRootKey(HKEY_LOCAL_MACHINE);
+        EXPECT_TRUE(reg->OpenKey("Software\\Vemra", true));
+        return reg;
+    }
+
+    TempFolder tmp_;
+    std::optional<std::string> oldRegistryDir_;
+    std::string oldTempDir_;
+};
+
+TEST_F(InstallSettingsTest, WithoutTheKeyNothingIsReadOrMade) {
+    AppFolder = "/stale";
+    PubData = "kept";
+    EXPECT_FALSE(ReadInstallSettings());
+    EXPECT_EQ(AppFolder, "");
+    EXPECT_EQ(PubData, "kept");
+    EXPECT_FALSE(DirectoryExists(tmp_ / "tmp/Vemra"));
+}
+
+TEST_F(InstallSettingsTest, ReadsTheGlobalsAndMakesTheWorkingFolders) {
+    const TDateTime when = EncodeDateTime(2024, 1, 5, 13, 45, 10, 0);
+    Install(when);
+    EXPECT_TRUE(ReadInstallSettings());
+    EXPECT_EQ(AppFolder, "/opt/Vemra");
+    EXPECT_EQ(PubData, tmp_ / "pub");
+    EXPECT_EQ(AppData, tmp_ / "home/.local/share/Vemra");
+    EXPECT_EQ(AppMenu, "Vemra");
+    EXPECT_EQ(InstallDate, when);
+    EXPECT_EQ(DesktopIcon, tmp_ / "Desktop/Vemra.desktop");
+    EXPECT_EQ(StartupIcon, tmp_ / "autostart/Vemra.desktop");
+    EXPECT_TRUE(AllUser);
+    EXPECT_EQ(UpdaterVersion, "0.1.0.0");
+    EXPECT_TRUE(DirectoryExists(tmp_ / "home/.local/share/Vemra/Updates"));
+    EXPECT_TRUE(DirectoryExists(tmp_ / "tmp/Vemra"));
+    EXPECT_FALSE(DirectoryExists(tmp_ / "pub"));
+}
+
+TEST_F(InstallSettingsTest, FirstStartHoldsUntilTheSettingsAreMarkedAndReturnsWithANewInstall) {
+    Install(EncodeDate(2024, 1, 5));
+    EXPECT_TRUE(ReadInstallSettings());
+    EXPECT_TRUE(ReadInstallSettings());  // the installer's reading does not use it up
+    ASSERT_TRUE(MarkInstallSettingsApplied());
+    EXPECT_FALSE(ReadInstallSettings());
+    EXPECT_FALSE(ReadInstallSettings());
+
+    Install(EncodeDate(2024, 3, 1) + 0.5);  // installed again
+    EXPECT_TRUE(ReadInstallSettings());
+    ASSERT_TRUE(MarkInstallSettingsApplied());
+    EXPECT_FALSE(ReadInstallSettings());
+}
+
+TEST_F(InstallSettingsTest, MissingOrMistypedValuesReadAsEmpty) {
+    {
+        auto reg = MachineKey();
+        reg->WriteString("AppFolder", "/opt/Vemra");
+        reg->WriteString("InstallDate", "2024.01.05");
+        reg->WriteString("AllUser", "1");
+        reg->WriteInteger("PubData", 7);
+        reg->WriteBinaryData("AppMenu", "\x01\x02");
+    }
+    InstallDate = 99;
+    AllUser = true;
+    EXPECT_NO_THROW(ReadInstallSettings());
+    EXPECT_EQ(AppFolder, "/opt/Vemra");
+    EXPECT_EQ(InstallDate, 0);
+    EXPECT_FALSE(AllUser);
+    EXPECT_EQ(PubData, "");
+    EXPECT_EQ(AppMenu, "");
+    EXPECT_EQ(UpdaterVersion, "");
+    {
+        auto reg = MachineKey();
+        reg->WriteBinaryData("InstallDate", "\x01\x02\x03");  // not 8 bytes
+        reg->WriteInteger("AllUser", 0);
+    }
+    EXPECT_NO_THROW(ReadInstallSettings());
+    EXPECT_EQ(InstallDate, 0);
+    EXPECT_FALSE(AllUser);
+}
+
+TEST_F(InstallSettingsTest, EmptyAppDataOrTempDirMakesNoFolders) {
+    {
+        auto reg = MachineKey();
+        reg->WriteString("AppFolder", "/opt/Vemra");
+    }
+    const bool rootUpdates = DirectoryExists("/Updates");
+    const bool rootVemra = DirectoryExists("/Vemra");
+    ReadInstallSettings();
+    EXPECT_EQ(AppData, "");
+    EXPECT_TRUE(DirectoryExists(tmp_ / "tmp/Vemra"));
+    TempDir = "";
+    ReadInstallSettings();
+    EXPECT_EQ(DirectoryExists("/Updates"), rootUpdates);
+    EXPECT_EQ(DirectoryExists("/Vemra"), rootVemra);
+}
+
+// ---- format records ----
+
+TEST(FormatRecords, HoldTheFixedConventions) {
+    EXPECT_EQ(StampFormat.ThousandSeparator, ".");
+    EXPECT_EQ(StampFormat.DecimalSeparator, ',');
+    EXPECT_EQ(StampFormat.DateSeparator, '.');
+    EXPECT_EQ(StampFormat.TimeSeparator, ':');
+    EXPECT_EQ(StampFormat.ShortDateFormat, "yyyy.mm.dd");
+    EXPECT_EQ(StampFormat.ShortTimeFormat, "hh:nn");
+    EXPECT_EQ(MdyFormat.ThousandSeparator, ",");
+    EXPECT_EQ(MdyFormat.DecimalSeparator, '.');
+    EXPECT_EQ(MdyFormat.DateSeparator, '-');
+    EXPECT_EQ(MdyFormat.TimeSeparator, '\0');
+    EXPECT_EQ(MdyFormat.ShortDateFormat, "mm-dd-yy");
+    EXPECT_EQ(DmyFormat.ShortDateFormat, "dd-mm-yy");
+    EXPECT_EQ(YmdFormat.ShortDateFormat, "yy-mm-dd");
+    for (const TFormatSettings* fs : {&DmyFormat, &YmdFormat}) {
+        EXPECT_EQ(fs->ThousandSeparator, "");
+        EXPECT_EQ(fs->DecimalSeparator, '\0');
+        EXPECT_EQ(fs->DateSeparator, '-');
+        EXPECT_EQ(fs->ShortTimeFormat, "");
+    }
+    for (const TFormatSettings* fs : {&StampFormat, &MdyFormat, &DmyFormat, &YmdFormat}) {
+        EXPECT_EQ(fs->TwoDigitYearCenturyWindow, 0);
+        EXPECT_EQ(fs->LongDateFormat, "");
+        EXPECT_EQ(fs->ShortMonthNames[0], "");
+    }
+}
+
+// ---- stamps ----
+
+TEST(Stamps, ParseDateTimeStamp) {
+    const TDateTime day = EncodeDate(2024, 1, 5);
+    const TDateTime time = EncodeTime(13, 45, 10, 0);
+    struct Case {
+        const char* text;
+        TDateTime expected;
+    } cases[] = {
+        {"2024.01.05", day},
+        {"2024.01.05 13:45:10", day + time},
+        {"2024.01.05 13:45:10 trailing", day + time},
+        {"2024.01.05 lunch", day},
+        {"2024.01.05 25:00:00", day},
+        {"xxxx.yy.zz 13:45:10", time},
+        {"no date", 0},
+        {"", 0},
+        {"2024.02.30", 0},
+    };
+    for (const Case& c : cases) EXPECT_NEAR(ParseDateTimeStamp(c.text), c.expected, kMs) << c.text;
+}
+
+TEST(Stamps, FormatsDropMillisecondsAndPadFields) {
+    const TDateTime dt = EncodeDateTime(2024, 1, 5, 7, 8, 9, 999);
+    EXPECT_EQ(FormatDateTimeStamp(dt), "2024.01.05 07:08:09");
+    EXPECT_EQ(FormatDateStamp(dt), "2024.01.05");
+    EXPECT_EQ(FormatDateTimeStamp(EncodeDate(987, 12, 31)), "0987.12.31 00:00:00");
+    EXPECT_EQ(DateToShortStamp(dt), "240105");
+    EXPECT_EQ(DatedRateFileName("ECB", "/data", dt), "/data/2024.01.05-ECB.vmr");
+}
+
+TEST(Stamps, RoundTripThroughTheParser) {
+    const TDateTime dt = EncodeDateTime(1999, 12, 31, 23, 59, 58, 0);
+    EXPECT_NEAR(ParseDateTimeStamp(FormatDateTimeStamp(dt)), dt, kMs);
+}
+
+// ---- date conversions under the global settings ----
+
+class GlobalDateSettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = FormatSettings;
+        FormatSettings.ShortDateFormat = "dd/mm/yyyy";
+        FormatSettings.DateSeparator = '/';
+    }
+    void TearDown() override { FormatSettings = saved_; }
+    TFormatSettings saved_;
+};
+
+TEST_F(GlobalDateSettingsTest, SafeStrToDateUsesTheGlobalsAndGivesZeroOnErrors) {
+    EXPECT_EQ(SafeStrToDate("05/01/2024"), EncodeDate(2024, 1, 5));
+    EXPECT_EQ(SafeStrToDate("2024.01.05"), 0);
+    EXPECT_EQ(SafeStrToDate(""), 0);
+}
+
+TEST_F(GlobalDateSettingsTest, StrToDateFmtRestoresTheGlobals) {
+    for (const char* text : {"01-05-2024", "not a date", ""}) {
+        TDateTime d = StrToDateFmt(text, "m-d-y", '-');
+        EXPECT_EQ(d, std::string(text) == "01-05-2024" ? EncodeDate(2024, 1, 5) : 0) << text;
+        EXPECT_EQ(FormatSettings.ShortDateFormat, "dd/mm/yyyy");
+        EXPECT_EQ(FormatSettings.DateSeparator, '/');
+    }
+    ParseDateTimeStamp("2024.01.05 10:00:00");
+    EXPECT_EQ(FormatSettings.ShortDateFormat, "dd/mm/yyyy");
+    EXPECT_EQ(FormatSettings.DateSeparator, '/');
+}
+
+}  // namespace
+}  // namespace vemra
