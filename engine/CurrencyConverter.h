@@ -1,0 +1,185 @@
+#pragma once
+// TCurrencyConverter: the currencies and their view, the current pair of source and target
+// currency with the path an amount takes between them, the per-side output data, the
+// favourites and warnings, and the table state of the last conversion run.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "CurrencyList.h"
+#include "EngineHost.h"
+#include "TableState.h"
+#include "rtl/FormatSettings.h"
+#include "rtl/StringList.h"
+
+namespace vemra {
+
+// How an amount travels from the source to the target currency.
+enum TRatePathKind : std::uint8_t {
+    rpNone = 0,          // an index is none: 0
+    rpSame = 1,          // a
+    rpSourceTied = 2,    // the source is tied to the target: a / source factor
+    rpTargetTied = 3,    // the target is tied to the source: a * target factor
+    rpSameRef = 4,       // both tied to one reference: a / source factor * target factor
+    rpSourceRef = 5,     // a / source factor * target rate
+    rpTargetRef = 6,     // a / source rate * target factor
+    rpToBase = 7,        // a / source rate
+    rpFromBase = 8,      // a * target rate
+    rpCross = 9,         // a / source rate * target rate
+};
+
+// Rate-age indicator colours (blue-green-red, red in the low byte).
+inline constexpr std::uint32_t AgeColorFixed = 0xFF0000;    // blue
+inline constexpr std::uint32_t AgeColorCurrent = 0x008000;  // green
+inline constexpr std::uint32_t AgeColorOld = 0x0080FF;      // orange
+inline constexpr std::uint32_t AgeColorUnknown = 0x0000FF;  // red
+
+class TCurrencyConverter {
+public:
+    TCurrencyConverter();
+    virtual ~TCurrencyConverter();
+    TCurrencyConverter(const TCurrencyConverter&) = delete;
+    TCurrencyConverter& operator=(const TCurrencyConverter&) = delete;
+
+    // The layers above; nullptr restores the silent stand-ins.
+    void SetHost(IEngineHost* host);
+    void SetRateSources(IRateSourceHost* rateSources);
+    IEngineHost& Host() const { return *host_; }
+    IRateSourceHost& RateSources() const { return *rateSources_; }
+
+    TCurrencyChangeList& Currencies() { return currencies_; }
+    const TCurrencyChangeList& Currencies() const { return currencies_; }
+    TCurrencyUserList& UserCurrencies() { return userCurrencies_; }
+
+    // ---- the pair ----
+    void SetFromCurrency(const std::string& code);
+    void SetToCurrency(const std::string& code);
+    void SetFromIndex(int position);
+    void SetToIndex(int position);
+    void UpdatePair();
+
+    std::uint8_t PathKind() const { return pathKind_; }
+    const std::string& SourceCode() const { return sourceCode_; }
+    const std::string& TargetCode() const { return targetCode_; }
+    int SourceIndex() const { return sourceIndex_; }
+    int TargetIndex() const { return targetIndex_; }
+    int SourceRefIndex() const { return sourceRefIndex_; }
+    int TargetRefIndex() const { return targetRefIndex_; }
+    std::uint32_t IndicatorColor() const { return indicatorColor_; }
+    int SourcePower() const { return sourcePower_; }
+    int TargetPower() const { return targetPower_; }
+    int SourceDecimals() const { return sourceDecimals_; }
+    int TargetDecimals() const { return targetDecimals_; }
+    const std::string& SourcePattern() const { return sourcePattern_; }
+    const std::string& TargetPattern() const { return targetPattern_; }
+    bool SwitchedOn() const { return switchedOn_; }
+    void SetSwitchedOn(bool on) { switchedOn_ = on; }
+
+    // ---- arithmetic ----
+    std::uint8_t RatePath(int source, int target) const;
+    // Converts with the formula of kind (0 = the current path kind), always on the records
+    // of the current pair. False, with result 0, on any fault; allocates nothing.
+    bool ConvertAmount(double amount, double& result, std::uint8_t kind = 0) const;
+    double GetRate(int source, int target) const;  // 1.0 when the conversion fails
+    // 0 fixed, 1 current, 2 old, 3 unknown.
+    int RateAge(const TCurrencyChangeList& list, int position) const;
+    int PairRateAge(int source, int target) const;
+    std::uint32_t RateAgeColor(int source, int target) const;
+    // The value with as many decimals as its 7-digit general form shows (at most
+    // maxDecimals when that is above 0), grouped, in the user's locale; put into format's
+    // one "%s" when format is not empty.
+    static std::string FormatAmount(double value, int maxDecimals, std::string_view format);
+    static long double IntPower(long double base, int exponent);
+    virtual TCurrencyRec* UserCurrency(int position) const;
+    std::string PairLabel() const;
+    static int ListItemObject(const TStringList& list, int position);  // 0 when not valid
+    // Loads the selected rate source's day rate file of that day, when it exists.
+    bool LoadRateFileForDate(TDateTime date);
+
+    // ---- favourites, cell text, warnings ----
+    TStringList& Favorites() { return favorites_; }
+    const TStringList& Favorites() const { return favorites_; }
+    const TStringList& FavoriteSymbols() const { return favoriteSymbols_; }
+    void SetFavorites(std::string_view commaText);
+    void AddFavorite(const std::string& code);
+    void RemoveFavorite(const std::string& code);
+    // Finds a favourite's symbol or a currency's display code in the text; when the rest
+    // is a number, makes that currency the source (or the target, by ATC mode) and leaves
+    // the number alone in the text.
+    void ExtractCurrencyFromText(std::string& text);
+
+    TStringList& Warnings() { return warnings_; }
+    // key: a row, a date or 0 merge equal keys; -1 never merges.
+    void AddWarning(const std::string& text, double key);
+    std::string WarningCountText() const;
+
+    static void SetDateSeparator(TFormatSettings& record, char separator);
+    static void SetDateSeparators(char separator);  // the m/d/y, d/m/y and y/m/d records
+
+    // ---- table state ----
+    void ResetConverter();
+    bool IsCrossTable() const;
+    bool HasDateColumn() const;
+    bool IsPlainText() const;
+    bool HasColumnRates() const;
+    std::string ConversionModeName() const;
+    static int MaxIndex(std::span<const int> values);
+    static int ArrayElement(std::span<const int> values, int position);  // 0 when not valid
+
+    TStringList& OutputLines() { return outputLines_; }
+    TConverterTable Table;
+
+    // ---- detail log ----
+    TStringList& LogHeader() { return logHeader_; }
+    TStringList& LogBody() { return logBody_; }
+    TStringList& LogReport() { return logReport_; }
+    double SelfCheckAmount = 0;
+
+private:
+    struct SideData {
+        std::string pattern;
+        int refIndex;
+        int decimals;
+        int power;
+    };
+    SideData SideOf(int position) const;
+    bool ExtractFavoriteSymbol(std::string& text, const std::string& upper, int& position) const;
+    bool ExtractDisplayCode(std::string& text, const std::string& upper, int& position) const;
+
+    IEngineHost* host_;
+    IRateSourceHost* rateSources_;
+
+    std::uint8_t pathKind_ = rpNone;
+    std::string sourceCode_;
+    std::string targetCode_;
+    int sourceIndex_ = 0;
+    int targetIndex_ = 0;
+    int sourceRefIndex_ = 0;
+    int targetRefIndex_ = 0;
+    TCurrencyChangeList currencies_;
+    TCurrencyUserList userCurrencies_;
+    TStringList favorites_;
+    TStringList favoriteSymbols_;
+    TStringList warnings_;
+    TStringList outputLines_;
+    TStringList logHeader_;
+    TStringList logBody_;
+    TStringList logReport_;
+    std::uint32_t indicatorColor_ = 0;
+    int sourcePower_ = 0;
+    int targetPower_ = 0;
+    int sourceDecimals_ = 0;
+    int targetDecimals_ = 0;
+    std::string sourcePattern_;
+    std::string targetPattern_;
+    bool switchedOn_ = false;
+};
+
+// The layers above the converter that a list belongs to; the silent stand-ins for a list
+// of no converter.
+IEngineHost& HostOf(const TCurrencyChangeList& list);
+IRateSourceHost& RateSourcesOf(const TCurrencyChangeList& list);
+
+}  // namespace vemra
