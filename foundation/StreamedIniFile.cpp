@@ -1,16 +1,12 @@
 #include "StreamedIniFile.h"
 
-#include <fcntl.h>
 #include <nettle/blowfish.h>
 #include <nettle/md5.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <random>
-#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -130,93 +126,14 @@ void Pump(TStream& source, TStream& dest, Step step) {
     }
 }
 
-// ---- atomic replacement of the stored file ----
-
-[[noreturn]] void RaiseCreateError(const std::string& path, int error) {
-    throw EInOutError("Cannot create file \"" + path + "\". " + std::generic_category().message(error));
-}
-
-std::string TempNameNear(const std::string& path) {
-    static const char digits[] = "0123456789abcdef";
-    std::string name = ExtractFilePath(path) + ".vmrtmp-";
-    std::uniform_int_distribution<int> digit(0, 15);
-    for (int i = 0; i < 12; ++i) name += digits[digit(Generator())];
-    return name;
-}
-
-int CreateTemp(const std::string& path, std::string& tempName) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        tempName = TempNameNear(path);
-        int fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    errno = EEXIST;
-    return -1;
-}
-
-bool WriteFd(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) {
-            errno = EIO;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-// The mode the replaced file ends with: the old file's, or what a new file gets (the
-// umask applied), without any write bit when the file counted as read-only.
-mode_t FinalMode(int fd, const struct stat* old, bool readOnly) {
-    mode_t mode = 0666;
-    struct stat created;
-    if (old) mode = old->st_mode & 07777;
-    else if (::fstat(fd, &created) == 0) mode = created.st_mode & 07777;
-    return readOnly ? (mode & ~kWriteBits) : mode;
-}
-
-void SyncFolder(const std::string& path) {
-    std::string folder = ExtractFilePath(path);
-    int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    static_cast<void>(::fsync(fd));
-    ::close(fd);
-}
-
-// Writes through a temporary file in the same folder that is renamed over the target, so
-// a crash or a full disk leaves the old file or the new one whole. A file that does not
-// exist yet, or has no owner write bit, counts as read-only and ends without write bits.
+// A file that does not exist yet, or has no owner write bit, counts as read-only and ends
+// without write bits.
 void ReplaceFile(const std::string& path, std::string_view bytes) {
-    struct stat old;
-    bool exists = ::stat(path.c_str(), &old) == 0;
-    bool readOnly = !exists || (old.st_mode & S_IWUSR) == 0;
-    std::string tempName;
-    int fd = CreateTemp(path, tempName);
-    if (fd < 0) RaiseCreateError(path, errno);
-    bool written = WriteFd(fd, bytes);
-    int error = errno;
-    if (written) {
-        // A file system without permission bits must not cost the user the file itself.
-        static_cast<void>(::fchmod(fd, FinalMode(fd, exists ? &old : nullptr, readOnly)));
-        written = ::fsync(fd) == 0;
-        error = errno;
-    }
-    if (::close(fd) != 0 && written) {
-        written = false;
-        error = errno;
-    }
-    if (written && ::rename(tempName.c_str(), path.c_str()) != 0) {
-        written = false;
-        error = errno;
-    }
-    if (!written) {
-        ::unlink(tempName.c_str());
-        RaiseCreateError(path, error);
-    }
-    SyncFolder(path);
+    struct stat old {};
+    const bool exists = ::stat(path.c_str(), &old) == 0;
+    const bool readOnly = !exists || (old.st_mode & S_IWUSR) == 0;
+    const unsigned mode = exists ? (old.st_mode & 07777) : NewFileMode();
+    WriteFileAtomic(path, bytes, {.Mode = readOnly ? (mode & ~kWriteBits) : mode});
 }
 
 }  // namespace

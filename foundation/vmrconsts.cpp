@@ -142,12 +142,7 @@ bool MarkInstallSettingsApplied() {
 
 TDateTime SafeStrToDate(std::string_view text) {
     TDateTime result = 0;
-    try {
-        if (!TryStrToDate(text, result, FormatSettings)) result = 0;
-    } catch (const EConvertError&) {
-        result = 0;
-    }
-    return result;
+    return TryStrToDate(text, result, FormatSettings) ? result : 0;
 }
 
 TDateTime StrToDateFmt(std::string_view text, std::string_view shortDateFormat, char dateSeparator) {
@@ -156,15 +151,10 @@ TDateTime StrToDateFmt(std::string_view text, std::string_view shortDateFormat, 
 }
 
 TDateTime ParseDateTimeStamp(std::string_view text) {
-    try {
-        std::string datePart = Copy(text, 1, 10);
-        std::string timePart = Trim(Copy(text, 12, 8));
-        TDateTime time = 0;
-        if (timePart.empty() || !TryStrToTime(timePart, time, StampFormat)) time = 0;
-        return StrToDateFmt(datePart, "y.m.d", '.') + time;
-    } catch (const std::exception&) {
-        return 0;
-    }
+    const std::string timePart = Trim(Copy(text, 12, 8));
+    TDateTime time = 0;
+    if (timePart.empty() || !TryStrToTime(timePart, time, StampFormat)) time = 0;
+    return StrToDateFmt(Copy(text, 1, 10), "y.m.d", '.') + time;
 }
 
 std::string FormatDateStamp(TDateTime date) {

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git ca-certificates
   libgtest-dev libgmock-dev libbenchmark-dev
-  nettle-dev libcurl4-openssl-dev
+  nettle-dev libcurl4-openssl-dev zlib1g-dev
   clang libclang-rt-14-dev
   libxml2-dev
   locales-all

@@ -30,17 +30,6 @@ private:
     int fd_;
 };
 
-bool WriteAll(int fd, const char* p, std::size_t n) {
-    while (n > 0) {
-        ssize_t w = write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        n -= static_cast<std::size_t>(w);
-    }
-    return true;
-}
-
 bool CopyData(int from, int to) {
     std::vector<char> buf(64 * 1024);
     for (;;) {
@@ -48,7 +37,7 @@ bool CopyData(int from, int to) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return false;
         if (n == 0) return true;
-        if (!WriteAll(to, buf.data(), static_cast<std::size_t>(n))) return false;
+        if (!WriteAllToFd(to, std::string_view(buf.data(), static_cast<std::size_t>(n)))) return false;
     }
 }
 

@@ -1,19 +1,18 @@
 #include "Registry.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <bit>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <optional>
 
 #include "RegistryHive.h"
+#include "platform/SpecialFolders.h"
 
 namespace vemra {
 
@@ -38,32 +37,15 @@ std::string EnvText(const char* name) {
     return v == nullptr ? std::string() : std::string(v);
 }
 
-std::string HomeFolder() {
-    std::string home = EnvText("HOME");
-    if (!home.empty()) return home;
-    passwd pw{};
-    passwd* found = nullptr;
-    char buf[4096];
-    if (::getpwuid_r(::getuid(), &pw, buf, sizeof buf, &found) == 0 && found != nullptr) return pw.pw_dir;
-    return "/tmp";
-}
-
 std::string UserStoreFolder() {
-    const std::string xdg = EnvText("XDG_CONFIG_HOME");
-    // A relative XDG_CONFIG_HOME is invalid and ignored.
-    if (!xdg.empty() && xdg.front() == '/') return xdg + "/vemra";
-    return HomeFolder() + "/.config/vemra";
+    const std::string config = platform::XdgConfigHome();
+    return (config.empty() ? std::string("/tmp/.config") : config) + "/vemra";
 }
 
 std::string TestStoreFolder() {
     std::string dir = EnvText("VEMRA_REGISTRY_DIR");
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
     return dir;
-}
-
-bool IsFolder(const char* path) {
-    struct stat st {};
-    return ::stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool PathExists(const char* path) {
@@ -73,13 +55,8 @@ bool PathExists(const char* path) {
 
 // Replacing the hive needs a writable folder (the rename), not a writable file.
 bool SystemHiveWritable() {
-    if (IsFolder(kSystemFolder)) return ::access(kSystemFolder, W_OK) == 0;
+    if (DirectoryExists(kSystemFolder)) return ::access(kSystemFolder, W_OK) == 0;
     return !PathExists(kSystemFolder) && ::access("/etc", W_OK) == 0;
-}
-
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
 bool MakeFolders(const std::string& folder, mode_t mode) {
@@ -88,44 +65,19 @@ bool MakeFolders(const std::string& folder, mode_t mode) {
         const std::string part = folder.substr(0, i);
         if (::mkdir(part.c_str(), mode) != 0 && errno != EEXIST) return false;
     }
-    return IsFolder(folder.c_str());
+    return DirectoryExists(folder);
 }
 
 // The hive's text; "" when there is no hive yet; nothing when it exists but cannot be read
 // (a write must then not replace it with a hive that lost every other value).
 std::optional<std::string> ReadHiveText(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? std::optional<std::string>(std::string()) : std::nullopt;
-    std::string text;
-    char buf[65536];
-    ssize_t n = 0;
-    while ((n = ::read(fd, buf, sizeof buf)) != 0) {
-        if (n > 0) {
-            text.append(buf, static_cast<std::size_t>(n));
-        } else if (errno != EINTR) {
-            ::close(fd);
-            return std::nullopt;
-        }
+    try {
+        return ReadFileBytes(path);
+    } catch (const EInOutError&) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) return std::string();
+        return std::nullopt;
     }
-    ::close(fd);
-    return text;
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-void SyncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
 }
 
 // Writers hold this lock around read-modify-write so that no process loses another's change.
@@ -154,21 +106,16 @@ private:
 
 bool ReplaceHiveFile(const std::string& target, std::string_view text, mode_t newMode) {
     struct stat st {};
-    const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : newMode;
-    const std::string temp = target + ".tmp";
-    ::unlink(temp.c_str());
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    bool ok = WriteAll(fd, text) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && g_replaceHook != nullptr) g_replaceHook(temp);
-    ok = ok && std::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
+    TAtomicWriteOptions options;
+    options.Mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : newMode;
+    options.TempPath = target + ".tmp";
+    if (g_replaceHook != nullptr) options.BeforeRename = g_replaceHook;
+    try {
+        WriteFileAtomic(target, text, options);
+        return true;
+    } catch (const EInOutError&) {
         return false;
     }
-    SyncFolder(FolderOf(target));
-    return true;
 }
 
 [[noreturn]] void ReadError(std::string_view name) {
@@ -209,7 +156,7 @@ struct TRegistry::Impl {
     // new hive cannot be stored (the hive file then stays as it was).
     bool Modify(HKEY root, const std::function<Edit(TRegHive&)>& edit) {
         const std::string target = HivePathForWrite(root);
-        const std::string folder = FolderOf(target);
+        const std::string folder = ExtractFileDir(target);
         if (!MakeFolders(folder, folder == kSystemFolder ? 0755 : 0700)) return false;
         const HiveLock lock(target + ".lock", NewHiveMode(root));
         if (!lock.Held()) return false;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "rtl/SysUtils.h"
+
 namespace vemra {
 
 namespace {
@@ -244,12 +246,7 @@ std::string FormatData(const TRegHiveValue& v) {
 
 }  // namespace
 
-std::string FoldRegName(std::string_view name) {
-    std::string out(name);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return out;
-}
+std::string FoldRegName(std::string_view name) { return LowerCase(name); }
 
 std::string NormalizeKeyPath(std::string_view path) {
     std::string out;

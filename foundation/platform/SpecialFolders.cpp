@@ -70,7 +70,7 @@ std::string ExpandHome(const std::string& value) {
 }
 
 std::string XdgUserDir(std::string_view key, std::string_view fallback) {
-    std::ifstream in(XdgBase("XDG_CONFIG_HOME", ".config") + "/user-dirs.dirs");
+    std::ifstream in(XdgConfigHome() + "/user-dirs.dirs");
     std::string found;
     for (std::string line; std::getline(in, line);) {
         std::size_t start = line.find_first_not_of(" \t");
@@ -95,6 +95,8 @@ std::string TemporaryFolder() {
 
 }  // namespace
 
+std::string XdgConfigHome() { return XdgBase("XDG_CONFIG_HOME", ".config"); }
+
 std::optional<std::string> SpecialFolderPath(int kind) {
     switch (kind) {
         case 0: return ProgramFiles();
@@ -105,7 +107,7 @@ std::optional<std::string> SpecialFolderPath(int kind) {
             return data.empty() ? data : data + "/applications";
         }
         case 4: {
-            std::string config = XdgBase("XDG_CONFIG_HOME", ".config");
+            std::string config = XdgConfigHome();
             return config.empty() ? config : config + "/autostart";
         }
         case 5: return std::string("/usr/local/share/applications");

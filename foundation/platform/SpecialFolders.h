@@ -26,4 +26,8 @@ inline constexpr int kLastSpecialFolder = 12;
 // (no home folder known).
 std::optional<std::string> SpecialFolderPath(int kind);
 
+// The user's configuration folder: $XDG_CONFIG_HOME when it is absolute, else ~/.config;
+// "" when no home folder is known.
+std::string XdgConfigHome();
+
 }  // namespace vemra::platform

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "rtl/DateUtils.h"
+
 namespace vemra {
 
 namespace {
@@ -19,8 +21,6 @@ constexpr int kDefaultChangeSeconds = 2 * 3600;
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsQuotedNameChar(char c) { return IsDigit(c) || IsAlpha(c) || c == '+' || c == '-'; }
-
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
 int MonthDays(bool leap, int m) {
     static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -124,7 +124,7 @@ TSystemTime YearlyRule(const RuleDate& d) {
 TSystemTime FixedDate(const RuleDate& d, int year) {
     TSystemTime t = ChangeTime(d.seconds);
     t.wYear = year;
-    const bool leap = IsLeap(year);
+    const bool leap = IsLeapYear(year);
     int month = 1;
     int day = 0;
     if (d.kind == RuleDate::MonthRule) {

@@ -183,8 +183,6 @@ std::int64_t DateTimeToUnix(TDateTime dt) {
 
 namespace {
 
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
-
 std::string Padded(int v, int width) {
     std::string s = std::to_string(v);
     if (static_cast<int>(s.size()) < width) s.insert(0, static_cast<std::size_t>(width) - s.size(), '0');
@@ -214,10 +212,10 @@ public:
                 i = end + 1;
                 continue;
             }
-            char token = Upper(c);
+            char token = UpCase(c);
             std::size_t n = 1;
             if (token >= 'A' && token <= 'Z') {
-                while (i + n < pattern.size() && Upper(pattern[i + n]) == token) ++n;
+                while (i + n < pattern.size() && UpCase(pattern[i + n]) == token) ++n;
                 if (token == 'M' && lastToken == 'H') token = 'N';
                 lastToken = token;
             }
@@ -297,7 +295,7 @@ enum class DateOrder { MDY, DMY, YMD };
 // The order of the first of y, m, d named in the short date format.
 DateOrder OrderOf(std::string_view format) {
     for (char c : format) {
-        switch (Upper(c)) {
+        switch (UpCase(c)) {
         case 'Y': return DateOrder::YMD;
         case 'M': return DateOrder::MDY;
         case 'D': return DateOrder::DMY;

@@ -163,7 +163,7 @@ std::string_view FirstChars(std::string_view s, std::size_t count) {
     return s;
 }
 
-struct Spec {
+struct Field {
     bool left = false;
     int width = -1;
     int precision = -1;
@@ -219,8 +219,8 @@ private:
         return static_cast<int>(n);
     }
 
-    Spec ParseSpec() {
-        Spec s;
+    Field ParseField() {
+        Field s;
         if (Peek() != '-') {
             int n = Number();
             if (Peek() == ':') {
@@ -252,38 +252,38 @@ private:
             ++pos_;
             return "%";
         }
-        Spec spec = ParseSpec();
-        std::string text = Convert(spec, NextArg());
+        Field field = ParseField();
+        std::string text = Convert(field, NextArg());
         std::size_t len = CharCount(text);
-        if (spec.width > 0 && len < static_cast<std::size_t>(spec.width)) {
-            std::string pad(static_cast<std::size_t>(spec.width) - len, ' ');
-            text = spec.left ? text + pad : pad + text;
+        if (field.width > 0 && len < static_cast<std::size_t>(field.width)) {
+            std::string pad(static_cast<std::size_t>(field.width) - len, ' ');
+            text = field.left ? text + pad : pad + text;
         }
         return text;
     }
 
-    std::string Convert(const Spec& spec, const FormatArg& a) {
-        switch (spec.type) {
+    std::string Convert(const Field& field, const FormatArg& a) {
+        switch (field.type) {
         case 'd':
         case 'u':
-        case 'x': return IntegerText(spec, a);
+        case 'x': return IntegerText(field, a);
         case 's':
             if (a.kind() != FormatArg::Kind::String) FormatError(fmt_);
-            return std::string(spec.precision >= 0 ? FirstChars(a.s(), static_cast<std::size_t>(spec.precision)) : a.s());
+            return std::string(field.precision >= 0 ? FirstChars(a.s(), static_cast<std::size_t>(field.precision)) : a.s());
         case 'f':
         case 'n':
         case 'e':
-        case 'g': return FloatText(spec, a);
+        case 'g': return FloatText(field, a);
         default: FormatError(fmt_);
         }
     }
 
-    std::string IntegerText(const Spec& spec, const FormatArg& a) const {
+    std::string IntegerText(const Field& field, const FormatArg& a) const {
         if (a.kind() != FormatArg::Kind::Int) FormatError(fmt_);
         std::int64_t v = a.i();
-        bool negative = spec.type == 'd' && v < 0;
+        bool negative = field.type == 'd' && v < 0;
         std::uint64_t magnitude;
-        if (spec.type == 'd') {
+        if (field.type == 'd') {
             magnitude = negative ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
         } else if (v < 0 && v >= INT32_MIN) {
             magnitude = static_cast<std::uint32_t>(v);  // a negative 32-bit argument shows its 32 bits
@@ -291,18 +291,18 @@ private:
             magnitude = static_cast<std::uint64_t>(v);
         }
         char buf[32];
-        auto res = std::to_chars(buf, buf + sizeof buf, magnitude, spec.type == 'x' ? 16 : 10);
+        auto res = std::to_chars(buf, buf + sizeof buf, magnitude, field.type == 'x' ? 16 : 10);
         std::string digits(buf, res.ptr);
-        if (spec.type == 'x') digits = UpperCase(digits);
-        if (spec.precision > static_cast<int>(digits.size()))
-            digits.insert(0, static_cast<std::size_t>(spec.precision) - digits.size(), '0');
+        if (field.type == 'x') digits = UpperCase(digits);
+        if (field.precision > static_cast<int>(digits.size()))
+            digits.insert(0, static_cast<std::size_t>(field.precision) - digits.size(), '0');
         return negative ? "-" + digits : digits;
     }
 
-    std::string FloatText(const Spec& spec, const FormatArg& a) const {
+    std::string FloatText(const Field& field, const FormatArg& a) const {
         if (a.kind() != FormatArg::Kind::Float) FormatError(fmt_);
-        int p = spec.precision;
-        switch (spec.type) {
+        int p = field.precision;
+        switch (field.type) {
         case 'f': return FloatToStrF(a.f(), TFloatFormat::ffFixed, 18, p < 0 ? 2 : std::min(p, 18), fs_);
         case 'n': return FloatToStrF(a.f(), TFloatFormat::ffNumber, 18, p < 0 ? 2 : std::min(p, 18), fs_);
         case 'e': return FloatToStrF(a.f(), TFloatFormat::ffExponent, p < 0 ? 15 : p, 3, fs_);

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "SysUtils.h"
+
 namespace vemra {
 
 namespace {
@@ -58,8 +60,8 @@ bool IsAscii(std::string_view s) {
 bool IsUtf8Name(std::string_view codeset) {
     std::string n;
     for (char c : codeset)
-        if (c != '-' && c != '_') n += static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-    return n == "UTF8";
+        if (c != '-' && c != '_') n += c;
+    return SameText(n, "UTF8");
 }
 
 // Locale data comes in the locale's own character set; the record holds UTF-8.

@@ -11,6 +11,10 @@ namespace {
 
 constexpr const char* kSortedListError = "Operation not allowed on sorted list";
 
+[[noreturn]] void IndexError(int index) {
+    throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+}
+
 bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
 bool NeedsQuotes(std::string_view s, char delimiter, char quote) {
@@ -51,8 +55,7 @@ std::string ExtractQuoted(std::string_view text, std::size_t& i, char quote) {
 }  // namespace
 
 void TStringList::CheckIndex(int index) const {
-    if (index < 0 || index >= Count())
-        throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+    if (index < 0 || index >= Count()) IndexError(index);
 }
 
 const std::string& TStringList::operator[](int index) const {
@@ -90,8 +93,7 @@ int TStringList::AddObject(std::string s, void* object) {
 
 void TStringList::Insert(int index, std::string s, void* object) {
     if (sorted_) throw Exception(kSortedListError);
-    if (index < 0 || index > Count())
-        throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+    if (index < 0 || index > Count()) IndexError(index);
     InsertItem(index, std::move(s), object);
 }
 

@@ -47,39 +47,28 @@ std::string ErrnoText(int err) { return std::strerror(err); }
     throw EInOutError("Cannot create file \"" + path + "\". " + ErrnoText(err));
 }
 
-// The permission bits a newly created file gets from the process umask, read without
-// changing the umask (umask() itself would race with other threads creating files).
-mode_t NewFileMode() {
-    mode_t mask = 022;
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("Umask:", 0) == 0) {
-            mask = static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
-            break;
-        }
-    }
-    return 0666 & ~mask;
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 void SyncFolder(const std::string& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
     ::fsync(fd);
     ::close(fd);
+}
+
+// The temporary file that replaces path: its descriptor, or -1 with errno set.
+int CreateTemp(const std::string& path, const std::string& folder, const std::string& fixed, std::string& temp) {
+    if (!fixed.empty()) {
+        temp = fixed;
+        ::unlink(temp.c_str());  // a leftover of a crash; O_EXCL then refuses anything planted
+        return ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    }
+    temp = JoinPath(folder, "." + ExtractFileName(path) + ".XXXXXX");
+    return ::mkostemp(temp.data(), O_CLOEXEC);
+}
+
+mode_t FinalMode(const std::string& path, const TAtomicWriteOptions& options) {
+    if (options.Mode) return static_cast<mode_t>(*options.Mode);
+    struct stat old {};
+    return ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : NewFileMode();
 }
 
 }  // namespace
@@ -285,19 +274,28 @@ std::string ReadFileBytes(const std::string& path) {
     return data;
 }
 
-void WriteFileAtomic(const std::string& path, std::string_view bytes) {
-    const std::string folder = ExtractFileDir(path).empty() ? std::string(".") : ExtractFileDir(path);
-    std::string temp = JoinPath(folder, "." + ExtractFileName(path) + ".XXXXXX");
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) ThrowCreateError(path, errno);
+void WriteFileAtomic(const std::string& path, std::string_view bytes) { WriteFileAtomic(path, bytes, {}); }
 
-    struct stat old {};
-    const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : NewFileMode();
-    bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, bytes) && ::fsync(fd) == 0;
+void WriteFileAtomic(const std::string& path, std::string_view bytes, const TAtomicWriteOptions& options) {
+    const std::string folder = ExtractFileDir(path).empty() ? std::string(".") : ExtractFileDir(path);
+    std::string temp;
+    const int fd = CreateTemp(path, folder, options.TempPath, temp);
+    if (fd < 0) ThrowCreateError(path, errno);
+    // A file system without permission bits must not cost the user the file itself.
+    static_cast<void>(::fchmod(fd, FinalMode(path, options)));
+    bool ok = WriteAllToFd(fd, bytes) && ::fsync(fd) == 0;
     int err = errno;
     if (::close(fd) != 0 && ok) {
         ok = false;
         err = errno;
+    }
+    if (ok && options.BeforeRename) {
+        try {
+            options.BeforeRename(temp);
+        } catch (...) {
+            ::unlink(temp.c_str());
+            throw;
+        }
     }
     if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
         ok = false;
@@ -308,6 +306,34 @@ void WriteFileAtomic(const std::string& path, std::string_view bytes) {
         ThrowCreateError(path, err);
     }
     SyncFolder(folder);
+}
+
+// Read from the process status: umask() itself would have to change the mask for a moment,
+// racing with other threads that create files.
+unsigned NewFileMode() {
+    mode_t mask = 022;
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0) {
+            mask = static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+            break;
+        }
+    }
+    return 0666 & ~mask;
+}
+
+bool WriteAllToFd(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
 }
 
 }  // namespace vemra

@@ -4,6 +4,8 @@
 // position and length here counts bytes.
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -69,5 +71,25 @@ std::string ReadFileBytes(const std::string& path);
 // Keeps the target's permission bits when it exists. Throws EInOutError on failure (the old
 // file then stays as it was).
 void WriteFileAtomic(const std::string& path, std::string_view bytes);
+
+// ---- additions: the same replacement for the foundation's own stores ----
+
+struct TAtomicWriteOptions {
+    // The permission bits the file ends with; unset: the old file's, or NewFileMode() when
+    // there was none.
+    std::optional<unsigned> Mode{};
+    // A fixed temporary path in place of a fresh unique one; a file left there is replaced.
+    // Only for a caller that holds a lock of its own around the write.
+    std::string TempPath{};
+    // Runs with the temporary file's path once it is written, flushed and closed, just before
+    // it replaces the target. An exception from it removes the temporary file and propagates.
+    std::function<void(const std::string& tempPath)> BeforeRename{};
+};
+void WriteFileAtomic(const std::string& path, std::string_view bytes, const TAtomicWriteOptions& options);
+// The permission bits a file created now gets: 0666 less the process umask.
+unsigned NewFileMode();
+// Writes every byte to the descriptor, across short writes and signals; false (errno set)
+// when a write fails.
+bool WriteAllToFd(int fd, std::string_view bytes);
 
 }  // namespace vemra

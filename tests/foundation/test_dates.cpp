@@ -9,6 +9,7 @@
 
 #include "DateUtils.h"
 #include "SysUtils.h"
+#include "support/TestUtils.h"
 
 namespace vemra {
 namespace {
@@ -168,9 +169,7 @@ TEST_F(FixedClock, NowAndDateFollowTheReplacedClock) {
 }
 
 TEST(Clock, TheSystemClockReadsLocalTime) {
-    const char* old = std::getenv("TZ");
-    std::string saved = old ? old : "";
-    setenv("TZ", "UTC0", 1);
+    test::ScopedEnv tz("TZ", "UTC0");
     tzset();
     ResetClock();
     double diff = std::fabs(Now() - UnixToDateTime(std::time(nullptr))) * 86400.0;
@@ -179,10 +178,7 @@ TEST(Clock, TheSystemClockReadsLocalTime) {
     tzset();
     diff = (Now() - UnixToDateTime(std::time(nullptr))) * 24.0;
     EXPECT_NEAR(diff, 3.0, 0.01);
-    if (old)
-        setenv("TZ", saved.c_str(), 1);
-    else
-        unsetenv("TZ");
+    tz.Restore();
     tzset();
 }
 

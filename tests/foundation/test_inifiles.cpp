@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -8,17 +7,14 @@
 #include "rtl/FormatSettings.h"
 #include "rtl/IniFiles.h"
 #include "rtl/SysUtils.h"
+#include "support/TestUtils.h"
 
 namespace vemra {
 namespace {
 
 using V = std::vector<std::string>;
 
-V Strings(const TStringList& list) {
-    V r;
-    for (const auto& item : list) r.push_back(item.str);
-    return r;
-}
+using test::Strings;
 
 TEST(MemIniFile, ReadingRules) {
     TMemIniFile ini;
@@ -147,14 +143,9 @@ TEST(MemIniFile, TypedValues) {
 
 class MemIniFileOnDisk : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string tmpl = ::testing::TempDir() + "vemra_ini_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        dir_ = tmpl;
-        path_ = JoinPath(dir_, "test.ini");
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::string dir_, path_;
+    test::TempFolder temp_{"vemra_ini"};
+    std::string dir_ = temp_.path();
+    std::string path_ = JoinPath(dir_, "test.ini");
 };
 
 TEST_F(MemIniFileOnDisk, ReloadAndUpdateFile) {

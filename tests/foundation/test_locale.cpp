@@ -3,14 +3,13 @@
 #include <clocale>
 #include <cstdlib>
 #include <locale.h>
-#include <optional>
 #include <string>
-#include <vector>
 
 #include "DateUtils.h"
 #include "Format.h"
 #include "FormatSettings.h"
 #include "NumParse.h"
+#include "support/TestUtils.h"
 
 namespace vemra {
 namespace {
@@ -29,26 +28,16 @@ bool HaveLocale(const char* name) {
 class LocaleEnvironment : public testing::Test {
 protected:
     void SetUp() override {
-        for (const char* n : kNames) {
-            const char* v = std::getenv(n);
-            saved_.push_back(v ? std::optional<std::string>(v) : std::nullopt);
-            unsetenv(n);
-        }
+        for (const char* name : {"LC_ALL", "LC_NUMERIC", "LC_TIME", "LANG"}) env_.Unset(name);
         savedRecord_ = FormatSettings;
     }
     void TearDown() override {
-        for (std::size_t i = 0; i < saved_.size(); ++i) {
-            if (saved_[i])
-                setenv(kNames[i], saved_[i]->c_str(), 1);
-            else
-                unsetenv(kNames[i]);
-        }
+        env_.Restore();
         FormatSettings = savedRecord_;
     }
-    static constexpr const char* kNames[] = {"LC_ALL", "LC_NUMERIC", "LC_TIME", "LANG"};
 
 private:
-    std::vector<std::optional<std::string>> saved_;
+    test::ScopedEnv env_;
     TFormatSettings savedRecord_;
 };
 

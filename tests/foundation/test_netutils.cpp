@@ -11,6 +11,7 @@
 
 #include "rtl/SysUtils.h"
 #include "support/HttpTestServer.h"
+#include "support/TestUtils.h"
 
 namespace vemra {
 namespace {
@@ -28,13 +29,8 @@ protected:
         // Nothing may go through a proxy of the machine running the tests.
         setenv("no_proxy", "*", 1);
         ASSERT_TRUE(InetOpenSession());
-        dir_ = std::filesystem::temp_directory_path() / ("vemra-net-" + std::to_string(getpid()));
-        std::filesystem::create_directories(dir_);
     }
-    void TearDown() override {
-        InetCloseSession();
-        std::filesystem::remove_all(dir_);
-    }
+    void TearDown() override { InetCloseSession(); }
     std::string File(const std::string& name) const { return (dir_ / name).string(); }
     std::vector<std::string> Methods() const {
         std::vector<std::string> out;
@@ -51,7 +47,8 @@ protected:
     }
 
     HttpTestServer server_;
-    std::filesystem::path dir_;
+    test::TempFolder temp_{"vemra-net"};
+    std::filesystem::path dir_ = temp_.path();
 };
 
 std::string Body(std::size_t n) {
@@ -245,8 +242,7 @@ TEST_F(NetUtilsTest, LinesOpenTheSessionAndSplitAtEveryLineBreak) {
     InetCloseSession();
     const auto lines = InetDownloadLines(server_.HostPort("/list"));
     ASSERT_NE(lines, nullptr);
-    std::vector<std::string> items;
-    for (const auto& item : *lines) items.push_back(item.str);
+    const std::vector<std::string> items = test::Strings(*lines);
     EXPECT_THAT(items, ElementsAre("one", "two", "three", "four"));
     EXPECT_NE(InetSession, nullptr);
     EXPECT_TRUE(InetDownloadLines("127.0.0.1:" + std::to_string(HttpTestServer::ClosedPort()) + "/x")->Empty());
@@ -254,19 +250,15 @@ TEST_F(NetUtilsTest, LinesOpenTheSessionAndSplitAtEveryLineBreak) {
 
 class RouteTableTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        InetSetRouteTablePaths("", "");
-        std::filesystem::remove_all(dir_);
-    }
+    void TearDown() override { InetSetRouteTablePaths("", ""); }
     bool ConnectedWith(const std::string& ipv4, const std::string& ipv6) {
-        std::filesystem::create_directories(dir_);
         WriteFileAtomic((dir_ / "route").string(), ipv4);
         WriteFileAtomic((dir_ / "ipv6_route").string(), ipv6);
         InetSetRouteTablePaths((dir_ / "route").string(), (dir_ / "ipv6_route").string());
         return InetIsConnected();
     }
-    std::filesystem::path dir_ =
-        std::filesystem::temp_directory_path() / ("vemra-routes-" + std::to_string(getpid()));
+    test::TempFolder temp_{"vemra-routes"};
+    std::filesystem::path dir_ = temp_.path();
 };
 
 constexpr const char* Ipv4Heading =

@@ -7,17 +7,15 @@
 #include <unistd.h>
 
 #include <climits>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "RegistryEx.h"
 #include "platform/Registry.h"
+#include "support/TestUtils.h"
 
 namespace vemra {
 namespace {
@@ -26,42 +24,13 @@ namespace fs = std::filesystem;
 
 constexpr const char* kKey = "Software\\Vemra";
 
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        Set(value);
-    }
-    ~ScopedEnv() { Set(old_); }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    void Set(const std::optional<std::string>& v) {
-        if (v) ::setenv(name_, v->c_str(), 1);
-        else ::unsetenv(name_);
-    }
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
+using test::ReadText;
+using test::ScopedEnv;
+using test::WriteText;
 
 class RegistryTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/vemra-registry-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
         store_.emplace("VEMRA_REGISTRY_DIR", dir_);
         config_.emplace("XDG_CONFIG_HOME", dir_ + "/config");
     }
@@ -69,11 +38,11 @@ protected:
         TRegistry::SetReplaceHook(nullptr);
         store_.reset();
         config_.reset();
-        fs::remove_all(dir_);
     }
     std::string UserHive() const { return dir_ + "/user.reg"; }
 
-    std::string dir_;
+    test::TempFolder temp_{"vemra-registry"};
+    std::string dir_ = temp_.path();
     std::optional<ScopedEnv> store_, config_;
 };
 

@@ -10,18 +10,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "StreamedIniFile.h"
 #include "rtl/Streams.h"
 #include "rtl/SysUtils.h"
+#include "support/TestUtils.h"
 
 namespace vemra {
 namespace {
@@ -237,9 +235,6 @@ TEST_F(StreamCipherTest, EveryEnciphermentDrawsANewSalt) {
 class StreamedIniFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::path(::testing::TempDir()) / "streamini-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
         StreamKeyProc = [this](int index, std::string& key) {
             calls_.push_back(index);
             key = index == 5 ? kRateKey : index == 3 ? "p1Ug3x" : "";
@@ -248,38 +243,25 @@ protected:
     void TearDown() override {
         StreamKeyProc = nullptr;
         SetSaltSourceForTesting({});
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
     }
 
     std::string Path(const std::string& name) const { return JoinPath(dir_, name); }
 
     static void WriteRaw(const std::string& path, const std::string& bytes, mode_t mode = 0644) {
-        std::ofstream(path, std::ios::binary) << bytes;
+        test::WriteText(path, bytes);
         ::chmod(path.c_str(), mode);
     }
-    static std::string ReadRaw(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-    static mode_t Mode(const std::string& path) {
-        struct stat st {};
-        ::stat(path.c_str(), &st);
-        return st.st_mode & 07777;
-    }
+    static std::string ReadRaw(const std::string& path) { return test::ReadText(path); }
+    static mode_t Mode(const std::string& path) { return test::FileMode(path); }
     static mode_t CurrentUmask() {
         mode_t mask = ::umask(0);
         ::umask(mask);
         return mask;
     }
-    std::vector<std::string> Entries() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> Entries() const { return test::FolderEntries(dir_); }
 
-    std::string dir_;
+    test::TempFolder temp_{"streamini"};
+    std::string dir_ = temp_.path();
     std::vector<int> calls_;
 };
 

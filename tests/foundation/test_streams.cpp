@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "rtl/Streams.h"
 #include "rtl/SysUtils.h"
+#include "support/TestUtils.h"
 
 namespace vemra {
 namespace {
@@ -45,13 +44,8 @@ TEST(MemoryStream, SeekClampsAtZeroAndReadsStopAtTheEnd) {
 
 class FileStreamTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string tmpl = ::testing::TempDir() + "vemra_stream_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        dir_ = tmpl;
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::string dir_;
+    test::TempFolder temp_{"vemra_stream"};
+    std::string dir_ = temp_.path();
 };
 
 TEST_F(FileStreamTest, CreateWriteReadBackBinary) {

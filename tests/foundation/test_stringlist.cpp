@@ -5,15 +5,12 @@
 
 #include "rtl/StringList.h"
 #include "rtl/SysUtils.h"
+#include "support/TestUtils.h"
 
 namespace vemra {
 namespace {
 
-std::vector<std::string> Strings(const TStringList& list) {
-    std::vector<std::string> r;
-    for (const auto& item : list) r.push_back(item.str);
-    return r;
-}
+using test::Strings;
 
 TStringList ListOf(const std::vector<std::string>& items) {
     TStringList list;

@@ -21,6 +21,7 @@
 #include "platform/FileVersion.h"
 #include "platform/Registry.h"
 #include "rtl/SysUtils.h"
+#include "support/TestUtils.h"
 
 // The program's own resources, looked up the same way as a module's.
 extern "C" __attribute__((visibility("default"))) int vemra_resource_lookup(
@@ -37,71 +38,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class TempFolder {
-public:
-    TempFolder() {
-        std::string tmpl = (fs::temp_directory_path() / "vemra-sys-XXXXXX").string();
-        path_ = mkdtemp(tmpl.data());
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(path_, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    std::string operator/(std::string_view name) const { return path_ + "/" + std::string(name); }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
-// Sets environment variables for one test and puts the old values back.
-class ScopedEnv {
-public:
-    ScopedEnv() = default;
-    ~ScopedEnv() {
-        for (auto& [name, old] : saved_) {
-            if (old) setenv(name.c_str(), old->c_str(), 1);
-            else unsetenv(name.c_str());
-        }
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-    void Set(const std::string& name, const std::string& value) {
-        Remember(name);
-        setenv(name.c_str(), value.c_str(), 1);
-    }
-    void Unset(const std::string& name) {
-        Remember(name);
-        unsetenv(name.c_str());
-    }
-
-private:
-    void Remember(const std::string& name) {
-        if (saved_.count(name)) return;
-        const char* v = getenv(name.c_str());
-        saved_[name] = v ? std::optional<std::string>(v) : std::nullopt;
-    }
-    std::map<std::string, std::optional<std::string>> saved_;
-};
-
-void WriteFile(const std::string& path, std::string_view bytes) {
-    fs::create_directories(fs::path(path).parent_path());
-    WriteFileAtomic(path, bytes);
-}
+using test::FolderEntries;
+using test::ScopedEnv;
+using test::TempFolder;
+using test::WriteText;
 
 std::vector<std::string> Sorted(const TStringList& list) {
-    std::vector<std::string> v;
-    for (const auto& item : list) v.push_back(item.str);
-    std::sort(v.begin(), v.end());
-    return v;
-}
-
-std::vector<std::string> FolderEntries(const std::string& folder) {
-    std::vector<std::string> v;
-    for (const auto& e : fs::directory_iterator(folder)) v.push_back(e.path().filename().string());
+    std::vector<std::string> v = test::Strings(list);
     std::sort(v.begin(), v.end());
     return v;
 }
@@ -147,7 +90,7 @@ TEST(FileVersion, OtherFilesHaveNone) {
     EXPECT_EQ(GetFileVersionText(VEMRA_TEST_FOUNDATION_LIBRARY), "");  // holds only the reader's marker
     EXPECT_EQ(GetFileVersionText(tmp / "missing"), "");
     EXPECT_EQ(GetFileVersionText(tmp.path()), "");
-    WriteFile(tmp / "plain.txt", "no record here");
+    WriteText(tmp / "plain.txt", "no record here");
     EXPECT_EQ(GetFileVersionText(tmp / "plain.txt"), "");
 }
 
@@ -173,7 +116,7 @@ TEST(FileVersion, RecordsAreReadStrictly) {
         {m + "1.a.3.4\0"s, ""},
     };
     for (const Case& c : cases) {
-        WriteFile(tmp / "f.bin", c.bytes);
+        WriteText(tmp / "f.bin", c.bytes);
         EXPECT_EQ(GetFileVersionText(tmp / "f.bin"), c.expected) << c.bytes;
     }
 }
@@ -185,7 +128,7 @@ TEST(FileVersion, RecordAcrossChunkBoundaries) {
     for (std::size_t at : {65536 - 10, 65536 - 19, 65536 - 22, 65536 + 3, 3 * 65536 - 1}) {
         std::string bytes(at, 'x');
         bytes += record + std::string(100, 'y');
-        WriteFile(tmp / "big.bin", bytes);
+        WriteText(tmp / "big.bin", bytes);
         EXPECT_EQ(GetFileVersionText(tmp / "big.bin"), "4.3.2.1") << at;
     }
 }
@@ -263,7 +206,7 @@ protected:
             "echo $$ > \"$FAKE_OPENER_PID\"\n"
             "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$FAKE_OPENER_ARGS\"\n";
         script += keepRunning ? "exec sleep 30 </dev/null >/dev/null 2>&1\n" : "exit $FAKE_OPENER_EXIT\n";
-        WriteFile(bin_ + "/xdg-open", script);
+        WriteText(bin_ + "/xdg-open", script);
         chmod((bin_ + "/xdg-open").c_str(), 0755);
     }
     std::vector<std::string> OpenerArgs() const {
@@ -286,7 +229,7 @@ protected:
 
 TEST_F(ShellOpenTest, OpensFilesAndAddressesWithSeparateArguments) {
     InstallOpener();
-    WriteFile(tmp_ / "my log.txt", "x");
+    WriteText(tmp_ / "my log.txt", "x");
     EXPECT_EQ(ShellOpen(tmp_ / "my log.txt", ""), 33);
     EXPECT_EQ(OpenerArgs(), (std::vector<std::string>{tmp_ / "my log.txt"}));
 
@@ -298,7 +241,7 @@ TEST_F(ShellOpenTest, RelativeNameStartingWithDashIsNoOption) {
     InstallOpener();
     std::string old = fs::current_path().string();
     fs::current_path(tmp_.path());
-    WriteFile(tmp_ / "-h", "x");
+    WriteText(tmp_ / "-h", "x");
     int result = ShellOpen("-h", "");
     fs::current_path(old);
     EXPECT_EQ(result, 33);
@@ -316,7 +259,7 @@ TEST_F(ShellOpenTest, MissingTargetsAreReportedWithoutRunningTheOpener) {
 TEST_F(ShellOpenTest, UnreadableFileIsAccessDenied) {
     if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
     InstallOpener();
-    WriteFile(tmp_ / "secret", "x");
+    WriteText(tmp_ / "secret", "x");
     chmod((tmp_ / "secret").c_str(), 0);
     EXPECT_EQ(OpenError(tmp_ / "secret"), "The operating system denied access to the specified file.");
 }
@@ -368,7 +311,7 @@ protected:
 TEST_F(FolderTest, UserFoldersFollowXdgWithoutTrailingSlash) {
     EXPECT_EQ(GetSpecialFolder(1), tmp_ / "home/Desktop");
     EXPECT_EQ(GetSpecialFolder(9), tmp_ / "home/Documents");
-    WriteFile(tmp_ / "config/user-dirs.dirs",
+    WriteText(tmp_ / "config/user-dirs.dirs",
               "# written by xdg-user-dirs-update\n"
               "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch/\"\n"
               "XDG_DOCUMENTS_DIR=\"/srv/my docs\"\n"
@@ -420,7 +363,7 @@ TEST(ListFiles, MatchesNamesInTheFolderAndHidesDotNames) {
     TempFolder tmp;
     for (const char* name : {"2024.01.05-ECB.vmr", "2024.01.06-ECB.vmr", "2024.02.01-ECB.VMR", ".2024.01.07.vmr",
                              "notes.txt"})
-        WriteFile(tmp / name, "x");
+        WriteText(tmp / name, "x");
     fs::create_directories(tmp / "old.vmr");
 
     EXPECT_EQ(Sorted(*ListFiles(tmp / "2024.01.*.vmr")),
@@ -445,7 +388,7 @@ TEST(ListFiles, NothingMatchingGivesAnEmptyList) {
 
 TEST(CopyFileTo, CopiesContentsModeAndTimeAndHonoursTheFlag) {
     TempFolder tmp;
-    WriteFile(tmp / "src.vpl", std::string("pack\0age", 8));
+    WriteText(tmp / "src.vpl", std::string("pack\0age", 8));
     chmod((tmp / "src.vpl").c_str(), 0640);
     fs::last_write_time(tmp / "src.vpl", fs::file_time_type::clock::now() - std::chrono::hours(48));
 
@@ -454,7 +397,7 @@ TEST(CopyFileTo, CopiesContentsModeAndTimeAndHonoursTheFlag) {
     EXPECT_EQ(fs::status(tmp / "dst.vpl").permissions(), fs::status(tmp / "src.vpl").permissions());
     EXPECT_EQ(fs::last_write_time(tmp / "dst.vpl"), fs::last_write_time(tmp / "src.vpl"));
 
-    WriteFile(tmp / "src.vpl", "newer");
+    WriteText(tmp / "src.vpl", "newer");
     EXPECT_FALSE(CopyFileTo(tmp / "src.vpl", tmp / "dst.vpl", true));
     EXPECT_EQ(ReadFileBytes(tmp / "dst.vpl"), std::string("pack\0age", 8));
     EXPECT_TRUE(CopyFileTo(tmp / "src.vpl", tmp / "dst.vpl", false));
@@ -464,8 +407,8 @@ TEST(CopyFileTo, CopiesContentsModeAndTimeAndHonoursTheFlag) {
 
 TEST(CopyFileTo, FailsOnReadOnlyDestinationAndMissingParts) {
     TempFolder tmp;
-    WriteFile(tmp / "src", "new");
-    WriteFile(tmp / "ro", "old");
+    WriteText(tmp / "src", "new");
+    WriteText(tmp / "ro", "old");
     chmod((tmp / "ro").c_str(), 0444);
     EXPECT_FALSE(CopyFileTo(tmp / "src", tmp / "ro", false));
     EXPECT_EQ(ReadFileBytes(tmp / "ro"), "old");
@@ -494,7 +437,7 @@ TEST_F(ResourceTest, WritesTheBytesMakingTheFolderAndReplacingTheFile) {
     SaveResourceToFile("LIC", tmp_ / "a/b/license.rtf", module_);
     EXPECT_EQ(ReadFileBytes(tmp_ / "a/b/license.rtf"), lic);
 
-    WriteFile(tmp_ / "old.rtf", "a longer old text that must go");
+    WriteText(tmp_ / "old.rtf", "a longer old text that must go");
     SaveResourceToFile("LIC", tmp_ / "old.rtf", module_);
     EXPECT_EQ(ReadFileBytes(tmp_ / "old.rtf"), lic);
 
@@ -503,7 +446,7 @@ TEST_F(ResourceTest, WritesTheBytesMakingTheFolderAndReplacingTheFile) {
 }
 
 TEST_F(ResourceTest, MissingResourceRaisesAndKeepsTheFile) {
-    WriteFile(tmp_ / "keep.bin", "old");
+    WriteText(tmp_ / "keep.bin", "old");
     try {
         SaveResourceToFile("NOPE", tmp_ / "keep.bin", module_);
         FAIL() << "no exception";
@@ -521,7 +464,7 @@ TEST_F(ResourceTest, NoModuleMeansTheProgramItself) {
 }
 
 TEST_F(ResourceTest, UnwritableTargetRaises) {
-    WriteFile(tmp_ / "file", "x");
+    WriteText(tmp_ / "file", "x");
     EXPECT_THROW(SaveResourceToFile("LIC", tmp_ / "file/below.bin", module_), Exception);
 }
 
@@ -553,10 +496,10 @@ TEST(CreateShortcut, QuotesTheTargetAndEscapesValues) {
 
 TEST(CreateShortcut, ReplacesAnOldShortcutAndRaisesOnFailure) {
     TempFolder tmp;
-    WriteFile(tmp / "Vemra.desktop", "old");
+    WriteText(tmp / "Vemra.desktop", "old");
     CreateShortcut(tmp / "Vemra", "/opt/vemra/vemra", "");
     EXPECT_NE(ReadFileBytes(tmp / "Vemra.desktop").find("Exec=\"/opt/vemra/vemra\""), std::string::npos);
-    WriteFile(tmp / "file", "x");
+    WriteText(tmp / "file", "x");
     EXPECT_THROW(CreateShortcut(tmp / "file/Vemra", "/opt/vemra/vemra", ""), Exception);
 }
 

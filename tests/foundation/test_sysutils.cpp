@@ -3,14 +3,14 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <csignal>
 #include <cstdlib>
-#include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "rtl/SysUtils.h"
+#include "support/TestUtils.h"
 
 namespace vemra {
 namespace {
@@ -114,7 +114,7 @@ TEST(SysUtilsStrings, NumbersAndRepeats) {
     EXPECT_EQ(StringOfChar('-', 3), "---");
 }
 
-TEST(SysUtilsPaths, PathPieces) {
+TEST(SysUtilsPaths, PathParts) {
     EXPECT_EQ(ExtractFileName("/a/b/c.txt"), "c.txt");
     EXPECT_EQ(ExtractFileName("c.txt"), "c.txt");
     EXPECT_EQ(ExtractFilePath("/a/b/c.txt"), "/a/b/");
@@ -136,25 +136,11 @@ TEST(SysUtilsPaths, PathPieces) {
 
 class SysUtilsFiles : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string tmpl = ::testing::TempDir() + "vemra_sysutils_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        dir_ = tmpl;
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    static mode_t Mode(const std::string& path) {
-        struct stat st {};
-        ::stat(path.c_str(), &st);
-        return st.st_mode & 07777;
-    }
-    std::vector<std::string> Entries() const {
-        std::vector<std::string> names;
-        for (const auto& e : std::filesystem::recursive_directory_iterator(dir_))
-            names.push_back(e.path().lexically_relative(dir_).string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    std::string dir_;
+    static mode_t Mode(const std::string& path) { return test::FileMode(path); }
+    std::vector<std::string> Entries() const { return test::FolderEntries(dir_, true); }
+
+    test::TempFolder temp_{"vemra_sysutils"};
+    std::string dir_ = temp_.path();
 };
 
 TEST_F(SysUtilsFiles, ForceDirectoriesMakesEveryParent) {
@@ -234,6 +220,27 @@ TEST_F(SysUtilsFiles, WriteFileAtomicKeepsTheOldFileWhenTheWriteFails) {
     EXPECT_EXIT(writeTooMuch(), ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(ReadFileBytes(path), "old");
     EXPECT_EQ(Entries(), std::vector<std::string>{"settings.ini"});
+}
+
+TEST_F(SysUtilsFiles, WriteFileAtomicOptions) {
+    const std::string path = JoinPath(dir_, "user.reg"), temp = path + ".tmp";
+    WriteFileAtomic(path, "old");
+    WriteFileAtomic(temp, "left by a crash");
+    std::string seen;
+    TAtomicWriteOptions options{.Mode = 0640, .TempPath = temp, .BeforeRename = [&](const std::string& t) {
+                                    seen = t + ": " + ReadFileBytes(t) + ", target " + ReadFileBytes(path);
+                                }};
+    WriteFileAtomic(path, "new", options);
+    EXPECT_EQ(seen, temp + ": new, target old");
+    EXPECT_EQ(ReadFileBytes(path), "new");
+    EXPECT_EQ(Mode(path), 0640u);
+    EXPECT_EQ(Entries(), std::vector<std::string>{"user.reg"});
+
+    // A callback that throws stops the replacement and takes the temporary file away.
+    options.BeforeRename = [](const std::string&) { throw std::runtime_error("stop"); };
+    EXPECT_THROW(WriteFileAtomic(path, "newer", options), std::runtime_error);
+    EXPECT_EQ(ReadFileBytes(path), "new");
+    EXPECT_EQ(Entries(), std::vector<std::string>{"user.reg"});
 }
 
 TEST(SysUtilsStrings, SplitLines) {

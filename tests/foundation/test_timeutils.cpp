@@ -5,18 +5,15 @@
 #include <unistd.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <ostream>
-#include <sstream>
 #include <string>
-#include <vector>
 
 #include "TimeUtils.h"
 #include "platform/TimeZoneRule.h"
+#include "support/TestUtils.h"
 
 namespace vemra {
 
@@ -67,36 +64,24 @@ TDateTime At(int y, int mo, int d, int h, int mi) { return EncodeDate(y, mo, d) 
 class ZoneTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* name : {"TZ", "TZDIR"}) {
-            const char* v = std::getenv(name);
-            saved_.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
-        }
+        env_.Preserve("TZ");
+        env_.Preserve("TZDIR");
     }
     void TearDown() override {
-        for (const auto& [name, value] : saved_) {
-            if (value) ::setenv(name.c_str(), value->c_str(), 1);
-            else ::unsetenv(name.c_str());
-        }
+        env_.Restore();
         ::tzset();
         ReloadTimeZoneInfo();
-        if (!temp_.empty()) fs::remove_all(temp_);
     }
     static void UseZone(const char* tz) {
         ::setenv("TZ", tz, 1);
         ::tzset();
         ReloadTimeZoneInfo();
     }
-    std::string TempDir() {
-        if (temp_.empty()) {
-            char pattern[] = "/tmp/vemra-tz-XXXXXX";
-            if (::mkdtemp(pattern) != nullptr) temp_ = pattern;
-        }
-        return temp_;
-    }
+    std::string TempDir() const { return temp_.path(); }
 
 private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-    std::string temp_;
+    test::ScopedEnv env_;
+    test::TempFolder temp_{"vemra-tz"};
 };
 
 // ---- the rule ----
@@ -155,10 +140,9 @@ std::string FakeZoneFile(const std::string& footer, char version = '2') {
 TEST_F(ZoneTest, TheRuleComesFromTzOrItsZoneFile) {
     const std::string dir = TempDir();
     ASSERT_FALSE(dir.empty());
-    fs::create_directories(dir + "/Test");
-    std::ofstream(dir + "/Test/Kathmandu", std::ios::binary) << FakeZoneFile("<+0545>-5:45");
-    std::ofstream(dir + "/Test/Old", std::ios::binary) << FakeZoneFile("", '\0');
-    std::ofstream(dir + "/Test/NoRule", std::ios::binary) << FakeZoneFile("");
+    test::WriteText(dir + "/Test/Kathmandu", FakeZoneFile("<+0545>-5:45"));
+    test::WriteText(dir + "/Test/Old", FakeZoneFile("", '\0'));
+    test::WriteText(dir + "/Test/NoRule", FakeZoneFile(""));
     ::setenv("TZDIR", dir.c_str(), 1);
 
     const TTimeZoneInformation utc;

@@ -1,41 +1,20 @@
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <cmath>
-#include <filesystem>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "SysWinCore.h"
 #include "platform/Registry.h"
 #include "rtl/DateUtils.h"
 #include "rtl/SysUtils.h"
+#include "support/TestUtils.h"
 #include "vmrconsts.h"
 
 namespace vemra {
 namespace {
 
-namespace fs = std::filesystem;
-
-class TempFolder {
-public:
-    TempFolder() {
-        std::string tmpl = (fs::temp_directory_path() / "vemra-consts-XXXXXX").string();
-        path_ = mkdtemp(tmpl.data());
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    std::string operator/(std::string_view name) const { return path_ + "/" + std::string(name); }
-
-private:
-    std::string path_;
-};
+using test::TempFolder;
 
 constexpr double kMs = 1.0 / 86400000.0;
 
@@ -44,9 +23,7 @@ constexpr double kMs = 1.0 / 86400000.0;
 class InstallSettingsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* old = getenv("VEMRA_REGISTRY_DIR");
-        oldRegistryDir_ = old ? std::optional<std::string>(old) : std::nullopt;
-        setenv("VEMRA_REGISTRY_DIR", (tmp_ / "registry").c_str(), 1);
+        env_.Set("VEMRA_REGISTRY_DIR", tmp_ / "registry");
         oldTempDir_ = TempDir;
         TempDir = tmp_ / "tmp";
         AppFolder = PubData = AppData = AppMenu = DesktopIcon = StartupIcon = UpdaterVersion = "";
@@ -55,8 +32,6 @@ protected:
     }
     void TearDown() override {
         TempDir = oldTempDir_;
-        if (oldRegistryDir_) setenv("VEMRA_REGISTRY_DIR", oldRegistryDir_->c_str(), 1);
-        else unsetenv("VEMRA_REGISTRY_DIR");
     }
     // What the installer writes.
     void Install(TDateTime when) {
@@ -81,7 +56,7 @@ protected:
     }
 
     TempFolder tmp_;
-    std::optional<std::string> oldRegistryDir_;
+    test::ScopedEnv env_;
     std::string oldTempDir_;
 };
 

@@ -92,9 +92,9 @@ std::string FramedBody(const HttpResponse& response) {
     std::string out;
     const std::size_t step = std::max<std::size_t>(response.chunkSize, 1);
     for (std::size_t at = 0; at < response.body.size(); at += step) {
-        const std::string_view piece = std::string_view(response.body).substr(at, step);
-        out += Hex(piece.size()) + "\r\n";
-        out += piece;
+        const std::string_view chunk = std::string_view(response.body).substr(at, step);
+        out += Hex(chunk.size()) + "\r\n";
+        out += chunk;
         out += "\r\n";
     }
     return out + "0\r\n\r\n";
