@@ -1,0 +1,245 @@
+#include "PlugginMan.h"
+
+#include "RegistryEx.h"
+#include "SysCaller.h"
+#include "SysStrings.h"
+#include "rtl/SysUtils.h"
+#include "vmrconsts.h"
+
+namespace vemra {
+
+TPlugginMan* PlugginMan = nullptr;
+
+namespace {
+
+inline constexpr auto kStoreName = ScrambleLiteral("plugins.dat");
+constexpr std::string_view kUserLastName = "UserLast.dat";
+constexpr std::size_t kMaxCodeLength = 3;
+
+std::string FileNamePrefix(const std::string& path) { return Copy(ExtractFileName(path), 1, 10); }
+
+}  // namespace
+
+std::string PluginStoreName() { return UnscrambleLiteral(kStoreName); }
+
+TPlugginMan::TPlugginMan() : host_(&nullHost_), rateSourceHost_(*this) {
+    UserDataDir = JoinPath(GetSpecialFolder(2), "Vemra");
+    ForceDirectories(UserDataDir);
+    if (FileExists(UserLastFileName())) UserLast.LoadFromFile(UserLastFileName());
+}
+
+TPlugginMan::~TPlugginMan() { ClearPlugins(); }
+
+void TPlugginMan::SetHost(IRateUpdateHost* host) { host_ = host != nullptr ? host : &nullHost_; }
+
+std::string TPlugginMan::UserLastFileName() const { return JoinPath(UserDataDir, kUserLastName); }
+
+// ---- the store ----
+
+void TPlugginMan::OpenPluginStore() {
+    const std::string working = JoinPath(AppData, PluginStoreName());
+    if (FileExists(working)) {
+        Store = std::make_unique<TStreamedIniFile>(0, working);
+        Store->Reload();
+        if (Store->ReadString("ECB", "Settings", "").empty()) {
+            Store->KeyIndex = PluginStoreKeyIndex;
+            Store->Reload();
+        }
+        return;
+    }
+    const std::string master = JoinPath(PubData, PluginStoreName());
+    Store = std::make_unique<TStreamedIniFile>(0, master);
+    Store->Reload();
+    Store->SetFileName(working);
+    Store->KeyIndex = PluginStoreKeyIndex;
+    // Without a master there is nothing to copy; an empty working copy would hide the master
+    // from every later start.
+    if (FileExists(master)) Store->UpdateFile();
+}
+
+void TPlugginMan::ReadPluginSections(TStringList& list) const {
+    list.Clear();
+    if (Store == nullptr) return;
+    TStringList sections;
+    Store->ReadSections(sections);
+    for (int i = 0; i < sections.Count(); ++i) {
+        if (sections[i].size() <= kMaxCodeLength) list.Add(sections[i]);
+    }
+}
+
+std::unique_ptr<TStringList> TPlugginMan::ReadPluginDefinition(const std::string& code) const {
+    auto definition = std::make_unique<TStringList>();
+    if (Store != nullptr) Store->ReadSectionValues(code, *definition);
+    for (int i = 0; i < definition->Count(); ++i) SetDefinitionMark(*definition, i, 0);
+    return definition;
+}
+
+void TPlugginMan::WritePluginDefinition(const std::string& code, const TStringList& definition) {
+    if (Store == nullptr) return;
+    for (int i = 0; i < definition.Count(); ++i) {
+        if (DefinitionMark(definition, i) == 0) continue;
+        const std::string name = definition.Names(i);
+        if (name.empty()) continue;
+        Store->WriteString(code, name, definition.Values(name));
+    }
+}
+
+void TPlugginMan::SaveCurrentPluginDefinition() {
+    THTMLConverterPlugInn* source = CurrentPlugin();
+    if (source == nullptr || !source->Modified) return;
+    WritePluginDefinition(source->Code, *source->CopyPluginDefinition());
+    if (Store != nullptr) Store->UpdateFile();
+    source->ClearModifiedMarks();
+}
+
+// ---- the source list ----
+
+void TPlugginMan::ClearPlugins() {
+    for (int i = 0; i < Plugins.Count(); ++i) {
+        delete Plugins.ObjectAs<THTMLConverterPlugInn>(i);
+        Plugins.SetObject(i, nullptr);
+    }
+}
+
+void TPlugginMan::LoadPlugins() {
+    ClearPlugins();
+    OpenPluginStore();
+    std::unique_ptr<TStringList> packages = ListFiles(JoinPath(PubData, "*.vpl"));
+    host_->InstallPendingPlugins(*packages, PubData);
+    ReadPluginSections(Plugins);
+    if (Plugins.Empty()) SelectedCode.clear();
+    if (SelectedCode.empty()) {
+        SelectedCode = "ECB";
+        SaveSelectedPlugin();
+    }
+    if (Plugins.Empty()) {
+        SelectedIndex = -1;
+        throw Exception("No plugins found");
+    }
+    std::int32_t selected = 0;
+    for (int i = 0; i < Plugins.Count(); ++i) CreateSource(i, Plugins[i], selected);
+    SelectedIndex = selected;
+}
+
+void TPlugginMan::CreateSource(int index, std::string code, std::int32_t& selected) {
+    std::unique_ptr<TStringList> definition = ReadPluginDefinition(code);
+    auto* source = new THTMLConverterPlugInn(*definition, code);
+    Plugins.SetObject(index, source);
+    if (code == SelectedCode) selected = index;
+    Plugins.SetString(index, source->Code + " - " + source->GetPluginValue(pvPublisher));
+    if (!source->GetPluginValue(pvHistoryFile).empty() && source->HistoryBound(false) * source->HistoryBound(true) == 0) {
+        SelectedIndex = index;
+        if (source->UpdateHistoryBounds(source->GetHistoryFilePath())) {
+            SaveCurrentPluginDefinition();
+        } else {
+            host_->ShowMessageNumber(71);
+        }
+    }
+}
+
+bool TPlugginMan::InstallPlugin(const std::string& code, const std::string& libraryPath) {
+    try {
+        std::unique_ptr<TStringList> definition = ReadPluginDefinition(code);
+        {
+            TConverterPlugInn binder(TStringList(), code);
+            if (!binder.InstallPluginLibrary(*definition, libraryPath)) return false;
+        }
+        WritePluginDefinition(code, *definition);
+        THTMLConverterPlugInn source(*definition, code);
+        const std::string last = LastRateFile(source);
+        SetLastRateFile(source, last);
+        source.SetLastUpdate(ParseDateTimeStamp(FileNamePrefix(last)) + TimeOf(Now()));
+        WritePluginDefinition(code, source.Definition);
+        // Saved now whether or not the last update moved: the package is filed away as
+        // installed, so a definition left unsaved could be lost for good.
+        if (Store != nullptr) Store->UpdateFile();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void TPlugginMan::SaveSelectedPlugin() {
+    TRegistryEx registry(true);
+    if (registry.OpenKey("Software\\Vemra", false)) registry.WriteString("SelectedPlugin", SelectedCode);
+}
+
+THTMLConverterPlugInn* TPlugginMan::GetPlugin(int index) const {
+    if (index < 0 || index >= Plugins.Count()) return nullptr;
+    return Plugins.ObjectAs<THTMLConverterPlugInn>(index);
+}
+
+int TPlugginMan::IndexOfPlugin(std::string_view code) const {
+    for (int i = 0; i < Plugins.Count(); ++i) {
+        const THTMLConverterPlugInn* source = GetPlugin(i);
+        if (source != nullptr && source->Code == code) return i;
+    }
+    return -1;
+}
+
+// ---- UserLast ----
+
+std::string TPlugginMan::GetUserLastValue(const TConverterPlugInn& source, std::string_view prefix) const {
+    return UserLast.Values(std::string(prefix) + source.Code);
+}
+
+void TPlugginMan::SetUserLastValue(const TConverterPlugInn& source, std::string_view prefix, std::string_view value) {
+    UserLast.SetValue(std::string(prefix) + source.Code, value);
+    UserLast.SaveToFile(UserLastFileName());
+}
+
+std::string TPlugginMan::LastRateFile(THTMLConverterPlugInn& source) {
+    const std::string recorded = GetUserLastValue(source, "Last");
+    if (!recorded.empty() && FileExists(recorded)) return recorded;
+    const std::string newest = source.NewestHistoryFile();
+    SetLastRateFile(source, newest);
+    if (source.GetPluginValue(pvLastUpdate).empty()) {
+        source.SetLastUpdate(ParseDateTimeStamp(FileNamePrefix(newest)) + TimeOf(Now()));
+    }
+    return newest;
+}
+
+void TPlugginMan::SetLastRateFile(const TConverterPlugInn& source, const std::string& path) {
+    if (path != GetUserLastValue(source, "Last")) SetUserLastValue(source, "Last", path);
+}
+
+// ---- the engine's view of the selected source ----
+
+std::string TPlugginMan::SelectedSource::SelectedCode() {
+    const THTMLConverterPlugInn* source = manager_.CurrentPlugin();
+    return source != nullptr ? source->Code : std::string();
+}
+
+std::string TPlugginMan::SelectedSource::SelectedPublisher() {
+    const THTMLConverterPlugInn* source = manager_.CurrentPlugin();
+    return source != nullptr ? source->GetPluginValue(pvPublisher) : std::string();
+}
+
+int TPlugginMan::SelectedSource::SelectedPublicationMinute() {
+    const THTMLConverterPlugInn* source = manager_.CurrentPlugin();
+    return source != nullptr ? source->PublicationMinute : 0;
+}
+
+int TPlugginMan::SelectedSource::SelectedZoneHours() {
+    const THTMLConverterPlugInn* source = manager_.CurrentPlugin();
+    return source != nullptr ? source->ZoneHours : 0;
+}
+
+std::string TPlugginMan::SelectedSource::SelectedRateFileName(TDateTime date) {
+    const THTMLConverterPlugInn* source = manager_.CurrentPlugin();
+    return source != nullptr ? source->GetPluginDataFileName(date) : std::string();
+}
+
+std::string TPlugginMan::SelectedSource::LastRateFile() {
+    THTMLConverterPlugInn* source = manager_.CurrentPlugin();
+    return source != nullptr ? manager_.LastRateFile(*source) : std::string();
+}
+
+void TPlugginMan::SelectedSource::SetLastRateFile(const std::string& path) {
+    const THTMLConverterPlugInn* source = manager_.CurrentPlugin();
+    if (source != nullptr) manager_.SetLastRateFile(*source, path);
+}
+
+void TPlugginMan::SelectedSource::SaveCurrentPluginDefinition() { manager_.SaveCurrentPluginDefinition(); }
+
+}  // namespace vemra

@@ -1,0 +1,113 @@
+#pragma once
+// TPlugginMan: every rate source. It opens the plug-in store (one INI file with a section of
+// definition lines per source: a plain master in PubData, an enciphered working copy in
+// AppData), has the waiting plug-in packages installed, creates one THTMLConverterPlugInn
+// per source, knows the selected one, writes changed definitions back, keeps "UserLast.dat"
+// (each source's last day rate file) and runs the update schedule.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "EngineHost.h"
+#include "HTMLConverterPlugInn.h"
+#include "RateUpdateHost.h"
+#include "StreamedIniFile.h"
+#include "rtl/DateUtils.h"
+#include "rtl/StringList.h"
+
+namespace vemra {
+
+inline constexpr int PluginStoreKeyIndex = 3;
+
+// The store's file name (the same in PubData and AppData).
+std::string PluginStoreName();
+
+class TPlugginMan {
+public:
+    // Sets UserDataDir (local application data + "/Vemra", made) and reads UserLast.dat.
+    // The store is not opened.
+    TPlugginMan();
+    ~TPlugginMan();  // frees the sources; saves nothing
+    TPlugginMan(const TPlugginMan&) = delete;
+    TPlugginMan& operator=(const TPlugginMan&) = delete;
+
+    std::unique_ptr<TStreamedIniFile> Store;
+    TStringList UserLast;
+    std::string SelectedCode;
+    TStringList Plugins;  // "CODE - Publisher", each with its source (owned) as object
+    std::int32_t SelectedIndex = -1;
+
+    // The data module; nullptr restores a stand-in that does nothing.
+    void SetHost(IRateUpdateHost* host);
+    IRateUpdateHost& Host() const { return *host_; }
+    // The selected rate source as the conversion engine asks for it.
+    IRateSourceHost& RateSourceHost() { return rateSourceHost_; }
+
+    // Opens the store and builds the source list. Raises Exception("No plugins found") when
+    // the store holds no source.
+    void LoadPlugins();
+    void ClearPlugins();
+    void OpenPluginStore();
+    // The store's sections of at most 3 characters, in store order.
+    void ReadPluginSections(TStringList& list) const;
+    // The section's lines, every mark 0; empty when there is no such section or no store.
+    std::unique_ptr<TStringList> ReadPluginDefinition(const std::string& code) const;
+    // Writes the marked lines into the section (in memory; the file is not saved).
+    void WritePluginDefinition(const std::string& code, const TStringList& definition);
+    void SaveCurrentPluginDefinition();
+    // Adds or replaces a source from its plug-in library's definition; false on any failure.
+    bool InstallPlugin(const std::string& code, const std::string& libraryPath);
+    // Writes SelectedCode to "SelectedPlugin" when the user's key exists.
+    void SaveSelectedPlugin();
+
+    THTMLConverterPlugInn* GetPlugin(int index) const;
+    THTMLConverterPlugInn* CurrentPlugin() const { return GetPlugin(SelectedIndex); }
+    int IndexOfPlugin(std::string_view code) const;  // exact comparison; -1 when none
+
+    // ---- a source's values in UserLast ----
+    std::string GetUserLastValue(const TConverterPlugInn& source, std::string_view prefix) const;
+    // An empty value removes the line; UserLast.dat is saved at once.
+    void SetUserLastValue(const TConverterPlugInn& source, std::string_view prefix, std::string_view value);
+    // The source's last day rate file, falling back to its newest one (which is recorded).
+    std::string LastRateFile(THTMLConverterPlugInn& source);
+    void SetLastRateFile(const TConverterPlugInn& source, const std::string& path);
+
+    // ---- the update schedule ----
+    // Walks every source from today back to its last update and starts at most one
+    // download per source; SelectedIndex is restored afterwards, also on an exception.
+    void UpdateAllPlugins();
+    // For the current source and a GMT day: whether that day's rates are published by now.
+    bool IsUpdateDue(TDateTime day, std::string& fileName, bool& exists);
+
+private:
+    class SelectedSource final : public IRateSourceHost {
+    public:
+        explicit SelectedSource(TPlugginMan& manager) : manager_(manager) {}
+        std::string SelectedCode() override;
+        std::string SelectedPublisher() override;
+        int SelectedPublicationMinute() override;
+        int SelectedZoneHours() override;
+        std::string SelectedRateFileName(TDateTime date) override;
+        std::string LastRateFile() override;
+        void SetLastRateFile(const std::string& path) override;
+        void SaveCurrentPluginDefinition() override;
+
+    private:
+        TPlugginMan& manager_;
+    };
+
+    void CreateSource(int index, std::string code, std::int32_t& selected);
+    void UpdateSource(int index, int saved);
+    std::string UserLastFileName() const;
+
+    NullRateUpdateHost nullHost_;
+    IRateUpdateHost* host_;
+    SelectedSource rateSourceHost_;
+};
+
+// The one manager of the program (created and freed by the main window).
+extern TPlugginMan* PlugginMan;
+
+}  // namespace vemra

@@ -1,0 +1,94 @@
+#include "htmlmisc.h"
+
+#include <cstddef>
+
+#include "rtl/NumParse.h"
+
+namespace vemra {
+namespace {
+
+constexpr std::size_t kLongestName = 6;
+
+void AppendLatin1(std::string& out, unsigned code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
+
+bool IsNameChar(unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '#' || c < 32;
+}
+
+bool EndsNameKept(char c) { return c == ' ' || c == '%' || c == '&' || c == '+' || c == '<' || c == '>'; }
+
+const TEntityPair* FindEntity(std::string_view name) {
+    if (name.size() > kLongestName) return nullptr;
+    char lower[kLongestName];
+    for (std::size_t i = 0; i < name.size(); ++i) lower[i] = LowerAscii(name[i]);
+    const std::string_view key(lower, name.size());
+    for (const TEntityPair& pair : EntityTable)
+        if (pair.Name == key) return &pair;
+    return nullptr;
+}
+
+void AppendEntity(std::string& out, std::string_view name) {
+    if (name.empty()) return;
+    if (name[0] == '#') {
+        int value = 0;
+        if (TryStrToInt(name.substr(1), value) && value > 0)
+            AppendLatin1(out, static_cast<unsigned>(value) & 0xFFu);
+        else
+            out += name;
+        return;
+    }
+    if (const TEntityPair* pair = FindEntity(name)) {
+        AppendLatin1(out, pair->Code);
+        return;
+    }
+    out += '&';
+    out += name;
+}
+
+}  // namespace
+
+std::string DecodeEntity(std::string_view name) {
+    std::string out;
+    AppendEntity(out, name);
+    return out;
+}
+
+std::string DecodeEntities(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n) {
+        if (text[i] != '&') {
+            std::size_t amp = text.find('&', i);
+            if (amp == std::string_view::npos) amp = n;
+            out.append(text.substr(i, amp - i));
+            i = amp;
+            continue;
+        }
+        std::size_t j = i + 1;
+        while (j < n && IsNameChar(static_cast<unsigned char>(text[j]))) ++j;
+        if (j < n && text[j] == ';') {
+            AppendEntity(out, text.substr(i + 1, j - i - 1));
+            i = j + 1;
+        } else if (j < n && EndsNameKept(text[j])) {
+            AppendEntity(out, text.substr(i + 1, j - i - 1));
+            i = j;
+        } else {
+            out += '&';  // no entity: the name characters follow as plain text
+            ++i;
+        }
+    }
+    return out;
+}
+
+}  // namespace vemra
