@@ -83,6 +83,8 @@ struct TConverterTable {
     bool FirstCellUnexplained = false;
     std::string HeaderCurrency;
     double LastRowDate = 0;
+    std::vector<std::uint8_t> BaseClasses;  // the classes recognition gave the cells; every conversion starts from them
+    std::string RunStartRateFile;            // the day rate file the run's conversion began with
     std::int32_t HistoryFilesLoaded = 0;
 };
 
