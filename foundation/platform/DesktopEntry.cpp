@@ -41,7 +41,10 @@ std::string DoublePercent(std::string_view s) {
 std::string RenderDesktopEntry(const std::string& name, const std::string& target,
                                const std::string& arguments) {
     std::string exec = QuoteExecArgument(target);
-    if (!arguments.empty()) exec += " " + DoublePercent(arguments);
+    if (!arguments.empty()) {
+        exec += ' ';
+        exec += DoublePercent(arguments);
+    }
     std::string text = "[Desktop Entry]\nType=Application\n";
     text += "Name=" + EscapeValue(name) + "\n";
     text += "Exec=" + EscapeValue(exec) + "\n";

@@ -181,8 +181,8 @@ void TranslateTimeFormat(std::string_view fmt, TFormatSettings& r) {
     std::string hour;
     char separator = '\0';
     auto field = [&](char conv, bool unpadded) {
-        if (hour.empty() && (conv == 'H' || conv == 'I')) hour = unpadded ? "h" : "hh";
-        if (hour.empty() && (conv == 'k' || conv == 'l')) hour = "h";
+        if (hour.empty() && (conv == 'H' || conv == 'I')) hour.assign(unpadded ? 1 : 2, 'h');
+        if (hour.empty() && (conv == 'k' || conv == 'l')) hour.assign(1, 'h');
     };
     auto literal = [&](char c) {
         if (!hour.empty() && separator == '\0' && IsSeparatorChar(c)) separator = c;

@@ -61,7 +61,10 @@ int CreateTemp(const std::string& path, const std::string& folder, const std::st
         ::unlink(temp.c_str());  // a leftover of a crash; O_EXCL then refuses anything planted
         return ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     }
-    temp = JoinPath(folder, "." + ExtractFileName(path) + ".XXXXXX");
+    std::string name = ".";  // appended piecewise: GCC 12 warns falsely on "." + std::string
+    name += ExtractFileName(path);
+    name += ".XXXXXX";
+    temp = JoinPath(folder, name);
     return ::mkostemp(temp.data(), O_CLOEXEC);
 }
 

@@ -20,7 +20,9 @@ constexpr auto kAddress = ScrambleLiteral("https://example.org/vemra/%s?lang=%s"
 constexpr auto kEmpty = ScrambleLiteral("");
 // Spelled backwards below, so the plain text appears in this program only if the literal leaks.
 constexpr auto kProbe = ScrambleLiteral("vemra-hidden-literal-probe.txt");
-constexpr const char* kProbeBackwards = "txt.eborp-laretil-neddih-armev";
+// Kept as data in the image (an optimiser may otherwise build the string from immediates),
+// so finding it shows that the search over the image works.
+[[gnu::used]] const char kProbeBackwards[] = "txt.eborp-laretil-neddih-armev";
 
 TEST(SubstitutionTable, EveryStoredByteGivesADifferentCharacter) {
     std::set<int> chars;
