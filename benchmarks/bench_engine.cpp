@@ -7,7 +7,6 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <new>
 #include <string>
 
@@ -15,6 +14,7 @@
 #include "CurrencyFiles.h"
 #include "RateFile.h"
 #include "StreamedIniFile.h"
+#include "rtl/SysUtils.h"
 #include "vmrconsts.h"
 
 namespace {
@@ -49,8 +49,6 @@ std::string CodeOf(int i) {
     return {static_cast<char>('A' + i / 26 % 26), static_cast<char>('A' + i % 26), static_cast<char>('A' + i / 7 % 26)};
 }
 
-void Write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
 // A folder with the configuration, its names, and the day rate file in both forms.
 struct Files {
     std::string folder;
@@ -73,12 +71,12 @@ struct Files {
             names += code + "=Currency number " + std::to_string(i) + "\r\n";
             if (i < RateCount) data += code + "=" + std::to_string(1.0 + i * 0.731) + "\r\n";
         }
-        Write(config, cfg);
-        Write(folder + "/ENG.vcn", names);
+        WriteFileAtomic(config, cfg);
+        WriteFileAtomic(folder + "/ENG.vcn", names);
         const std::string header = "[VMR]\r\nTYPE=DATA\r\nPROVIDER=Benchmark Bank\r\nCODE=BBK\r\nDATE=2024.01.15\r\n";
         const std::string rates = header + "BASE=" + CodeOf(0) + "\r\nFACTOR=1\r\nLOGIC=1XNY\r\n\r\n[DATA]\r\n" + data;
         plainRates = folder + "/2024.01.15-BBK.vmr";
-        Write(plainRates, rates);
+        WriteFileAtomic(plainRates, rates);
         std::filesystem::create_directory(folder + "/enc");
         encipheredRates = folder + "/enc/2024.01.15-BBK.vmr";
         StreamKeyProc = [](int index, std::string& key) { key = index == RateFileKeyIndex ? "bench-key" : ""; };

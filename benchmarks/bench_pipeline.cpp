@@ -7,7 +7,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -20,6 +19,7 @@
 #include "rtl/DateUtils.h"
 #include "rtl/Format.h"
 #include "rtl/FormatSettings.h"
+#include "rtl/SysUtils.h"
 #include "vmrconsts.h"
 
 namespace vemra {
@@ -28,10 +28,6 @@ namespace {
 constexpr int DayFiles = 250;
 constexpr int DatedRows = 2000;
 const char* const Codes[] = {"USD", "GBP", "JPY", "CHF", "SEK", "NOK", "DKK", "CAD", "AUD"};
-
-void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
 
 class BenchHosts final : public IEngineHost, public IRateSourceHost, public IPipelineHost {
 public:
@@ -125,11 +121,11 @@ public:
             config += std::string(code) + "=" + code + ";" + code[0] + ";L;2\n";
             names += std::string(code) + "=Name of " + code + "\n";
         }
-        WriteText(hosts.Folder + "/currencies.vmg", config);
-        WriteText(hosts.Folder + "/ENG.vcn", names);
+        WriteFileAtomic(hosts.Folder + "/currencies.vmg", config);
+        WriteFileAtomic(hosts.Folder + "/ENG.vcn", names);
         for (int d = 0; d < DayFiles; ++d) {
             const TDateTime date = FirstDay() + d;
-            WriteText(DatedRateFileName("ECB", hosts.Folder, date), RateFileText(date, d * 0.001));
+            WriteFileAtomic(DatedRateFileName("ECB", hosts.Folder, date), RateFileText(date, d * 0.001));
         }
         hosts.LastFile = DatedRateFileName("ECB", hosts.Folder, FirstDay() + DayFiles - 1);
         conv.SetHost(&hosts);

@@ -51,13 +51,7 @@ std::string JoinRange(const TStringList& items, int first, int last) {
         if (i > first) joined += '\t';
         joined += items[i];
     }
-    std::size_t end = joined.size();
-    while (end > 0 && static_cast<unsigned char>(joined[end - 1]) <= ' ') --end;
-    joined.resize(end);
-    std::size_t start = 0;
-    while (start < joined.size() && static_cast<unsigned char>(joined[start]) <= ' ') ++start;
-    joined.erase(0, start);
-    return joined;
+    return Trim(joined);
 }
 
 }  // namespace
@@ -65,7 +59,7 @@ std::string JoinRange(const TStringList& items, int first, int last) {
 std::string JoinCells(const TStringList& cells) { return JoinRange(cells, 0, cells.Count()); }
 
 void TConversionRun::ConvertCells() {
-    emptyCell_ = UpperCase(conv_.Host().GetMessageText(22));
+    ReadEmptyCellText();
     keptSource_ = conv_.SourceCode();
     keptTarget_ = conv_.TargetCode();
     table_.PairChanged = false;
@@ -197,9 +191,14 @@ bool TConversionRun::RowFound(int row) const {
 bool TConversionRun::ConvertNumberCell(int col, int row, const OutputChoices& choices, CellInfo& info, CellWork& cell) {
     if (conv_.IsCrossTable() && col > 0 && row > 0 && choices.crossValue >= 1 && choices.crossValue <= 4)
         cell.text = IntToStr(static_cast<std::int64_t>(TCurrencyConverter::IntPower(10, choices.crossValue - 1)));
-    conv_.ExtractCurrencyFromText(cell.text);
     double amount = 0;
-    if (!TryStrToFloat(cell.text, amount, StampFormat)) {
+    // Most cells are plain numbers; only the others can hold a currency to take out.
+    bool number = TryStrToFloat(cell.text, amount, StampFormat);
+    if (!number) {
+        conv_.ExtractCurrencyFromText(cell.text);
+        number = TryStrToFloat(cell.text, amount, StampFormat);
+    }
+    if (!number) {
         cell.log += "Not convertible";
         conv_.LogBody().Add(std::move(cell.log));
         info.Class = ccText;

@@ -13,6 +13,7 @@ namespace vemra {
 
 namespace {
 
+constexpr int MsgEmptyCell = 22;
 constexpr int MsgUnknownFirstCell = 98;
 constexpr int MsgSplitProgress = 119;
 constexpr int MsgProgressText = 121;
@@ -66,8 +67,11 @@ std::string CellNumberText(int position) {
 TConversionRun::TConversionRun(TCurrencyConverter& converter, IPipelineHost& host)
     : TickCount(SteadyMilliseconds), conv_(converter), host_(host), table_(converter.Table) {}
 
+// Every entry point reads it anew: the language may have changed since the last run.
+void TConversionRun::ReadEmptyCellText() { emptyCell_ = UpperCase(conv_.Host().GetMessageText(MsgEmptyCell)); }
+
 void TConversionRun::DoConvert(bool asTable) {
-    emptyCell_ = UpperCase(conv_.Host().GetMessageText(22));
+    ReadEmptyCellText();
     table_.RateFileName = conv_.RateSources().LastRateFile();
     table_.RateSourceIndex = host_.PluginSelectedIndex();
     table_.SavedSourceCode = conv_.SourceCode();
@@ -190,7 +194,7 @@ void TConversionRun::ShowSplitProgress(const std::string& format, int position, 
 // ---- the first cell ----
 
 void TConversionRun::CheckProviderCell(bool warn) {
-    emptyCell_ = UpperCase(conv_.Host().GetMessageText(22));
+    ReadEmptyCellText();
     const TStringList& input = host_.MEINN();
     const std::string code = input.Empty() ? std::string() : UpperCase(Trim(input[0]));
     const int source = code.empty() ? -1 : host_.IndexOfPlugin(code);
@@ -250,7 +254,7 @@ void TConversionRun::LogInputTable() {
     for (std::size_t i = 0; i < count; ++i) {
         const std::string_view name = CellClassName(table_.Cells[i].Class);
         if (name.empty()) continue;
-        // "%.*d : "%s" as %s"
+        // "%.*d : "%s" as %s", appended piece by piece: this runs once per cell.
         const std::string& text = input[static_cast<int>(i)];
         std::string line = CellNumberText(static_cast<int>(i));
         line.reserve(line.size() + text.size() + name.size() + 10);

@@ -73,6 +73,7 @@ private:
     };
 
     // ---- split (ConversionRun.cpp) ----
+    void ReadEmptyCellText();
     void SplitInputTable();
     void ShowSplitProgress(const std::string& format, int position, int count);
     void CutLeadingBlankLines();

@@ -102,43 +102,33 @@ TCurrencyConverter::SideData TCurrencyConverter::SideOf(int position) const {
     return {std::move(pattern), rec->RefIndex, rec->Decimals, PowerOfTen(rec->Decimals)};
 }
 
-void TCurrencyConverter::SetFromCurrency(const std::string& code) {
+int TCurrencyConverter::PositionOf(const std::string& code) const {
     int index = 0;
-    if (currencies_.Find(code, index)) {
-        SetFromIndex(index);
-        sourceCode_ = code;
-    } else {
-        SetFromIndex(NoCurrency);
-    }
+    return currencies_.Find(code, index) ? index : NoCurrency;
+}
+
+// An unknown code clears the side but leaves the code last set.
+void TCurrencyConverter::SetFromCurrency(const std::string& code) {
+    const int index = PositionOf(code);
+    SetFromIndex(index);
+    if (index != NoCurrency) sourceCode_ = code;
 }
 
 void TCurrencyConverter::SetToCurrency(const std::string& code) {
-    int index = 0;
-    if (currencies_.Find(code, index)) {
-        SetToIndex(index);
-        targetCode_ = code;
-    } else {
-        SetToIndex(NoCurrency);
-    }
+    const int index = PositionOf(code);
+    SetToIndex(index);
+    if (index != NoCurrency) targetCode_ = code;
 }
 
 void TCurrencyConverter::SetFromIndex(int position) {
     sourceIndex_ = position;
-    SideData side = SideOf(position);
-    sourcePattern_ = std::move(side.pattern);
-    sourceRefIndex_ = side.refIndex;
-    sourceDecimals_ = side.decimals;
-    sourcePower_ = side.power;
+    source_ = SideOf(position);
     UpdatePair();
 }
 
 void TCurrencyConverter::SetToIndex(int position) {
     targetIndex_ = position;
-    SideData side = SideOf(position);
-    targetPattern_ = std::move(side.pattern);
-    targetRefIndex_ = side.refIndex;
-    targetDecimals_ = side.decimals;
-    targetPower_ = side.power;
+    target_ = SideOf(position);
     UpdatePair();
 }
 

@@ -65,15 +65,15 @@ public:
     const std::string& TargetCode() const { return targetCode_; }
     int SourceIndex() const { return sourceIndex_; }
     int TargetIndex() const { return targetIndex_; }
-    int SourceRefIndex() const { return sourceRefIndex_; }
-    int TargetRefIndex() const { return targetRefIndex_; }
+    int SourceRefIndex() const { return source_.refIndex; }
+    int TargetRefIndex() const { return target_.refIndex; }
     std::uint32_t IndicatorColor() const { return indicatorColor_; }
-    int SourcePower() const { return sourcePower_; }
-    int TargetPower() const { return targetPower_; }
-    int SourceDecimals() const { return sourceDecimals_; }
-    int TargetDecimals() const { return targetDecimals_; }
-    const std::string& SourcePattern() const { return sourcePattern_; }
-    const std::string& TargetPattern() const { return targetPattern_; }
+    int SourcePower() const { return source_.power; }
+    int TargetPower() const { return target_.power; }
+    int SourceDecimals() const { return source_.decimals; }
+    int TargetDecimals() const { return target_.decimals; }
+    const std::string& SourcePattern() const { return source_.pattern; }
+    const std::string& TargetPattern() const { return target_.pattern; }
     bool SwitchedOn() const { return switchedOn_; }
     void SetSwitchedOn(bool on) { switchedOn_ = on; }
 
@@ -138,13 +138,15 @@ public:
     double SelfCheckAmount = 0;
 
 private:
+    // What the output needs of one side of the pair.
     struct SideData {
         std::string pattern;
-        int refIndex;
-        int decimals;
-        int power;
+        int refIndex = 0;
+        int decimals = 0;
+        int power = 0;
     };
     SideData SideOf(int position) const;
+    int PositionOf(const std::string& code) const;  // NoCurrency when not listed
     bool ExtractFavoriteSymbol(std::string& text, const std::string& upper, int& position) const;
     bool ExtractDisplayCode(std::string& text, const std::string& upper, int& position) const;
 
@@ -156,8 +158,6 @@ private:
     std::string targetCode_;
     int sourceIndex_ = 0;
     int targetIndex_ = 0;
-    int sourceRefIndex_ = 0;
-    int targetRefIndex_ = 0;
     TCurrencyChangeList currencies_;
     TCurrencyUserList userCurrencies_;
     TStringList favorites_;
@@ -168,12 +168,8 @@ private:
     TStringList logBody_;
     TStringList logReport_;
     std::uint32_t indicatorColor_ = 0;
-    int sourcePower_ = 0;
-    int targetPower_ = 0;
-    int sourceDecimals_ = 0;
-    int targetDecimals_ = 0;
-    std::string sourcePattern_;
-    std::string targetPattern_;
+    SideData source_;
+    SideData target_;
     bool switchedOn_ = false;
 };
 

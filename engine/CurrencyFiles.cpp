@@ -47,7 +47,7 @@ std::string ConfigSettingPath(const TCurrencyChangeList& list) {
     return path.empty() ? list.ConfigFileName : path;
 }
 
-// Copies the configuration file to today's definition file in the current folder.
+// Copies the configuration file to today's definition file.
 void WriteDefinitionCopy(const std::string& configFileName) {
     if (!FileExists(configFileName)) return;
     try {
@@ -145,8 +145,7 @@ std::string CurrencyNameFileName(const std::string& languageName) {
 // The copy goes beside the configuration file: the process's current folder (often the home
 // folder or "/") is no place a user would look for it, and may not be writable.
 std::string DefinitionCopyName(const std::string& configFileName) {
-    return ExtractFilePath(configFileName) + ExtractFileName(configFileName) + " - copy - " +
-           DateToShortStamp(Date()) + ".vcd";
+    return configFileName + " - copy - " + DateToShortStamp(Date()) + ".vcd";
 }
 
 bool LoadCurrencyNames(TCurrencyChangeList& list, const std::string& fileName) {

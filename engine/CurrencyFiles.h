@@ -16,7 +16,7 @@ std::string DefaultCurrencyConfigFileName();
 std::string DefaultCurrencyNamesFileName();
 // PubData/<language>.vcn, or the default names file when that does not exist.
 std::string CurrencyNameFileName(const std::string& languageName);
-// "<configuration name> - copy - yymmdd.vcd" of today, without a folder.
+// "<configuration file> - copy - yymmdd.vcd" of today, in the configuration file's folder.
 std::string DefinitionCopyName(const std::string& configFileName);
 
 // Rebuilds the list from the configuration file and the current language's names. True

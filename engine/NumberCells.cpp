@@ -86,7 +86,6 @@ void TConversionRun::ClassifyNumberCell(int i, int choice, int (&counts)[4]) {
 }
 
 void TConversionRun::DecideDecimalSeparator() {
-    emptyCell_ = UpperCase(conv_.Host().GetMessageText(22));
     int counts[4] = {0, 0, 0, 0};
     const int choice = host_.cbDesambiIndex();
     const int lines = std::min(host_.MEINN().Count(), static_cast<int>(table_.Cells.size()));

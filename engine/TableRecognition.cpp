@@ -9,6 +9,7 @@
 
 #include "ConversionRun.h"
 #include "RateFile.h"
+#include "ZEPHStrUtils.h"
 #include "rtl/Format.h"
 #include "rtl/SysUtils.h"
 #include "vmrconsts.h"
@@ -30,13 +31,7 @@ constexpr const char* DatePatterns[3] = {"dmy", "mdy", "ymd"};
 constexpr std::uint8_t DateOrderNone = 1;
 constexpr std::uint8_t DateOrderDmy = 2;
 
-std::uint8_t Clamp8(std::size_t n) { return static_cast<std::uint8_t>(n > 255 ? 255 : n); }
-
-std::size_t CountOf(std::string_view text, char c) {
-    std::size_t n = 0;
-    for (const char x : text) n += x == c ? 1 : 0;
-    return n;
-}
+std::uint8_t Clamp8(int n) { return static_cast<std::uint8_t>(n > 255 ? 255 : n); }
 
 // Position of the largest count; the first of equal counts wins.
 int BestOf(const int (&counts)[3]) {
@@ -199,7 +194,7 @@ void TConversionRun::CountDateSeparators(int (&rows)[3]) {
         std::string text = UpperCase(Trim(input[k]));
         DateRowInfo info;
         if (!text.empty() && text != emptyCell_) {
-            const std::size_t counts[3] = {CountOf(text, '-'), CountOf(text, '/'), CountOf(text, '.')};
+            const int counts[3] = {CountChar('-', text), CountChar('/', text), CountChar('.', text)};
             info.Dashes = Clamp8(counts[0]);
             info.Slashes = Clamp8(counts[1]);
             info.Points = Clamp8(counts[2]);
@@ -279,7 +274,7 @@ void TConversionRun::ChooseDateOrder(const int (&formatCounts)[3]) {
 }
 
 void TConversionRun::MarkDateColumn() {
-    emptyCell_ = UpperCase(conv_.Host().GetMessageText(22));
+    ReadEmptyCellText();
     RemoveKeyedWarnings(conv_.Warnings());
     if (table_.DateFormat == nullptr) return;
     const int rows = std::min(table_.RowCount, table_.RowHeaders.Count());

@@ -35,6 +35,17 @@ F LookUp(void* handle, const char* name) {
     return reinterpret_cast<F>(::dlsym(handle, name));
 }
 
+// Replaces the line named key, or appends it.
+void PutValue(TStringList& list, std::string_view key, std::string_view value) {
+    std::string line = std::string(key) + "=" + std::string(value);
+    const int i = list.IndexOfName(key);
+    if (i < 0) {
+        list.Add(std::move(line));
+    } else {
+        list.SetString(i, std::move(line));
+    }
+}
+
 // A quoted field starting at text[p] (the quote); p ends after the closing quote.
 std::string ReadQuotedField(std::string_view text, std::size_t& p) {
     std::string field;
@@ -183,13 +194,7 @@ void TConverterPlugInn::AddPluginValue(std::string_view key, std::string_view va
 }
 
 void TConverterPlugInn::SetPluginValueUnmarked(std::string_view key, std::string_view value) {
-    const std::string line = std::string(key) + "=" + std::string(value);
-    const int i = IndexOfKey(key);
-    if (i < 0) {
-        Definition.Add(line);
-    } else {
-        Definition.SetString(i, line);
-    }
+    PutValue(Definition, key, value);
 }
 
 void TConverterPlugInn::SetLastUpdateText(std::string_view text) { SetPluginValue("LastUpdate", text); }
@@ -252,21 +257,6 @@ bool TConverterPlugInn::LoadPluginLibrary(const std::string& path) {
         return false;
     }
 }
-
-namespace {
-
-// Replaces the line named key, or appends it.
-void PutValue(TStringList& list, std::string_view key, std::string_view value) {
-    const std::string line = std::string(key) + "=" + std::string(value);
-    const int i = list.IndexOfName(key);
-    if (i < 0) {
-        list.Add(line);
-    } else {
-        list.SetString(i, line);
-    }
-}
-
-}  // namespace
 
 bool TConverterPlugInn::InstallPluginLibrary(TStringList& definition, const std::string& libraryPath) {
     if (!LoadPluginLibrary(libraryPath)) return false;

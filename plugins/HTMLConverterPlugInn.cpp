@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "RateFile.h"
 #include "StreamedIniFile.h"
 #include "SysCaller.h"
 #include "ZEPHStrUtils.h"
@@ -16,7 +17,6 @@ namespace vemra {
 
 namespace {
 
-constexpr int kRateFileKeyIndex = 5;
 constexpr int kLastOccurrence = 999;  // what "N" stands for
 constexpr int kHistorySearchMonths = 120;
 
@@ -210,7 +210,7 @@ int THTMLConverterPlugInn::ExtractPageRates(TDateTime date) {
         } while (i <= walk.last && node != nullptr);
     }
 
-    TStreamedIniFile file(kRateFileKeyIndex, PageRateFileName());
+    TStreamedIniFile file(RateFileKeyIndex, PageRateFileName());
     file.SetStrings(*header);
     file.UpdateFile();
     if (count == 0) return ExtractNothingRead;
@@ -220,7 +220,7 @@ int THTMLConverterPlugInn::ExtractPageRates(TDateTime date) {
 }
 
 void THTMLConverterPlugInn::FindMissingCheckItems(const std::string& rateFile, std::int32_t& count, std::string& list) {
-    std::unique_ptr<TStreamedIniFile> file = OpenStreamedIni(kRateFileKeyIndex, rateFile);
+    std::unique_ptr<TStreamedIniFile> file = OpenStreamedIni(RateFileKeyIndex, rateFile);
     TStringList names;
     file->ReadSection("DATA", names);
     std::string keys;

@@ -18,6 +18,11 @@ constexpr std::size_t kMaxCodeLength = 3;
 
 std::string FileNamePrefix(const std::string& path) { return Copy(ExtractFileName(path), 1, 10); }
 
+// A day rate file's name tells only the day; the update takes the current time of day.
+void SetLastUpdateFromFile(THTMLConverterPlugInn& source, const std::string& rateFile) {
+    source.SetLastUpdate(ParseDateTimeStamp(FileNamePrefix(rateFile)) + TimeOf(Now()));
+}
+
 }  // namespace
 
 std::string PluginStoreName() { return UnscrambleLiteral(kStoreName); }
@@ -146,9 +151,7 @@ bool TPlugginMan::InstallPlugin(const std::string& code, const std::string& libr
         }
         WritePluginDefinition(code, *definition);
         THTMLConverterPlugInn source(*definition, code);
-        const std::string last = LastRateFile(source);
-        SetLastRateFile(source, last);
-        source.SetLastUpdate(ParseDateTimeStamp(FileNamePrefix(last)) + TimeOf(Now()));
+        SetLastUpdateFromFile(source, LastRateFile(source));
         WritePluginDefinition(code, source.Definition);
         // Saved now whether or not the last update moved: the package is filed away as
         // installed, so a definition left unsaved could be lost for good.
@@ -193,9 +196,7 @@ std::string TPlugginMan::LastRateFile(THTMLConverterPlugInn& source) {
     if (!recorded.empty() && FileExists(recorded)) return recorded;
     const std::string newest = source.NewestHistoryFile();
     SetLastRateFile(source, newest);
-    if (source.GetPluginValue(pvLastUpdate).empty()) {
-        source.SetLastUpdate(ParseDateTimeStamp(FileNamePrefix(newest)) + TimeOf(Now()));
-    }
+    if (source.GetPluginValue(pvLastUpdate).empty()) SetLastUpdateFromFile(source, newest);
     return newest;
 }
 

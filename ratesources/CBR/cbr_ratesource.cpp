@@ -9,19 +9,20 @@
 // one currency; the rate line is the price of one unit (day rate files of this source hold
 // roubles per unit, read inverse).
 
-#include <cctype>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <string_view>
 
+#include "ratesource_text.h"
 #include "vemra_ratesource.h"
 
 namespace {
+
+using namespace vemra::ratesource;
 
 constexpr const char* kDefinition =
     "Publisher=Central Bank of the Russian Federation\r\n"
@@ -42,43 +43,6 @@ constexpr const char* kDefinition =
 
 constexpr const char* kFields[] = {"NumCode", "CharCode", "Nominal", "Name", "Value", "VunitRate"};
 
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-    }
-    return true;
-}
-
-std::string_view TrimView(std::string_view s) {
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
-    return s;
-}
-
-// The value of the line "name=value" among lines; empty when there is none.
-std::string LineValue(const char* lines, std::string_view name) {
-    std::string_view rest = lines != nullptr ? lines : "";
-    while (!rest.empty()) {
-        const std::size_t end = rest.find_first_of("\r\n");
-        const std::string_view line = rest.substr(0, end);
-        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
-        const std::size_t eq = line.find('=');
-        if (eq != std::string_view::npos && SameName(TrimView(line.substr(0, eq)), name)) {
-            return std::string(TrimView(line.substr(eq + 1)));
-        }
-    }
-    return {};
-}
-
-bool IsCurrencyCode(std::string_view s) {
-    if (s.size() != 3) return false;
-    for (const char c : s) {
-        if (c < 'A' || c > 'Z') return false;
-    }
-    return true;
-}
-
 // "60,9526" as a number; false for anything else. Locale-independent, as the program that
 // loads the library may have set any locale.
 bool ReadDecimal(std::string value, double& out) {
@@ -95,27 +59,6 @@ std::string Replace(std::string text, std::string_view from, std::string_view to
         text.replace(at, from.size(), to);
     }
     return text;
-}
-
-long DaysFromCivil(int y, int m, int d) {
-    y -= m <= 2 ? 1 : 0;
-    const long era = (y >= 0 ? y : y - 399) / 400;
-    const long yoe = y - era * 400;
-    const long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-void CivilFromDayNumber(long day, int& y, int& m, int& d) {
-    const long z = day + DaysFromCivil(1899, 12, 30) + 719468;
-    const long era = (z >= 0 ? z : z - 146096) / 146097;
-    const long doe = z - era * 146097;
-    const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const long mp = (5 * doy + 2) / 153;
-    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    y = static_cast<int>(yoe + era * 400 + (m <= 2 ? 1 : 0));
 }
 
 }  // namespace
@@ -139,11 +82,7 @@ VEMRA_RATESOURCE_EXPORT const char* SubscriptionComposeQuery(const char* address
 
 VEMRA_RATESOURCE_EXPORT void SubscriptionPreClean(const char* pageFile, void*, int32_t* status) {
     std::string page;
-    {
-        std::ifstream in(pageFile != nullptr ? pageFile : "", std::ios::binary);
-        page.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    if (page.find("<ValCurs") == std::string::npos) {
+    if (!ReadWholeFile(pageFile, page) || page.find("<ValCurs") == std::string::npos) {
         *status = VEMRA_STATUS_MISSING;
         return;
     }

@@ -7,20 +7,20 @@
 
 #include <zlib.h>
 
-#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "ratesource_text.h"
 #include "vemra_ratesource.h"
 
 namespace {
+
+using namespace vemra::ratesource;
 
 constexpr const char* kDefinition =
     "Publisher=European Central Bank\r\n"
@@ -43,45 +43,6 @@ constexpr const char* kDefinition =
 
 // Largest history text the library inflates (the ECB's is a few MB).
 constexpr std::uint32_t kMaxHistoryBytes = 256u * 1024u * 1024u;
-
-// ---- texts ----
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-    }
-    return true;
-}
-
-std::string_view TrimView(std::string_view s) {
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
-    return s;
-}
-
-// The value of the attribute line "name=value"; empty when there is none.
-std::string Attribute(const char* attributes, std::string_view name) {
-    std::string_view rest = attributes != nullptr ? attributes : "";
-    while (!rest.empty()) {
-        const std::size_t end = rest.find_first_of("\r\n");
-        const std::string_view line = rest.substr(0, end);
-        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
-        const std::size_t eq = line.find('=');
-        if (eq != std::string_view::npos && SameName(TrimView(line.substr(0, eq)), name)) {
-            return std::string(TrimView(line.substr(eq + 1)));
-        }
-    }
-    return {};
-}
-
-bool IsCurrencyCode(std::string_view s) {
-    if (s.size() != 3) return false;
-    for (const char c : s) {
-        if (c < 'A' || c > 'Z') return false;
-    }
-    return true;
-}
 
 bool IsRate(std::string_view s) {
     bool digit = false;
@@ -110,31 +71,6 @@ bool ReadIsoDate(std::string_view s, int& y, int& m, int& d) {
     return m >= 1 && m <= 12 && d >= 1 && d <= 31;
 }
 
-// ---- day numbers (days since 1899-12-30) ----
-
-long DaysFromCivil(int y, int m, int d) {
-    y -= m <= 2 ? 1 : 0;
-    const long era = (y >= 0 ? y : y - 399) / 400;
-    const long yoe = y - era * 400;
-    const long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-long DayNumber(int y, int m, int d) { return DaysFromCivil(y, m, d) - DaysFromCivil(1899, 12, 30); }
-
-void CivilFromDayNumber(long day, int& y, int& m, int& d) {
-    const long z = day + DaysFromCivil(1899, 12, 30) + 719468;
-    const long era = (z >= 0 ? z : z - 146096) / 146097;
-    const long doe = z - era * 146097;
-    const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const long mp = (5 * doy + 2) / 153;
-    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    y = static_cast<int>(yoe + era * 400 + (m <= 2 ? 1 : 0));
-}
-
 // ---- the history zip ----
 
 std::uint32_t Le16(const std::string& b, std::size_t at) {
@@ -143,13 +79,6 @@ std::uint32_t Le16(const std::string& b, std::size_t at) {
 }
 
 std::uint32_t Le32(const std::string& b, std::size_t at) { return Le16(b, at) | Le16(b, at + 2) << 16; }
-
-bool ReadWholeFile(const char* path, std::string& bytes) {
-    std::ifstream in(path != nullptr ? path : "", std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
 
 bool Inflate(const std::string& zip, std::size_t at, std::uint32_t packed, std::uint32_t size, std::string& out) {
     out.assign(size, '\0');
@@ -294,7 +223,7 @@ VEMRA_RATESOURCE_EXPORT void SubscriptionPreClean(const char* pageFile, void*, i
 
 VEMRA_RATESOURCE_EXPORT const char* SubscriptionGetDate(const char*, const char* attributeText, int32_t* status) {
     static std::string answer;
-    const std::string time = Attribute(attributeText, "time");
+    const std::string time = LineValue(attributeText, "time");
     int y = 0;
     int m = 0;
     int d = 0;
@@ -308,8 +237,8 @@ VEMRA_RATESOURCE_EXPORT const char* SubscriptionGetDate(const char*, const char*
 
 VEMRA_RATESOURCE_EXPORT const char* SubscriptionParseItem(const char*, const char* attributeText, int32_t* status) {
     static std::string answer;
-    const std::string currency = Attribute(attributeText, "currency");
-    const std::string rate = Attribute(attributeText, "rate");
+    const std::string currency = LineValue(attributeText, "currency");
+    const std::string rate = LineValue(attributeText, "rate");
     if (!IsCurrencyCode(currency) || !IsRate(rate)) {
         *status = VEMRA_STATUS_MISSING;
         return "";

@@ -1,18 +1,14 @@
 #pragma once
 // Helpers of the engine tests: a temporary folder that is PubData and the current folder
-// for the test's life, file reads and writes, and the fixtures.
+// for the test's life, and the fixtures.
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "rtl/SysUtils.h"
+#include "support/TestUtils.h"
 #include "vmrconsts.h"
 
 namespace vemra::test {
@@ -21,39 +17,21 @@ inline std::string FixturePath(const std::string& name) {
     return std::string(VEMRA_FIXTURES_DIR) + "/engine/" + name;
 }
 
-inline std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-inline void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-}
-
-class TempFolder {
+class PubDataFolder {
 public:
-    TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vemra-engine-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-        savedCwd_ = std::filesystem::current_path();
-        std::filesystem::current_path(path_);
-        savedPubData_ = PubData;
-        PubData = path_;
+    PubDataFolder() : savedCwd_(std::filesystem::current_path()), savedPubData_(PubData) {
+        std::filesystem::current_path(folder_.path());
+        PubData = folder_.path();
     }
-    ~TempFolder() {
+    ~PubDataFolder() {
         PubData = savedPubData_;
         std::filesystem::current_path(savedCwd_);
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
     }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
+    PubDataFolder(const PubDataFolder&) = delete;
+    PubDataFolder& operator=(const PubDataFolder&) = delete;
 
-    const std::string& Path() const { return path_; }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
+    const std::string& Path() const { return folder_.path(); }
+    std::string File(const std::string& name) const { return folder_ / name; }
     std::string CopyFixture(const std::string& name, const std::string& as = {}) const {
         const std::string target = File(as.empty() ? name : as);
         std::filesystem::copy_file(FixturePath(name), target, std::filesystem::copy_options::overwrite_existing);
@@ -61,7 +39,7 @@ public:
     }
 
 private:
-    std::string path_;
+    TempFolder folder_{"vemra-engine"};
     std::filesystem::path savedCwd_;
     std::string savedPubData_;
 };
@@ -124,7 +102,7 @@ protected:
         host.Tips.clear();
     }
 
-    TempFolder folder;
+    PubDataFolder folder;
     FakeEngineHost host;
     TCurrencyConverter conv;
     std::string configFile;

@@ -1,9 +1,7 @@
 // The converter's pair, rate paths, conversions, rate ages and amount formatting.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <ctime>
-#include <optional>
 
 #include "EngineTestSupport.h"
 #include "TimeUtils.h"
@@ -182,21 +180,19 @@ TEST_F(ConverterTest, LoadsTheSourcesFileOfADay) {
 
 class ScopedZone {
 public:
-    explicit ScopedZone(const char* rule) {
-        if (const char* tz = std::getenv("TZ")) saved_ = tz;
-        ::setenv("TZ", rule, 1);
+    explicit ScopedZone(const char* rule) : tz_("TZ", rule) {
         ::tzset();
         ReloadTimeZoneInfo();
     }
     ~ScopedZone() {
-        if (saved_) ::setenv("TZ", saved_->c_str(), 1); else ::unsetenv("TZ");
+        tz_.Restore();
         ::tzset();
         ReloadTimeZoneInfo();
         ResetClock();
     }
 
 private:
-    std::optional<std::string> saved_;
+    ScopedEnv tz_;
 };
 
 struct AgeCase {

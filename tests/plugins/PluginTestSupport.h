@@ -3,18 +3,9 @@
 // data, config and registry folders all inside one temporary folder), test keys for the
 // enciphered files, a fixed clock and zone, file helpers, and the built libraries.
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <filesystem>
-#include <fstream>
 #include <initializer_list>
-#include <memory>
-#include <optional>
-#include <sstream>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -26,6 +17,7 @@
 #include "rtl/FormatSettings.h"
 #include "rtl/StringList.h"
 #include "rtl/SysUtils.h"
+#include "support/TestUtils.h"
 #include "vmrconsts.h"
 
 namespace vemra::test {
@@ -40,18 +32,10 @@ inline std::string FixturePath(const std::string& name) {
     return std::string(VEMRA_FIXTURES_DIR) + "/plugins/" + name;
 }
 
-inline std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-inline void WriteText(const std::string& path, const std::string& text) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::filesystem::remove(path);  // stored files are read-only
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
+// WriteText over a file that may be stored read-only.
+inline void ReplaceText(const std::string& path, const std::string& text) {
+    std::filesystem::remove(path);
+    WriteText(path, text);
 }
 
 // Definition lines as a list (every mark 0).
@@ -60,38 +44,6 @@ inline TStringList Lines(std::initializer_list<std::string> lines) {
     for (const std::string& line : lines) list.Add(line);
     return list;
 }
-
-inline std::vector<std::string> Strings(const TStringList& list) {
-    std::vector<std::string> out;
-    for (int i = 0; i < list.Count(); ++i) out.push_back(list[i]);
-    return out;
-}
-
-// Sets an environment variable for the object's life.
-class ScopedEnv {
-public:
-    ScopedEnv(std::string name, const std::optional<std::string>& value) : name_(std::move(name)) {
-        if (const char* old = ::getenv(name_.c_str())) saved_ = old;
-        if (value) {
-            ::setenv(name_.c_str(), value->c_str(), 1);
-        } else {
-            ::unsetenv(name_.c_str());
-        }
-    }
-    ~ScopedEnv() {
-        if (saved_) {
-            ::setenv(name_.c_str(), saved_->c_str(), 1);
-        } else {
-            ::unsetenv(name_.c_str());
-        }
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string name_;
-    std::optional<std::string> saved_;
-};
 
 // The key callback the application installs, with keys of the tests' own.
 inline void TestStreamKeys(int keyIndex, std::string& key) {
@@ -106,9 +58,7 @@ inline void TestStreamKeys(int keyIndex, std::string& key) {
 // registry store; test keys, the zone UTC and the clock at the given local time.
 class PluginTestEnv {
 public:
-    PluginTestEnv() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vemra-plugins-XXXXXX").string();
-        root_ = ::mkdtemp(pattern.data());
+    PluginTestEnv() : root_(folder_.path()) {
         savedPubData_ = PubData;
         savedAppData_ = AppData;
         savedUserDataDir_ = UserDataDir;
@@ -118,11 +68,11 @@ public:
         AppData = root_ + "/app";
         std::filesystem::create_directories(PubData);
         std::filesystem::create_directories(AppData);
-        env_.emplace_back(std::make_unique<ScopedEnv>("XDG_DATA_HOME", root_ + "/data"));
-        env_.emplace_back(std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", root_ + "/config"));
-        env_.emplace_back(std::make_unique<ScopedEnv>("VEMRA_REGISTRY_DIR", root_ + "/registry"));
-        env_.emplace_back(std::make_unique<ScopedEnv>("VEMRA_TESTLIB_LOG", root_ + "/testlib.log"));
-        env_.emplace_back(std::make_unique<ScopedEnv>("TZ", "UTC0"));
+        env_.Set("XDG_DATA_HOME", root_ + "/data");
+        env_.Set("XDG_CONFIG_HOME", root_ + "/config");
+        env_.Set("VEMRA_REGISTRY_DIR", root_ + "/registry");
+        env_.Set("VEMRA_TESTLIB_LOG", root_ + "/testlib.log");
+        env_.Set("TZ", "UTC0");
         ReloadTimeZoneInfo();
         StreamKeyProc = TestStreamKeys;
         FormatSettings = GetLocaleFormatSettings("C");
@@ -132,15 +82,13 @@ public:
     }
     ~PluginTestEnv() {
         ResetClock();
-        while (!env_.empty()) env_.pop_back();
+        env_.Restore();
         ReloadTimeZoneInfo();
         FormatSettings = savedFormat_;
         StreamKeyProc = savedKeys_;
         UserDataDir = savedUserDataDir_;
         AppData = savedAppData_;
         PubData = savedPubData_;
-        std::error_code ec;
-        std::filesystem::remove_all(root_, ec);
     }
     PluginTestEnv(const PluginTestEnv&) = delete;
     PluginTestEnv& operator=(const PluginTestEnv&) = delete;
@@ -157,7 +105,7 @@ public:
         SetClock([this] { return now_; });
     }
     void SetZone(const std::string& tz) {
-        env_.emplace_back(std::make_unique<ScopedEnv>("TZ", tz));
+        env_.Set("TZ", tz);
         ReloadTimeZoneInfo();
     }
     // The user's key HKEY_CURRENT_USER "Software\Vemra" (made) and a value read back.
@@ -174,9 +122,10 @@ public:
     }
 
 private:
+    TempFolder folder_{"vemra-plugins"};
     std::string root_;
     TDateTime now_ = 0;
-    std::vector<std::unique_ptr<ScopedEnv>> env_;
+    ScopedEnv env_;
     std::string savedPubData_;
     std::string savedAppData_;
     std::string savedUserDataDir_;
@@ -188,7 +137,7 @@ private:
 inline std::string WriteDayFile(const std::string& folder, const std::string& code, TDateTime date,
                                 const std::string& data = "USD=1.1\r\n") {
     const std::string name = DatedRateFileName(code, folder, date);
-    WriteText(name, "[VMR]\r\nPROVIDER=Test\r\nCODE=" + code + "\r\nDATE=" + FormatDateStamp(date) +
+    ReplaceText(name, "[VMR]\r\nPROVIDER=Test\r\nCODE=" + code + "\r\nDATE=" + FormatDateStamp(date) +
                         "\r\nBASE=EUR\r\nFACTOR=1\r\nLOGIC=1XNY\r\nTYPE=DATA\r\n\r\n[DATA]\r\n" + data);
     return name;
 }

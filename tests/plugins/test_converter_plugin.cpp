@@ -154,7 +154,7 @@ TEST_F(PluginDefinitionTest, EnabledZeroIsAppendedMarked) {
 
 class PluginLibraryTest : public ::testing::Test {
 protected:
-    PluginLibraryTest() { WriteText(env.File("page.txt"), "<td>page</td>\r\n"); }
+    PluginLibraryTest() { ReplaceText(env.File("page.txt"), "<td>page</td>\r\n"); }
 
     PluginTestEnv env;
 };
@@ -279,13 +279,13 @@ TEST_F(PluginLibraryTest, PreCleanRejectsOnMinusOneAndOnAThrowAndKeepsTheStatusU
         {"KEEPSTATUS", -1, false},      {"KEEPSTATUS", 0, true},  {"KEEPSTATUS", 3, true},
     };
     for (const auto& c : cases) {
-        WriteText(env.File("page.txt"), c.page);
+        ReplaceText(env.File("page.txt"), c.page);
         source.Status = c.statusBefore;
         EXPECT_EQ(source.PreCleanPluginText(env.File("page.txt")), c.accepted) << c.page << " " << c.statusBefore;
     }
     EXPECT_NE(env.LibraryLog().find("preclean 3 nil"), std::string::npos);  // not preset, reserved nil
 
-    WriteText(env.File("page.txt"), "<p>REWRITE</p>");
+    ReplaceText(env.File("page.txt"), "<p>REWRITE</p>");
     EXPECT_TRUE(source.PreCleanPluginText(env.File("page.txt")));
     EXPECT_EQ(ReadText(env.File("page.txt")), "<p>REWRITTEN</p>");
 }

@@ -43,7 +43,7 @@ protected:
     std::unique_ptr<THTMLConverterPlugInn> Source(std::initializer_list<std::string> lines, const std::string& page) {
         auto source = std::make_unique<THTMLConverterPlugInn>(Lines(lines), "TST");
         EXPECT_TRUE(source->LoadPluginLibrary(kTestLibrary));
-        WriteText(PageFile(), page);
+        ReplaceText(PageFile(), page);
         source->LoadHtmlPage(PageFile());
         return source;
     }
@@ -144,7 +144,7 @@ TEST_F(HtmlReaderTest, AChainThatComesRoundIsGivenUpAsMissing) {
 TEST_F(HtmlReaderTest, WithoutDataItemsThePageIsTheRateFile) {
     const std::string page = "[VMR]\r\nTYPE=DATA\r\nCODE=TST\r\n\r\n[DATA]\r\nUSD=1.5\r\n";
     auto source = Source({"Publisher=Test"}, page);
-    WriteText(DataFolder() + "/Data.vmr", "old");
+    ReplaceText(DataFolder() + "/Data.vmr", "old");
     ::chmod((DataFolder() + "/Data.vmr").c_str(), 0444);  // as the stored files are
     EXPECT_EQ(source->ExtractPageRates(EncodeDate(2024, 1, 17)), 9);
     EXPECT_EQ(ReadText(DataFolder() + "/Data.vmr"), page);
@@ -292,18 +292,18 @@ INSTANTIATE_TEST_SUITE_P(HistoryBounds, BoundsTest,
 TEST_F(HtmlReaderTest, HistoryBoundsComeFromTheLibrary) {
     THTMLConverterPlugInn source(Lines({"HistoryBounds=1-2"}), "TST");
     std::filesystem::copy_file(kTestLibrary, AppData + "/TST.so");
-    WriteText(DataFolder() + "/hist.txt", "40179.75-45291.2");
+    ReplaceText(DataFolder() + "/hist.txt", "40179.75-45291.2");
     EXPECT_TRUE(source.UpdateHistoryBounds("  " + DataFolder() + "/hist.txt "));
     EXPECT_EQ(source.GetPluginValue(pvHistoryBounds), "40179-45291");
     EXPECT_TRUE(source.Modified);
     EXPECT_NE(source.LibraryHandle, nullptr);  // stays bound
     EXPECT_NE(env.LibraryLog().find("historyset " + DataFolder() + "/hist.txt\n"), std::string::npos);
 
-    WriteText(DataFolder() + "/hist.txt", "FAIL");
+    ReplaceText(DataFolder() + "/hist.txt", "FAIL");
     EXPECT_FALSE(source.UpdateHistoryBounds(DataFolder() + "/hist.txt"));
     EXPECT_EQ(source.GetPluginValue(pvHistoryBounds), "0-0");
 
-    WriteText(DataFolder() + "/hist.txt", "THROW");
+    ReplaceText(DataFolder() + "/hist.txt", "THROW");
     EXPECT_ANY_THROW(source.UpdateHistoryBounds(DataFolder() + "/hist.txt"));
 
     THTMLConverterPlugInn bare(Lines({"HistoryBounds=1-2"}), "NOP");

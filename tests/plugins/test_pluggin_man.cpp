@@ -23,7 +23,7 @@ class PlugginManTest : public ::testing::Test {
 protected:
     PlugginManTest() { man.SetHost(&host); }
 
-    void WriteMaster(const std::string& text) { WriteText(env.Pub(PluginStoreName()), text); }
+    void WriteMaster(const std::string& text) { ReplaceText(env.Pub(PluginStoreName()), text); }
     std::string WorkingCopy() const { return env.App(PluginStoreName()); }
     // The working copy as it is on disk.
     std::unique_ptr<TStreamedIniFile> StoredWorkingCopy() const {
@@ -69,7 +69,7 @@ TEST_F(PlugginManTest, TheWorkingCopyIsReadPlainOrEnciphered) {
     EXPECT_EQ(again.Plugins[0], "ECB - Master");
 
     // A plain working copy (its ECB section has Settings) stays plain.
-    WriteText(WorkingCopy(), "[ECB]\nPublisher=Plain copy\nSettings=1111100:1111100:D:1:960:1\n");
+    ReplaceText(WorkingCopy(), "[ECB]\nPublisher=Plain copy\nSettings=1111100:1111100:D:1:960:1\n");
     TPlugginMan plain;
     plain.LoadPlugins();
     EXPECT_EQ(plain.Plugins[0], "ECB - Plain copy");
@@ -133,9 +133,9 @@ TEST_F(PlugginManTest, AnEmptySelectionBecomesEcbAndIsSavedWhenTheUserKeyExists)
 
 TEST_F(PlugginManTest, WaitingPackagesAreHandedToTheDataModule) {
     WriteMaster("[ECB]\nPublisher=E\n");
-    WriteText(env.Pub("ecb.v2.vpl"), "x");
-    WriteText(env.Pub("CBR.VPL"), "x");
-    WriteText(env.Pub("notes.txt"), "x");
+    ReplaceText(env.Pub("ecb.v2.vpl"), "x");
+    ReplaceText(env.Pub("CBR.VPL"), "x");
+    ReplaceText(env.Pub("notes.txt"), "x");
     man.LoadPlugins();
     std::sort(host.PendingPackages.begin(), host.PendingPackages.end());
     EXPECT_EQ(host.PendingPackages, (std::vector<std::string>{PubData + "|CBR.VPL", PubData + "|ecb.v2.vpl"}));
@@ -143,7 +143,7 @@ TEST_F(PlugginManTest, WaitingPackagesAreHandedToTheDataModule) {
 
 TEST_F(PlugginManTest, PackagesInstalledWhileLoadingBecomeSources) {
     WriteMaster("[CBR]\nPublisher=C\n");
-    WriteText(env.Pub("ECB.vpl"), "x");
+    ReplaceText(env.Pub("ECB.vpl"), "x");
     host.OnInstall = [this](TStringList&, const std::string&) {
         std::filesystem::copy_file(kEcbLibrary, AppData + "/ECB.so");
         EXPECT_TRUE(man.InstallPlugin("ECB", AppData + "/ECB.so"));
@@ -155,8 +155,8 @@ TEST_F(PlugginManTest, PackagesInstalledWhileLoadingBecomeSources) {
 
 TEST_F(PlugginManTest, HistoryBoundsAreRecomputedWhenMissingAndSaved) {
     std::filesystem::copy_file(kTestLibrary, AppData + "/TST.so");
-    WriteText(DataFolder("TST") + "/hist.txt", "40179-45291");
-    WriteText(DataFolder("BAD") + "/hist.txt", "FAIL");
+    ReplaceText(DataFolder("TST") + "/hist.txt", "40179-45291");
+    ReplaceText(DataFolder("BAD") + "/hist.txt", "FAIL");
     std::filesystem::copy_file(kTestLibrary, AppData + "/BAD.so");
     WriteMaster("[TST]\nPublisher=T\nHistoryFile=hist.txt\nHistoryBounds=0-0\n"
                 "[OK]\nPublisher=O\nHistoryFile=hist.txt\nHistoryBounds=1-2\n"
@@ -264,7 +264,7 @@ TEST_F(PlugginManTest, UserLastLivesInTheUsersDataFolder) {
     man.SetUserLastValue(ecb, "Last", "/x/2024.01.05-ECB.vmr");
     EXPECT_EQ(ReadText(UserDataDir + "/UserLast.dat"), "LastECB=/x/2024.01.05-ECB.vmr\r\n");
 
-    WriteText(UserDataDir + "/UserLast.dat", "lastecb=/y/file.vmr\r\n");
+    ReplaceText(UserDataDir + "/UserLast.dat", "lastecb=/y/file.vmr\r\n");
     TPlugginMan other;
     EXPECT_EQ(other.GetUserLastValue(ecb, "Last"), "/y/file.vmr");
     other.SetUserLastValue(ecb, "Last", "");
@@ -310,7 +310,7 @@ TEST_P(NewestFileTest, SearchesBackMonthByMonth) {
     env.SetNow(GetParam().today + 0.5);
     THTMLConverterPlugInn ecb(Lines({}), "ECB");
     for (const TDateTime day : GetParam().files) WriteDayFile(DataFolder("ECB"), "ECB", day);
-    WriteText(DataFolder("ECB") + "/2030.01.01-CBR.txt", "not a rate file");
+    ReplaceText(DataFolder("ECB") + "/2030.01.01-CBR.txt", "not a rate file");
     const std::string expected =
         GetParam().expected.empty() ? std::string() : DataFolder("ECB") + "/" + GetParam().expected + "-ECB.vmr";
     EXPECT_EQ(ecb.NewestHistoryFile(), expected);

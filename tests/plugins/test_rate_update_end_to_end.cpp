@@ -130,7 +130,7 @@ protected:
     // test server and its last update on the given day.
     void Install(const std::string& code, const std::string& library, const std::string& dataUrl,
                  const std::string& lastUpdate) {
-        WriteText(env.Pub(PluginStoreName()), "[" + code + "]\nPublisher=placeholder\n");
+        ReplaceText(env.Pub(PluginStoreName()), "[" + code + "]\nPublisher=placeholder\n");
         std::filesystem::create_directories(PubData + "/" + code);
         std::filesystem::copy_file(library, PubData + "/" + code + "/" + code + ".so");  // extracted
         std::filesystem::rename(PubData + "/" + code + "/" + code + ".so", AppData + "/" + code + ".so");

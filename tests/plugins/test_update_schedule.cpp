@@ -23,7 +23,7 @@ protected:
 
     // A store of the given sections; the first is selected.
     void Load(const std::string& store) {
-        WriteText(env.Pub(PluginStoreName()), store);
+        ReplaceText(env.Pub(PluginStoreName()), store);
         man.SelectedCode = "ECB";
         man.LoadPlugins();
     }
