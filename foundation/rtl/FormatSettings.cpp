@@ -13,8 +13,8 @@ namespace vemra {
 
 namespace {
 
-// The "C" locale's record. Returned as a prvalue so that it can initialise a constant.
-constexpr TFormatSettings CLocaleRecord() {
+// The "C" locale's record.
+TFormatSettings CLocaleRecord() {
     return TFormatSettings{
         "", '.', '/', ':', "mm/dd/yy", "", "hh:nn", "hh:nn:ss",
         {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"},
@@ -27,8 +27,10 @@ constexpr TFormatSettings CLocaleRecord() {
 
 }  // namespace
 
-// Valid before any code runs; the environment's record replaces it during static initialisation.
-constinit TFormatSettings FormatSettings = CLocaleRecord();
+// The environment's record replaces this one during static initialisation (below). It is not
+// constinit: clang's library support cannot prove a record of strings constant. No other
+// static initialiser of the system reads it.
+TFormatSettings FormatSettings = CLocaleRecord();
 
 namespace {
 

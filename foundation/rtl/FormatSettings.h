@@ -25,9 +25,8 @@ struct TFormatSettings {
 
 // The user's conventions, read once at start from the C library locale (LC_NUMERIC, LC_TIME)
 // without changing the process locale. Tests may assign it.
-// It is constant-initialised with the "C" locale's conventions (so it is valid at any time,
-// also during other units' static initialisation) and replaced by the environment's record
-// during this library's static initialisation, before main.
+// It starts as the "C" locale's record and is replaced by the environment's record during
+// this library's static initialisation, before main.
 extern TFormatSettings FormatSettings;
 
 // Re-reads the environment's record into FormatSettings (GetLocaleFormatSettings("")).

@@ -22,6 +22,11 @@
 
 namespace vemra {
 
+namespace html {
+class THTMLScanner;
+class TTagNameTable;
+}  // namespace html
+
 class TTagNode : public THierarchyNode {
 public:
     TTagNode() noexcept : THierarchyNode(true) {}
@@ -39,7 +44,7 @@ public:
     bool Closed = false;
 
 private:
-    friend class THTMLParser;
+    friend class html::THTMLScanner;
     using THierarchyNode::SetRawParams;
     static void LinkParent(THierarchyNode* node, THierarchyNode* parent) noexcept { node->SetParentLink(parent); }
     static void AdoptChildren(THierarchyNode* node, THierarchyNode* const* items, std::size_t n, TNodeArena& arena) {
@@ -110,8 +115,7 @@ public:
     const std::string& Strings(int index) const;
 
 private:
-    friend class THTMLParser;
-    class NameCounts;
+    friend class html::THTMLScanner;
     struct Entry {
         std::uint32_t id;
         TTagNode* node;
@@ -123,7 +127,7 @@ private:
     bool ContainsId(std::uint32_t id) const;
     void Drop();
 
-    std::unique_ptr<NameCounts> names_;
+    std::unique_ptr<html::TTagNameTable> names_;
     std::vector<Entry> entries_;
 };
 
@@ -157,8 +161,7 @@ public:
     TSyntaxNotifyEvent OnSyntaxWarning;   // a syntax warning text
 
 private:
-    class Scanner;
-    friend class Scanner;
+    friend class html::THTMLScanner;
 
     TTagNode root_;
     bool parsing_ = false;

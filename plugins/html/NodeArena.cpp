@@ -1,35 +1,17 @@
 #include "NodeArena.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <new>
-
-#if defined(__SANITIZE_ADDRESS__)
-#define VEMRA_ARENA_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define VEMRA_ARENA_ASAN 1
-#endif
-#endif
-
-#ifdef VEMRA_ARENA_ASAN
-#include <sanitizer/asan_interface.h>
-#define ARENA_POISON(p, n) ASAN_POISON_MEMORY_REGION((p), (n))
-#define ARENA_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION((p), (n))
-#else
-#define ARENA_POISON(p, n) ((void)(p), (void)(n))
-#define ARENA_UNPOISON(p, n) ((void)(p), (void)(n))
-#endif
 
 namespace vemra {
 namespace {
 
-// Chunks come from slabs mapped straight from the system: 1 chunk for a small parse, then
-// twice as many each time up to 16, so that a big tree needs few mappings and a small one
-// little memory. A slab is unmapped when the last of its chunks is released.
+// Chunks come from slabs of the C heap, 64 KB aligned: 1 chunk for a small parse, then twice
+// as many each time up to 16, so that a big tree needs few and a small one little memory.
+// A slab goes back to the heap when the last of its chunks is released.
 constexpr std::size_t kChunk = std::size_t{1} << 16;
 constexpr std::uint32_t kMaxSlabChunks = 16;
 
@@ -51,20 +33,10 @@ unsigned char* ChunkOf(void* object) {
     return reinterpret_cast<unsigned char*>(reinterpret_cast<std::uintptr_t>(object) & ~(kChunk - 1));
 }
 
-unsigned char* MapSlab(std::uint32_t chunks) {
+unsigned char* NewSlab(std::uint32_t chunks) {
     const std::size_t bytes = std::size_t{chunks} * kChunk;
-    void* raw = mmap(nullptr, bytes + kChunk, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (raw == MAP_FAILED) throw std::bad_alloc();
-    auto* start = static_cast<unsigned char*>(raw);
-    auto* slab = reinterpret_cast<unsigned char*>((reinterpret_cast<std::uintptr_t>(start) + kChunk - 1) & ~(kChunk - 1));
-    if (slab > start) munmap(start, static_cast<std::size_t>(slab - start));
-    unsigned char* end = start + bytes + kChunk;
-    if (end > slab + bytes) munmap(slab + bytes, static_cast<std::size_t>(end - (slab + bytes)));
-#ifdef MADV_POPULATE_WRITE
-    // A slab of several chunks belongs to a big tree, which will use them: mapping them in
-    // at once costs less than a page fault for each page. Older kernels just say no.
-    if (chunks > 1) madvise(slab, bytes, MADV_POPULATE_WRITE);
-#endif
+    auto* slab = static_cast<unsigned char*>(std::aligned_alloc(kChunk, bytes));
+    if (slab == nullptr) throw std::bad_alloc();
     ::new (slab) ChunkHeader{{0}, {chunks}, chunks, 0, slab};
     return slab;
 }
@@ -73,8 +45,8 @@ void ReleaseSlabChunks(unsigned char* slab, std::uint32_t n) noexcept {
     ChunkHeader& first = HeaderOf(slab);
     if (first.slabLive.fetch_sub(n, std::memory_order_acq_rel) == n) {
         const std::size_t bytes = std::size_t{first.slabChunks} * kChunk;
-        ARENA_UNPOISON(slab, bytes);
-        munmap(slab, bytes);
+        VEMRA_ARENA_UNPOISON(slab, bytes);
+        std::free(slab);
     }
 }
 
@@ -83,15 +55,20 @@ void Unref(unsigned char* chunk, std::uint32_t n = 1) noexcept {
     if (header.live.fetch_sub(n, std::memory_order_acq_rel) == n) ReleaseSlabChunks(header.slab, 1);
 }
 
+// While an arena allocates from a chunk, the chunk's count holds kHold for it, more than the
+// chunk can hold nodes, so that nodes deleted meanwhile never bring the count to zero.
+constexpr std::uint32_t kHold = 1u << 30;
+static_assert(kChunk / 8 < kHold);
+
 // Makes chunk k of the slab ready for allocation, with the arena's hold on it.
 unsigned char* StartChunk(unsigned char* slab, std::uint32_t k) {
     unsigned char* chunk = slab + std::size_t{k} * kChunk;
     if (k == 0) {
-        HeaderOf(chunk).live.store(1, std::memory_order_relaxed);
+        HeaderOf(chunk).live.store(kHold, std::memory_order_relaxed);
     } else {
-        ::new (chunk) ChunkHeader{{1}, {0}, 0, 0, slab};
+        ::new (chunk) ChunkHeader{{kHold}, {0}, 0, 0, slab};
     }
-    ARENA_POISON(chunk + kHeader, kChunk - kHeader);
+    VEMRA_ARENA_POISON(chunk + kHeader, kChunk - kHeader);
     return chunk;
 }
 
@@ -108,16 +85,18 @@ TNodeArena& TNodeArena::ForThisThread() {
 }
 
 void TNodeArena::DropChunk() noexcept {
-    if (chunk_ != nullptr) Unref(chunk_);
+    // The chunk's count held kHold for the arena; its allocations since then replace that.
+    if (chunk_ != nullptr) Unref(chunk_, kHold - pendingLive_);
     chunk_ = nullptr;
     used_ = 0;
+    pendingLive_ = 0;
 }
 
 void TNodeArena::NextChunk() {
     DropChunk();
     if (slab_ == nullptr || nextChunk_ == slabChunks_) {
         const std::uint32_t chunks = slab_ == nullptr ? 1 : std::min(slabChunks_ * 2, kMaxSlabChunks);
-        slab_ = MapSlab(chunks);
+        slab_ = NewSlab(chunks);
         slabChunks_ = chunks;
         nextChunk_ = 0;
     }
@@ -128,38 +107,25 @@ void TNodeArena::NextChunk() {
 void* TNodeArena::AllocateLarge(std::size_t size) {
     // A node too big to share a chunk gets a slab of its own; it starts within the first
     // 64 KB, where Release looks for the header.
+    if (size > (std::size_t{1} << 46)) throw std::bad_alloc();
     const auto chunks = static_cast<std::uint32_t>((kHeader + size + kChunk - 1) / kChunk);
-    unsigned char* slab = MapSlab(chunks);
+    unsigned char* slab = NewSlab(chunks);
     HeaderOf(slab).slabLive.store(1, std::memory_order_relaxed);
     HeaderOf(slab).live.store(1, std::memory_order_relaxed);
     return slab + kHeader;
 }
 
-void* TNodeArena::Allocate(std::size_t size) {
-    size = (size + 7) & ~std::size_t{7};
+void* TNodeArena::AllocateSlow(std::size_t size) {
+    static_assert(kChunkBytes == kChunk);
     if (size > kChunk - kHeader) return AllocateLarge(size);
-    if (chunk_ == nullptr || used_ + size > kChunk) NextChunk();
-    void* slot = chunk_ + used_;
-    used_ += size;
-    HeaderOf(chunk_).live.fetch_add(1, std::memory_order_relaxed);
-    ARENA_UNPOISON(slot, size);
-    return slot;
+    NextChunk();
+    return Allocate(size);
 }
 
 void TNodeArena::Release(void* object, std::size_t size) noexcept {
     if (object == nullptr) return;
-    ARENA_POISON(object, size);
+    VEMRA_ARENA_POISON(object, size);
     Unref(ChunkOf(object));
-}
-
-void TNodeArena::Releaser::Add(void* object, std::size_t size) noexcept {
-    ARENA_POISON(object, size);
-    unsigned char* chunk = ChunkOf(object);
-    if (chunk != chunk_) {
-        Flush();
-        chunk_ = chunk;
-    }
-    ++count_;
 }
 
 void TNodeArena::Releaser::Flush() noexcept {

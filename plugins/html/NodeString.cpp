@@ -1,12 +1,11 @@
 #include "NodeString.h"
 
-#include "NodeArena.h"
-
 #include <cstdlib>
 #include <new>
 
-namespace vemra {
+#include "NodeArena.h"
 
+namespace vemra {
 namespace {
 
 // Copies n <= 15 bytes, loading all before storing, so that the source may overlap the target.

@@ -85,9 +85,16 @@ void TNodeChildren::PushBack(THierarchyNode* child) {
     ++size_;
 }
 
+void TNodeChildren::Reset() noexcept {
+    if (HasBlock()) FreeBlock();
+    one_ = nullptr;
+    size_ = 0;
+}
+
 void TNodeChildren::Adopt(THierarchyNode* const* items, std::size_t n, TNodeArena& arena) {
     if (n == 0) return;
     if (n > kSizeMask) throw std::length_error("too many children");
+    if (HasBlock()) Reset();  // an emptied list may still hold its old block
     if (n == 1) {
         one_ = items[0];
         size_ = 1;
@@ -141,10 +148,6 @@ const TStringList& EmptyList() {
     return empty;
 }
 
-}  // namespace
-
-namespace {
-
 void FreeRaw(void* raw, std::size_t size, bool inArena) noexcept {
     if (inArena)
         TNodeArena::Release(raw, size);
@@ -196,11 +199,6 @@ const TStringList& TNodeParams::View() const {
 }
 
 // ---- THierarchyNode ----
-
-THierarchyNode::~THierarchyNode() {
-    if (parent_ != nullptr) DetachFromParent();
-    if (!children_.empty()) FreeChildren();
-}
 
 void* THierarchyNode::operator new(std::size_t size) { return TNodeArena::ForThisThread().Allocate(size); }
 
@@ -287,7 +285,7 @@ void THierarchyNode::FreeChildren() {
             node = node->children_.back();
             continue;
         }
-        if (node == this) return;
+        if (node == this) break;
         THierarchyNode* parent = node->parent_;
         parent->children_.PopBack();
         node->parent_ = nullptr;
@@ -297,6 +295,7 @@ void THierarchyNode::FreeChildren() {
         released.Add(whole, sizeof(THierarchyNode));
         node = parent;
     }
+    children_.Reset();
 }
 
 void THierarchyNode::AdoptChildren(THierarchyNode* const* items, std::size_t n, TNodeArena& arena) {

@@ -19,7 +19,8 @@ class THierarchyNode;
 class TNodeArena;
 class TTagNode;
 
-// The ordered children of a node: one child is held in place, more in a heap block.
+// The ordered children of a node: one child is held in place, more in a block of the heap
+// (or, for a parsed node, of its arena).
 class TNodeChildren {
 public:
     TNodeChildren() noexcept : one_(nullptr) {}
@@ -47,6 +48,8 @@ private:
     THierarchyNode** Items() noexcept;
     THierarchyNode* const* Items() const noexcept { return const_cast<TNodeChildren*>(this)->Items(); }
     void PushBack(THierarchyNode* child);
+    // Empties the list and gives back its block.
+    void Reset() noexcept;
     // Takes n children at once into an empty list, in one block from the arena.
     void Adopt(THierarchyNode* const* items, std::size_t n, TNodeArena& arena);
     void PopBack() noexcept { --size_; }
@@ -87,20 +90,24 @@ private:
     static constexpr std::uintptr_t kArenaTag = 2;
     void Build() const;
     void Free() noexcept;
-    // 0, a TStringList*, or a Raw* tagged with kRawTag (and kArenaTag for an arena block). Reading a node's Params builds the
-    // list, so two threads must not read the same node at once.
+    // 0, a TStringList*, or a Raw* tagged with kRawTag (and kArenaTag for an arena block).
+    // Reading a node's Params builds the list, so two threads must not read one node at once.
     mutable std::uintptr_t bits_ = 0;
 };
 
 class THierarchyNode {
 public:
     THierarchyNode() noexcept = default;
-    virtual ~THierarchyNode();
+    virtual ~THierarchyNode() {
+        if (parent_ != nullptr) DetachFromParent();
+        if (!children_.empty()) FreeChildren();
+    }
     THierarchyNode(const THierarchyNode&) = delete;
     THierarchyNode& operator=(const THierarchyNode&) = delete;
 
     // Nodes live in TNodeArena chunks: `new` takes the calling thread's arena, `new (arena)`
-    // a given one; `delete` works for both.
+    // a given one; `delete` works for both. Derived classes keep these (freeing a subtree
+    // hands every node's memory back to its chunk).
     static void* operator new(std::size_t size);
     static void* operator new(std::size_t size, TNodeArena& arena);
     static void operator delete(void* node, std::size_t size) noexcept;

@@ -96,6 +96,11 @@ TEST_P(ParseSamples, GiveTheirTreeEventsAndWarnings) {
     EXPECT_EQ(rec.events, c.events);
     EXPECT_EQ(rec.warnings, c.warnings);
     EXPECT_FALSE(parser.Parsing());
+
+    // Without handlers the parser links children only when their element closes.
+    THTMLParser quiet;
+    quiet.ParseHTML(c.input);
+    EXPECT_EQ(Dump(*quiet.Root()), c.tree);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -334,6 +339,11 @@ TEST(ParseHTMLDepth, AMillionNestedElementsParseWalkAndFree) {
 
     parser.ParseHTML(Repeat("<b>", kDepth) + "x\n");  // left open
     EXPECT_EQ(CountNodes(parser.Root()), kDepth);
+
+    THTMLParser quiet;
+    quiet.ParseHTML(Repeat("<div>", kDepth) + "deep<br>" + Repeat("</div>", kDepth / 2) + "\n");
+    EXPECT_EQ(GetNodeText(quiet.Root()), "deep");
+    EXPECT_EQ(CountNodes(quiet.Root()), kDepth + 2);
 }
 
 TEST(ParseHTMLDepth, UnmatchedEndTagsUnderADeepStackStayCheap) {
@@ -373,6 +383,9 @@ TEST(ParseHTMLHostile, PathologicalInputsFinishWithABoundedTree) {
         EXPECT_LE(CountNodes(parser.Root()), static_cast<int>(input.size()));
         EXPECT_LE(rec.warnings.size(), input.size());
         GetNodeText(parser.Root());
+        THTMLParser quiet;
+        quiet.ParseHTML(input);
+        EXPECT_EQ(CountNodes(quiet.Root()), CountNodes(parser.Root()));
     }
 }
 
