@@ -4,13 +4,11 @@
 #include <string>
 
 #include "HTMLScanner.h"
-#include "HtmlText.h"
 #include "TagNameTable.h"
 #include "TagSyntax.h"
+#include "rtl/SysUtils.h"
 
 namespace vemra {
-
-using html::SameTextAscii;
 
 // ---- TTagNode and its helpers ----
 
@@ -68,7 +66,7 @@ void CollectTags(const THierarchyNode* node, std::string_view name, TTagNodeList
     const bool all = name.empty() || name == "*";
     WalkDescendants(node, [&](const THierarchyNode* child) {
         if (const TTagNode* tag = TTagNode::FromNode(child))
-            if (all || SameTextAscii(tag->TagName, name)) list->TagListAdd(const_cast<TTagNode*>(tag));
+            if (all || SameText(tag->TagName, name)) list->TagListAdd(const_cast<TTagNode*>(tag));
         return true;
     });
 }
@@ -98,7 +96,7 @@ TTagNode* TTagNodeList::TagListItem(int index) const {
 TTagNode* TTagNodeList::FindTagByIndex(std::string_view name, std::int32_t n) const {
     std::int32_t k = 0;
     for (TTagNode* node : items_) {
-        if (node == nullptr || !SameTextAscii(node->TagName, name)) continue;
+        if (node == nullptr || !SameText(node->TagName, name)) continue;
         if (k == n) return node;
         ++k;
     }
@@ -171,11 +169,7 @@ void THTMLParser::ClearTree() {
 
 namespace {
 
-bool InTagListFolded(html::TTagList list, std::string_view name) {
-    std::string lower;
-    html::LowerInto(name, lower);
-    return html::InTagList(list, lower);
-}
+bool InTagListFolded(html::TTagList list, std::string_view name) { return html::InTagList(list, LowerCase(name)); }
 
 }  // namespace
 

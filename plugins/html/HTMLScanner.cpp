@@ -147,8 +147,7 @@ private:
 
     void OnDash(std::size_t i) {
         if (state_ == sDeclaration) {
-            const char prev = i > 0 ? s_[i - 1] : '\0';
-            if ((prev == '\t' || prev == '\n' || prev == '\r' || prev == ' ') && At(i + 1) == '-')
+            if (i > 0 && IsTagSpace(s_[i - 1]) && At(i + 1) == '-')
                 state_ = sDeclComment;
         } else if (At(i + 1) == '-') {
             state_ = sDeclaration;
@@ -166,7 +165,7 @@ private:
     // Without event handlers nobody looks at the tree before the parse ends, so the children
     // of the open elements wait in pending_ and each element gets its final list in one
     // block when it closes. With handlers, every node joins the tree at once.
-    void Add(std::unique_ptr<TTagNode> node) {
+    TTagNode* Add(std::unique_ptr<TTagNode> node) {
         TTagNode* parent = stack_.Empty() ? &parser_.root_ : stack_.TopNode();
         if (deferred_) {
             pending_.push_back(node.get());
@@ -174,7 +173,7 @@ private:
         } else {
             parent->AddChild(node.get());
         }
-        node.release();
+        return node.release();
     }
 
     void Open(std::uint32_t id, TTagNode* node) {
@@ -188,8 +187,7 @@ private:
         }
     }
 
-    // Pops the top element.
-    void Close() {
+    void CloseTop() {
         if (deferred_) {
             Finish(stack_.TopNode(), starts_.back());
             starts_.pop_back();
@@ -204,14 +202,8 @@ private:
 
     void FinishAll() {
         if (!deferred_) return;
-        while (!stack_.Empty()) Close();
+        while (!stack_.Empty()) CloseTop();
         Finish(&parser_.root_, 0);
-    }
-
-    TTagNode* AddKept(std::unique_ptr<TTagNode> node) {
-        TTagNode* raw = node.get();
-        Add(std::move(node));
-        return raw;
     }
 
     void AddText(std::string_view text) {
@@ -282,12 +274,12 @@ private:
         if (!stack_.Empty()) {
             const std::uint32_t top = stack_.TopId();
             if (top == id) {
-                if (flags & fOptionalEnd) Close();
+                if (flags & fOptionalEnd) CloseTop();
             } else if (top == pId_ && (flags & fBlock)) {
-                Close();
+                CloseTop();
             }
         }
-        TTagNode* added = AddKept(std::move(node));
+        TTagNode* added = Add(std::move(node));
         if ((flags & fEmpty) || selfClosed) {
             added->Closed = true;
             Fire(added);
@@ -301,7 +293,7 @@ private:
         const std::uint64_t key = TTagNameTable::ShortKey(name);
         if (key != 0 && !stack_.Empty() && stack_.names_->Key(stack_.TopId()) == key) {
             Fire(stack_.TopNode());  // the usual case: the innermost element ends
-            Close();
+            CloseTop();
             return;
         }
         const std::uint32_t id = stack_.names_->Find(name, key, false);
@@ -312,7 +304,7 @@ private:
         for (;;) {
             const bool match = stack_.TopId() == id;
             Fire(stack_.TopNode());
-            Close();
+            CloseTop();
             if (match || stack_.Empty()) break;
         }
     }

@@ -1,6 +1,6 @@
 #pragma once
-// Byte-string helpers of the HTML units: ASCII case folding and trimming of the bytes up to
-// the blank, as the parser's rules compare and trim.
+// Byte-string helpers of the HTML units that work on views and reused buffers, so that the
+// scan allocates nothing per tag: ASCII case folding and trimming of the bytes up to the blank.
 
 #include <cstddef>
 #include <string>
@@ -15,20 +15,8 @@ inline void LowerInto(std::string_view s, std::string& out) {
     for (std::size_t i = 0; i < s.size(); ++i) out[i] = LowerAscii(s[i]);
 }
 
-inline bool SameTextAscii(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    return true;
-}
-
-// Tag names are short: a plain loop beats a call to memcmp.
-inline bool SameBytes(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (a[i] != b[i]) return false;
-    return true;
-}
+// The white space that separates the words of a tag.
+inline bool IsTagSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 inline bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
 

@@ -12,7 +12,7 @@ namespace {
 // Chunks come from slabs of the C heap, 64 KB aligned: 1 chunk for a small parse, then twice
 // as many each time up to 16, so that a big tree needs few and a small one little memory.
 // A slab goes back to the heap when the last of its chunks is released.
-constexpr std::size_t kChunk = std::size_t{1} << 16;
+constexpr std::size_t kChunk = TNodeArena::kChunkBytes;
 constexpr std::uint32_t kMaxSlabChunks = 16;
 
 // At the start of every chunk. Nodes of one tree may be deleted on another thread than the
@@ -116,7 +116,6 @@ void* TNodeArena::AllocateLarge(std::size_t size) {
 }
 
 void* TNodeArena::AllocateSlow(std::size_t size) {
-    static_assert(kChunkBytes == kChunk);
     if (size > kChunk - kHeader) return AllocateLarge(size);
     NextChunk();
     return Allocate(size);

@@ -86,7 +86,7 @@ std::uint32_t TTagNameTable::Lookup(std::string_view lower, std::uint64_t h) con
         const std::uint32_t v = slots_[k];
         if (v == 0) return kNone;
         const Entry& e = entries_[v - 1];
-        if (e.hash == h && SameBytes(e.name, lower)) return v - 1;
+        if (e.hash == h && e.name == lower) return v - 1;
     }
 }
 

@@ -1,5 +1,7 @@
 #include "TagSyntax.h"
 
+#include "HtmlText.h"
+
 namespace vemra::html {
 namespace {
 
@@ -8,8 +10,6 @@ constexpr std::string_view kBlockTags =
     "|p|h1|h2|h3|h4|h5|h6|ul|ol|dir|menu|pre|dl|div|center|noscript|noframes|blockquote|form|isindex|hr|"
     "table|fieldset|address|";
 constexpr std::string_view kEmptyTags = "|basefont|br|area|link|img|param|hr|input|col|frame|isindex|base|meta|";
-
-bool IsAttrSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 }  // namespace
 
@@ -49,7 +49,7 @@ std::size_t ScanTagWords(std::string_view t, std::string* name, TStringList* lis
             continue;
         } else if (c == '=') {
             word.append(t.substr(piece, k + 1 - piece));
-            while (k + 1 < t.size() && IsAttrSpace(t[k + 1])) ++k;
+            while (k + 1 < t.size() && IsTagSpace(t[k + 1])) ++k;
             piece = k + 1;
         } else if (c == ' ' || c == '\t' || c == '\r') {
             flush(k);
@@ -70,7 +70,7 @@ void SplitStartTag(std::string_view inside, std::string_view& name, std::string_
     std::size_t k = 0;
     for (; k < inside.size(); ++k) {
         const char c = inside[k];
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '"' || c == '\'' || c == '=') break;
+        if (IsTagSpace(c) || c == '"' || c == '\'' || c == '=') break;
     }
     if (k == inside.size()) {
         name = inside;

@@ -3,11 +3,10 @@
 #include <cstddef>
 
 #include "rtl/NumParse.h"
+#include "rtl/SysUtils.h"
 
 namespace vemra {
 namespace {
-
-constexpr std::size_t kLongestName = 6;
 
 void AppendLatin1(std::string& out, unsigned code) {
     if (code < 0x80) {
@@ -18,8 +17,6 @@ void AppendLatin1(std::string& out, unsigned code) {
     }
 }
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
-
 bool IsNameChar(unsigned char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '#' || c < 32;
 }
@@ -27,12 +24,8 @@ bool IsNameChar(unsigned char c) {
 bool EndsNameKept(char c) { return c == ' ' || c == '%' || c == '&' || c == '+' || c == '<' || c == '>'; }
 
 const TEntityPair* FindEntity(std::string_view name) {
-    if (name.size() > kLongestName) return nullptr;
-    char lower[kLongestName];
-    for (std::size_t i = 0; i < name.size(); ++i) lower[i] = LowerAscii(name[i]);
-    const std::string_view key(lower, name.size());
     for (const TEntityPair& pair : EntityTable)
-        if (pair.Name == key) return &pair;
+        if (SameText(pair.Name, name)) return &pair;
     return nullptr;
 }
 
