@@ -80,12 +80,14 @@ void FindAllTags(const THierarchyNode* root, std::string_view name, TTagNodeList
 // ---- TTagNodeList ----
 
 int TTagNodeList::TagListAdd(TTagNode* node) {
+    byName_.clear();
     items_.push_back(node);
     return static_cast<int>(items_.size()) - 1;
 }
 
 void TTagNodeList::TagListDelete(int index) {
     if (index < 0 || index >= TagListCount()) return;
+    byName_.clear();
     items_.erase(items_.begin() + index);
 }
 
@@ -94,13 +96,17 @@ TTagNode* TTagNodeList::TagListItem(int index) const {
 }
 
 TTagNode* TTagNodeList::FindTagByIndex(std::string_view name, std::int32_t n) const {
-    std::int32_t k = 0;
-    for (TTagNode* node : items_) {
-        if (node == nullptr || !SameText(node->TagName, name)) continue;
-        if (k == n) return node;
-        ++k;
+    if (n < 0) return nullptr;
+    const std::string key = LowerCase(name);
+    auto it = byName_.find(key);
+    if (it == byName_.end()) {
+        std::vector<TTagNode*> hits;
+        for (TTagNode* node : items_)
+            if (node != nullptr && SameText(node->TagName, key)) hits.push_back(node);
+        it = byName_.emplace(key, std::move(hits)).first;
     }
-    return nullptr;
+    const std::vector<TTagNode*>& hits = it->second;
+    return static_cast<std::size_t>(n) < hits.size() ? hits[static_cast<std::size_t>(n)] : nullptr;
 }
 
 // ---- TStack ----

@@ -60,6 +60,20 @@ TEST_F(TagListTest, FindTagByIndexCountsOnlyMatchingNamesIgnoringCase) {
     }
 }
 
+TEST_F(TagListTest, SearchesFollowAddsDeletesAndClears) {
+    TTagNode* second = list.FindTagByIndex("td", 1);
+    ASSERT_EQ(second, list.TagListItem(1));
+    list.TagListDelete(0);  // the first "td" goes: every later occurrence moves up one
+    EXPECT_EQ(list.FindTagByIndex("td", 0), second);
+    EXPECT_EQ(list.FindTagByIndex("td", 3), nullptr);
+    TTagNode* added = AddTag(&root, "tD");
+    list.TagListAdd(added);
+    EXPECT_EQ(list.FindTagByIndex("td", 3), added);
+    EXPECT_EQ(list.FindTagByIndex("span", 0), list.TagListItem(1));
+    list.ClearTagList();
+    EXPECT_EQ(list.FindTagByIndex("td", 0), nullptr);
+}
+
 TEST_F(TagListTest, ItemAndDeleteIgnoreIndexesOutsideTheList) {
     ASSERT_EQ(list.TagListCount(), 6);
     EXPECT_EQ(list.TagListItem(-1), nullptr);
