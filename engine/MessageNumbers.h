@@ -1,0 +1,92 @@
+#pragma once
+// The numbered messages of the language files ("Messages" section), named once for every
+// layer. The texts live only in the language files; a number missing there reads as "".
+
+namespace vemra::msg {
+
+inline constexpr int LanguageName = 0;           // the language's own name, e.g. "ENG"
+inline constexpr int VersionLabel = 2;           // "%s": the program version
+inline constexpr int ExportDone = 3;             // currency definitions exported
+inline constexpr int ExportFailed = 16;
+inline constexpr int FavoritesButton = 7;
+inline constexpr int GroupOwnRate = 10;          // group captions of the currency lists
+inline constexpr int GroupLinked = 11;
+inline constexpr int GroupFavorites = 12;
+inline constexpr int AnotherInstance = 14;       // question at start-up
+inline constexpr int StartupFailed9 = 15;
+inline constexpr int FavoriteSameSymbol = 19;
+inline constexpr int ConverterOn = 20;
+inline constexpr int ConverterOff = 21;
+inline constexpr int EmptyCell = 22;             // upper-cased: the empty-cell placeholder
+inline constexpr int CurrencyEdit23 = 23;        // currency editing captions 23-25, 27
+inline constexpr int CurrencyEdit24 = 24;
+inline constexpr int CurrencyEdit25 = 25;
+inline constexpr int OkCaption = 26;             // the single button of a message box
+inline constexpr int CurrencyEdit27 = 27;
+inline constexpr int DeleteCurrency = 32;
+inline constexpr int DeleteCurrencyLinked = 69;
+inline constexpr int EditCurrency33 = 33;        // editing checks 33-36
+inline constexpr int EditCurrency34 = 34;
+inline constexpr int EditCurrency35 = 35;
+inline constexpr int EditCurrency36 = 36;
+inline constexpr int CurrencyCodeCheck = 37;
+inline constexpr int RateFile38 = 38;            // day rate file texts 38-40, 67, 95
+inline constexpr int RateFile39 = 39;
+inline constexpr int RateFile40 = 40;
+inline constexpr int RateFile67 = 67;
+inline constexpr int RateFile95 = 95;
+inline constexpr int UpdateRunning = 42;
+inline constexpr int RatesNotLoaded = 43;
+inline constexpr int NoCurrencies = 44;          // start-up result 4
+inline constexpr int StartupFailed2 = 45;
+inline constexpr int ImportResult = 48;          // "%s", replaced, added
+inline constexpr int CurrencyCount = 51;
+inline constexpr int OptionsButton54 = 54;
+inline constexpr int OptionsButton55 = 55;
+inline constexpr int RateAgeHint56 = 56;         // rate-age hints 56-60
+inline constexpr int RateAgeHint57 = 57;
+inline constexpr int RateAgeHint58 = 58;
+inline constexpr int RateAgeHint59 = 59;
+inline constexpr int RateAgeHint60 = 60;
+inline constexpr int ExtractMonthQuestion = 61;
+inline constexpr int HistoryUpdated = 70;
+inline constexpr int HistoryFailed = 71;         // also while loading the rate sources
+inline constexpr int NotificationTitle = 73;
+inline constexpr int OptionList79 = 79;          // option lists 79, 82, 83, 104, 105
+inline constexpr int OptionList82 = 82;
+inline constexpr int OptionList83 = 83;
+inline constexpr int OptionList104 = 104;
+inline constexpr int OptionList105 = 105;
+inline constexpr int DecimalChoiceList = 84;     // main window lists
+inline constexpr int DateOrderList = 85;
+inline constexpr int OutputFormatList = 86;
+inline constexpr int OnDemandDayFetched = 87;
+inline constexpr int OnDemandDayFailed = 88;     // also a date row without a rate file
+inline constexpr int OnDemandSummary = 89;
+inline constexpr int OnDemandFetching = 101;
+inline constexpr int SourceMissing = 94;         // "%s": the source or its library
+inline constexpr int CurrentRatesDate = 96;
+inline constexpr int HistoryExtraction = 97;
+inline constexpr int WarnProviderCode = 98;
+inline constexpr int WarnUnknownCurrency = 99;
+inline constexpr int WarnNoRate = 100;
+inline constexpr int StateMenu102 = 102;
+inline constexpr int StateMenu103 = 103;
+inline constexpr int TableSourceNoFile = 107;
+inline constexpr int WarningCount = 108;
+inline constexpr int HotKeyFailed = 109;
+inline constexpr int HistoryFile110 = 110;
+inline constexpr int HistoryFile113 = 113;
+inline constexpr int WeekdayNames = 111;         // comma text, Monday first
+inline constexpr int DayLag = 112;
+inline constexpr int NewVersion = 114;           // "%s": the version
+inline constexpr int RatesApplied = 115;
+inline constexpr int ClipMethodBase = 116;       // 116 + the method's position
+inline constexpr int SplitProgress = 119;
+inline constexpr int RecognitionProgress = 120;
+inline constexpr int ProgressText = 121;         // the progress window's default text
+inline constexpr int SourceProperties122 = 122;
+inline constexpr int SourceProperties123 = 123;
+inline constexpr int InputLineCount = 124;
+
+}  // namespace vemra::msg
