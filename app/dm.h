@@ -1,0 +1,109 @@
+#pragma once
+// The data module: the program's shared services (language file and numbered messages,
+// update log, sounds, notifications, message boxes, plug-in packages and resources).
+// One instance, dm, created without owner; each service lives in its own source file.
+
+#include <QObject>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "EngineHost.h"
+#include "RateUpdateHost.h"
+#include "StreamedIniFile.h"
+#include "platform/ModuleResources.h"
+#include "rtl/DateUtils.h"
+#include "rtl/StringList.h"
+
+class QTimer;
+class QWidget;
+
+namespace vemra {
+
+class IAppWindows;
+
+// The loaded language's own name (message 0) and the chosen language file's name (user
+// setting "VMRLanguaje").
+extern std::string LanguageName;
+extern std::string LanguageFileName;
+
+class Tdm : public QObject, public IEngineHost, public IRateUpdateHost {
+    Q_OBJECT
+public:
+    explicit Tdm(QObject* parent = nullptr);
+    ~Tdm() override;
+
+    // The converter's windows as the services reach them; nullptr: none.
+    void SetAppWindows(IAppWindows* windows) { windows_ = windows; }
+    IAppWindows* AppWindows() const { return windows_; }
+
+    // ---- language file and numbered messages (dmLanguage.cpp) ----
+    // Makes the file (a name in AppData) the current language and retranslates the windows.
+    // Throws Exception("No languaje file present") when the language list is empty.
+    void LoadLanguageFile(const std::string& fileName);
+    void LoadMessageTable(const std::string& path);
+    // The name=value lines of one section of the open language file.
+    std::unique_ptr<TStringList> ReadLanguageSection(const std::string& section);
+    // Applies the section UpperCase(class name) to the window.
+    void TranslateForm(QWidget* window);
+    std::string GetMessageText(int number) override;  // "" when there is none
+    void ShowMessageNumber(int number) override;
+    static bool MatchLanguageId(std::uint16_t languageId, const std::string& key);
+    // Fills the options window's language list and returns the language file to load.
+    std::string SelectLanguage();
+    std::string LanguageName() override { return vemra::LanguageName; }
+    // Message 22 upper-cased: what the conversion run stores for an empty table cell.
+    std::string EmptyCellText;
+    // The language-data resource's lines, read while choosing the language.
+    TStringList LanguageData;
+    const TStringList& MessageTable() const { return messages_; }
+
+    // ---- update log and sounds (dmLog.cpp) ----
+    void WriteLogLine(const std::string& tag, const std::string& text) override;
+    void LogUpdateCheck(const std::string& code, std::int8_t zoneHours, TDateTime utcNow,
+                        TDateTime publication, bool due) override;
+    void PlayEventSound(const std::string& name);
+    // The update log's path (PubData + its hidden file name).
+    static std::string UpdateLogPath();
+
+    // ---- message boxes, notifications, web addresses (dmMessages.cpp) ----
+    void ShowMessageText(const std::string& text) override;
+    bool AskMessageText(const std::string& text, bool closeWithNo);
+    void ShowNotification(const std::string& title, const std::string& text) override;
+    static std::string WebsiteUrl(const std::string& suffix);
+    static std::string ServiceUrl(const std::string& suffix);
+    // The one-shot tour timer (3000 ms); its start belongs to the program's start-up.
+    QTimer* Tour = nullptr;
+    void TourTimer();
+    // IEngineHost / IRateUpdateHost parts that the windows answer.
+    void SetTrayTip(const std::string& tip) override;
+    std::string CurrencyConfigFileName() override;
+    bool DetailLogEnabled() override;
+
+    // ---- rate update processing (comes with the update timer) ----
+    // Stand-ins until then: no download happens, so every attempt reports no connection.
+    std::uint8_t DownloadRates(TDateTime date) override;
+    void ProcessRateUpdate(std::uint8_t code, bool isSelected, bool quiet) override;
+    void SetDatedRateFile(const std::string& fileName) override;
+
+    // ---- packages and resources (dmPackages.cpp, dmResources.cpp) ----
+    bool ExtractArchive(const std::string& archive, const std::string& folder);
+    bool InstallPluginFile(const std::string& packagePath, const std::string& packageName,
+                           const std::string& code, const std::string& folder);
+    void InstallPendingPlugins(TStringList& files, const std::string& folder) override;
+    // The resource library's handle, loading it on first use; nullptr when it cannot be loaded.
+    HMODULE LoadResourceLibrary();
+    void FreeResourceLibrary();
+    bool ExtractResourceFiles();
+    // ---- end of packages and resources ----
+
+private:
+    IAppWindows* windows_ = nullptr;
+    std::unique_ptr<TStreamedIniFile> languageIni_;  // key index 1
+    TStringList messages_;
+};
+
+extern Tdm* dm;
+
+}  // namespace vemra
