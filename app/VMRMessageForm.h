@@ -1,0 +1,35 @@
+#pragma once
+// TVMRMsg: the converter's message box, the base message box with the converter's texts.
+// Create every TVMRMsg, and every window derived from it, through TVMRMsg::Create<T>(...):
+// the language section of the window's own class can only be applied once the whole
+// object, descendant components included, exists.
+
+#include <utility>
+
+#include "MsgBase.h"
+
+namespace vemra {
+
+class TVMRMsg : public TFrmMsgBase {
+    Q_OBJECT
+public:
+    explicit TVMRMsg(QWidget* parent = nullptr);
+
+    // Constructs T, then finishes its creation (FinishCreation).
+    template <class T = TVMRMsg, class... Args>
+    static T* Create(Args&&... args) {
+        T* window = new T(std::forward<Args>(args)...);
+        static_cast<TVMRMsg*>(window)->FinishCreation();
+        return window;
+    }
+
+    // The single button's caption: message 26.
+    void GetOkCaption(QString& caption) override;
+
+protected:
+    // Translates the window by its own class's section when dm exists, then plays "Notify"
+    // when the options window's sound switch is on.
+    void FinishCreation();
+};
+
+}  // namespace vemra
