@@ -1,0 +1,1 @@
+// X11 implementation of the window helpers.
