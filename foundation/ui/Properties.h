@@ -6,10 +6,13 @@
 // window) or the objectName of a descendant of the window (letter case ignored). The value
 // has "||" for a line break and "_" for a blank. Aliases, understood on any object:
 //   Caption  -> text, title or windowTitle, whichever the object has
-//   Hint     -> toolTip (the whole value) and statusTip (the part before "|")
+//   Hint     -> toolTip and statusTip: the short hint (the part before "|")
 //   Items    -> SetListItemsText (combo boxes, list widgets)
 //   Lines    -> SetListItemsText (plain and rich text edits)
-// Any other name is a Qt property name (case-insensitive). A bad line is skipped, never raised.
+//   Title    -> on APP: the application's display name
+// Any other name is a Qt property name (case-insensitive), set by its kind: integers, Booleans
+// ("True"/"False"), enumerations by key name, floating-point numbers, strings; other kinds
+// are not set. A bad line is skipped, never raised. "||" in string values becomes "\n".
 
 #include <QCursor>
 #include <QMetaProperty>
@@ -33,8 +36,9 @@ void ApplyPropertyLines(QWidget* window, const TStringList& lines);
 QMetaProperty FindPropInfo(const QObject* object, const QString& propertyName);
 
 // Makes the lines of the text (split at CR LF, LF or CR) the items of a combo box or list
-// widget, keeping the selected position (clamped, or cleared when there are no items), or the
-// lines of a text edit. Other controls are left alone.
+// widget, keeping the selected position (cleared when it no longer exists), or the lines of
+// a text edit. Signals of the control are blocked while it is refilled. Other controls are
+// left alone.
 void SetListItemsText(QWidget* control, const QString& text);
 
 // Sets the mouse cursor of every named widget inside the owner (nested windows excluded).
