@@ -22,6 +22,7 @@ Tdm::Tdm(QObject* parent)
 }
 
 Tdm::~Tdm() {
+    FreeSoundContext();
     if (dm == this) dm = nullptr;
 }
 

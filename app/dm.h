@@ -18,6 +18,7 @@
 
 class QTimer;
 class QWidget;
+struct ca_context;
 
 namespace vemra {
 
@@ -63,6 +64,10 @@ public:
     void WriteLogLine(const std::string& tag, const std::string& text) override;
     void LogUpdateCheck(const std::string& code, std::int8_t zoneHours, TDateTime utcNow,
                         TDateTime publication, bool due) override;
+    // The same line with the given time instead of the current one.
+    void WriteLogLineAt(const std::string& tag, const std::string& text, TDateTime when);
+    // Stops the sound playing, then plays the event sound of that name ("Notify": the
+    // message sound) without waiting.
     void PlayEventSound(const std::string& name);
     // The update log's path (PubData + its hidden file name).
     static std::string UpdateLogPath();
@@ -82,13 +87,21 @@ public:
     bool DetailLogEnabled() override;
 
     // ---- rate update processing (comes with the update timer) ----
-    // Stand-ins until then: no download happens, so every attempt reports no connection.
+    // Stand-ins until then: no download happens, so every attempt reports a failed download
+    // (code 4) and there is nothing to process.
+    static constexpr std::uint8_t kNoConnection = 4;
     std::uint8_t DownloadRates(TDateTime date) override;
     void ProcessRateUpdate(std::uint8_t code, bool isSelected, bool quiet) override;
     void SetDatedRateFile(const std::string& fileName) override;
+    std::string DatedRateFile;  // the day rate file of the last download
 
     // ---- packages and resources (dmPackages.cpp, dmResources.cpp) ----
+    // Unpacks a zip, RAR or package (.vpl) archive into the folder; ExtractedNames then lists
+    // the files written (full paths). Unsafe or oversized archives fail and change nothing.
     bool ExtractArchive(const std::string& archive, const std::string& folder);
+    TStringList ExtractedNames;
+    // Installs one package through the plug-in manager PlugginMan; a failure shows
+    // "Error installing: " + the package path and leaves the package waiting.
     bool InstallPluginFile(const std::string& packagePath, const std::string& packageName,
                            const std::string& code, const std::string& folder);
     void InstallPendingPlugins(TStringList& files, const std::string& folder) override;
@@ -102,6 +115,8 @@ private:
     IAppWindows* windows_ = nullptr;
     std::unique_ptr<TStreamedIniFile> languageIni_;  // key index 1
     TStringList messages_;
+    ca_context* sound_ = nullptr;
+    void FreeSoundContext();
 };
 
 extern Tdm* dm;

@@ -1,0 +1,187 @@
+// The data module's language service: the language file, its numbered messages, the
+// translation of windows and the choice of the language at start-up.
+
+#include <QComboBox>
+#include <QMetaObject>
+#include <QWidget>
+
+#include <string_view>
+#include <unordered_map>
+
+#include "AppWindows.h"
+#include "LanguageId.h"
+#include "MessageNumbers.h"
+#include "Properties.h"
+#include "ResourceFiles.h"
+#include "StreamKeys.h"
+#include "SysCaller.h"
+#include "ZEPHStrUtils.h"
+#include "dm.h"
+#include "rtl/IniFiles.h"
+#include "rtl/Streams.h"
+#include "rtl/SysUtils.h"
+#include "vmrconsts.h"
+
+namespace vemra {
+
+std::string LanguageName;
+std::string LanguageFileName;
+
+namespace {
+
+// The class name without its namespace: the window section's name is that, upper-cased.
+std::string PlainClassName(const QObject* object) {
+    std::string_view name = object->metaObject()->className();
+    const std::size_t colon = name.rfind(':');
+    if (colon != std::string_view::npos) name.remove_prefix(colon + 1);
+    return std::string(name);
+}
+
+void FillMainList(QWidget* mainWindow, const char* name, const std::string& text) {
+    if (auto* list = mainWindow->findChild<QComboBox*>(QString::fromLatin1(name)))
+        SetListItemsText(list, QString::fromStdString(text));
+}
+
+}  // namespace
+
+void Tdm::LoadLanguageFile(const std::string& fileName) {
+    QComboBox* list = windows_ ? windows_->LanguageList() : nullptr;
+    if (!list || list->count() == 0) throw Exception("No languaje file present");
+    int index = list->findText(QString::fromStdString(fileName), Qt::MatchFixedString);
+    std::string chosen = fileName;
+    if (index < 0) {
+        // The list and the loaded language must agree: a name that is not offered loads the first.
+        index = 0;
+        chosen = list->itemText(0).toStdString();
+    }
+    list->setCurrentIndex(index);
+    vemra::LanguageFileName = chosen;
+    LoadMessageTable(JoinPath(AppData, chosen));
+    vemra::LanguageName = GetMessageText(msg::LanguageName);
+
+    TStringList days;
+    days.SetCommaText(GetMessageText(msg::WeekdayNames));
+    if (days.Count() >= 7) {  // Monday first in the file, Sunday first in the record
+        StampFormat.ShortDayNames[0] = days[6];
+        for (int i = 0; i < 6; ++i) StampFormat.ShortDayNames[static_cast<std::size_t>(i) + 1] = days[i];
+    }
+
+    if (!windows_) return;
+    if (QWidget* main = windows_->MainWindow()) TranslateForm(main);
+    if (QWidget* options = windows_->OptionsWindow()) TranslateForm(options);
+    if (QWidget* properties = windows_->VisiblePropertiesWindow()) TranslateForm(properties);
+    windows_->FillOptionsTexts();
+    if (QWidget* main = windows_->MainWindow()) {
+        FillMainList(main, "cbDateDesambi", GetMessageText(msg::DateOrderList));
+        FillMainList(main, "cbDesambi", GetMessageText(msg::DecimalChoiceList));
+        FillMainList(main, "cbFormat", GetMessageText(msg::OutputFormatList));
+    }
+    windows_->ShowConverterState();
+}
+
+void Tdm::LoadMessageTable(const std::string& path) {
+    languageIni_->SetFileName(path);
+    languageIni_->Reload();
+    messages_.Clear();
+    TStringList lines;
+    languageIni_->ReadSectionValues("Messages", lines);
+    // A name's value is that of its first line; letter case does not tell names apart.
+    std::unordered_map<std::string, std::string> firstValue;
+    for (int i = 0; i < lines.Count(); ++i) {
+        const std::size_t eq = lines[i].find('=');
+        if (eq == std::string::npos) continue;
+        firstValue.try_emplace(LowerCase(std::string_view(lines[i]).substr(0, eq)), lines.ValueFromIndex(i));
+    }
+    for (int i = 0; i < lines.Count(); ++i) {
+        const auto found = firstValue.find(LowerCase(lines.Names(i)));
+        messages_.Add(found == firstValue.end() ? std::string() : DecodeLineMarks(found->second));
+    }
+    EmptyCellText = UpperCase(GetMessageText(msg::EmptyCell));
+}
+
+std::unique_ptr<TStringList> Tdm::ReadLanguageSection(const std::string& section) {
+    auto lines = std::make_unique<TStringList>();
+    languageIni_->ReadSectionValues(section, *lines);
+    return lines;
+}
+
+void Tdm::TranslateForm(QWidget* window) {
+    if (!window) return;
+    const auto lines = ReadLanguageSection(UpperCase(PlainClassName(window)));
+    ApplyPropertyLines(window, *lines);
+}
+
+std::string Tdm::GetMessageText(int number) {
+    if (number < 0 || number >= messages_.Count()) return {};
+    return messages_[number];
+}
+
+void Tdm::ShowMessageNumber(int number) { ShowMessageText(GetMessageText(number)); }
+
+bool Tdm::MatchLanguageId(std::uint16_t languageId, const std::string& key) {
+    const std::string k = UpperCase(Trim(key));
+    const std::string id = IntToHex(languageId, 4);
+    if (k.compare(0, 2, "XX") == 0) return k.size() >= 4 && k.compare(2, 2, id, 2, 2) == 0;
+    return k == id;
+}
+
+std::string Tdm::SelectLanguage() {
+    struct LibraryGuard {
+        ~LibraryGuard() { vemra::FreeResourceLibrary(); }
+    } guard;
+    HMODULE library = vemra::LoadResourceLibrary();
+
+    LanguageData.Clear();
+    if (library) {
+        std::string_view bytes;
+        const std::string name = LanguageDataResourceName();
+        if (!platform::FindModuleResource(library, name, bytes)) throw Exception("Resource " + name + " not found");
+        TMemoryStream source{std::string(bytes)};
+        TMemoryStream plain;
+        std::string key;
+        StreamKey(kLanguageKeyIndex, key);
+        if (!DecipherStream(source, plain, key)) throw Exception("Resource " + name + " cannot be read");
+        LanguageData.SetText(plain.Bytes());
+    }
+
+    TStringList list;
+    int index = -1;
+    std::string result;
+    if (!vemra::LanguageFileName.empty()) {
+        const std::string mask = JoinPath(AppData, "*.lib");
+        auto files = ListFiles(mask);
+        if (files->Empty()) {
+            vemra::ExtractResourceFiles();
+            files = ListFiles(mask);
+        }
+        list.Assign(*files);
+        if (!list.Empty()) {
+            index = list.IndexOf(vemra::LanguageFileName);
+            if (index < 0) index = 0;
+            result = list[index];
+        }
+    } else if (library) {
+        std::string_view bytes;
+        if (platform::FindModuleResource(library, kLanguageIndexResource, bytes)) list.SetText(bytes);
+        const std::uint16_t id = UserDefaultLangID();
+        for (int i = 0; i < list.Count(); ++i) {
+            const std::string value = list.ValueFromIndex(i);
+            const std::string key = value.substr(0, 4);
+            const std::string file = (value.size() > 5 ? value.substr(5) : std::string()) + ".lib";
+            list.SetString(i, file);
+            if (MatchLanguageId(id, key)) {
+                result = file;
+                index = i;
+            }
+        }
+    }
+
+    if (QComboBox* languages = windows_ ? windows_->LanguageList() : nullptr) {
+        languages->clear();
+        for (const auto& item : list) languages->addItem(QString::fromStdString(item.str));
+        if (index > -1) languages->setCurrentIndex(index);
+    }
+    return result;
+}
+
+}  // namespace vemra
