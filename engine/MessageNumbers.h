@@ -89,4 +89,37 @@ inline constexpr int SourceProperties122 = 122;
 inline constexpr int SourceProperties123 = 123;
 inline constexpr int InputLineCount = 124;
 
+// Names by role for numbers that the group names above leave open.
+inline constexpr int DeleteCaption = CurrencyEdit23;   // currency list: delete / cancel / edit / save
+inline constexpr int SaveCaption = CurrencyEdit24;     // also the rate sources page's value editor
+inline constexpr int EditCaption = CurrencyEdit25;
+inline constexpr int CancelCaption = CurrencyEdit27;
+inline constexpr int InvalidFactor = EditCurrency33;   // the checks of a saved currency
+inline constexpr int SymbolMissing = EditCurrency34;
+inline constexpr int NameTooShort = EditCurrency35;
+inline constexpr int CodeLength = EditCurrency36;
+inline constexpr int RateFileAgeDays = RateFile38;     // "%d": the age of a day rate file in days
+inline constexpr int RateFileToday = RateFile39;
+inline constexpr int RateFileTomorrow = RateFile40;
+inline constexpr int RateFileDateUnreadable = RateFile67;
+inline constexpr int RateFileValueCount = RateFile95;  // "%d": the number of values listed
+inline constexpr int OptionsPageButton = OptionsButton54;
+inline constexpr int ConverterPageButton = OptionsButton55;
+inline constexpr int RateAgeHint = RateAgeHint56;      // followed by one of the four below
+inline constexpr int RateAgeFresh = RateAgeHint57;     // green
+inline constexpr int RateAgeOneDay = RateAgeHint58;    // orange
+inline constexpr int RateAgeOld = RateAgeHint59;       // red
+inline constexpr int RateAgeFixed = RateAgeHint60;     // blue: a fixed factor
+inline constexpr int LabelingList = OptionList79;      // option lists, one entry per line
+inline constexpr int SourcePropertyList = OptionList82;
+inline constexpr int CurrencyFilterList = OptionList83;
+inline constexpr int BadDateMethodList = OptionList104;
+inline constexpr int CrossTableList = OptionList105;
+inline constexpr int StateOn = StateMenu102;
+inline constexpr int StateOff = StateMenu103;
+inline constexpr int HistoryDownloadQuestion = HistoryFile110;
+inline constexpr int HistoryCoversMonth = HistoryFile113;
+inline constexpr int HistoryDaily = SourceProperties122;  // history kind "D"
+inline constexpr int HistoryNone = SourceProperties123;   // no history file
+
 }  // namespace vemra::msg
