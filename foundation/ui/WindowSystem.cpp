@@ -1,5 +1,8 @@
 #include "WindowSystem.h"
 
+#include <QApplication>
+#include <QGuiApplication>
+
 namespace vemra {
 
 namespace {
@@ -16,7 +19,11 @@ IWindowSystem* installed = nullptr;
 
 IWindowSystem& WindowSystem() {
   static TNoWindowSystem none;
-  return installed ? *installed : none;
+  if (installed) return *installed;
+  // The desktop's own implementation, opened once on first use; offscreen runs get none.
+  static const std::unique_ptr<IWindowSystem> x11 =
+      QGuiApplication::platformName() == QLatin1String("xcb") ? CreateX11WindowSystem() : nullptr;
+  return x11 ? *x11 : none;
 }
 void SetWindowSystem(IWindowSystem* implementation) { installed = implementation; }
 
@@ -35,6 +42,14 @@ void PressKey(int virtualKey) {
 void KeyDown(int virtualKey) { WindowSystem().SendKey(virtualKey, true); }
 void KeyUp(int virtualKey) { WindowSystem().SendKey(virtualKey, false); }
 bool ForceForegroundWindow(QWidget* window) { return WindowSystem().ForceForegroundWindow(window); }
-QWidget* FindVisibleFormByClass(const QString&) { return nullptr; }
+QWidget* FindVisibleFormByClass(const QString& className) {
+  const QList<QWidget*> windows = QApplication::topLevelWidgets();
+  for (QWidget* window : windows) {
+    QString name = QString::fromLatin1(window->metaObject()->className());
+    name = name.mid(name.lastIndexOf(QLatin1Char(':')) + 1);  // without the namespace
+    if (window->isVisible() && name.compare(className, Qt::CaseInsensitive) == 0) return window;
+  }
+  return nullptr;
+}
 
 }  // namespace vemra

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QWidget>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,8 @@ class IWindowSystem {
 IWindowSystem& WindowSystem();
 // Installs an implementation (not owned; nullptr restores the default). For tests.
 void SetWindowSystem(IWindowSystem* implementation);
+// A connection of its own to the X display named by DISPLAY; nullptr when none can be opened.
+std::unique_ptr<IWindowSystem> CreateX11WindowSystem();
 
 // Records every call and answers from its fields; for tests without a display.
 class TRecordingWindowSystem : public IWindowSystem {
