@@ -23,3 +23,26 @@ function(vemra_add_test name)
   target_compile_definitions(${name} PRIVATE VEMRA_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures")
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${T_LABELS}")
 endfunction()
+
+# Tests that need a real X server (clipboard, Ctrl held, tray, hot key): each test runs on a
+# private Xvfb started by scripts/with-xvfb.sh (TRAY: with a tray host); listing them needs no
+# display. They carry the label x11.
+function(vemra_add_x11_test name)
+  cmake_parse_arguments(T "TRAY" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT TARGET Qt6::Widgets)
+    find_package(Qt6 REQUIRED COMPONENTS Widgets)
+  endif()
+  add_executable(${name} ${T_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/X11TestMain.cpp)
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  target_link_libraries(${name} PRIVATE vemra_options ${T_LIBS} Qt6::Widgets GTest::gtest GTest::gmock)
+  if(T_TRAY)
+    set(tray 1)
+  else()
+    set(tray 0)
+  endif()
+  target_compile_definitions(${name} PRIVATE
+    VEMRA_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures"
+    VEMRA_WITH_XVFB="${PROJECT_SOURCE_DIR}/scripts/with-xvfb.sh"
+    VEMRA_X11_TRAY=${tray})
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "x11;${T_LABELS}")
+endfunction()
