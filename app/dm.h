@@ -53,6 +53,10 @@ public:
     static bool MatchLanguageId(std::uint16_t languageId, const std::string& key);
     // Fills the options window's language list and returns the language file to load.
     std::string SelectLanguage();
+    // Turns the language index's lines (entry=LLLL, one character, base name) into file
+    // names (base name + ".lib") and returns the last one whose key matches the language,
+    // index its position; "" and -1 when none matches.
+    static std::string PickIndexedLanguage(TStringList& lines, std::uint16_t languageId, int& index);
     std::string LanguageName() override { return vemra::LanguageName; }
     // Message 22 upper-cased: what the conversion run stores for an empty table cell.
     std::string EmptyCellText;

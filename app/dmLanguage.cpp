@@ -48,13 +48,11 @@ void Tdm::LoadLanguageFile(const std::string& fileName) {
     QComboBox* list = windows_ ? windows_->LanguageList() : nullptr;
     if (!list || list->count() == 0) throw Exception("No languaje file present");
     int index = list->findText(QString::fromStdString(fileName), Qt::MatchFixedString);
-    std::string chosen = fileName;
-    if (index < 0) {
-        // The list and the loaded language must agree: a name that is not offered loads the first.
-        index = 0;
-        chosen = list->itemText(0).toStdString();
-    }
+    // The list's entry is the file's real name (names match without regard to case), and a
+    // name that is not offered loads the first entry, so the list and the language agree.
+    if (index < 0) index = 0;
     list->setCurrentIndex(index);
+    const std::string chosen = list->itemText(index).toStdString();
     vemra::LanguageFileName = chosen;
     LoadMessageTable(JoinPath(AppData, chosen));
     vemra::LanguageName = GetMessageText(msg::LanguageName);
@@ -125,6 +123,22 @@ bool Tdm::MatchLanguageId(std::uint16_t languageId, const std::string& key) {
     return k == id;
 }
 
+std::string Tdm::PickIndexedLanguage(TStringList& lines, std::uint16_t languageId, int& index) {
+    std::string result;
+    index = -1;
+    for (int i = 0; i < lines.Count(); ++i) {
+        const std::string value = lines.ValueFromIndex(i);
+        const std::string key = value.substr(0, 4);
+        const std::string file = (value.size() > 5 ? value.substr(5) : std::string()) + ".lib";
+        lines.SetString(i, file);
+        if (MatchLanguageId(languageId, key)) {  // a later match wins
+            result = file;
+            index = i;
+        }
+    }
+    return result;
+}
+
 std::string Tdm::SelectLanguage() {
     struct LibraryGuard {
         ~LibraryGuard() { vemra::FreeResourceLibrary(); }
@@ -163,17 +177,7 @@ std::string Tdm::SelectLanguage() {
     } else if (library) {
         std::string_view bytes;
         if (platform::FindModuleResource(library, kLanguageIndexResource, bytes)) list.SetText(bytes);
-        const std::uint16_t id = UserDefaultLangID();
-        for (int i = 0; i < list.Count(); ++i) {
-            const std::string value = list.ValueFromIndex(i);
-            const std::string key = value.substr(0, 4);
-            const std::string file = (value.size() > 5 ? value.substr(5) : std::string()) + ".lib";
-            list.SetString(i, file);
-            if (MatchLanguageId(id, key)) {
-                result = file;
-                index = i;
-            }
-        }
+        result = PickIndexedLanguage(list, UserDefaultLangID(), index);
     }
 
     if (QComboBox* languages = windows_ ? windows_->LanguageList() : nullptr) {

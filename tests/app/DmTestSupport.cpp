@@ -1,0 +1,75 @@
+#include "DmTestSupport.h"
+
+#include <QElapsedTimer>
+#include <QVBoxLayout>
+
+#include "StreamedIniFile.h"
+#include "StreamKeys.h"
+#include "vmrconsts.h"
+
+namespace vemra::test {
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "vemra-tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return new QApplication(argc, argv);
+    }();
+    return *app;
+}
+
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    return true;
+}
+
+FakeAppWindows::FakeAppWindows() {
+    App();
+    main = std::make_unique<QWidget>();
+    for (const char* name : {"cbDateDesambi", "cbDesambi", "cbFormat"}) {
+        auto* list = new QComboBox(main.get());
+        list->setObjectName(QString::fromLatin1(name));
+    }
+    options = std::make_unique<QWidget>();
+    cbLang = new QComboBox(options.get());
+    cbLang->setObjectName(QStringLiteral("cbLang"));
+}
+
+FakeAppWindows::~FakeAppWindows() = default;
+
+DmFixture::DmFixture()
+    : savedAppData_(AppData), savedPubData_(PubData), savedLanguageFile_(LanguageFileName),
+      savedLanguageName_(LanguageName) {
+    App();
+    AppData = folder.path();
+    PubData = folder.path();
+    LanguageFileName.clear();
+    LanguageName.clear();
+    dm_ = std::make_unique<Tdm>();
+    dm = dm_.get();
+    dm_->SetAppWindows(&windows);
+}
+
+DmFixture::~DmFixture() {
+    dm_.reset();
+    AppData = savedAppData_;
+    PubData = savedPubData_;
+    LanguageFileName = savedLanguageFile_;
+    LanguageName = savedLanguageName_;
+}
+
+void DmFixture::WriteLanguageFile(const std::string& name, const std::string& iniText) {
+    TStreamedIniFile ini(kLanguageKeyIndex, folder / name);
+    ini.SetText(iniText);
+    ini.UpdateFile();
+}
+
+}  // namespace vemra::test
