@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   libxml2-dev
   locales-all
+  libarchive-dev  # plug-in packages and downloaded archives (RAR, zip, 7z, tar)
   libcanberra-dev  # event sounds of the converter (message and notification sounds)
 )
 

@@ -1,0 +1,232 @@
+#include "ArchiveExtract.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string_view>
+#include <vector>
+
+#include "rtl/SysUtils.h"
+
+namespace vemra {
+namespace {
+
+class Reader {
+public:
+    Reader() : a_(archive_read_new()) {}
+    ~Reader() {
+        if (a_ != nullptr) archive_read_free(a_);
+    }
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
+    archive* get() const { return a_; }
+
+private:
+    archive* a_;
+};
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    bool Close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+// The staging folder goes with everything in it unless the extraction kept it.
+class StagingFolder {
+public:
+    explicit StagingFolder(const std::string& parent) {
+        std::string pattern = IncludeTrailingPathDelimiter(parent) + ".vemra-unpack-XXXXXX";
+        if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+    }
+    ~StagingFolder() {
+        if (path_.empty()) return;
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    StagingFolder(const StagingFolder&) = delete;
+    StagingFolder& operator=(const StagingFolder&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// A member's path made relative and plain ("a/./b//c" -> "a/b/c"); false for a path that is
+// absolute or climbs with "..". An empty result names the folder itself.
+bool RelativeMemberPath(std::string_view path, std::string& relative) {
+    relative.clear();
+    if (path.empty() || path.front() == '/') return false;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string_view::npos) end = path.size();
+        const std::string_view part = path.substr(start, end - start);
+        if (part == "..") return false;
+        if (!part.empty() && part != ".") {
+            if (!relative.empty()) relative += '/';
+            relative += part;
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
+// Makes the folders of a relative path under root, refusing to pass through anything that
+// is not a real folder (a link planted there earlier would lead outside root).
+bool MakeFoldersUnder(const std::string& root, std::string_view relative) {
+    std::string path = root;
+    std::size_t start = 0;
+    while (start < relative.size()) {
+        std::size_t end = relative.find('/', start);
+        if (end == std::string_view::npos) end = relative.size();
+        path += '/';
+        path += relative.substr(start, end - start);
+        struct stat st {};
+        if (lstat(path.c_str(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode)) return false;
+        } else if (errno != ENOENT || (mkdir(path.c_str(), 0777) != 0 && errno != EEXIST)) {
+            return false;
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
+std::string ParentOf(const std::string& relative) {
+    const std::size_t slash = relative.rfind('/');
+    return slash == std::string::npos ? std::string() : relative.substr(0, slash);
+}
+
+// Copies the member's data into a new file; false on a read error or when the bytes written
+// by the whole extraction would pass the bound.
+bool WriteMember(archive* a, const std::string& path, std::uint64_t& written, std::uint64_t maxBytes) {
+    Fd out(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (out.get() < 0) return false;
+    std::vector<char> buffer(64 * 1024);
+    for (;;) {
+        const la_ssize_t n = archive_read_data(a, buffer.data(), buffer.size());
+        if (n < 0) return false;
+        if (n == 0) break;
+        written += static_cast<std::uint64_t>(n);
+        if (written > maxBytes) return false;
+        if (!WriteAllToFd(out.get(), std::string_view(buffer.data(), static_cast<std::size_t>(n)))) return false;
+    }
+    return out.Close();
+}
+
+struct Unpacked {
+    std::vector<std::string> files;    // relative paths, first appearance order
+    std::vector<std::string> folders;  // relative paths of folder members
+};
+
+bool UnpackInto(const std::string& archivePath, const std::string& staging, const TExtractLimits& limits,
+                Unpacked& unpacked) {
+    Reader reader;
+    archive* a = reader.get();
+    if (a == nullptr) return false;
+    archive_read_support_format_zip(a);
+    archive_read_support_format_rar(a);
+    archive_read_support_format_rar5(a);
+    archive_read_support_format_7zip(a);
+    archive_read_support_format_tar(a);
+    archive_read_support_filter_all(a);
+    if (archive_read_open_filename(a, archivePath.c_str(), 64 * 1024) != ARCHIVE_OK) return false;
+
+    std::set<std::string> seen;
+    std::uint64_t written = 0;
+    int members = 0;
+    for (;;) {
+        archive_entry* entry = nullptr;
+        const int status = archive_read_next_header(a, &entry);
+        if (status == ARCHIVE_EOF) break;
+        if (status < ARCHIVE_WARN) return false;
+        if (++members > limits.MaxMembers) return false;
+        const char* name = archive_entry_pathname(entry);
+        std::string relative;
+        if (name == nullptr || !RelativeMemberPath(name, relative)) return false;
+        if (archive_entry_hardlink(entry) != nullptr || archive_entry_symlink(entry) != nullptr) return false;
+        const mode_t type = archive_entry_filetype(entry);
+        if (type == AE_IFDIR) {
+            if (relative.empty()) continue;
+            if (!MakeFoldersUnder(staging, relative)) return false;
+            unpacked.folders.push_back(relative);
+            continue;
+        }
+        if (type != AE_IFREG || relative.empty()) return false;
+        // A declared size already past the bound ends it before any byte is written.
+        if (archive_entry_size_is_set(entry) &&
+            static_cast<std::uint64_t>(archive_entry_size(entry)) > limits.MaxBytes - written)
+            return false;
+        if (!MakeFoldersUnder(staging, ParentOf(relative))) return false;
+        if (!WriteMember(a, staging + "/" + relative, written, limits.MaxBytes)) return false;
+        if (seen.insert(relative).second) unpacked.files.push_back(relative);
+    }
+    return true;
+}
+
+bool MoveIntoPlace(const std::string& staging, const std::string& folder, const Unpacked& unpacked) {
+    for (const std::string& relative : unpacked.folders) {
+        if (!MakeFoldersUnder(folder, relative)) return false;
+    }
+    for (const std::string& relative : unpacked.files) {
+        if (!MakeFoldersUnder(folder, ParentOf(relative))) return false;
+        const std::string target = folder + "/" + relative;
+        struct stat st {};
+        if (lstat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return false;
+        if (rename((staging + "/" + relative).c_str(), target.c_str()) != 0) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ExtractArchiveFiles(const std::string& archive, const std::string& folder, TStringList& names,
+                         const TExtractLimits& limits) {
+    names.Clear();
+    const std::string root = ExcludeTrailingPathDelimiter(folder);
+    if (root.empty() || !ForceDirectories(root)) return false;
+    Unpacked unpacked;
+    {
+        StagingFolder staging(root);
+        if (staging.path().empty()) return false;
+        if (!UnpackInto(archive, staging.path(), limits, unpacked)) return false;
+        if (!MoveIntoPlace(staging.path(), root, unpacked)) return false;
+    }
+    for (const std::string& relative : unpacked.files) names.Add(root + "/" + relative);
+    return true;
+}
+
+bool ExtractArchiveByExtension(const std::string& archive, const std::string& folder, TStringList& names) {
+    ForceDirectories(folder);
+    names.Clear();
+    const std::string ext = UpperCase(Copy(ExtractFileExt(archive), 2, 255));
+    if (ext != "ZIP" && ext != "RAR" && ext != "VPL") return false;
+    try {
+        return ExtractArchiveFiles(archive, folder, names);
+    } catch (...) {
+        names.Clear();
+        return false;
+    }
+}
+
+}  // namespace vemra

@@ -1,0 +1,63 @@
+#include "PackageInstall.h"
+
+#include "PlugginMan.h"
+#include "SysCaller.h"
+#include "rtl/DateUtils.h"
+#include "rtl/SysUtils.h"
+#include "vmrconsts.h"
+
+namespace vemra {
+namespace {
+
+constexpr std::string_view kLibrarySuffix = ".so";
+constexpr std::string_view kPackageExt = ".vpl";
+
+}  // namespace
+
+std::string PackageName(const std::string& packagePath) {
+    return UpperCase(ChangeFileExt(ExtractFileName(packagePath), ""));
+}
+
+std::string PackageCode(const std::string& packageName) {
+    const std::size_t dot = packageName.find('.');
+    return dot == std::string::npos ? packageName : packageName.substr(0, dot);
+}
+
+std::string InstalledPackagesFolder() { return JoinPath(PubData, "Installed"); }
+
+std::string InstalledPackageFileName(const std::string& packageName) {
+    return JoinPath(InstalledPackagesFolder(), packageName + "-" + FormatDateStamp(Date()) + std::string(kPackageExt));
+}
+
+bool InstallPluginPackage(TPlugginMan& manager, const TPackageInstallHost& host, const std::string& packagePath,
+                          const std::string& packageName, const std::string& code, const std::string& folder) {
+    bool installed = false;
+    if (host.ExtractArchive(packagePath, folder)) {
+        const std::string library = JoinPath(AppData, code + std::string(kLibrarySuffix));
+        const std::string unpacked = JoinPath(folder, code + std::string(kLibrarySuffix));
+        if (CopyFileTo(unpacked, library, false)) DeleteFile(unpacked);
+        // A library left from an earlier installation still registers the source.
+        installed = manager.InstallPlugin(code, library);
+    }
+    if (!installed) {
+        host.ShowMessage("Error installing: " + packagePath);
+        return false;
+    }
+    const std::string filed = InstalledPackageFileName(packageName);
+    if (CopyFileTo(packagePath, filed, false)) DeleteFile(packagePath);
+    return true;
+}
+
+void InstallPendingPackages(TPlugginMan& manager, const TPackageInstallHost& host, TStringList& files,
+                            const std::string& folder) {
+    ForceDirectories(InstalledPackagesFolder());
+    while (!files.Empty()) {
+        const std::string packagePath = JoinPath(folder, files[0]);
+        const std::string name = PackageName(packagePath);
+        const std::string code = PackageCode(name);
+        InstallPluginPackage(manager, host, packagePath, name, code, JoinPath(PubData, code));
+        files.Delete(0);
+    }
+}
+
+}  // namespace vemra

@@ -1,0 +1,44 @@
+// The data module's plug-in packages: archive extraction and the installation of the
+// packages waiting in PubData (the work itself is in ArchiveExtract and PackageInstall).
+#include "ArchiveExtract.h"
+#include "PackageInstall.h"
+#include "PlugginMan.h"
+#include "dm.h"
+
+namespace vemra {
+namespace {
+
+TPackageInstallHost PackageHost(Tdm& module) {
+    TPackageInstallHost host;
+    host.ExtractArchive = [&module](const std::string& archive, const std::string& folder) {
+        return module.ExtractArchive(archive, folder);
+    };
+    host.ShowMessage = [&module](const std::string& text) { module.ShowMessageText(text); };
+    return host;
+}
+
+}  // namespace
+
+bool Tdm::ExtractArchive(const std::string& archive, const std::string& folder) {
+    return ExtractArchiveByExtension(archive, folder, ExtractedNames);
+}
+
+bool Tdm::InstallPluginFile(const std::string& packagePath, const std::string& packageName, const std::string& code,
+                            const std::string& folder) {
+    if (PlugginMan == nullptr) {
+        ShowMessageText("Error installing: " + packagePath);
+        return false;
+    }
+    return InstallPluginPackage(*PlugginMan, PackageHost(*this), packagePath, packageName, code, folder);
+}
+
+void Tdm::InstallPendingPlugins(TStringList& files, const std::string& folder) {
+    if (PlugginMan == nullptr) {
+        // Nothing can register a source: the packages wait for a start that has a manager.
+        files.Clear();
+        return;
+    }
+    InstallPendingPackages(*PlugginMan, PackageHost(*this), files, folder);
+}
+
+}  // namespace vemra

@@ -1,0 +1,189 @@
+// Archive extraction: every member of a zip, tar or 7z archive lands under the folder and is
+// listed; archives from outside that would write elsewhere, make links or unpack past the size
+// bound fail as a whole and leave the folder (and everything beside it) as it was.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ArchiveExtract.h"
+#include "ArchiveWriter.h"
+#include "rtl/SysUtils.h"
+#include "support/TestUtils.h"
+
+namespace vemra::test {
+namespace {
+
+class ArchiveExtractTest : public ::testing::Test {
+protected:
+    // The target folder lies inside "outside", so anything written beside it shows.
+    std::string Outside() const { return root.path() + "/outside"; }
+    std::string Target() const { return Outside() + "/target"; }
+    std::string Archive(const std::string& name) const { return root / name; }
+
+    // Only the target folder itself (with what it holds) may be in "outside".
+    void ExpectNothingOutsideTheTarget() const {
+        EXPECT_EQ(FolderEntries(Outside()), std::vector<std::string>{"target"});
+    }
+
+    TempFolder root{"vemra-archive"};
+    TStringList names;
+};
+
+struct FormatCase {
+    const char* name;
+    ArchiveFormat format;
+    const char* ext;
+};
+void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.name; }
+
+class ArchiveFormats : public ArchiveExtractTest, public ::testing::WithParamInterface<FormatCase> {};
+
+TEST_P(ArchiveFormats, UnpacksEveryMemberUnderTheFolderAndListsTheFiles) {
+    const std::string archive = Archive(std::string("pack.") + GetParam().ext);
+    WriteArchive(archive, GetParam().format,
+                 {FolderMember("docs/"),
+                  FileMember("docs/readme.txt", "read me"),
+                  FileMember("./ECB.so", "library"),
+                  FolderMember("empty/")});
+    WriteText(Target() + "/ECB.so", "old library");
+
+    ASSERT_TRUE(ExtractArchiveFiles(archive, Target(), names));
+    EXPECT_EQ(ReadText(Target() + "/docs/readme.txt"), "read me");
+    EXPECT_EQ(ReadText(Target() + "/ECB.so"), "library");  // replaced
+    EXPECT_EQ(Strings(names), (std::vector<std::string>{Target() + "/docs/readme.txt", Target() + "/ECB.so"}));
+    EXPECT_EQ(FolderEntries(Target()), (std::vector<std::string>{"ECB.so", "docs", "empty"}));  // no staging left
+    ExpectNothingOutsideTheTarget();
+}
+
+INSTANTIATE_TEST_SUITE_P(, ArchiveFormats,
+                         ::testing::Values(FormatCase{"Zip", ArchiveFormat::Zip, "zip"},
+                                           FormatCase{"Tar", ArchiveFormat::Tar, "tar"},
+                                           FormatCase{"SevenZip", ArchiveFormat::SevenZip, "7z"}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+// ---- archives from outside that must not be unpacked ----
+
+struct UnsafeCase {
+    const char* name;
+    ArchiveFormat format;
+    ArchiveMember member;
+};
+void PrintTo(const UnsafeCase& c, std::ostream* os) { *os << c.name; }
+
+class UnsafeArchives : public ArchiveExtractTest, public ::testing::WithParamInterface<UnsafeCase> {};
+
+TEST_P(UnsafeArchives, FailWholeAndWriteNothing) {
+    const std::string archive = Archive("unsafe.pack");
+    // A harmless member first: it must not stay behind either.
+    WriteArchive(archive, GetParam().format, {FileMember("good.txt", "fine"), GetParam().member});
+    WriteText(Target() + "/kept.txt", "kept");
+    names.Add("stale");
+
+    EXPECT_FALSE(ExtractArchiveFiles(archive, Target(), names));
+    EXPECT_EQ(names.Count(), 0);
+    EXPECT_EQ(FolderEntries(Target()), std::vector<std::string>{"kept.txt"});
+    EXPECT_EQ(ReadText(Target() + "/kept.txt"), "kept");
+    ExpectNothingOutsideTheTarget();
+    EXPECT_EQ(FolderEntries(root.path()), (std::vector<std::string>{"outside", "unsafe.pack"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , UnsafeArchives,
+    ::testing::Values(
+        UnsafeCase{"ParentFolderMember", ArchiveFormat::Zip, FileMember("../evil.txt", "x")},
+        UnsafeCase{"ParentFolderInsideThePath", ArchiveFormat::Zip, FileMember("sub/../../evil.txt", "x")},
+        UnsafeCase{"TwoLevelsUp", ArchiveFormat::Tar, FileMember("../../evil.txt", "x")},
+        UnsafeCase{"AbsoluteMember", ArchiveFormat::Tar, FileMember("/tmp/vemra-evil.txt", "x")},
+        UnsafeCase{"SymlinkMemberInZip", ArchiveFormat::Zip,
+                   LinkMember("link", ArchiveMember::Symlink, "/etc")},
+        UnsafeCase{"SymlinkMemberInTar", ArchiveFormat::Tar,
+                   LinkMember("link", ArchiveMember::Symlink, "../outside")},
+        UnsafeCase{"HardlinkMember", ArchiveFormat::Tar,
+                   LinkMember("hard", ArchiveMember::Hardlink, "good.txt")},
+        UnsafeCase{"ZipBomb", ArchiveFormat::Zip, ZerosMember("bomb.bin", kMaxExtractedBytes + (1 << 20))}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(ArchiveExtractTest, TheSizeBoundCountsWhatIsWrittenAcrossMembers) {
+    // Each member is small and honest about its size; together they pass the bound.
+    const std::string archive = Archive("many.zip");
+    WriteArchive(archive, ArchiveFormat::Zip,
+                 {ZerosMember("a.bin", 400 << 10),
+                  ZerosMember("b.bin", 400 << 10),
+                  ZerosMember("c.bin", 400 << 10)});
+    EXPECT_FALSE(ExtractArchiveFiles(archive, Target(), names, TExtractLimits{1u << 20, kMaxExtractedMembers}));
+    EXPECT_EQ(FolderEntries(Target()), std::vector<std::string>{});
+    EXPECT_TRUE(ExtractArchiveFiles(archive, Target(), names, TExtractLimits{2u << 20, kMaxExtractedMembers}));
+    EXPECT_EQ(names.Count(), 3);
+}
+
+TEST_F(ArchiveExtractTest, TheMemberBoundStopsArchivesOfCountlessFiles) {
+    const std::string archive = Archive("files.tar");
+    std::vector<ArchiveMember> members;
+    for (int i = 0; i < 5; ++i) members.push_back(FileMember("f" + std::to_string(i), ""));
+    WriteArchive(archive, ArchiveFormat::Tar, members);
+    EXPECT_FALSE(ExtractArchiveFiles(archive, Target(), names, TExtractLimits{kMaxExtractedBytes, 4}));
+    EXPECT_EQ(FolderEntries(Target()), std::vector<std::string>{});
+    EXPECT_TRUE(ExtractArchiveFiles(archive, Target(), names, TExtractLimits{kMaxExtractedBytes, 5}));
+}
+
+TEST_F(ArchiveExtractTest, ALinkPlantedInTheFolderIsNotFollowed) {
+    ASSERT_EQ(mkdir((root / "elsewhere").c_str(), 0755), 0);
+    WriteText(Target() + "/placeholder", "");
+    ASSERT_EQ(symlink((root / "elsewhere").c_str(), (Target() + "/sub").c_str()), 0);
+    const std::string archive = Archive("through.zip");
+    WriteArchive(archive, ArchiveFormat::Zip, {FileMember("sub/evil.txt", "x")});
+
+    EXPECT_FALSE(ExtractArchiveFiles(archive, Target(), names));
+    EXPECT_EQ(FolderEntries(root / "elsewhere"), std::vector<std::string>{});
+}
+
+TEST_F(ArchiveExtractTest, DamagedOrMissingArchivesFail) {
+    WriteText(Archive("broken.vpl"), "PK\x03\x04 this is not really a zip archive");
+    EXPECT_FALSE(ExtractArchiveFiles(Archive("broken.vpl"), Target(), names));
+    EXPECT_FALSE(ExtractArchiveFiles(Archive("missing.zip"), Target(), names));
+    // A truncated archive: its member's data ends early.
+    WriteArchive(Archive("whole.tar"), ArchiveFormat::Tar, {FileMember("data.txt", std::string(5000, 'x'))});
+    WriteText(Archive("cut.tar"), ReadText(Archive("whole.tar")).substr(0, 1024));
+    EXPECT_FALSE(ExtractArchiveFiles(Archive("cut.tar"), Target(), names));
+    EXPECT_EQ(FolderEntries(Target()), std::vector<std::string>{});
+}
+
+// ---- the data module's choice by extension ----
+
+struct ExtensionCase {
+    const char* name;
+    const char* file;
+    bool unpacked;
+};
+void PrintTo(const ExtensionCase& c, std::ostream* os) { *os << c.name; }
+
+class ArchiveExtensions : public ArchiveExtractTest, public ::testing::WithParamInterface<ExtensionCase> {};
+
+TEST_P(ArchiveExtensions, DecideWhetherTheFileIsUnpacked) {
+    const std::string archive = Archive(GetParam().file);
+    WriteArchive(archive, ArchiveFormat::Zip, {FileMember("rates.csv", "1,2")});
+    names.Add("stale");
+    EXPECT_EQ(ExtractArchiveByExtension(archive, Target(), names), GetParam().unpacked);
+    EXPECT_TRUE(DirectoryExists(Target()));  // made in any case
+    EXPECT_EQ(names.Count(), GetParam().unpacked ? 1 : 0);
+    EXPECT_EQ(FileExists(Target() + "/rates.csv"), GetParam().unpacked);
+}
+
+INSTANTIATE_TEST_SUITE_P(, ArchiveExtensions,
+                         ::testing::Values(ExtensionCase{"Zip", "hist.zip", true},
+                                           ExtensionCase{"ZipInCapitals", "HIST.ZIP", true},
+                                           ExtensionCase{"Rar", "hist.rar", true},  // told by contents
+                                           ExtensionCase{"Package", "ecb.v2.vpl", true},
+                                           ExtensionCase{"Text", "notes.txt", false},
+                                           ExtensionCase{"SevenZipByName", "hist.7z", false},
+                                           ExtensionCase{"NoExtension", "hist", false}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+}  // namespace
+}  // namespace vemra::test

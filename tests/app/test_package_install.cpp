@@ -1,0 +1,141 @@
+// Plug-in package installation end to end: the shipped packages, waiting in PubData at the
+// plug-in manager's start, are unpacked into their source's folder, their library moves to
+// AppData, the source is registered and the package is filed under PubData/Installed with
+// the day's date; a package that fails stays waiting with "Error installing: ".
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ArchiveExtract.h"
+#include "ArchiveWriter.h"
+#include "FakeRateUpdateHost.h"
+#include "PackageInstall.h"
+#include "PluginTestSupport.h"
+#include "PlugginMan.h"
+#include "RateFile.h"
+#include "StreamKeys.h"
+#include "StreamedIniFile.h"
+
+namespace vemra::test {
+namespace {
+
+const std::string kShippedDir = VEMRA_SHIPPED_DIR;
+
+class PackageInstallTest : public ::testing::Test {
+protected:
+    PackageInstallTest() {
+        // The shipped day rate file is enciphered with the program's own key.
+        StreamKeyProc = StreamKey;
+        env.SetNow(EncodeDateTime(2025, 12, 1, 10, 0, 0, 0));
+        packageHost.ExtractArchive = [this](const std::string& archive, const std::string& folder) {
+            return ExtractArchiveByExtension(archive, folder, extracted);
+        };
+        packageHost.ShowMessage = [this](const std::string& text) { messages.push_back(text); };
+        host.OnInstall = [this](TStringList& files, const std::string& folder) {
+            InstallPendingPackages(man, packageHost, files, folder);
+        };
+        man.SetHost(&host);
+    }
+
+    void Ship(const std::string& package, const std::string& name) const {
+        std::filesystem::copy_file(kShippedDir + "/" + package, env.Pub(name));
+    }
+    std::vector<std::string> Installed() const { return FolderEntries(env.Pub("Installed")); }
+
+    PluginTestEnv env;
+    FakeRateUpdateHost host;
+    TPlugginMan man;
+    TPackageInstallHost packageHost;
+    TStringList extracted;
+    std::vector<std::string> messages;
+};
+
+TEST_F(PackageInstallTest, TheShippedEcbPackageInstallsWithRatesToConvertBeforeAnyDownload) {
+    Ship("ECB.vpl", "ECB.vpl");
+    man.LoadPlugins();
+
+    EXPECT_EQ(messages, std::vector<std::string>{});
+    EXPECT_EQ(Strings(man.Plugins), std::vector<std::string>{"ECB - European Central Bank"});
+    EXPECT_TRUE(FileExists(env.App("ECB.so")));
+    EXPECT_FALSE(FileExists(env.Pub("ECB/ECB.so")));  // moved, not copied
+    EXPECT_FALSE(FileExists(env.Pub("ECB.vpl")));
+    EXPECT_EQ(Installed(), std::vector<std::string>{"ECB-2025.12.01.vpl"});
+    EXPECT_EQ(ReadText(env.Pub("Installed/ECB-2025.12.01.vpl")), ReadText(kShippedDir + "/ECB.vpl"));
+
+    // The day rate file that came with the package is the source's last one and reads back.
+    THTMLConverterPlugInn& ecb = *man.CurrentPlugin();
+    const std::string rates = env.Pub("ECB/2025.11.28-ECB.vmr");
+    EXPECT_EQ(man.LastRateFile(ecb), rates);
+    EXPECT_EQ(ecb.GetPluginValue(pvLastUpdate), "2025.11.28 10:00:00");
+    TRateFileHeader header;
+    ReadRateFileHeader(rates, header);
+    EXPECT_EQ(header.Provider, "European Central Bank");
+    EXPECT_EQ(header.DateText, "2025.11.28");
+    auto file = OpenStreamedIni(RateFileKeyIndex, rates);
+    EXPECT_EQ(file->ReadString("VMR", "BASE", ""), "EUR");
+    EXPECT_EQ(file->ReadString("DATA", "USD", ""), "1.1590");
+    EXPECT_EQ(ReadText(rates).find("[VMR]"), std::string::npos);  // stored enciphered, as downloads are
+
+    // The registration reached the store: the next start finds the source without a package.
+    TPlugginMan next;
+    next.LoadPlugins();
+    EXPECT_EQ(Strings(next.Plugins), std::vector<std::string>{"ECB - European Central Bank"});
+}
+
+TEST_F(PackageInstallTest, APackageNamedWithASuffixInstallsItsCodeAndIsFiledUnderItsWholeName) {
+    Ship("ECB.vpl", "ecb.v2.vpl");
+    Ship("CBR.vpl", "CBR.vpl");
+    man.LoadPlugins();
+
+    EXPECT_EQ(messages, std::vector<std::string>{});
+    EXPECT_NE(man.IndexOfPlugin("ECB"), -1);
+    EXPECT_NE(man.IndexOfPlugin("CBR"), -1);
+    EXPECT_TRUE(FileExists(env.App("ECB.so")));
+    EXPECT_TRUE(FileExists(env.App("CBR.so")));
+    EXPECT_TRUE(FileExists(env.Pub("ECB/2025.11.28-ECB.vmr")));
+    EXPECT_EQ(Installed(), (std::vector<std::string>{"CBR-2025.12.01.vpl", "ECB.V2-2025.12.01.vpl"}));
+    EXPECT_EQ(FolderEntries(PubData), (std::vector<std::string>{"CBR", "ECB", "Installed"}));
+}
+
+TEST_F(PackageInstallTest, PackagesThatFailStayWaitingWhileTheOthersInstall) {
+    Ship("ECB.vpl", "NOTES.txt");  // a good archive, but not a package by its name
+    WriteText(env.Pub("BROKEN.vpl"), "PK\x03\x04 not an archive");
+    WriteArchive(env.Pub("NOP.vpl"), ArchiveFormat::Zip, {FileMember("NOP.so", ReadText(kBareLibrary))});
+    Ship("CBR.vpl", "CBR.rar");  // a listed .rar is unpacked like a package
+    TStringList files;
+    for (const char* name : {"NOTES.txt", "BROKEN.vpl", "NOP.vpl", "CBR.rar"}) files.Add(name);
+    man.OpenPluginStore();
+
+    InstallPendingPackages(man, packageHost, files, PubData);
+
+    EXPECT_EQ(files.Count(), 0);
+    EXPECT_EQ(messages, (std::vector<std::string>{"Error installing: " + env.Pub("NOTES.txt"),
+                                                  "Error installing: " + env.Pub("BROKEN.vpl"),
+                                                  "Error installing: " + env.Pub("NOP.vpl")}));
+    for (const char* waiting : {"NOTES.txt", "BROKEN.vpl", "NOP.vpl"}) EXPECT_TRUE(FileExists(env.Pub(waiting))) << waiting;
+    EXPECT_FALSE(FileExists(env.Pub("CBR.rar")));
+    EXPECT_EQ(Installed(), std::vector<std::string>{"CBR-2025.12.01.vpl"});
+    TStringList sections;
+    man.ReadPluginSections(sections);
+    EXPECT_EQ(Strings(sections), std::vector<std::string>{"CBR"});
+}
+
+TEST_F(PackageInstallTest, APackageThatCannotBeFiledAwayStaysToBeInstalledAgain) {
+    Ship("CBR.vpl", "CBR.vpl");
+    WriteText(env.Pub("Installed/CBR-2025.12.01.vpl"), "filed earlier today");
+    chmod(env.Pub("Installed/CBR-2025.12.01.vpl").c_str(), 0444);
+    man.LoadPlugins();
+
+    EXPECT_EQ(messages, std::vector<std::string>{});
+    EXPECT_NE(man.IndexOfPlugin("CBR"), -1);
+    EXPECT_TRUE(FileExists(env.Pub("CBR.vpl")));
+    EXPECT_EQ(ReadText(env.Pub("Installed/CBR-2025.12.01.vpl")), "filed earlier today");
+}
+
+}  // namespace
+}  // namespace vemra::test
