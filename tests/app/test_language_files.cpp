@@ -321,6 +321,30 @@ TEST(LanguageFiles, WindowLinesNameAnObjectAndAProperty) {
     }
 }
 
+// A byte sequence that is not UTF-8 would reach the windows as replacement characters.
+bool IsUtf8(const std::string& text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+        if (extra < 0 || (extra == 1 && c < 0xC2)) return false;  // a stray continuation byte or an overlong pair
+        if (extra > 0 && i + extra >= text.size()) return false;    // cut short at the end
+        for (int k = 1; k <= extra; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+TEST(LanguageFiles, ShippedTextsAreUtf8WithoutByteOrderMark) {
+    for (const char* file : {"lang/ENG.ini", "lang/ESP.ini", "data/Currencies.vmg", "data/ENG.vcn", "data/ESP.vcn"}) {
+        const std::string text = ReadFileBytes(std::string(VEMRA_RESOURCES_DIR) + "/" + file);
+        EXPECT_FALSE(text.starts_with("\xEF\xBB\xBF")) << file;
+        EXPECT_TRUE(IsUtf8(text)) << file;
+    }
+    EXPECT_FALSE(IsUtf8("Espa\xF1ol"));  // the same word saved as Latin-1
+    EXPECT_TRUE(IsUtf8("Espa\xC3\xB1ol"));
+}
+
 // The numbering rule itself, on a small file: repeated names repeat the first value,
 // comments and blank lines take no number, line marks are decoded.
 TEST(LanguageFiles, MessageTableNumbering) {
