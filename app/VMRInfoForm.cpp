@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QImage>
+#include <QPixmap>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -14,7 +15,16 @@
 
 #include "ui_VMRInfoForm.h"
 
+// The images live in this static library: register them before the first use.
+static void RegisterInfoResources() { Q_INIT_RESOURCE(VMRInfoForm); }
+
 namespace vemra {
+
+QPixmap VMRLogoPixmap() {
+    static const bool registered = (RegisterInfoResources(), true);
+    (void)registered;
+    return QPixmap(QStringLiteral(":/vemra/info/vmrlogo.png"));
+}
 
 namespace {
 
@@ -57,6 +67,7 @@ void TGradient::paintEvent(QPaintEvent*) {
 TVMRInfo::TVMRInfo(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       ui_(std::make_unique<Ui::TVMRInfo>()) {
+    VMRLogoPixmap();  // registers the images the window description names
     ui_->setupUi(this);
     setObjectName(QStringLiteral("VMRInfo"));
     setAttribute(Qt::WA_DeleteOnClose);

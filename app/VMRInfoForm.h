@@ -2,6 +2,7 @@
 // TVMRInfo: the notification popup at the right edge of the screen. Popups stack downward
 // from 48 pixels below the top, each lives 5 seconds, and frees itself when it closes.
 
+#include <QPixmap>
 #include <QSize>
 #include <QWidget>
 
@@ -18,6 +19,9 @@ class TVMRInfo;
 }
 
 namespace vemra {
+
+// The program's logo (129 x 33) for the popups and message boxes.
+QPixmap VMRLogoPixmap();
 
 // The "arrow down" gradient: from BeginColor along the top edge and the upper corners to
 // EndColor at the bottom centre, the bands bent into a downward arrow.

@@ -1,12 +1,21 @@
 #include "VMRMessageForm.h"
 
+#include <QIcon>
+#include <QPushButton>
+
 #include "AppWindows.h"
 #include "MessageNumbers.h"
+#include "VMRInfoForm.h"
 #include "dm.h"
 
 namespace vemra {
 
-TVMRMsg::TVMRMsg(QWidget* parent) : TFrmMsgBase(parent) { setObjectName(QStringLiteral("VMRMsg")); }
+TVMRMsg::TVMRMsg(QWidget* parent) : TFrmMsgBase(parent) {
+    setObjectName(QStringLiteral("VMRMsg"));
+    const QPixmap logo = VMRLogoPixmap();
+    VMRLogo->setIcon(QIcon(logo));
+    VMRLogo->setIconSize(logo.size());
+}
 
 void TVMRMsg::GetOkCaption(QString& caption) {
     caption = dm ? QString::fromStdString(dm->GetMessageText(msg::OkCaption)) : QString();
