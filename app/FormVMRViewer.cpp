@@ -1,0 +1,54 @@
+#include "FormVMRViewer.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QScreen>
+
+#include "StreamKeys.h"
+#include "StreamedIniFile.h"
+#include "rtl/StringList.h"
+#include "rtl/SysUtils.h"
+#include "ui_FormVMRViewer.h"
+
+namespace vemra {
+
+TVMRViewer* VMRViewer = nullptr;
+
+TVMRViewer::TVMRViewer(QWidget* parent) : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::TVMRViewer>()) {
+    ui_->setupUi(this);
+    setObjectName(QStringLiteral("VMRViewer"));
+    VMRStrings = ui_->VMRStrings;
+    setAttribute(Qt::WA_DeleteOnClose);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = geometry();
+        frame.moveCenter(screen->geometry().center());
+        move(frame.topLeft());
+    }
+}
+
+TVMRViewer::~TVMRViewer() {
+    if (VMRViewer == this) VMRViewer = nullptr;
+}
+
+void TVMRViewer::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    if (event->isAccepted() && VMRViewer == this) VMRViewer = nullptr;
+}
+
+void ShowTextFile(const std::string& path) {
+    // Read first, so that a file that cannot be read leaves no half-filled window.
+    TStringList lines;
+    OpenStreamedIni(kDayRateKeyIndex, path)->GetStrings(lines);
+    if (VMRViewer == nullptr) VMRViewer = new TVMRViewer();
+    VMRViewer->setWindowTitle(QString::fromStdString(ExtractFileName(path)));
+    VMRViewer->VMRStrings->clear();
+    QStringList text;
+    text.reserve(lines.Count());
+    for (int i = 0; i < lines.Count(); ++i) text.append(QString::fromStdString(lines[i]));
+    VMRViewer->VMRStrings->setPlainText(text.join(QLatin1Char('\n')));
+    VMRViewer->show();
+    VMRViewer->raise();
+}
+
+}  // namespace vemra

@@ -1,0 +1,104 @@
+#include "VMRCalcProgressForm.h"
+
+#include <QGuiApplication>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QProgressBar>
+#include <QScreen>
+#include <algorithm>
+
+#include "SmallWindows.h"
+#include "MessageNumbers.h"
+#include "ui_VMRCalcProgressForm.h"
+
+namespace vemra {
+
+TVMRCalcProgress* VMRCalcProgress = nullptr;
+
+TVMRCalcProgress::TVMRCalcProgress(QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      ui_(std::make_unique<Ui::TVMRCalcProgress>()) {
+    InitSmallWindowResources();
+    ui_->setupUi(this);
+    setObjectName(QStringLiteral("VMRCalcProgress"));
+    PBar = ui_->PBar;
+    lbKeep = ui_->lbKeep;
+    lbPro = ui_->lbPro;
+    VMRLogo = ui_->VMRLogo;
+    setFixedSize(426, 86);
+    setAttribute(Qt::WA_DeleteOnClose);
+    // The user keeps Ctrl held in another program; the window must not take the focus.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+}
+
+TVMRCalcProgress::~TVMRCalcProgress() {
+    if (VMRCalcProgress == this) VMRCalcProgress = nullptr;
+}
+
+void TVMRCalcProgress::SetProgress(int position) {
+    lbPro->setText(FormatText(ProgressFormat, {position, PBar->maximum()}));
+    SetGaugePosition(PBar, position);
+    PBar->repaint();
+    lbPro->repaint();
+}
+
+void TVMRCalcProgress::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    QLinearGradient gradient(0, 0, 0, height());
+    gradient.setColorAt(0.0, QColor(0xF0, 0xFF, 0xFF));
+    gradient.setColorAt(1.0, QColor(0x8C, 0xC8, 0xEE));
+    painter.fillRect(rect(), gradient);
+    painter.setPen(QColor(0x00, 0x40, 0x80));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void ShowCalcProgress(const QString& text) {
+    delete VMRCalcProgress;
+    auto* window = new TVMRCalcProgress();
+    VMRCalcProgress = window;
+    window->lbKeep->setText(text.isEmpty() ? MessageText(msg::ProgressText) : text);
+    int screenWidth = 0;
+    if (QScreen* screen = QGuiApplication::primaryScreen()) screenWidth = screen->geometry().width();
+    window->move(CalcProgressPlace(screenWidth, window->size()));
+}
+
+QPoint CalcProgressPlace(int screenWidth, QSize windowSize) {
+    // Integer division rounds toward zero, as the placement rule wants.
+    return {(screenWidth - windowSize.width() + 342) / 2, (642 - windowSize.height()) / 2};
+}
+
+void SetProgress(int position) {
+    if (VMRCalcProgress != nullptr) VMRCalcProgress->SetProgress(position);
+}
+
+bool TCalcProgressHost::CalcProgressOpen() const { return VMRCalcProgress != nullptr; }
+
+void TCalcProgressHost::ShowCalcProgress(const std::string& text) {
+    vemra::ShowCalcProgress(QString::fromStdString(text));
+}
+
+void TCalcProgressHost::SetCalcProgressRange(const std::string& pattern, int maximum) {
+    if (VMRCalcProgress == nullptr) return;
+    VMRCalcProgress->ProgressFormat = pattern;
+    // A maximum of 0 would turn the Qt bar into a busy indicator.
+    VMRCalcProgress->PBar->setRange(0, std::max(maximum, 1));
+}
+
+void TCalcProgressHost::SetProgress(int position) { vemra::SetProgress(position); }
+
+void TCalcProgressHost::RevealCalcProgress() {
+    if (VMRCalcProgress == nullptr) return;
+    VMRCalcProgress->Shown = true;
+    VMRCalcProgress->show();
+    VMRCalcProgress->raise();
+    VMRCalcProgress->repaint();
+}
+
+void TCalcProgressHost::CloseCalcProgress() {
+    if (VMRCalcProgress == nullptr) return;
+    TVMRCalcProgress* window = VMRCalcProgress;
+    VMRCalcProgress = nullptr;
+    window->close();  // frees it (WA_DeleteOnClose), shown or not
+}
+
+}  // namespace vemra

@@ -1,0 +1,272 @@
+// The progress family: the on-demand rate download and the file download list.
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "MessageNumbers.h"
+#include "NetUtils.h"
+#include "SmallWindowsTestSupport.h"
+#include "VMRDownloadForm.h"
+#include "VMROnDemandForm.h"
+#include "support/HttpTestServer.h"
+#include "rtl/SysUtils.h"
+#include "support/TestUtils.h"
+
+namespace vemra::test {
+namespace {
+
+const std::map<int, std::string> kOnDemandTexts = {
+    {msg::OnDemandDayFetched, "%s fetched"},
+    {msg::OnDemandDayFailed, "%s failed"},
+    {msg::OnDemandSummary, "%d fetched, %d failed"},
+    {msg::OnDemandFetching, "Fetching "},
+};
+
+// Days 45293.. are 2024-01.02..; the fake names each day's file by its number.
+class FakeRates : public IOnDemandRates {
+public:
+    std::string DayRateFileName(TDateTime day) override {
+        return "/pub/ECB/day" + std::to_string(static_cast<int>(day)) + ".vmr";
+    }
+    std::uint8_t DownloadRates(TDateTime day) override {
+        attempts.push_back(static_cast<int>(day));
+        if (onAttempt) onAttempt(static_cast<int>(day));
+        return static_cast<int>(day) == failingDay ? 4 : 9;
+    }
+    void ProcessRateUpdate(std::uint8_t code, bool isSelected, bool quiet) override {
+        processed.push_back({code, isSelected, quiet});
+    }
+
+    struct Processed {
+        std::uint8_t code;
+        bool isSelected;
+        bool quiet;
+    };
+    int failingDay = -1;
+    std::function<void(int)> onAttempt;
+    std::vector<int> attempts;
+    std::vector<Processed> processed;
+};
+
+TStringList Lines(std::initializer_list<std::string> lines) {
+    TStringList list;
+    for (const auto& line : lines) list.Add(line);
+    return list;
+}
+
+std::vector<std::string> ItemTexts(const QTreeWidget& list) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < list.topLevelItemCount(); ++i) texts.push_back(list.topLevelItem(i)->text(0).toStdString());
+    return texts;
+}
+
+bool WorkDone(TVMRProgress& window) { return window.Tag == 1 && !window.Working; }
+
+class OnDemandTest : public ::testing::Test {
+protected:
+    void SetUp() override { SmallWindowsApp(); }
+    FakeMessages messages{kOnDemandTexts};
+    FakeRates rates;
+};
+
+TEST_F(OnDemandTest, ThreeDaysWithTheSecondFailingListNewestFirstAndSumUp) {
+    rates.failingDay = 45294;
+    std::vector<std::string> items;
+    std::string label;
+    bool cancelShown = true;
+    int gauge = -1;
+    WhenModal<TVMROnDemand>(WorkDone, [&](TVMROnDemand& window) {
+        items = ItemTexts(*window.lvItems);
+        label = window.lbFile->text().toStdString();
+        cancelShown = window.btKo->isVisible();
+        gauge = window.FBar->value();
+        EXPECT_EQ(window.lvItems->columnWidth(0), 333);
+        EXPECT_TRUE(window.isVisible()) << "the window waits for its Close button";
+        window.btOk->click();
+    });
+    RunOnDemandDownload(Lines({"45293", "45294", "45295"}), rates);
+
+    EXPECT_EQ(items, (std::vector<std::string>{"day45295.vmr fetched", "day45294.vmr failed", "day45293.vmr fetched"}));
+    EXPECT_EQ(label, "2 fetched, 1 failed");
+    EXPECT_FALSE(cancelShown);
+    EXPECT_EQ(gauge, 3);
+    EXPECT_EQ(rates.attempts, (std::vector<int>{45293, 45294, 45295}));
+    ASSERT_EQ(rates.processed.size(), 2u) << "only the written files are processed";
+    for (const auto& p : rates.processed) {
+        EXPECT_EQ(p.code, 9);
+        EXPECT_TRUE(p.isSelected);
+        EXPECT_TRUE(p.quiet);
+    }
+    EXPECT_EQ(InetSession, nullptr) << "the session is closed after the run";
+}
+
+TEST_F(OnDemandTest, CancelKeepsTheDaysDoneAndEmptiesTheFileLabel) {
+    // The user presses Cancel while the second day downloads.
+    rates.onAttempt = [](int day) {
+        if (day != 45294) return;
+        if (auto* window = qobject_cast<TVMROnDemand*>(QApplication::activeModalWidget())) window->btKo->click();
+    };
+    std::vector<std::string> items;
+    std::string label = "unchanged";
+    bool stillOpen = false;
+    WhenModal<TVMROnDemand>(WorkDone, [&](TVMROnDemand& window) {
+        items = ItemTexts(*window.lvItems);
+        label = window.lbFile->text().toStdString();
+        stillOpen = window.isVisible();
+        window.btOk->click();
+    });
+    RunOnDemandDownload(Lines({"45293", "45294", "45295"}), rates);
+
+    EXPECT_TRUE(stillOpen) << "Cancel only stops the work";
+    EXPECT_EQ(rates.attempts, (std::vector<int>{45293, 45294}));
+    EXPECT_EQ(items, (std::vector<std::string>{"day45294.vmr fetched", "day45293.vmr fetched"}));
+    EXPECT_EQ(label, "");
+}
+
+TEST_F(OnDemandTest, CloseDuringTheWorkWaitsForItsEnd) {
+    rates.onAttempt = [](int day) {
+        if (day != 45293) return;
+        if (auto* window = qobject_cast<TVMROnDemand*>(QApplication::activeModalWidget())) window->btOk->click();
+    };
+    RunOnDemandDownload(Lines({"45293", "45294"}), rates);
+    EXPECT_EQ(rates.attempts, (std::vector<int>{45293, 45294}));
+}
+
+// ---- the download list ----
+
+class DownloadListTest : public ::testing::Test {
+protected:
+    void SetUp() override { SmallWindowsApp(); }
+
+    static std::string Body(std::size_t size) {
+        std::string body(size, 'x');
+        for (std::size_t i = 0; i < size; ++i) body[i] = static_cast<char>('a' + i % 26);
+        return body;
+    }
+    std::string Line(const std::string& path, const std::string& target) const {
+        return "ECB|RAR|History File|" + server.Url(path) + "|" + target;
+    }
+
+    HttpTestServer server;
+    TempFolder folder{"vemra-download"};
+};
+
+TEST_F(DownloadListTest, FetchesEveryFileAndClosesByItself) {
+    const std::string known = Body(5000), unknown = Body(3000);
+    server.Route("/known.zip", HttpResponse{.body = known});
+    server.Route("/unknown.zip", HttpResponse{.body = unknown, .framing = BodyFraming::CloseDelimited});
+    WriteText(folder / "known.zip", "the old copy");
+
+    const int fetched =
+        RunDownloadList(Lines({Line("/known.zip", folder / "known.zip"), Line("/unknown.zip", folder / "unknown.zip")}), false);
+
+    EXPECT_EQ(fetched, 2);
+    EXPECT_EQ(ReadText(folder / "known.zip"), known);
+    EXPECT_EQ(ReadText(folder / "unknown.zip"), unknown);
+    EXPECT_EQ(FolderEntries(folder.path()), (std::vector<std::string>{"known.zip", "unknown.zip"}));
+}
+
+TEST_F(DownloadListTest, CountingFilesTheGaugeCountsThem) {
+    server.Route("/a", HttpResponse{.body = "A"});
+    server.Route("/b", HttpResponse{.body = "B"});
+    int maximum = -1;
+    WhenModal<TVMRDownload>(WorkDone, [&](TVMRDownload& window) { maximum = window.FBar->maximum(); });
+    EXPECT_EQ(RunDownloadList(Lines({Line("/a", folder / "a"), Line("/b", folder / "b")}), true), 2);
+    EXPECT_EQ(maximum, 2);
+}
+
+struct ProgressCase {
+    const char* name;
+    int total;
+    int done;
+    int maximum;
+};
+
+class DownloadProgressTest : public ::testing::TestWithParam<ProgressCase> {
+protected:
+    void SetUp() override { SmallWindowsApp(); }
+};
+
+TEST_P(DownloadProgressTest, GaugeFollowsTheCallback) {
+    std::unique_ptr<TVMRDownload> window(TVMRMsg::Create<TVMRDownload>());
+    window->DownloadProgress(GetParam().total, GetParam().done);
+    EXPECT_EQ(window->FBar->maximum(), GetParam().maximum);
+    EXPECT_EQ(window->FBar->value(), GetParam().done);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, DownloadProgressTest,
+    ::testing::Values(ProgressCase{"UnknownSizeFirstBlock", 0, 1, 20}, ProgressCase{"UnknownSizeBlock19", 0, 19, 20},
+                      ProgressCase{"UnknownSizeBlock20", 0, 20, 40}, ProgressCase{"UnknownSizeBlock45", -1, 45, 60},
+                      ProgressCase{"KnownSize", 5000, 1024, 5000}, ProgressCase{"KnownSizeDone", 5000, 5000, 5000}),
+    [](const ::testing::TestParamInfo<ProgressCase>& p) { return std::string(p.param.name); });
+
+TEST_F(DownloadListTest, ByteProgressReachesTheGauge) {
+    server.Route("/big", HttpResponse{.body = Body(10000)});
+    // The gauge's range after the download tells what the callback last reported.
+    int maximum = -1;
+    WhenModal<TVMRDownload>(WorkDone, [&](TVMRDownload& window) { maximum = window.FBar->maximum(); });
+    EXPECT_EQ(RunDownloadList(Lines({Line("/big", folder / "big")}), false), 1);
+    EXPECT_EQ(maximum, 10000);
+}
+
+TEST_F(DownloadListTest, LinesWithFewerThanFiveWordsGiveEmptyAddressesOrFiles) {
+    server.Route("/a", HttpResponse{.body = "A"});
+    std::vector<std::string> addresses, files;
+    WhenModal<TVMRDownload>(WorkDone, [&](TVMRDownload& window) {
+        for (const auto& item : window.Addresses.Items()) addresses.push_back(item.str);
+        for (const auto& item : window.Files.Items()) files.push_back(item.str);
+    });
+    const int fetched = RunDownloadList(Lines({"ECB|RAR|History", "ECB|RAR||History|" + server.Url("/a")}), true);
+    EXPECT_EQ(fetched, 0);
+    EXPECT_EQ(addresses, (std::vector<std::string>{"", server.Url("/a")}));
+    EXPECT_EQ(files, (std::vector<std::string>{"", ""}));
+}
+
+TEST_F(DownloadListTest, AFailedDownloadKeepsTheOldFile) {
+    WriteText(folder / "history.zip", "the old copy");
+    const std::string line = "ECB|RAR|History File|http://127.0.0.1:" + std::to_string(HttpTestServer::ClosedPort()) +
+                             "/h.zip|" + (folder / "history.zip");
+    EXPECT_EQ(RunDownloadList(Lines({line}), false), 0);
+    EXPECT_EQ(ReadText(folder / "history.zip"), "the old copy");
+    EXPECT_EQ(FolderEntries(folder.path()), (std::vector<std::string>{"history.zip"}));
+}
+
+TEST_F(DownloadListTest, WithNoLinesTheWindowWaitsForTheUser) {
+    bool timerStarted = true;
+    bool open = false;
+    WhenModal<TVMRDownload>(WorkDone, [&](TVMRDownload& window) {
+        timerStarted = window.Tim->isActive();
+        open = window.isVisible();
+        window.btOk->click();
+    });
+    EXPECT_EQ(RunDownloadList(TStringList(), false), 0);
+    EXPECT_FALSE(timerStarted);
+    EXPECT_TRUE(open);
+}
+
+TEST_F(DownloadListTest, CancelStopsBeforeTheNextFile) {
+    server.Route("/a", HttpResponse{.body = "A", .delay = std::chrono::milliseconds(50)});
+    server.Route("/b", HttpResponse{.body = "B"});
+    // Cancel is pressed while the first file comes in (its progress lets events run).
+    bool pressed = false;
+    WhenModal<TVMRDownload>([](TVMRDownload& window) { return window.Working; },
+                            [&](TVMRDownload& window) {
+                                window.btKo->click();
+                                pressed = true;
+                            });
+    const int fetched = RunDownloadList(Lines({Line("/a", folder / "a"), Line("/b", folder / "b")}), false);
+    ASSERT_TRUE(pressed);
+    EXPECT_EQ(fetched, 1);
+    EXPECT_FALSE(FileExists(folder / "b"));
+}
+
+}  // namespace
+}  // namespace vemra::test
