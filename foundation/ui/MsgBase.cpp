@@ -74,6 +74,8 @@ TFrmMsgBase::TFrmMsgBase(QWidget* parent)
   VMRLogo->setGeometry(8, 8, 129, 33);
   VMRLogo->setFlat(true);
   VMRLogo->setFocusPolicy(Qt::NoFocus);
+  // The logo lies in the top margin, which drags the box.
+  VMRLogo->setAttribute(Qt::WA_TransparentForMouseEvents);
   VMRLogo->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; }"));
 
   lbMsg = new QLabel(this);

@@ -1,0 +1,170 @@
+// The message box base: one button on the right for a plain message, yes/no answers,
+// CloseBox with and without CloseWithNo, the drag margins and the rounded shape.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+#include <ostream>
+
+#include "MsgBase.h"
+
+using vemra::MsgBox;
+using vemra::TFrmMsgBase;
+
+namespace {
+
+// Runs the action inside the box's modal loop, then returns what Execute answered.
+bool ExecuteWith(TFrmMsgBase* box, const QString& text, bool askYesNo,
+                 const std::function<void(TFrmMsgBase*)>& action) {
+  QTimer::singleShot(0, box, [box, action] { action(box); });
+  return box->Execute(text, askYesNo);
+}
+
+class TCustomCaptionBox : public TFrmMsgBase {
+ public:
+  void GetOkCaption(QString& caption) override { caption = QStringLiteral("Continue"); }
+};
+
+}  // namespace
+
+TEST(MsgBase, PlainMessageShowsOneButtonOnTheRightCaptionedByGetOkCaption) {
+  auto* box = new TCustomCaptionBox;
+  bool okVisible = true, koVisible = false;
+  QString koText, label;
+  int koX = 0;
+  const bool result = ExecuteWith(box, QStringLiteral("Rates updated"), false, [&](TFrmMsgBase* b) {
+    okVisible = b->btOk->isVisible();
+    koVisible = b->btKo->isVisible();
+    koText = b->btKo->text();
+    koX = b->btKo->x();
+    label = b->lbMsg->text();
+    b->btKo->click();
+  });
+  EXPECT_TRUE(result);
+  EXPECT_FALSE(okVisible);
+  EXPECT_TRUE(koVisible);
+  EXPECT_EQ(koText, "Continue");
+  EXPECT_EQ(koX, 368);
+  EXPECT_EQ(label, "Rates updated");
+}
+
+TEST(MsgBase, PlainMessageButtonOfTheBaseSaysOk) {
+  QString caption;
+  TFrmMsgBase box;
+  box.GetOkCaption(caption);
+  EXPECT_EQ(caption, "Ok");
+}
+
+TEST(MsgBase, QuestionAnswersTrueForYesAndFalseForNoOrEscape) {
+  EXPECT_TRUE(ExecuteWith(new TFrmMsgBase, "Install?", true, [](TFrmMsgBase* b) { b->btOk->click(); }));
+  EXPECT_FALSE(ExecuteWith(new TFrmMsgBase, "Install?", true, [](TFrmMsgBase* b) { b->btKo->click(); }));
+  EXPECT_FALSE(ExecuteWith(new TFrmMsgBase, "Install?", true, [](TFrmMsgBase* b) { b->reject(); }));
+}
+
+TEST(MsgBase, QuestionShowsBothButtonsWithTheirCaptions) {
+  QStringList seen;
+  ExecuteWith(new TFrmMsgBase, "Install?", true, [&](TFrmMsgBase* b) {
+    seen << b->btOk->text() << b->btKo->text();
+    seen << QString::number(b->btOk->isVisible()) << QString::number(b->btKo->isVisible());
+    b->btKo->click();
+  });
+  EXPECT_EQ(seen, QStringList({"Yes", "No", "1", "1"}));
+}
+
+TEST(MsgBase, CloseBoxAnswersWithTheFirstButtonUnlessCloseWithNo) {
+  EXPECT_TRUE(ExecuteWith(new TFrmMsgBase, "q", true, [](TFrmMsgBase* b) { b->CloseBox(); }));
+  EXPECT_FALSE(ExecuteWith(new TFrmMsgBase, "q", true, [](TFrmMsgBase* b) {
+    b->CloseWithNo = true;
+    b->CloseBox();
+  }));
+  // A plain message's single button answers OK either way.
+  EXPECT_TRUE(ExecuteWith(new TFrmMsgBase, "m", false, [](TFrmMsgBase* b) { b->CloseBox(); }));
+  EXPECT_TRUE(ExecuteWith(new TFrmMsgBase, "m", false, [](TFrmMsgBase* b) {
+    b->CloseWithNo = true;
+    b->CloseBox();
+  }));
+}
+
+TEST(MsgBase, ClosingFreesTheBoxAndClearsMsgBox) {
+  QPointer<TFrmMsgBase> box = new TFrmMsgBase;
+  MsgBox = box;
+  ExecuteWith(box, "m", false, [](TFrmMsgBase* b) {
+    EXPECT_EQ(MsgBox, b);
+    b->CloseBox();
+  });
+  EXPECT_EQ(MsgBox, nullptr);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(box.isNull());
+}
+
+struct MarginCase {
+  const char* name;
+  QPoint point;
+  bool inner;
+};
+// Tests are listed by the case name, not by the bytes of the case.
+void PrintTo(const MarginCase& c, std::ostream* os) { *os << c.name; }
+
+
+class MsgBaseMargins : public testing::TestWithParam<MarginCase> {};
+
+TEST_P(MsgBaseMargins, InnerRectangleIncludesItsBoundsAndALeftPressOutsideStartsADrag) {
+  const MarginCase& c = GetParam();
+  const QSize size(TFrmMsgBase::kClientWidth, TFrmMsgBase::kClientHeight);
+  EXPECT_EQ(TFrmMsgBase::IsInnerPoint(c.point, size), c.inner);
+
+  // A press the box handles itself (the drag) is accepted; one inside is left to the dialog.
+  TFrmMsgBase box;
+  box.show();
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(c.point), box.mapToGlobal(QPointF(c.point)),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  press.setAccepted(false);
+  QWidget* target = &box;
+  QApplication::sendEvent(target, &press);
+  EXPECT_EQ(press.isAccepted(), !c.inner);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Points, MsgBaseMargins,
+    testing::Values(MarginCase{"TopLeftOfInner", {30, 40}, true},
+                    MarginCase{"BottomRightOfInner", {467, 102}, true},
+                    MarginCase{"Centre", {250, 70}, true},
+                    MarginCase{"LeftMargin", {29, 70}, false},
+                    MarginCase{"TopMargin", {250, 39}, false},
+                    MarginCase{"RightMargin", {468, 70}, false},
+                    MarginCase{"BottomMargin", {250, 103}, false},
+                    MarginCase{"OverTheLogo", {20, 20}, false}),
+    [](const testing::TestParamInfo<MarginCase>& p) { return std::string(p.param.name); });
+
+TEST(MsgBase, WindowIsRoundedBorderlessOnTopWithTheComponentsInPlace) {
+  TFrmMsgBase box;
+  EXPECT_EQ(box.size(), QSize(499, 134));
+  EXPECT_TRUE(box.windowFlags() & Qt::FramelessWindowHint);
+  EXPECT_TRUE(box.windowFlags() & Qt::WindowStaysOnTopHint);
+  const QRegion mask = box.mask();
+  EXPECT_FALSE(mask.contains(QPoint(0, 0)));
+  EXPECT_FALSE(mask.contains(QPoint(498, 133)));
+  EXPECT_TRUE(mask.contains(QPoint(20, 1)));
+  EXPECT_TRUE(mask.contains(QPoint(250, 67)));
+
+  struct Expected {
+    const char* name;
+    QRect geometry;
+  };
+  for (const Expected& e : {Expected{"fondo", {0, 0, 499, 134}}, Expected{"VMRLogo", {8, 8, 129, 33}},
+                            Expected{"lbMsg", {24, 48, 433, 33}}, Expected{"btOk", {264, 96, 89, 25}},
+                            Expected{"btKo", {368, 96, 89, 25}}}) {
+    auto* widget = box.findChild<QWidget*>(QString::fromLatin1(e.name));
+    ASSERT_NE(widget, nullptr) << e.name;
+    EXPECT_EQ(widget->geometry(), e.geometry) << e.name;
+  }
+  EXPECT_TRUE(box.lbMsg->wordWrap());
+  EXPECT_TRUE(box.lbMsg->font().bold());
+  EXPECT_EQ(box.lbMsg->alignment(), Qt::AlignCenter);
+}

@@ -1,0 +1,73 @@
+// Window helpers without a display: the free functions answer false and do nothing, a fake
+// sees the key events of PressKey, and FindVisibleFormByClass; TColor values as QColor.
+
+#include <gtest/gtest.h>
+
+#include <QDialog>
+#include <QWidget>
+
+#include "Colors.h"
+#include "WindowSystem.h"
+
+using namespace vemra;
+
+namespace vemra_test_forms {
+class TVMRConfig : public QDialog {
+  Q_OBJECT
+};
+class TVMRSplash : public QWidget {
+  Q_OBJECT
+};
+}  // namespace vemra_test_forms
+
+TEST(WindowHelpers, WithoutADisplayTheHelpersAnswerFalseAndDoNothing) {
+  EXPECT_FALSE(WindowSystem().Available());
+  EXPECT_FALSE(IsCtrlDown());
+  EXPECT_FALSE(IsLeftButtonDown());
+  PressKey('V');
+  QWidget window;
+  window.show();
+  EXPECT_FALSE(ForceForegroundWindow(&window));
+  EXPECT_FALSE(ForceForegroundWindow(nullptr));
+}
+
+TEST(WindowHelpers, PressKeySendsOneDownAndOneUpThroughTheInstalledImplementation) {
+  TRecordingWindowSystem fake;
+  SetWindowSystem(&fake);
+  fake.ctrlDown = true;
+  EXPECT_TRUE(IsCtrlDown());
+  KeyDown(VK_CONTROL);
+  PressKey('V');
+  KeyUp(VK_CONTROL);
+  QWidget window;
+  EXPECT_TRUE(ForceForegroundWindow(&window));
+  SetWindowSystem(nullptr);
+  using K = TRecordingWindowSystem::KeyEvent;
+  EXPECT_EQ(fake.keys, (std::vector<K>{{VK_CONTROL, true}, {'V', true}, {'V', false}, {VK_CONTROL, false}}));
+  EXPECT_EQ(fake.foregroundCalls, std::vector<QWidget*>{&window});
+  EXPECT_FALSE(WindowSystem().Available());
+}
+
+TEST(WindowHelpers, FindVisibleFormByClassIgnoresCaseNamespaceAndHiddenForms) {
+  vemra_test_forms::TVMRConfig hiddenConfig;
+  vemra_test_forms::TVMRSplash splash;
+  EXPECT_EQ(FindVisibleFormByClass("TVMRConfig"), nullptr);
+  splash.show();
+  EXPECT_EQ(FindVisibleFormByClass("tvmrsplash"), &splash);
+  EXPECT_EQ(FindVisibleFormByClass("TVMRConfig"), nullptr);
+  hiddenConfig.show();
+  EXPECT_EQ(FindVisibleFormByClass("TVMRCONFIG"), &hiddenConfig);
+  EXPECT_EQ(FindVisibleFormByClass("QWidget"), nullptr);
+}
+
+TEST(Colors, TColorIsBlueGreenRedLowByteRed) {
+  EXPECT_EQ(TColorToQColor(0x804000), QColor(0x00, 0x40, 0x80));
+  EXPECT_EQ(TColorToQColor(clAqua), QColor(0, 255, 255));
+  EXPECT_EQ(TColorToQColor(0x00CC00), QColor(0, 0xCC, 0));
+  EXPECT_EQ(QColorToTColor(QColor(0x12, 0x34, 0x56)), 0x563412);
+  EXPECT_EQ(TColorToQColor(clNone).alpha(), 0);
+  EXPECT_FALSE(TColorToQColor(clDefault).isValid());
+  EXPECT_TRUE(TColorToQColor(clBtnFace).isValid());
+}
+
+#include "test_window_helpers.moc"
