@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QLabel>
 #include <QPushButton>
 
@@ -45,6 +47,8 @@ struct LocaleCase {
     const char* locale;
     std::uint16_t id;
 };
+
+void PrintTo(const LocaleCase& c, std::ostream* os) { *os << c.name; }
 
 class LanguageIdFromLocaleTest : public ::testing::TestWithParam<LocaleCase> {};
 
@@ -89,6 +93,8 @@ struct MatchCase {
     std::uint16_t id;
     bool matches;
 };
+
+void PrintTo(const MatchCase& c, std::ostream* os) { *os << c.name; }
 
 class MatchLanguageIdTest : public ::testing::TestWithParam<MatchCase> {};
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -178,6 +180,8 @@ struct PositionCase {
     QPoint expected;
 };
 
+void PrintTo(const PositionCase& c, std::ostream* os) { *os << c.name; }
+
 class PopupPositionTest : public ::testing::TestWithParam<PositionCase> {};
 
 TEST_P(PopupPositionTest, Places) {
@@ -224,6 +228,17 @@ TEST_F(NotificationTest, PopupClosesWhenItsTimerFiresAndLeavesTheList) {
     EXPECT_TRUE(test::WaitFor([] { return TVMRInfo::OpenPopups().empty(); }));
 }
 
+// ---- sounds ----
+
+class DmHostTest : public ::testing::Test, protected DmFixture {};
+
+TEST_F(DmHostTest, EventSoundWithoutASoundServerIsQuiet) {
+    Dm().PlayEventSound("Notify");
+    Dm().PlayEventSound("Notify");  // stops the first, plays again
+    Dm().PlayEventSound("NoSuchSound");
+    SUCCEED();
+}
+
 // ---- web addresses, tour, host answers ----
 
 TEST(WebAddressTest, SuffixFollowsEachBaseAddress) {
@@ -235,8 +250,6 @@ TEST(WebAddressTest, SuffixFollowsEachBaseAddress) {
     EXPECT_EQ(Tdm::WebsiteUrl("/atc.php"), site + "/atc.php");
     EXPECT_EQ(Tdm::ServiceUrl("/version.txt"), service + "/version.txt");
 }
-
-class DmHostTest : public ::testing::Test, protected DmFixture {};
 
 TEST_F(DmHostTest, TourTimerStopsItselfAndRunsTheTour) {
     EXPECT_EQ(Dm().Tour->interval(), 3000);
