@@ -13,6 +13,9 @@
 
 #include "ArchiveExtract.h"
 #include "ArchiveWriter.h"
+#include "CurrencyConverter.h"
+#include "CurrencyFiles.h"
+#include "FakeEngineHost.h"
 #include "FakeRateUpdateHost.h"
 #include "PackageInstall.h"
 #include "PluginTestSupport.h"
@@ -25,6 +28,7 @@ namespace vemra::test {
 namespace {
 
 const std::string kShippedDir = VEMRA_SHIPPED_DIR;
+const std::string kResourcesDir = VEMRA_RESOURCES_DIR;
 
 class PackageInstallTest : public ::testing::Test {
 protected:
@@ -80,6 +84,24 @@ TEST_F(PackageInstallTest, TheShippedEcbPackageInstallsWithRatesToConvertBeforeA
     EXPECT_EQ(file->ReadString("VMR", "BASE", ""), "EUR");
     EXPECT_EQ(file->ReadString("DATA", "USD", ""), "1.1590");
     EXPECT_EQ(ReadText(rates).find("[VMR]"), std::string::npos);  // stored enciphered, as downloads are
+
+    // The shipped currencies take every rate of the file: the converter works at once.
+    std::filesystem::copy_file(kResourcesDir + "/data/Currencies.vmg", DefaultCurrencyConfigFileName());
+    std::filesystem::copy_file(kResourcesDir + "/data/ENG.vcn", env.Pub("ENG.vcn"));
+    FakeEngineHost engineHost;
+    TCurrencyConverter converter;
+    converter.SetHost(&engineHost);
+    converter.SetRateSources(&engineHost);
+    TCurrencyChangeList& list = converter.Currencies();
+    ASSERT_TRUE(LoadCurrencyNames(list, DefaultCurrencyConfigFileName()));
+    ASSERT_TRUE(LoadRateFile(list, rates));
+    EXPECT_EQ(engineHost.Messages, std::vector<std::string>{});  // no bad value, base found
+    int usd = -1;
+    int dem = -1;
+    ASSERT_TRUE(list.Find("USD", usd));
+    ASSERT_TRUE(list.Find("DEM", dem));
+    EXPECT_NEAR(list.ItemRate(usd), 1.159, 1e-6);
+    EXPECT_NEAR(list.ItemRate(dem), 1.95583, 1e-6);  // tied to the euro, the base
 
     // The registration reached the store: the next start finds the source without a package.
     TPlugginMan next;
