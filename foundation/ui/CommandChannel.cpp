@@ -29,16 +29,17 @@ bool TCommandServer::Listen() {
     Close();
     const QString path = CommandSocketPath(windowClass_);
     if (path.isEmpty()) return false;
+    // Ask first: a server whose listen fails removes the socket path when it is freed,
+    // which would cut a live instance off from every later command.
+    {
+        QLocalSocket probe;
+        probe.connectToServer(path);
+        if (probe.waitForConnected(200)) return false;
+    }
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     if (!server_->listen(path)) {
-        QLocalSocket probe;
-        probe.connectToServer(path);
-        if (probe.waitForConnected(200)) {
-            delete server_;
-            server_ = nullptr;
-            return false;
-        }
+        // Nobody answered, so the socket is what a crashed process left.
         QLocalServer::removeServer(path);
         if (!server_->listen(path)) {
             delete server_;

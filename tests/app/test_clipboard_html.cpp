@@ -1,0 +1,82 @@
+// Reading copied HTML: the fragment markers, bare rows, header cells, and the cells of the
+// last table as TAB/CR LF text.
+
+#include <gtest/gtest.h>
+
+#include "ClipboardHtml.h"
+#include "html/HTMLParser.h"
+
+using namespace vemra;
+
+namespace {
+
+std::string Clip(const std::string& fragment) {
+    return "Version:0.9\r\nStartHTML:0\r\n<html><body><!--StartFragment-->" + fragment +
+           "<!--EndFragment--></body></html>";
+}
+
+TEST(ExtractHtmlFragment, WrapsBareRowsIntoATableAndReadsHeaderCellsAsRows) {
+    EXPECT_EQ(ExtractHtmlFragment(Clip("<tr><td>1</td></tr>")),
+              "<html><body><table><tr><td>1</td></tr></table></body></html>");
+    EXPECT_EQ(ExtractHtmlFragment(Clip("<table><tr><td>1</td></tr></table>")),
+              "<html><body><table><tr><td>1</td></tr></table></body></html>");
+    EXPECT_EQ(ExtractHtmlFragment(Clip("<p>x</p>")), "<html><body><p>x</p></body></html>");
+    EXPECT_EQ(ExtractHtmlFragment(Clip("<table><TH class=a>h</TH></table>")),
+              "<html><body><table><TR class=a>h</TR></table></body></html>");
+}
+
+TEST(ExtractHtmlFragment, MissingMarkerGivesNothing) {
+    EXPECT_EQ(ExtractHtmlFragment("<html><body><table><tr><td>1</td></tr></table>"), "");
+    EXPECT_EQ(ExtractHtmlFragment("<!--StartFragment--><td>1</td>"), "");
+    EXPECT_EQ(ExtractHtmlFragment("<!--EndFragment--> <!--StartFragment-->"), "");
+}
+
+struct TableCase {
+    const char* name;
+    std::string fragment;
+    THtmlTableResult result;
+    std::string text;
+};
+
+void PrintTo(const TableCase& c, std::ostream* os) { *os << c.name; }
+
+class HtmlTableToTextTest : public ::testing::TestWithParam<TableCase> {};
+
+TEST_P(HtmlTableToTextTest, GivesCellsAsTabbedRows) {
+    THTMLParser parser;
+    std::string text = "stale";
+    EXPECT_EQ(HtmlTableToText(parser, PresentAsHtmlFormat(GetParam().fragment), text), GetParam().result);
+    EXPECT_EQ(text, GetParam().text);
+    EXPECT_EQ(parser.Root()->ChildCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tables, HtmlTableToTextTest,
+    ::testing::Values(
+        TableCase{"ThreeRowsOfTwo",
+                  "<table><tr><td>c1</td><td>c2</td></tr><tr><td>c3</td><td>c4</td></tr>"
+                  "<tr><td>c5</td><td>c6</td></tr></table>",
+                  THtmlTableResult::Table, "c1\tc2\r\nc3\tc4\r\nc5\tc6\r\n"},
+        TableCase{"FiveCellsInTwoRowsGetAnEmptyFirstCell",
+                  "<table><tr><td>EUR</td><td>USD</td></tr><tr><td>x</td><td>1</td><td>2</td></tr></table>",
+                  THtmlTableResult::Table, "\tEUR\tUSD\r\nx\t1\t2\r\n"},
+        TableCase{"CellTextsTrimmedDecodedAndJoinedAcrossLines",
+                  "<table><tr><td> 1&amp;2\r\n3 </td><td>&#233;</td></tr></table>", THtmlTableResult::Table,
+                  "1&23\t\xC3\xA9\r\n"},
+        TableCase{"LastTableWins", "<table><tr><td>a</td></tr></table><table><tr><td>b</td></tr></table>",
+                  THtmlTableResult::Table, "b\r\n"},
+        TableCase{"NoTable", "<p>12 EUR</p>", THtmlTableResult::NoTable, ""},
+        TableCase{"TableWithoutCells", "<table><tr></tr></table>", THtmlTableResult::NoTable, ""},
+        TableCase{"FewerCellsThanRowsIsAbandoned",
+                  "<table><tr><td>a</td></tr><tr></tr><tr></tr></table>", THtmlTableResult::Abandoned, ""}),
+    [](const ::testing::TestParamInfo<TableCase>& info) { return std::string(info.param.name); });
+
+TEST(SanitizeUtf8, ReplacesIllFormedSequencesOnly) {
+    EXPECT_EQ(SanitizeUtf8("a\xC3\xA9z"), "a\xC3\xA9z");
+    EXPECT_EQ(SanitizeUtf8("a\xFFz"), "a\xEF\xBF\xBDz");
+    EXPECT_EQ(SanitizeUtf8("\xC3"), "\xEF\xBF\xBD");
+    EXPECT_EQ(SanitizeUtf8("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");  // a surrogate
+    EXPECT_EQ(SanitizeUtf8("\xF0\x9F\x98\x80"), "\xF0\x9F\x98\x80");
+}
+
+}  // namespace
