@@ -12,6 +12,9 @@ packages=(
   locales-all
   libarchive-dev  # plug-in packages and downloaded archives (RAR, zip, 7z, tar)
   libcanberra-dev  # event sounds of the converter (message and notification sounds)
+  qt6-base-dev qt6-base-dev-tools libx11-dev libxtst-dev  # windows (Qt 6 Widgets, uic, moc), X11 key state and XTest
+  xvfb xauth x11-utils xclip xdotool trayer fonts-dejavu-core  # x11 tests: private X server, tray host, other programs, a font
+  imagemagick  # screenshots of windows under Xvfb (import)
 )
 
 missing=()
