@@ -1,6 +1,9 @@
 #include "VMRCalcProgressForm.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QWindow>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QProgressBar>
@@ -88,10 +91,21 @@ void TCalcProgressHost::SetProgress(int position) { vemra::SetProgress(position)
 
 void TCalcProgressHost::RevealCalcProgress() {
     if (VMRCalcProgress == nullptr) return;
-    VMRCalcProgress->Shown = true;
-    VMRCalcProgress->show();
-    VMRCalcProgress->raise();
-    VMRCalcProgress->repaint();
+    TVMRCalcProgress* window = VMRCalcProgress;
+    window->Shown = true;
+    window->show();
+    window->raise();
+    // The conversion blocks the event loop; an X window shows only once it is exposed. Only
+    // window-system and posted events run here: no timers, sockets or user input, so that
+    // nothing else starts in the middle of the conversion.
+    QElapsedTimer waited;
+    waited.start();
+    while (window->windowHandle() != nullptr && !window->windowHandle()->isExposed() && waited.elapsed() < 250) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers |
+                                            QEventLoop::X11ExcludeTimers,
+                                        10);
+    }
+    window->repaint();
 }
 
 void TCalcProgressHost::CloseCalcProgress() {

@@ -1,0 +1,51 @@
+// The table-conversion progress window on a real X server: the conversion keeps the event
+// loop busy, yet the window must be on the screen and follow the progress.
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QProgressBar>
+#include <QTimer>
+#include <cstdlib>
+#include <string>
+
+#include "VMRCalcProgressForm.h"
+#include "support/TestUtils.h"
+
+namespace vemra::test {
+namespace {
+
+// The screen as another program sees it.
+QImage Screen(const TempFolder& folder) {
+    const std::string file = folder / "screen.png";
+    if (std::system(("import -window root " + file).c_str()) != 0) return {};
+    return QImage(QString::fromStdString(file));
+}
+
+TEST(CalcProgressX11, ShowsWhileTheConversionBlocksTheEventLoop) {
+    TempFolder folder{"vemra-calc-x11"};
+    int timerRuns = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++timerRuns; });
+    timer.start(0);
+
+    TCalcProgressHost host;
+    host.ShowCalcProgress("Keep Ctrl held");
+    host.SetCalcProgressRange("%d of %d", 10);
+    host.RevealCalcProgress();
+    host.SetProgress(10);  // a full gauge: its bar colour spans the gauge
+    const QImage screen = Screen(folder);
+    ASSERT_FALSE(screen.isNull());
+
+    const QPoint origin = VMRCalcProgress->pos();
+    const QRect gauge = VMRCalcProgress->PBar->geometry().translated(origin);
+    // Outside the window the Xvfb root is black; the window's background is a light gradient.
+    EXPECT_EQ(screen.pixelColor(origin + QPoint(-5, 40)), QColor(Qt::black));
+    EXPECT_GT(screen.pixelColor(origin + QPoint(200, 4)).lightness(), 200);
+    EXPECT_NE(screen.pixelColor(gauge.center()), screen.pixelColor(origin + QPoint(200, 4)));
+    EXPECT_EQ(timerRuns, 0) << "no timer runs in the middle of the conversion";
+    host.CloseCalcProgress();
+}
+
+}  // namespace
+}  // namespace vemra::test
