@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QFont>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QMouseEvent>
@@ -76,7 +77,9 @@ TFrmMsgBase::TFrmMsgBase(QWidget* parent)
   VMRLogo->setFocusPolicy(Qt::NoFocus);
   // The logo lies in the top margin, which drags the box.
   VMRLogo->setAttribute(Qt::WA_TransparentForMouseEvents);
-  VMRLogo->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; }"));
+  VMRLogo->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; padding: 0; }"));
+  VMRLogo->setIcon(QIcon(QStringLiteral(":/vemra/msgbase/vmrlogo.png")));
+  VMRLogo->setIconSize(QSize(129, 33));
 
   lbMsg = new QLabel(this);
   lbMsg->setObjectName(QStringLiteral("lbMsg"));

@@ -164,6 +164,7 @@ TEST(MsgBase, WindowIsRoundedBorderlessOnTopWithTheComponentsInPlace) {
     ASSERT_NE(widget, nullptr) << e.name;
     EXPECT_EQ(widget->geometry(), e.geometry) << e.name;
   }
+  EXPECT_FALSE(box.VMRLogo->icon().isNull());
   EXPECT_TRUE(box.lbMsg->wordWrap());
   EXPECT_TRUE(box.lbMsg->font().bold());
   EXPECT_EQ(box.lbMsg->alignment(), Qt::AlignCenter);
