@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 
+#include "SmallWindows.h"
 #include "StreamKeys.h"
 #include "StreamedIniFile.h"
 #include "rtl/StringList.h"
@@ -20,6 +21,7 @@ TVMRViewer::TVMRViewer(QWidget* parent) : QWidget(parent, Qt::Window), ui_(std::
     setObjectName(QStringLiteral("VMRViewer"));
     VMRStrings = ui_->VMRStrings;
     setAttribute(Qt::WA_DeleteOnClose);
+    TranslateWindow(this);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = geometry();
         frame.moveCenter(screen->geometry().center());

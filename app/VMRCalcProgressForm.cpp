@@ -32,6 +32,7 @@ TVMRCalcProgress::TVMRCalcProgress(QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     // The user keeps Ctrl held in another program; the window must not take the focus.
     setAttribute(Qt::WA_ShowWithoutActivating);
+    TranslateWindow(this);
 }
 
 TVMRCalcProgress::~TVMRCalcProgress() {

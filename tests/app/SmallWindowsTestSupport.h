@@ -11,20 +11,13 @@
 
 #include <gtest/gtest.h>
 
+#include "DmTestSupport.h"
 #include "SmallWindows.h"
 
 namespace vemra::test {
 
-inline QApplication& SmallWindowsApp() {
-    static int argc = 1;
-    static char name[] = "test_small_windows";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
+// The data module tests' offscreen application, so that one program holds only one.
+inline QApplication& SmallWindowsApp() { return App(); }
 
 // Numbered messages from a table for the life of the object.
 class FakeMessages {

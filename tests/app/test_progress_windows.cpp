@@ -139,6 +139,45 @@ TEST_F(OnDemandTest, CloseDuringTheWorkWaitsForItsEnd) {
     EXPECT_EQ(rates.attempts, (std::vector<int>{45293, 45294}));
 }
 
+TEST(SmallWindowsLanguageTest, TextsAndCaptionsComeFromTheLoadedLanguageFile) {
+    DmFixture fixture;
+    std::string text = "[Messages]\n";
+    for (int i = 0; i <= msg::OnDemandFetching; ++i) {
+        const std::map<int, std::string> texts = {{msg::OnDemandDayFetched, "Got %s"},
+                                                  {msg::OnDemandDayFailed, "Missing %s"},
+                                                  {msg::OnDemandSummary, "%d got, %d missing"},
+                                                  {msg::OnDemandFetching, "Getting_"}};
+        const auto found = texts.find(i);
+        text += "m" + std::to_string(i) + "=" + (found != texts.end() ? found->second : "") + "\n";
+    }
+    text += "[TVMRONDEMAND]\nbtKo:Caption=Stop\nbtOk:Caption=Done\n";
+    fixture.WriteLanguageFile("T.lib", text);
+    fixture.Dm().LoadMessageTable(fixture.folder / "T.lib");
+
+    FakeRates rates;
+    rates.failingDay = 45293;
+    std::string fetching;
+    rates.onAttempt = [&](int) {
+        if (auto* window = qobject_cast<TVMROnDemand*>(QApplication::activeModalWidget()))
+            fetching = window->lbFile->text().toStdString();
+    };
+    std::vector<std::string> items;
+    std::string label, close, cancel;
+    WhenModal<TVMROnDemand>(WorkDone, [&](TVMROnDemand& window) {
+        items = ItemTexts(*window.lvItems);
+        label = window.lbFile->text().toStdString();
+        close = window.btOk->text().toStdString();
+        cancel = window.btKo->text().toStdString();
+        window.btOk->click();
+    });
+    RunOnDemandDownload(Lines({"45293", "45294"}), rates);
+    EXPECT_EQ(fetching, "Getting day45294.vmr");
+    EXPECT_EQ(items, (std::vector<std::string>{"Got day45294.vmr", "Missing day45293.vmr"}));
+    EXPECT_EQ(label, "1 got, 1 missing");
+    EXPECT_EQ(close, "Done");
+    EXPECT_EQ(cancel, "Stop");
+}
+
 // ---- the download list ----
 
 class DownloadListTest : public ::testing::Test {
