@@ -134,11 +134,27 @@ bool TFrmMsgBase::IsInnerPoint(QPoint p, QSize size) {
 
 void TFrmMsgBase::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton && !IsInnerPoint(event->position().toPoint(), size())) {
-    if (QWindow* handle = windowHandle()) handle->startSystemMove();
+    QWindow* handle = windowHandle();
+    // Without a window manager that moves windows, the box follows the mouse itself.
+    if (!handle || !handle->startSystemMove()) dragOffset_ = event->globalPosition().toPoint() - pos();
     event->accept();
     return;
   }
   QDialog::mousePressEvent(event);
+}
+
+void TFrmMsgBase::mouseMoveEvent(QMouseEvent* event) {
+  if (dragOffset_ && (event->buttons() & Qt::LeftButton)) {
+    move(event->globalPosition().toPoint() - *dragOffset_);
+    event->accept();
+    return;
+  }
+  QDialog::mouseMoveEvent(event);
+}
+
+void TFrmMsgBase::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) dragOffset_.reset();
+  QDialog::mouseReleaseEvent(event);
 }
 
 void TFrmMsgBase::resizeEvent(QResizeEvent* event) {

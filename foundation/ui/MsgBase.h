@@ -6,6 +6,7 @@
 #include <QPoint>
 #include <QSize>
 #include <QString>
+#include <optional>
 
 class QLabel;
 class QPushButton;
@@ -56,12 +57,16 @@ class TFrmMsgBase : public QDialog {
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void done(int result) override;
 
  private:
   void UpdateRegion();
+
+  std::optional<QPoint> dragOffset_;  // set while the box follows the mouse by itself
 };
 
 // The message box currently open; nullptr when none. This unit only clears it (on close and

@@ -114,20 +114,38 @@ void PrintTo(const MarginCase& c, std::ostream* os) { *os << c.name; }
 
 class MsgBaseMargins : public testing::TestWithParam<MarginCase> {};
 
-TEST_P(MsgBaseMargins, InnerRectangleIncludesItsBoundsAndALeftPressOutsideStartsADrag) {
+TEST_P(MsgBaseMargins, ALeftPressOutsideTheInnerRectangleAndAMoveDragTheBox) {
   const MarginCase& c = GetParam();
   const QSize size(TFrmMsgBase::kClientWidth, TFrmMsgBase::kClientHeight);
   EXPECT_EQ(TFrmMsgBase::IsInnerPoint(c.point, size), c.inner);
 
-  // A press the box handles itself (the drag) is accepted; one inside is left to the dialog.
   TFrmMsgBase box;
   box.show();
-  QMouseEvent press(QEvent::MouseButtonPress, QPointF(c.point), box.mapToGlobal(QPointF(c.point)),
-                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-  press.setAccepted(false);
-  QWidget* target = &box;
-  QApplication::sendEvent(target, &press);
-  EXPECT_EQ(press.isAccepted(), !c.inner);
+  const QPoint start = box.pos();
+  auto send = [&](QEvent::Type type, QPoint local, Qt::MouseButton button, Qt::MouseButtons buttons) {
+    QMouseEvent event(type, QPointF(local), QPointF(start + local), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(&box, &event);
+  };
+  send(QEvent::MouseButtonPress, c.point, Qt::LeftButton, Qt::LeftButton);
+  send(QEvent::MouseMove, c.point + QPoint(15, 7), Qt::NoButton, Qt::LeftButton);
+  send(QEvent::MouseButtonRelease, c.point + QPoint(15, 7), Qt::LeftButton, Qt::NoButton);
+  EXPECT_EQ(box.pos(), c.inner ? start : start + QPoint(15, 7));
+  // After the release, moving the mouse no longer moves the box.
+  send(QEvent::MouseMove, c.point + QPoint(40, 40), Qt::NoButton, Qt::NoButton);
+  EXPECT_EQ(box.pos(), c.inner ? start : start + QPoint(15, 7));
+}
+
+TEST(MsgBase, ARightPressInTheMarginDoesNotDrag) {
+  TFrmMsgBase box;
+  box.show();
+  const QPoint start = box.pos();
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(start + QPoint(5, 5)), Qt::RightButton,
+                    Qt::RightButton, Qt::NoModifier);
+  QApplication::sendEvent(&box, &press);
+  QMouseEvent move(QEvent::MouseMove, QPointF(25, 25), QPointF(start + QPoint(25, 25)), Qt::NoButton,
+                   Qt::RightButton, Qt::NoModifier);
+  QApplication::sendEvent(&box, &move);
+  EXPECT_EQ(box.pos(), start);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -7,12 +7,14 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QThread>
+#include <QWindow>
 #include <QWidget>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
 
+#include "MsgBase.h"
 #include "WindowSystem.h"
 
 using namespace vemra;
@@ -111,4 +113,22 @@ TEST(X11WindowHelpers, ForceForegroundWindowOfAHiddenOrMissingWindowAnswersFalse
   QWidget hidden;
   EXPECT_FALSE(ForceForegroundWindow(&hidden));
   EXPECT_FALSE(ForceForegroundWindow(nullptr));
+}
+
+TEST(X11MessageBox, DraggingTheMarginWithTheMouseMovesTheBox) {
+  auto* box = new vemra::TFrmMsgBase;
+  box->show();
+  ASSERT_TRUE(WaitFor([&] { return box->isVisible() && box->windowHandle()->isExposed(); }));
+  const QPoint start = box->pos();
+  const QPoint margin = start + QPoint(10, 20);
+  const std::string x = std::to_string(margin.x()), y = std::to_string(margin.y());
+  ASSERT_EQ(Shell("xdotool mousemove " + x + " " + y + " mousedown 1"), 0);
+  // Let the press arrive before the mouse moves on.
+  QElapsedTimer pause;
+  pause.start();
+  while (pause.elapsed() < 100) QApplication::processEvents(QEventLoop::AllEvents, 10);
+  ASSERT_EQ(Shell("xdotool mousemove_relative 30 12 mouseup 1"), 0);
+  EXPECT_TRUE(WaitFor([&] { return box->pos() == start + QPoint(30, 12); }))
+      << box->pos().x() << "," << box->pos().y();
+  delete box;
 }
