@@ -99,11 +99,23 @@ TFrmMsgBase::TFrmMsgBase(QWidget* parent)
   btOk->setProperty("modalResult", mrOk);
   btKo->setProperty("modalResult", mrCancel);
 
+  CentreOnScreen();
+  UpdateRegion();
+}
+
+void TFrmMsgBase::CentreOnScreen() {
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->geometry();
-    move(area.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
+    move(area.center() - QPoint(width() / 2, height() / 2));
   }
-  UpdateRegion();
+  // Not a position of the caller's: the first show centres again at the final size.
+  setAttribute(Qt::WA_Moved, false);
+}
+
+void TFrmMsgBase::showEvent(QShowEvent* event) {
+  if (!testAttribute(Qt::WA_Moved)) CentreOnScreen();
+  setAttribute(Qt::WA_Moved, true);
+  QDialog::showEvent(event);
 }
 
 TFrmMsgBase::~TFrmMsgBase() {
@@ -159,6 +171,7 @@ void TFrmMsgBase::mouseReleaseEvent(QMouseEvent* event) {
 
 void TFrmMsgBase::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
+  fondo->setGeometry(rect());
   UpdateRegion();
 }
 

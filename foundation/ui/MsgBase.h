@@ -17,7 +17,9 @@ class TFrmMsgBase : public QDialog {
   Q_OBJECT
 
  public:
-  // Created hidden, centred on the screen; frees itself when it closes (WA_DeleteOnClose).
+  // Created hidden; frees itself when it closes (WA_DeleteOnClose). The first show centres
+  // it on the screen at its size then, unless the caller moved it; the background and the
+  // rounded shape follow every resize.
   explicit TFrmMsgBase(QWidget* parent = nullptr);
   ~TFrmMsgBase() override;
 
@@ -60,11 +62,13 @@ class TFrmMsgBase : public QDialog {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void done(int result) override;
 
  private:
   void UpdateRegion();
+  void CentreOnScreen();
 
   std::optional<QPoint> dragOffset_;  // set while the box follows the mouse by itself
 };

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPointer>
@@ -186,4 +187,20 @@ TEST(MsgBase, WindowIsRoundedBorderlessOnTopWithTheComponentsInPlace) {
   EXPECT_TRUE(box.lbMsg->wordWrap());
   EXPECT_TRUE(box.lbMsg->font().bold());
   EXPECT_EQ(box.lbMsg->alignment(), Qt::AlignCenter);
+}
+
+TEST(MsgBase, ALargerDescendantIsCentredAtItsSizeAndKeepsAPositionOfItsOwn) {
+  const QRect screen = QGuiApplication::primaryScreen()->geometry();
+  TFrmMsgBase larger;
+  larger.setFixedSize(425, 224);
+  larger.show();
+  EXPECT_EQ(larger.pos(), screen.center() - QPoint(425 / 2, 224 / 2));
+  EXPECT_EQ(larger.fondo->geometry(), QRect(0, 0, 425, 224));
+  EXPECT_FALSE(larger.mask().contains(QPoint(424, 223)));
+  EXPECT_TRUE(larger.mask().contains(QPoint(420, 150)));
+
+  TFrmMsgBase placed;
+  placed.move(40, 30);
+  placed.show();
+  EXPECT_EQ(placed.pos(), QPoint(40, 30));
 }
