@@ -27,6 +27,7 @@ QString DecodeValue(const QString& value) {
 QObject* FindOwnedObject(QWidget* window, const QString& upperName) {
   if (upperName == QLatin1String("APP")) return QCoreApplication::instance();
   if (upperName == QLatin1String("SELF")) return window;
+  if (upperName.isEmpty()) return nullptr;  // unnamed internals of Qt widgets are no components
   const QList<QObject*> children = window->findChildren<QObject*>();
   for (QObject* child : children)
     if (child->objectName().compare(upperName, Qt::CaseInsensitive) == 0) return child;

@@ -109,6 +109,7 @@ TEST(PropertyLines, BadLinesAreSkippedAndTheFollowingLinesStillApply) {
   TestWindow t;
   t.spin->setValue(5);
   t.lbMsg->setTextFormat(Qt::RichText);
+  auto* unnamed = new QLabel(&t.window);
   ApplyPropertyLines(&t.window, {
       "btOk:Visible=maybe",          // a Boolean that is neither True nor False
       "seDays:value=12abc",          // not an integer
@@ -118,6 +119,7 @@ TEST(PropertyLines, BadLinesAreSkippedAndTheFollowingLinesStillApply) {
       "btOk:font=Arial",             // a kind that text does not set
       "no name here",                // no "="
       "btOk=Nameless",               // no ":"
+      ":text=Nobody",                // no component name
       "lbMsg:text=Still applied",
   });
   EXPECT_FALSE(t.btOk->isHidden());
@@ -125,6 +127,7 @@ TEST(PropertyLines, BadLinesAreSkippedAndTheFollowingLinesStillApply) {
   EXPECT_EQ(t.lbMsg->textFormat(), Qt::RichText);
   EXPECT_EQ(t.btOk->text(), "Ok");
   EXPECT_EQ(t.lbMsg->text(), "Still applied");
+  EXPECT_EQ(unnamed->text(), "");
 }
 
 TEST(PropertyLines, ARepeatedNameTakesTheFirstValue) {
