@@ -20,9 +20,14 @@ IWindowSystem* installed = nullptr;
 IWindowSystem& WindowSystem() {
   static TNoWindowSystem none;
   if (installed) return *installed;
-  // The desktop's own implementation, opened once on first use; offscreen runs get none.
-  static const std::unique_ptr<IWindowSystem> x11 =
-      QGuiApplication::platformName() == QLatin1String("xcb") ? CreateX11WindowSystem() : nullptr;
+  // The desktop's own implementation, opened on first use once the application says which
+  // platform it runs on; offscreen runs get none.
+  static std::unique_ptr<IWindowSystem> x11;
+  static bool decided = false;
+  if (!decided && qGuiApp) {
+    decided = true;
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) x11 = CreateX11WindowSystem();
+  }
   return x11 ? *x11 : none;
 }
 void SetWindowSystem(IWindowSystem* implementation) { installed = implementation; }
