@@ -15,6 +15,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -61,6 +62,9 @@ extern std::string ShortDatePattern;      // the day order of the user's short d
 // The serial of the last text the program itself put on the clipboard (its private marker);
 // 0 before any.
 extern std::uint64_t OwnClipboardHandle;
+// The rate source properties window's remembered position (settings "PProperties.*").
+extern std::int32_t PropertiesLeft;
+extern std::int32_t PropertiesTop;
 
 // The day order of a short date format: the separator removed, lower-cased, runs of d, m
 // and y shrunk to one letter ("dd/mm/yyyy" with '/' -> "dmy").
@@ -69,6 +73,19 @@ std::string BuildShortDatePattern(const std::string& shortDateFormat, char dateS
 // The single-instance marker "JustOneVemraApp" over the per-user atom files.
 bool CheckSingleInstance();   // true: another converter runs; else this one is marked
 void ReleaseSingleInstance(); // removes the marker (when this process owns it) and the hot key
+
+// How the start-up asks and tells the user (message boxes of the data module; tests answer
+// them instead).
+struct TStartupDialogs {
+    std::function<bool(const std::string&)> Ask;   // yes/no; true = yes
+    std::function<void(const std::string&)> Show;
+};
+extern TStartupDialogs StartupDialogs;
+
+// The day rate file a start-up loads: the selected source's last one, else (a fresh
+// installation whose source has none yet) the newest shipped one of the other sources.
+// "" when no source has any.
+std::string StartupRateFile();
 
 // The application title of the program's main block.
 inline constexpr const char* ApplicationTitle = "vemra currency converter";
@@ -292,6 +309,7 @@ private:
     TStringList meClipLines_;
     TStringList meoutLines_;
     bool destroyed_ = false;
+    std::string configFileName_;  // setting "VMRConfigFile"
 
     // ---- clipboard and balloon (B2) private members ----
     // ---- end of clipboard and balloon private members ----

@@ -1,0 +1,106 @@
+#include "VMRConfigForm.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QTabBar>
+#include <QVariant>
+
+#include "PlugginMan.h"
+#include "SysCaller.h"
+#include "platform/DesktopEntry.h"
+#include "rtl/SysUtils.h"
+#include "vmrconsts.h"
+
+#include <cstdio>
+#include "VMRConverterForm.h"
+#include "ui_VMRConfigForm.h"
+
+namespace vemra {
+
+TVMRConfig::TVMRConfig(QWidget* parent) : QWidget(parent, Qt::Dialog), ui(std::make_unique<Ui::TVMRConfig>()) {
+    ui->setupUi(this);
+    // Fixed border with the system menu only, at the window's design size.
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(727, 410);
+    // The pages change only through the page buttons: the tab row stays out of sight.
+    ui->PC->tabBar()->hide();
+    ui->pnNewUpdate->hide();
+    const std::pair<QAbstractButton*, int> buttons[] = {
+        {ui->btPag1, 0}, {ui->btPag2, 1}, {ui->btPag3, 2}, {ui->btPag0, 3}};
+    for (auto [button, page] : buttons) {
+        button->setProperty("Tag", page);
+        connect(button, &QAbstractButton::clicked, this, [this, page] { ShowPage(page); });
+    }
+    SetDefaultHintColors();
+    ShowPage(0);
+}
+
+TVMRConfig::~TVMRConfig() = default;
+
+TColor TVMRConfig::PanelColor(const QFrame* panel) {
+    const QVariant value = panel->property("Color");
+    return value.isValid() ? static_cast<TColor>(value.toInt()) : clBtnFace;
+}
+
+void TVMRConfig::SetPanelColor(QFrame* panel, TColor color) {
+    panel->setProperty("Color", static_cast<int>(color));
+    QPalette palette = panel->palette();
+    palette.setColor(QPalette::Window, TColorToQColor(color));
+    panel->setPalette(palette);
+    panel->setAutoFillBackground(true);
+}
+
+void TVMRConfig::SetLoadOnStartup(bool on) {
+    if (StartupIcon.empty()) return;
+    // StartupIcon may name the entry with or without its extension.
+    std::string base = StartupIcon;
+    const std::string extension = platform::kShortcutExtension;
+    if (base.size() > extension.size() && base.compare(base.size() - extension.size(), extension.size(), extension) == 0)
+        base.resize(base.size() - extension.size());
+    try {
+        if (on)
+            CreateShortcut(base, JoinPath(AppFolder, "vemra"), "");
+        else
+            std::remove((base + extension).c_str());
+    } catch (...) {
+        // A start-up entry that cannot be written leaves the program as it is.
+    }
+}
+
+void TVMRConfig::SetDefaultHintColors() {
+    SetPanelColor(ui->pnHintColor1, 0xAFEBFE);
+    SetPanelColor(ui->pnHintColor2, 0xD7F5FF);
+    SetPanelColor(ui->pnATCColorPlugin, 0x4080FF);
+    SetPanelColor(ui->pnHintColorText, 0x800000);
+    SetPanelColor(ui->pnATCColorCurrency, 0x008080);
+    SetPanelColor(ui->pnATCColorDate, 0x800080);
+}
+
+void TVMRConfig::ShowPage(int index) {
+    ui->PC->setCurrentIndex(index);
+    QAbstractButton* const buttons[] = {ui->btPag1, ui->btPag2, ui->btPag3, ui->btPag0};
+    if (index >= 0 && index < 4) buttons[index]->setChecked(true);
+}
+
+int TVMRConfig::PageIndex() const { return ui->PC->currentIndex(); }
+
+void TVMRConfig::FillSubscriptions(bool /*select*/) {
+    QStringList names;
+    int selected = -1;
+    if (PlugginMan) {
+        for (int i = 0; i < PlugginMan->Plugins.Count(); ++i)
+            names << QString::fromStdString(PlugginMan->Plugins[i]);
+        selected = PlugginMan->SelectedIndex;
+    }
+    QComboBox* const lists[] = {ui->cbSubscriptions, VMRConverter ? VMRConverter->cbSubs : nullptr};
+    for (QComboBox* list : lists) {
+        if (!list) continue;
+        const QSignalBlocker block(list);
+        list->clear();
+        list->addItems(names);
+        list->setCurrentIndex(selected < names.size() ? selected : -1);
+    }
+}
+
+}  // namespace vemra

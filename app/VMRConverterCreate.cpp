@@ -1,0 +1,496 @@
+// The main window's creation and start-up, the single-instance marker, the close path and
+// the two interfaces the window answers (the conversion pipeline's and the data module's).
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMovie>
+#include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegion>
+#include <QStackedWidget>
+#include <QSystemTrayIcon>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "ConversionRun.h"
+#include "CurrencyConverter.h"
+#include "CurrencyFiles.h"
+#include "HTMLConverterPlugInn.h"
+#include "html/HTMLParser.h"
+#include "MessageNumbers.h"
+#include "OnOffSwitch.h"
+#include "PlugginMan.h"
+#include "RateFile.h"
+#include "ResourceFiles.h"
+#include "SysStrings.h"
+#include "VMRCalcProgressForm.h"
+#include "VMRConfigForm.h"
+#include "VMRConverterForm.h"
+#include "VMRSplashForm.h"
+#include "dm.h"
+#include "platform/GlobalAtoms.h"
+#include "rtl/SysUtils.h"
+#include "ui_VMRConfigForm.h"
+#include "ui_VMRConverterForm.h"
+#include "vmrconsts.h"
+
+namespace vemra {
+
+std::int32_t InitResult = 0;
+TVMRConverter* VMRConverter = nullptr;
+TVMRConfig* VMRConfig = nullptr;
+TCurrencyConverter* CurrencyConverter = nullptr;
+TFormatSettings LocaleFormat;
+std::string ShortDatePattern;
+std::uint64_t OwnClipboardHandle = 0;
+
+TStartupDialogs StartupDialogs{
+    [](const std::string& text) { return dm != nullptr && dm->AskMessageText(text, false); },
+    [](const std::string& text) {
+        if (dm != nullptr) dm->ShowMessageText(text);
+    }};
+
+namespace {
+
+inline constexpr auto kInstanceMarkerName = ScrambleLiteral("JustOneVemraApp");
+inline constexpr auto kDefaultFavorites = ScrambleLiteral("USD,EUR,GBP,JPY,CHF");
+// The shipped source whose package carries a day rate file.
+inline constexpr const char* kShippedSourceCode = "ECB";
+
+// True while this process holds the single-instance marker: a second instance that the
+// user let run beside the first must not take the first one's marker away when it ends.
+bool markerOwned = false;
+
+TCalcProgressHost calcProgress;
+
+// Shrinks every run of the letter to one letter; stops when no doubled letter is left (a
+// format such as "d/m/d" would otherwise never shrink).
+void ShrinkRuns(std::string& text, char letter) {
+    const std::string doubled(2, letter);
+    while (std::count(text.begin(), text.end(), letter) > 1) {
+        const auto at = text.find(doubled);
+        if (at == std::string::npos) break;
+        text.erase(at, 1);
+    }
+}
+
+// The newest day rate file (by its dated name) in one source's data folder.
+std::string NewestRateFileIn(const std::string& folder) {
+    std::string newest;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (!entry.is_regular_file(error) || name.size() < 4 || name.substr(name.size() - 4) != ".vmr") continue;
+        if (newest.empty() || name > std::filesystem::path(newest).filename().string()) newest = entry.path().string();
+    }
+    return newest;
+}
+
+}  // namespace
+
+std::string BuildShortDatePattern(const std::string& shortDateFormat, char dateSeparator) {
+    std::string pattern;
+    for (char c : shortDateFormat) {
+        // "/" in a format stands for the date separator; both go.
+        if (c == dateSeparator || c == '/') continue;
+        pattern += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    ShrinkRuns(pattern, 'd');
+    ShrinkRuns(pattern, 'm');
+    ShrinkRuns(pattern, 'y');
+    return pattern;
+}
+
+bool CheckSingleInstance() {
+    const std::string name = UnscrambleLiteral(kInstanceMarkerName);
+    if (platform::GlobalFindAtom(name) != 0) return true;
+    markerOwned = platform::GlobalAddAtom(name) != 0;
+    return false;
+}
+
+void ReleaseSingleInstance() {
+    if (markerOwned) {
+        const std::uint16_t atom = platform::GlobalFindAtom(UnscrambleLiteral(kInstanceMarkerName));
+        if (atom != 0) platform::GlobalDeleteAtom(atom);
+        markerOwned = false;
+    }
+    if (VMRConverter != nullptr) VMRConverter->UnregisterAppHotKey();
+}
+
+std::string StartupRateFile() {
+    if (PlugginMan == nullptr) return {};
+    if (THTMLConverterPlugInn* source = PlugginMan->CurrentPlugin()) {
+        const std::string last = PlugginMan->LastRateFile(*source);
+        if (!last.empty() && FileExists(last)) return last;
+    }
+    // A fresh installation: the selected source has fetched nothing yet. The shipped
+    // source's day rate file first, then any other source's newest one.
+    std::vector<std::string> folders;
+    const int shipped = PlugginMan->IndexOfPlugin(kShippedSourceCode);
+    if (shipped >= 0) folders.push_back(JoinPath(PubData, kShippedSourceCode));
+    for (int i = 0; i < PlugginMan->Plugins.Count(); ++i) {
+        if (const THTMLConverterPlugInn* source = PlugginMan->GetPlugin(i); source != nullptr && i != shipped)
+            folders.push_back(JoinPath(PubData, source->Code));
+    }
+    for (const std::string& folder : folders) {
+        const std::string newest = NewestRateFileIn(folder);
+        if (!newest.empty()) return newest;
+    }
+    return {};
+}
+
+// ---------------------------------------------------------------------------------------
+
+TVMRConverter::TVMRConverter(QWidget* parent)
+    : QWidget(parent, Qt::FramelessWindowHint), ui_(std::make_unique<Ui::TVMRConverter>()) {
+    VMRConverter = this;
+    ui_->setupUi(this);
+    Mask = ui_->Mask;
+    nbPages = ui_->nbPages;
+    pgConverter = ui_->pgConverter;
+    pgFormat = ui_->pgFormat;
+    CBINN = ui_->CBINN;
+    CBOUT = ui_->CBOUT;
+    MEINNMemo = ui_->MEINN;
+    MEOUTMemo = ui_->MEOUT;
+    MeClipMemo = ui_->MeClip;
+    pnIndicator = ui_->pnIndicator;
+    btInfo = ui_->btInfo;
+    btFavorites = ui_->btFavorites;
+    btIntCh = ui_->btIntCh;
+    btCR = ui_->btCR;
+    lbNumDiv = ui_->lbNumDiv;
+    lbNumLines = ui_->lbNumLines;
+    RGFormat = ui_->RGFormat;
+    cbFormat = ui_->cbFormat;
+    EdFormatLeft = ui_->EdFormatLeft;
+    EdFormatRight = ui_->EdFormatRight;
+    cbDesambi = ui_->cbDesambi;
+    cbDateDesambi = ui_->cbDateDesambi;
+    btGoDefault = ui_->btGoDefault;
+    btGoNoText = ui_->btGoNoText;
+    btConfig = ui_->btConfig;
+    btConvert = ui_->btConvert;
+    btPaste = ui_->btPaste;
+    btClear = ui_->btClear;
+    btClose = ui_->btClose;
+    btX = ui_->btX;
+    btGoCnv = ui_->btGoCnv;
+    cbSubs = ui_->cbSubs;
+    lbMessage = ui_->lbMessage;
+    RGFormatGroup = new QButtonGroup(this);
+    RGFormatGroup->setObjectName(QStringLiteral("RGFormatGroup"));
+    RGFormatGroup->addButton(ui_->RGFormat0, 0);
+    RGFormatGroup->addButton(ui_->RGFormat1, 1);
+    RGFormatGroup->addButton(ui_->RGFormat2, 2);
+    MeClipMemo->hide();
+    lbNumLines->hide();
+    cbSubs->hide();
+
+    NIMMenu = new QMenu(this);
+    NIMMenu->setObjectName(QStringLiteral("NIMMenu"));
+    auto item = [this](const char* name, const char* caption) {
+        QAction* action = NIMMenu->addAction(QString::fromUtf8(caption));
+        action->setObjectName(QString::fromLatin1(name));
+        return action;
+    };
+    auto separator = [this](const char* name) {
+        QAction* action = NIMMenu->addSeparator();
+        action->setObjectName(QString::fromLatin1(name));
+        return action;
+    };
+    mniOpen = item("mniOpen", "Abrir");
+    mniPro = item("mniPro", "Propiedades..");
+    mniConfig = item("mniConfig", "Opciones..");
+    N1 = separator("N1");
+    mniState = item("mniState", "Activado");
+    mniState->setCheckable(true);
+    N2 = separator("N2");
+    mniAbout = item("mniAbout", "Acerca de..");
+    mniShowTour = item("mniShowTour", "Tour");
+    mniShowTour->setVisible(false);
+    mniVemraweb = item("mniVemraweb", "vemra.com");
+    mniEnd = item("mniEnd", "Salir");
+
+    FormCreate();
+}
+
+TVMRConverter::~TVMRConverter() {
+    FormDestroy();
+    if (VMRConverter == this) VMRConverter = nullptr;
+}
+
+std::string TVMRConverter::InitResultMessage(std::int32_t code) {
+    auto message = [](int number) { return dm != nullptr ? dm->GetMessageText(number) : std::string(); };
+    switch (code) {
+        case 1: return "Error: languaje file not found";
+        case 2: return message(msg::StartupFailed2);
+        case 4: return message(msg::NoCurrencies);
+        case 5: return message(msg::RatesNotLoaded);
+        case 6: return "Error: No installation found";
+        case 9: return message(msg::StartupFailed9);
+        default: return {};
+    }
+}
+
+void TVMRConverter::FormCreate() {
+    // The user's conventions as this run found them; the table recognition compares its
+    // date order with the pattern.
+    LocaleFormat = FormatSettings;
+    ShortDatePattern = BuildShortDatePattern(LocaleFormat.ShortDateFormat, LocaleFormat.DateSeparator);
+    setWindowTitle(QStringLiteral("Vmr-Vemra"));
+    nbPages->setCurrentIndex(0);
+    InitResult = 0;
+    try {
+        HtmlParser = new THTMLParser();
+        HtmlTables = new TTagNodeList();
+        HtmlCells = new TTagNodeList();
+        CurrencyConverter = new TCurrencyConverter();
+        PlugginMan = new TPlugginMan();
+        if (dm != nullptr) {
+            CurrencyConverter->SetHost(dm);
+            PlugginMan->SetHost(dm);
+        }
+        CurrencyConverter->SetRateSources(&PlugginMan->RateSourceHost());
+        run_ = std::make_unique<TConversionRun>(*CurrencyConverter, *this);
+        CreateColorHint();
+        Results = new TStringList();
+        VMRConfig = new TVMRConfig(this);
+        VMRConfig->setWindowFlag(Qt::Dialog);
+        if (dm != nullptr) dm->SetAppWindows(this);
+        ConnectControls();
+        ShapeWindow();
+        InitResult = InitApplication();
+        if (InitResult == 0) {
+            ConnectCommands();
+            AddTrayIcon();
+            if (CurrencyConverter->SwitchedOn())
+                SetConverterOn(true);
+            else
+                ShowConverterState(false);
+            hide();
+        }
+    } catch (...) {
+        InitResult = 9;
+    }
+    if (InitResult > 0) {
+        const std::string text = InitResultMessage(InitResult);
+        if (!text.empty() && StartupDialogs.Show) StartupDialogs.Show(text);
+        ReleaseSingleInstance();
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    }
+}
+
+std::int32_t TVMRConverter::InitApplication() {
+    const bool firstStart = ReadInstallSettings();
+    if (AppFolder.empty()) return 6;
+
+    std::string isoFrom;
+    std::string isoTo;
+    bool dataFault = false;
+    try {
+        const std::string skin = SkinFileName();
+        const std::string reference = ResourceLibraryFileName();
+        const QFileInfo skinInfo(QString::fromStdString(skin));
+        const QFileInfo referenceInfo(QString::fromStdString(reference));
+        if (!skinInfo.exists() ||
+            (referenceInfo.exists() && skinInfo.lastModified() < referenceInfo.lastModified())) {
+            if (dm != nullptr) dm->ExtractResourceFiles();
+        }
+        if (FileExists(skin)) {
+            auto* movie = new QMovie(QString::fromStdString(skin), QByteArray(), Mask);
+            if (movie->isValid() && movie->frameCount() > 1) {
+                Mask->setMovie(movie);
+                movie->start();
+            } else {
+                delete movie;
+                Mask->setPixmap(QPixmap(QString::fromStdString(skin)));
+            }
+        }
+        LoadSettings(isoFrom, isoTo);
+        if (firstStart) CurrencyConverter->SetFavorites(UnscrambleLiteral(kDefaultFavorites));
+    } catch (...) {
+        dataFault = true;
+    }
+
+    if (dm != nullptr) LanguageFileName = dm->SelectLanguage();
+    if (VMRConfig->ui->cbLang->count() == 0) return 1;
+    if (dm != nullptr) dm->LoadLanguageFile(LanguageFileName);
+    PlugginMan->LoadPlugins();
+    VMRConfig->FillSubscriptions(false);
+    if (dataFault) return 2;
+
+    if (CheckSingleInstance()) {
+        const std::string question = dm != nullptr ? dm->GetMessageText(msg::AnotherInstance) : std::string();
+        if (!StartupDialogs.Ask || !StartupDialogs.Ask(question)) return 3;
+    }
+
+    if (!LoadCurrencyNames(CurrencyConverter->Currencies(), configFileName_) ||
+        CurrencyConverter->Currencies().Count() == 0)
+        return 4;
+
+    try {
+        const std::string rateFile = StartupRateFile();
+        // No day rate file anywhere (no source has fetched or shipped one): the program
+        // still starts, without rates, and the update fetches them.
+        if (!rateFile.empty() && !LoadRateFile(CurrencyConverter->Currencies(), rateFile)) return 5;
+        FillCurrencyCombos(isoFrom, isoTo);
+        OutputTarget = &meoutLines_;
+        if (firstStart) {
+            SaveSettings(255);
+            MarkInstallSettingsApplied();
+        }
+        if (VMRConfig->ui->btHotKeyOn->Checked()) RegisterAppHotKey();
+    } catch (...) {
+        return 9;
+    }
+    return 0;
+}
+
+void TVMRConverter::ShapeWindow() {
+    setFixedSize(Mask->width(), Mask->height());
+    QPainterPath path;
+    path.addRoundedRect(QRectF(0, 0, width(), height()), 7, 7);
+    setMask(QRegion(path.toFillPolygon().toPolygon()));
+}
+
+void TVMRConverter::RunConversion(bool asTable) {
+    if (!asTable) meinnLines_.SetText(MEINNMemo->toPlainText().toStdString());
+    run_->DoConvert(asTable);
+    CellCount = run_->CellCount;
+    UnconvertedCount = run_->UnconvertedCount;
+    ShowMemos();
+}
+
+void TVMRConverter::ConvertCellsAgain() {
+    run_->ConvertCells();
+    CellCount = run_->CellCount;
+    UnconvertedCount = run_->UnconvertedCount;
+    ShowMemos();
+}
+
+void TVMRConverter::ShowMemos() {
+    const QSignalBlocker blockIn(MEINNMemo);
+    MEINNMemo->setPlainText(QString::fromStdString(meinnLines_.Text()));
+    MEOUTMemo->setPlainText(QString::fromStdString(meoutLines_.Text()));
+}
+
+void TVMRConverter::SetRGFormatIndex(int index) {
+    QAbstractButton* button = RGFormatGroup->button(index);
+    if (button == nullptr) {
+        RGFormatGroup->setExclusive(false);
+        for (QAbstractButton* each : RGFormatGroup->buttons()) each->setChecked(false);
+        RGFormatGroup->setExclusive(true);
+        return;
+    }
+    button->click();
+}
+
+// ---- close path ----
+
+bool TVMRConverter::FormCloseQuery() {
+    WindowMode = 0;
+    hide();
+    return TrayRecordSize == 0;
+}
+
+void TVMRConverter::FormClose() {
+    if (nbPages->property("Tag").toInt() > 0) {
+        SaveSettings(1);
+        nbPages->setProperty("Tag", 0);
+    }
+}
+
+void TVMRConverter::closeEvent(QCloseEvent* event) {
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    FormClose();
+    event->accept();
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void TVMRConverter::FormDestroy() {
+    if (destroyed_) return;
+    destroyed_ = true;
+    if (CurrencyConverter != nullptr && CurrencyConverter->SwitchedOn()) SetClipboardWatch(false);
+    if (InitResult == 0) {
+        if (VMRConfig != nullptr) SaveSettings(255);
+        ReleaseSingleInstance();
+    }
+    if (dm != nullptr && dm->AppWindows() == this) dm->SetAppWindows(nullptr);
+    delete HtmlParser;
+    HtmlParser = nullptr;
+    delete HtmlTables;
+    HtmlTables = nullptr;
+    delete HtmlCells;
+    HtmlCells = nullptr;
+    delete VMRConfig;
+    VMRConfig = nullptr;
+    run_.reset();
+    delete PlugginMan;
+    PlugginMan = nullptr;
+    delete CurrencyConverter;
+    CurrencyConverter = nullptr;
+    OutputTarget = nullptr;
+    delete Results;
+    Results = nullptr;
+}
+
+// ---- IPipelineHost ----
+
+int TVMRConverter::RGFormatIndex() { return RGFormatGroup->checkedId(); }
+int TVMRConverter::cbFormatIndex() { return cbFormat->currentIndex(); }
+int TVMRConverter::cbDesambiIndex() { return cbDesambi->currentIndex(); }
+int TVMRConverter::cbDateDesambiIndex() { return cbDateDesambi->currentIndex(); }
+int TVMRConverter::cbBadDateMethodIndex() { return VMRConfig ? VMRConfig->ui->cbBadDateMethod->currentIndex() : 0; }
+int TVMRConverter::cbCrossTabSelIndex() { return VMRConfig ? VMRConfig->ui->cbCrossTabSel->currentIndex() : 0; }
+std::string TVMRConverter::EdFormatLeftText() { return EdFormatLeft->text().toStdString(); }
+std::string TVMRConverter::EdFormatRightText() { return EdFormatRight->text().toStdString(); }
+bool TVMRConverter::CalcProgressOpen() { return calcProgress.CalcProgressOpen(); }
+void TVMRConverter::ShowCalcProgress(const std::string& text) { calcProgress.ShowCalcProgress(text); }
+void TVMRConverter::SetCalcProgressRange(const std::string& pattern, int maximum) {
+    calcProgress.SetCalcProgressRange(pattern, maximum);
+}
+void TVMRConverter::SetProgress(int position) { calcProgress.SetProgress(position); }
+void TVMRConverter::RevealCalcProgress() { calcProgress.RevealCalcProgress(); }
+void TVMRConverter::CloseCalcProgress() { calcProgress.CloseCalcProgress(); }
+char TVMRConverter::LocaleDateSeparator() { return LocaleFormat.DateSeparator; }
+std::string TVMRConverter::LocaleDatePattern() { return ShortDatePattern; }
+int TVMRConverter::PluginSelectedIndex() { return PlugginMan ? PlugginMan->SelectedIndex : -1; }
+void TVMRConverter::SetPluginSelectedIndex(int index) {
+    if (PlugginMan) PlugginMan->SelectedIndex = index;
+}
+bool TVMRConverter::HasCurrentPlugin() { return PlugginMan && PlugginMan->CurrentPlugin() != nullptr; }
+int TVMRConverter::IndexOfPlugin(const std::string& code) { return PlugginMan ? PlugginMan->IndexOfPlugin(code) : -1; }
+
+// ---- IAppWindows ----
+
+QWidget* TVMRConverter::OptionsWindow() { return VMRConfig; }
+QWidget* TVMRConverter::VisiblePropertiesWindow() { return nullptr; }  // comes with the properties window
+bool TVMRConverter::AudioOn() { return VMRConfig && VMRConfig->ui->btAudio->Checked(); }
+QComboBox* TVMRConverter::LanguageList() { return VMRConfig ? VMRConfig->ui->cbLang : nullptr; }
+void TVMRConverter::FillOptionsTexts() {}  // the options window's texts come with its handlers
+void TVMRConverter::ShowConverterState() {
+    if (CurrencyConverter) ShowConverterState(CurrencyConverter->SwitchedOn());
+}
+void TVMRConverter::RunTour() { mniShowTourClick(nullptr); }
+void TVMRConverter::SetTrayTip(const std::string& tip) {
+    if (TrayIcon) TrayIcon->setToolTip(QString::fromStdString(tip));
+}
+bool TVMRConverter::DetailLogEnabled() { return VMRConfig && VMRConfig->ui->ofDetailLog->Checked(); }
+std::string TVMRConverter::CurrencyConfigFileName() { return configFileName_; }
+
+}  // namespace vemra
