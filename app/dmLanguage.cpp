@@ -141,9 +141,10 @@ std::string Tdm::PickIndexedLanguage(TStringList& lines, std::uint16_t languageI
 
 std::string Tdm::SelectLanguage() {
     struct LibraryGuard {
-        ~LibraryGuard() { vemra::FreeResourceLibrary(); }
-    } guard;
-    HMODULE library = vemra::LoadResourceLibrary();
+        Tdm* module;
+        ~LibraryGuard() { module->FreeResourceLibrary(); }
+    } guard{this};
+    HMODULE library = LoadResourceLibrary();
 
     LanguageData.Clear();
     if (library) {
@@ -165,7 +166,7 @@ std::string Tdm::SelectLanguage() {
         const std::string mask = JoinPath(AppData, "*.lib");
         auto files = ListFiles(mask);
         if (files->Empty()) {
-            vemra::ExtractResourceFiles();
+            ExtractResourceFiles();
             files = ListFiles(mask);
         }
         list.Assign(*files);
@@ -183,7 +184,7 @@ std::string Tdm::SelectLanguage() {
     if (QComboBox* languages = windows_ ? windows_->LanguageList() : nullptr) {
         languages->clear();
         for (const auto& item : list) languages->addItem(QString::fromStdString(item.str));
-        if (index > -1) languages->setCurrentIndex(index);
+        languages->setCurrentIndex(index);  // -1: none chosen (a combo picks its first item itself)
     }
     return result;
 }

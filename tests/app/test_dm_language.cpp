@@ -10,6 +10,8 @@
 
 #include "DmTestSupport.h"
 #include "LanguageId.h"
+#include "MessageNumbers.h"
+#include "ResourceFiles.h"
 #include "StreamKeys.h"
 #include "VMRMessageForm.h"
 #include "rtl/SysUtils.h"
@@ -303,6 +305,47 @@ TEST_F(SelectLanguageTest, NoLanguageFileAndNoLibraryLeaveTheListEmpty) {
     LanguageFileName.clear();
     EXPECT_EQ(Dm().SelectLanguage(), "");
     EXPECT_EQ(windows.cbLang->count(), 0);
+}
+
+// The shipped resource library in AppData, as an installation has it.
+class ShippedLanguageTest : public ::testing::Test, protected DmFixture {
+protected:
+    void SetUp() override {
+        test::WriteText(ResourceLibraryFileName(), test::ReadText(VEMRA_RESOURCE_LIBRARY));
+        env_.Unset("LC_ALL");
+        env_.Unset("LC_MESSAGES");
+    }
+    QStringList Items() {
+        QStringList out;
+        for (int i = 0; i < windows.cbLang->count(); ++i) out << windows.cbLang->itemText(i);
+        return out;
+    }
+    test::ScopedEnv env_;
+};
+
+TEST_F(ShippedLanguageTest, IndexPicksTheUsersLanguageAndReadsTheLanguageData) {
+    env_.Set("LANG", "es_AR.UTF-8");
+    EXPECT_EQ(Dm().SelectLanguage(), "ESP.lib");
+    EXPECT_EQ(Items(), (QStringList{"ENG.lib", "ESP.lib"}));
+    EXPECT_EQ(windows.cbLang->currentIndex(), 1);
+    EXPECT_EQ(Dm().LanguageData.Values("ENG.lib"), "English");
+    EXPECT_EQ(ResourceLibraryHandle(), nullptr);  // freed after the choice
+}
+
+TEST_F(ShippedLanguageTest, UnlistedUserLanguageChoosesNothing) {
+    env_.Set("LANG", "de_DE.UTF-8");
+    EXPECT_EQ(Dm().SelectLanguage(), "");
+    EXPECT_EQ(Items(), (QStringList{"ENG.lib", "ESP.lib"}));
+    EXPECT_EQ(windows.cbLang->currentIndex(), -1);
+}
+
+TEST_F(ShippedLanguageTest, SavedLanguageWithoutFilesExtractsThemAndLoads) {
+    LanguageFileName = "ESP.lib";
+    EXPECT_EQ(Dm().SelectLanguage(), "ESP.lib");
+    EXPECT_TRUE(FileExists(folder / "ENG.lib"));
+    Dm().LoadLanguageFile(LanguageFileName);
+    EXPECT_EQ(LanguageName, "ESP");
+    EXPECT_FALSE(Dm().GetMessageText(msg::OkCaption).empty());
 }
 
 }  // namespace
