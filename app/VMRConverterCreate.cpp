@@ -348,8 +348,9 @@ std::int32_t TVMRConverter::InitApplication() {
         FillCurrencyCombos(isoFrom, isoTo);
         OutputTarget = &meoutLines_;
         if (firstStart) {
-            SaveSettings(255);
+            // Makes the user's settings key (the saves only open it), then fills it.
             MarkInstallSettingsApplied();
+            SaveSettings(255);
         }
         if (VMRConfig->ui->btHotKeyOn->Checked()) RegisterAppHotKey();
     } catch (...) {

@@ -243,6 +243,12 @@ public:
     void BtPasteClick(QObject* sender);
     void SendPasteKeys();
     void LogInputTable();
+    // Copies beyond these sizes are not converted (a notice tells the user): the text handed
+    // to the conversion, and the HTML data before it is parsed.
+    static constexpr std::size_t MaxClipboardText = 2 * 1024 * 1024;
+    static constexpr std::size_t MaxClipboardHtml = 16 * 1024 * 1024;
+    // The private clipboard format that marks the program's own copies (its value: the serial).
+    static constexpr const char* OwnClipboardFormat = "application/x-vemra-own-copy";
     // ============ end of clipboard and balloon ============
 
     // ============ commands and tray (B3: VMRConverterCommands.cpp) ============
@@ -312,6 +318,15 @@ private:
     std::string configFileName_;  // setting "VMRConfigFile"
 
     // ---- clipboard and balloon (B2) private members ----
+    int ClipboardMethod() const;  // the options window's clipboard-method list (0..2)
+    void ShowTooLargeNotice(std::size_t limit);
+    std::string plainClipText_;   // text/plain read at the last change
+    std::string htmlClipText_;    // text/html in the HTML Format shape, read at the last change
+    std::string clipResultText_;  // the text handed to the conversion
+    bool clipAbandoned_ = false;  // the copied table had fewer cells than rows
+    std::size_t clipTooLarge_ = 0;  // the bound the copy exceeds (it is not converted); 0 none
+    bool clipWatching_ = false;
+    std::string hintLanguage_;    // the language file the balloon's texts were read from
     // ---- end of clipboard and balloon private members ----
 
     // ---- commands and tray (B3) private members ----

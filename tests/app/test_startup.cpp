@@ -1,0 +1,333 @@
+// The converter's start-up on an installation laid out in a temporary home: its result
+// codes and messages, the single-instance question, the first start at the shipped rates,
+// the user settings' defaults and save groups, and the day order of the user's date format.
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QStackedWidget>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CurrencyConverter.h"
+#include "DmTestSupport.h"
+#include "InstallationLayout.h"
+#include "MessageNumbers.h"
+#include "OnOffSwitch.h"
+#include "PlugginMan.h"
+#include "RegistryEx.h"
+#include "ResourceFiles.h"
+#include "CurrencyFiles.h"
+#include "VMRConfigForm.h"
+#include "VMRConverterForm.h"
+#include "dm.h"
+#include "platform/GlobalAtoms.h"
+#include "rtl/SysUtils.h"
+#include "support/TestUtils.h"
+#include "ui_VMRConfigForm.h"
+#include "vmrconsts.h"
+
+namespace vemra::test {
+namespace {
+
+const std::string kShippedDir = VEMRA_SHIPPED_DIR;
+
+class StartupTest : public ::testing::Test {
+protected:
+    StartupTest() {
+        App();
+        env.Set("HOME", home.path());
+        env.Set("XDG_DATA_HOME", home / "data");
+        env.Set("XDG_CONFIG_HOME", home / "config");
+        env.Set("VEMRA_REGISTRY_DIR", home / "registry");
+        ::mkdir((home / "run").c_str(), 0700);
+        env.Set("XDG_RUNTIME_DIR", home / "run");
+        env.Set("LC_ALL", std::nullopt);
+        env.Set("LC_MESSAGES", "en_US.UTF-8");
+        saved_ = StartupDialogs;
+        StartupDialogs.Ask = [this](const std::string& text) {
+            questions.push_back(text);
+            return answer;
+        };
+        StartupDialogs.Show = [this](const std::string& text) { messages.push_back(text); };
+    }
+    ~StartupTest() override {
+        window.reset();
+        module.reset();
+        StartupDialogs = saved_;
+    }
+
+    void LayOut() {
+        std::string error;
+        ASSERT_TRUE(LayOutInstallation(kShippedDir, "", UserInstallationLayout(), error)) << error;
+    }
+    std::string Data(const std::string& name) const { return JoinPath(UserInstallationLayout().PubData, name); }
+    std::string UserData(const std::string& name) const { return JoinPath(UserInstallationLayout().AppData, name); }
+
+    std::string LibraryFile() const {
+        const std::string saved = AppData;
+        AppData = UserInstallationLayout().AppData;
+        const std::string file = ResourceLibraryFileName();
+        AppData = saved;
+        return file;
+    }
+    // Runs the main window's creation with a fresh data module; the start-up's result.
+    int Start() {
+        window.reset();
+        module = std::make_unique<Tdm>();
+        dm = module.get();
+        window = std::make_unique<TVMRConverter>();
+        return InitResult;
+    }
+    // The message of a numbered text in the loaded language.
+    static std::string Message(int number) { return dm->GetMessageText(number); }
+
+    static void WriteUserValue(const std::string& name, const std::string& value) {
+        TRegistryEx registry(true);
+        ASSERT_TRUE(registry.OpenKey("Software\\Vemra", true));
+        registry.WriteString(name, value);
+    }
+    static void WriteUserValue(const std::string& name, int value) {
+        TRegistryEx registry(true);
+        ASSERT_TRUE(registry.OpenKey("Software\\Vemra", true));
+        registry.WriteInteger(name, value);
+    }
+    static std::vector<std::string> UserValueNames() {
+        TRegistryEx registry(false);
+        TStringList names;
+        if (registry.OpenKey("Software\\Vemra", false)) registry.GetValueNames(names);
+        std::vector<std::string> out = Strings(names);
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+    TempFolder home{"vemra-startup"};
+    ScopedEnv env;
+    std::unique_ptr<Tdm> module;
+    std::unique_ptr<TVMRConverter> window;
+    bool answer = false;
+    std::vector<std::string> questions;
+    std::vector<std::string> messages;
+
+private:
+    TStartupDialogs saved_;
+};
+
+TEST_F(StartupTest, WithoutAnInstallationTheStartEndsWithCode6AndItsMessage) {
+    EXPECT_EQ(Start(), 6);
+    EXPECT_EQ(messages, std::vector<std::string>{"Error: No installation found"});
+    EXPECT_EQ(window->TrayRecordSize, 0u);
+    EXPECT_TRUE(window->isHidden());
+}
+
+TEST_F(StartupTest, AFreshInstallationStartsAtTheShippedRatesAndSavesEverySetting) {
+    LayOut();
+    ASSERT_EQ(Start(), 0);
+    EXPECT_EQ(messages, std::vector<std::string>{});
+    EXPECT_EQ(questions, std::vector<std::string>{});
+    EXPECT_EQ(window->TrayRecordSize, 88u);
+    EXPECT_TRUE(window->isHidden());
+    EXPECT_EQ(LanguageName, "ENG");
+    const TCurrencyChangeList& list = CurrencyConverter->Currencies();
+    EXPECT_GT(list.Count(), 0);
+    EXPECT_EQ(list.RateFileName, Data("ECB/2025.11.28-ECB.vmr"));
+    EXPECT_EQ(CurrencyConverter->SourceCode(), "EUR");
+    EXPECT_EQ(CurrencyConverter->TargetCode(), "USD");
+    EXPECT_TRUE(window->OutputMemoReady());
+    // The first start made the user's key and saved every group into it.
+    const std::vector<std::string> names = UserValueNames();
+    for (const char* name : {"IsoFrom", "Format", "HintColor1", "LoadOnInit", "PConverter.Left", "SettingsInstallDate"})
+        EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
+    // The single-instance marker is held while the program runs and gone after it.
+    EXPECT_NE(platform::GlobalFindAtom("JustOneVemraApp"), 0);
+    window.reset();
+    EXPECT_EQ(platform::GlobalFindAtom("JustOneVemraApp"), 0);
+}
+
+TEST_F(StartupTest, ASourceWithoutADayRateFileStillStartsAtTheShippedRates) {
+    LayOut();
+    WriteUserValue("SelectedPlugin", "CBR");
+    ASSERT_EQ(Start(), 0) << (messages.empty() ? "" : messages[0]);
+    EXPECT_EQ(PlugginMan->CurrentPlugin()->Code, "CBR");
+    EXPECT_EQ(CurrencyConverter->Currencies().RateFileName, Data("ECB/2025.11.28-ECB.vmr"));
+    EXPECT_EQ(CurrencyConverter->Currencies().ProviderCode, "ECB");
+    EXPECT_EQ(messages, std::vector<std::string>{});
+}
+
+TEST_F(StartupTest, AnEmptyLanguageListEndsWithCode1) {
+    LayOut();
+    std::remove(LibraryFile().c_str());
+    EXPECT_EQ(Start(), 1);
+    EXPECT_EQ(messages, std::vector<std::string>{"Error: languaje file not found"});
+}
+
+TEST_F(StartupTest, NoCurrenciesEndWithCode4AndMessage44) {
+    LayOut();
+    WriteUserValue("VMRConfigFile", home / "missing.vmg");
+    EXPECT_EQ(Start(), 4);
+    ASSERT_FALSE(Message(msg::NoCurrencies).empty());
+    EXPECT_EQ(messages, std::vector<std::string>{Message(msg::NoCurrencies)});
+}
+
+TEST_F(StartupTest, AFaultWhileCreatingEndsWithCode9AndMessage15) {
+    LayOut();
+    // No rate source at all: the plug-in manager's start raises.
+    std::remove(Data("ECB.vpl").c_str());
+    std::remove(Data("CBR.vpl").c_str());
+    std::remove(JoinPath(UserInstallationLayout().PubData, PluginStoreName()).c_str());
+    EXPECT_EQ(Start(), 9);
+    ASSERT_FALSE(Message(msg::StartupFailed9).empty());
+    EXPECT_EQ(messages, std::vector<std::string>{Message(msg::StartupFailed9)});
+}
+
+TEST_F(StartupTest, ASecondInstanceAsksAndEndsSilentlyOnNo) {
+    LayOut();
+    const std::uint16_t other = platform::GlobalAddAtom("JustOneVemraApp");  // the running one
+    answer = false;
+    EXPECT_EQ(Start(), 3);
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0], Message(msg::AnotherInstance));
+    EXPECT_EQ(messages, std::vector<std::string>{});
+    // The running converter keeps its marker.
+    EXPECT_EQ(platform::GlobalFindAtom("JustOneVemraApp"), other);
+    platform::GlobalDeleteAtom(other);
+}
+
+TEST_F(StartupTest, ASecondInstanceAnsweredYesRunsBesideTheFirst) {
+    LayOut();
+    const std::uint16_t other = platform::GlobalAddAtom("JustOneVemraApp");
+    answer = true;
+    EXPECT_EQ(Start(), 0);
+    EXPECT_EQ(questions.size(), 1u);
+    window.reset();
+    EXPECT_EQ(platform::GlobalFindAtom("JustOneVemraApp"), other);
+    platform::GlobalDeleteAtom(other);
+}
+
+TEST_F(StartupTest, AnEmptyRegistryGivesTheDefaultSettings) {
+    LayOut();
+    ASSERT_EQ(Start(), 0);
+    Ui::TVMRConfig& config = *VMRConfig->ui;
+    EXPECT_EQ(window->RGFormatIndex(), 1);
+    EXPECT_EQ(window->cbFormatIndex(), 2);
+    EXPECT_EQ(window->EdFormatLeftText(), " ( ");
+    EXPECT_EQ(window->EdFormatRightText(), " )");
+    EXPECT_EQ(window->cbDesambiIndex(), 0);
+    EXPECT_EQ(window->cbDateDesambiIndex(), 0);
+    EXPECT_EQ(config.cbClipTech->currentIndex(), 2);
+    EXPECT_EQ(config.cbHKF->currentIndex(), 11);
+    EXPECT_EQ(config.cbHKF->currentText(), "F12");
+    EXPECT_FALSE(config.btHotKeyOn->Checked());
+    EXPECT_TRUE(config.btAudio->Checked());
+    EXPECT_TRUE(config.btInitiallyOn->Checked());
+    EXPECT_TRUE(CurrencyConverter->SwitchedOn());
+    EXPECT_FALSE(config.ofDetailLog->Checked());
+    EXPECT_FALSE(config.btRunTour->Checked());
+    EXPECT_EQ(TVMRConfig::PanelColor(config.pnHintColor1), 0xAFEBFE);
+    EXPECT_EQ(TVMRConfig::PanelColor(config.pnATCColorDate), 0x800080);
+    EXPECT_EQ(CurrencyConverter->Table.DefaultSourceCode, "EUR");
+    EXPECT_EQ(CurrencyConverter->Table.DefaultTargetCode, "USD");
+    EXPECT_EQ(window->CurrencyConfigFileName(), DefaultCurrencyConfigFileName());
+}
+
+TEST_F(StartupTest, StoredSettingsReachTheControlsAndTheTourStaysOff) {
+    LayOut();
+    WriteUserValue("ShowTour", 1);
+    WriteUserValue("Format", 0);
+    WriteUserValue("FormatLeft", "[");
+    WriteUserValue("ClipMethod", 0);
+    WriteUserValue("HintColor2", 0x123456);
+    WriteUserValue("IsoFrom", "GBP");
+    WriteUserValue("PConverter.Left", 0);
+    WriteUserValue("PConverter.Top", 300);
+    ASSERT_EQ(Start(), 0);
+    EXPECT_FALSE(VMRConfig->ui->btRunTour->Checked());
+    EXPECT_EQ(window->RGFormatIndex(), 0);
+    EXPECT_EQ(window->EdFormatLeftText(), "[");
+    EXPECT_EQ(VMRConfig->ui->cbClipTech->currentIndex(), 0);
+    EXPECT_EQ(TVMRConfig::PanelColor(VMRConfig->ui->pnHintColor2), 0x123456);
+    EXPECT_EQ(CurrencyConverter->SourceCode(), "GBP");
+    EXPECT_NE(window->y(), 300);  // a left of 0 leaves the design position
+}
+
+struct MaskCase {
+    const char* name;
+    int mask;
+    std::vector<std::string> values;  // besides the six positions
+};
+
+class SaveSettingsTest : public StartupTest, public ::testing::WithParamInterface<MaskCase> {};
+
+TEST_P(SaveSettingsTest, WritesOnlyTheGroupsOfTheMaskAndThePositions) {
+    LayOut();
+    ASSERT_EQ(Start(), 0);
+    {
+        TRegistryEx registry(true);
+        ASSERT_TRUE(registry.OpenKey("Software", false));
+        ASSERT_TRUE(registry.DeleteKey("Vemra"));
+        ASSERT_TRUE(registry.OpenKey("Software\\Vemra", true));
+    }
+    window->SaveSettings(GetParam().mask);
+    std::vector<std::string> expected = GetParam().values;
+    for (const char* position : {"PConverter.Left", "PConverter.Top", "PConfig.Left", "PConfig.Top",
+                                 "PProperties.Left", "PProperties.Top"})
+        expected.push_back(position);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(UserValueNames(), expected);
+    // Nothing is made when the key is gone: the next start takes the defaults.
+    {
+        TRegistryEx registry(true);
+        ASSERT_TRUE(registry.OpenKey("Software", false));
+        ASSERT_TRUE(registry.DeleteKey("Vemra"));
+    }
+    window->SaveSettings(255);
+    EXPECT_EQ(UserValueNames(), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Masks, SaveSettingsTest,
+    ::testing::Values(
+        MaskCase{"PositionsOnly", 0, {}},
+        MaskCase{"FormatOptions", 1,
+                 {"Desambiguation", "DesambiguationDate", "FormatLeft", "FormatRight", "FormatNames", "Format"}},
+        MaskCase{"Switches", 2, {"Detaillog", "LoadOnInit", "InitiallyOn", "ShowTour", "AudioEvents"}},
+        MaskCase{"ConversionsPage", 4,
+                 {"HintColor1", "HintColor2", "HintColorText", "HintColorCurrency", "HintColorDate",
+                  "HintColorPlugin", "ATCBadDateMethod", "CrossTableGet", "ClipMethod", "HotKeyOn",
+                  "HotKeyCtrl", "HotKeyAlt", "HotKeyFunction"}},
+        MaskCase{"CurrenciesAndLanguage", 8,
+                 {"VMRConfigFile", "Favorites", "DefaultFrom", "DefaultTo", "IsoFrom", "IsoTo", "VMRLanguaje"}}),
+    [](const ::testing::TestParamInfo<MaskCase>& info) { return std::string(info.param.name); });
+
+struct PatternCase {
+    const char* name;
+    const char* format;
+    char separator;
+    const char* pattern;
+};
+
+class ShortDatePatternTest : public ::testing::TestWithParam<PatternCase> {};
+
+TEST_P(ShortDatePatternTest, GivesTheDayOrder) {
+    EXPECT_EQ(BuildShortDatePattern(GetParam().format, GetParam().separator), GetParam().pattern);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LocaleFormats, ShortDatePatternTest,
+    ::testing::Values(PatternCase{"DayMonthFourDigitYearWithSlashes", "dd/MM/yyyy", '/', "dmy"},
+                      PatternCase{"YearMonthDayWithHyphens", "yyyy-mm-dd", '-', "ymd"},
+                      PatternCase{"MonthDayTwoDigitYear", "M/d/yy", '/', "mdy"},
+                      PatternCase{"DotsBehindTheSlashPlaceholder", "dd/mm/yyyy", '.', "dmy"},
+                      PatternCase{"DottedGerman", "dd.MM.yyyy", '.', "dmy"},
+                      PatternCase{"SeparatedRepeatsStayAsTheyAre", "d/m/d", '/', "dmd"}),
+    [](const ::testing::TestParamInfo<PatternCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace vemra::test
