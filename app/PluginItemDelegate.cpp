@@ -1,6 +1,11 @@
 #include "PluginItemDelegate.h"
 
 #include <QBitmap>
+#include <QComboBox>
+#include <QEvent>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
+#include <algorithm>
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
@@ -29,6 +34,46 @@ const QPixmap& ProviderPixmap(const TProviderBitmap& bitmap) {
     }
     return cache.emplace(key, std::move(pixmap)).first->second;
 }
+
+THTMLConverterPlugInn* SourceOf(const QModelIndex& index) {
+    auto* source = reinterpret_cast<THTMLConverterPlugInn*>(index.data(PluginItemRole).value<quintptr>());
+    if (source == nullptr && PlugginMan != nullptr) source = PlugginMan->GetPlugin(index.row());
+    return source;
+}
+
+// Paints the closed combo box: the frame and arrow by the style, the current entry by
+// DrawPluginItem.
+class TComboFacePainter final : public QObject {
+public:
+    TComboFacePainter(QComboBox* combo, int itemHeight) : QObject(combo), combo_(combo), itemHeight_(itemHeight) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != combo_ || event->type() != QEvent::Paint) return false;
+        QStylePainter painter(combo_);
+        QStyleOptionComboBox option;
+        option.initFrom(combo_);
+        option.editable = false;
+        option.frame = true;
+        painter.drawComplexControl(QStyle::CC_ComboBox, option);
+        const QRect field = combo_->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                            QStyle::SC_ComboBoxEditField, combo_);
+        const int row = combo_->currentIndex();
+        if (row >= 0) {
+            const QModelIndex index = combo_->model()->index(row, combo_->modelColumn(), combo_->rootModelIndex());
+            QRect item = field;
+            item.setHeight(std::min(field.height(), itemHeight_));
+            item.moveTop(field.top() + (field.height() - item.height()) / 2);
+            DrawPluginItem(painter, item, index.data(Qt::DisplayRole).toString(), SourceOf(index),
+                           option.palette.color(QPalette::Base), itemHeight_);
+        }
+        return true;
+    }
+
+private:
+    QComboBox* combo_;
+    int itemHeight_;
+};
 
 }  // namespace
 
@@ -77,9 +122,7 @@ TPluginItemDelegate::TPluginItemDelegate(int itemHeight, QObject* parent)
 
 void TPluginItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                 const QModelIndex& index) const {
-    auto* source = reinterpret_cast<THTMLConverterPlugInn*>(index.data(PluginItemRole).value<quintptr>());
-    if (source == nullptr && PlugginMan != nullptr) source = PlugginMan->GetPlugin(index.row());
-    DrawPluginItem(*painter, option.rect, index.data(Qt::DisplayRole).toString(), source,
+    DrawPluginItem(*painter, option.rect, index.data(Qt::DisplayRole).toString(), SourceOf(index),
                    option.palette.color(QPalette::Base), itemHeight_);
     // The list's own focus mark, so that the keyboard's position shows.
     if (option.state & QStyle::State_Selected) {
@@ -92,6 +135,11 @@ void TPluginItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
 
 QSize TPluginItemDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
     return QSize(QStyledItemDelegate::sizeHint(option, index).width() + 2 * itemHeight_ + 5, itemHeight_);
+}
+
+void InstallPluginItemDrawing(QComboBox* combo, int itemHeight) {
+    combo->setItemDelegate(new TPluginItemDelegate(itemHeight, combo));
+    combo->installEventFilter(new TComboFacePainter(combo, itemHeight));
 }
 
 }  // namespace vemra

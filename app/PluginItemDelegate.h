@@ -10,6 +10,7 @@
 #include "Colors.h"
 #include "rtl/DateUtils.h"
 
+class QComboBox;
 class QPainter;
 
 namespace vemra {
@@ -43,5 +44,9 @@ public:
 private:
     int itemHeight_;
 };
+
+// Draws a rate-source combo box's entries and its closed face through DrawPluginItem (an
+// owner-drawn combo box draws its edit part too). The delegate and the filter belong to it.
+void InstallPluginItemDrawing(QComboBox* combo, int itemHeight = 16);
 
 }  // namespace vemra

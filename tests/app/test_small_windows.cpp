@@ -2,6 +2,8 @@
 // and the rate-source list items.
 
 #include <QBuffer>
+#include <QComboBox>
+#include <QStyleOptionViewItem>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
@@ -297,6 +299,22 @@ TEST_F(PluginItemTest, DrawsPictureDotAndText) {
         for (int y = 0; y < 16; ++y) beforeText = beforeText || canvas.pixel(x, y) == qRgb(0, 0, 0);
     EXPECT_TRUE(black);
     EXPECT_FALSE(beforeText);
+}
+
+TEST_F(PluginItemTest, AComboBoxDrawsItsClosedFaceAndItsEntriesTheSameWay) {
+    SmallWindowsApp();
+    auto source = Source(false);
+    QComboBox combo;
+    combo.resize(220, 22);
+    InstallPluginItemDrawing(&combo);
+    combo.addItem(QStringLiteral("TST - Test bank"));
+    combo.setItemData(0, QVariant::fromValue(reinterpret_cast<quintptr>(source.get())), PluginItemRole);
+    const QImage face = combo.grab().toImage();
+    bool silver = false;
+    for (int x = 0; x < face.width(); ++x)
+        for (int y = 0; y < face.height(); ++y) silver = silver || face.pixel(x, y) == qRgb(0xC0, 0xC0, 0xC0);
+    EXPECT_TRUE(silver) << "the closed face shows the source's dot";
+    EXPECT_EQ(combo.itemDelegate()->sizeHint(QStyleOptionViewItem(), combo.model()->index(0, 0)).height(), 16);
 }
 
 }  // namespace
