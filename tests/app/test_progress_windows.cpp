@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -227,6 +228,7 @@ struct ProgressCase {
     int done;
     int maximum;
 };
+void PrintTo(const ProgressCase& c, std::ostream* os) { *os << c.name; }
 
 class DownloadProgressTest : public ::testing::TestWithParam<ProgressCase> {
 protected:

@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -247,6 +248,7 @@ struct AgeCase {
     int bias;
     TColor color;
 };
+void PrintTo(const AgeCase& c, std::ostream* os) { *os << c.name; }
 
 class PluginMarkTest : public PluginItemTest, public ::testing::WithParamInterface<AgeCase> {};
 
