@@ -103,7 +103,7 @@ std::string BuildPasteText(const std::string& resultText, const std::string& emp
     lines.SetText(text);
     std::string out;
     out.reserve(text.size() + static_cast<std::size_t>(lines.Count()) * (padding.size() + 1) + leadingBlankLines.size() + 1);
-    if (!leadingBlankLines.empty()) out.append(leadingBlankLines).push_back('\n');
+    if (!leadingBlankLines.empty()) out.append(StringReplace(leadingBlankLines, "\r\n", "\n", rfReplaceAll)).push_back('\n');
     for (int i = 0; i < lines.Count(); ++i) {
         if (i > 0) out.push_back('\n');
         out.append(lines[i]).append(padding);
