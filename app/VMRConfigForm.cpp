@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QLabel>
+#include <QPixmap>
 #include <QTabBar>
 #include <QVariant>
 
@@ -26,6 +28,9 @@ TVMRConfig::TVMRConfig(QWidget* parent) : QWidget(parent, Qt::Dialog), ui(std::m
     // The pages change only through the page buttons: the tab row stays out of sight.
     ui->PC->tabBar()->hide();
     ui->pnNewUpdate->hide();
+    ui->imLogo->setPixmap(QPixmap(QStringLiteral(":/vemra/vmrlogo.png")).scaled(
+        ui->imLogo->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    ui->lbInfoVer->setText(QString::fromStdString(ProgramVersion));
     const std::pair<QAbstractButton*, int> buttons[] = {
         {ui->btPag1, 0}, {ui->btPag2, 1}, {ui->btPag3, 2}, {ui->btPag0, 3}};
     for (auto [button, page] : buttons) {
