@@ -10,6 +10,9 @@
 #include <QStackedWidget>
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
 
 #include <algorithm>
 #include <memory>
@@ -255,6 +258,29 @@ TEST_F(StartupTest, StoredSettingsReachTheControlsAndTheTourStaysOff) {
     EXPECT_EQ(TVMRConfig::PanelColor(VMRConfig->ui->pnHintColor2), 0x123456);
     EXPECT_EQ(CurrencyConverter->SourceCode(), "GBP");
     EXPECT_NE(window->y(), 300);  // a left of 0 leaves the design position
+}
+
+// The run command's layout step: the first run lays the installation out, the second keeps
+// it (the user's data stays) and refreshes only the program.
+TEST_F(StartupTest, TheLayoutToolLaysOutOnceAndThenOnlyRefreshesTheProgram) {
+    const std::string program = home / "build/vemra";
+    WriteText(program, "first build");
+    const std::string command = std::string(VEMRA_LAY_OUT) + " " + kShippedDir + " " + program + " > " + (home / "out.txt");
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const TInstallationLayout layout = UserInstallationLayout();
+    const std::string installed = JoinPath(layout.AppFolder, "vemra");
+    EXPECT_EQ(ReadText(home / "out.txt"), installed + "\n");
+    EXPECT_EQ(ReadText(installed), "first build");
+    EXPECT_TRUE(FileExists(Data("ECB.vpl")));
+    EXPECT_TRUE(InstallationExists());
+
+    // The program ran: its package was installed; a later run must not bring it back.
+    std::remove(Data("ECB.vpl").c_str());
+    ::sleep(1);  // a newer build by the file clock
+    WriteText(program, "second build");
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(ReadText(installed), "second build");
+    EXPECT_FALSE(FileExists(Data("ECB.vpl")));
 }
 
 struct MaskCase {
