@@ -3,15 +3,15 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QWindow>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QProgressBar>
 #include <QScreen>
+#include <QWindow>
 #include <algorithm>
 
-#include "SmallWindows.h"
 #include "MessageNumbers.h"
+#include "SmallWindows.h"
 #include "ui_VMRCalcProgressForm.h"
 
 namespace vemra {
