@@ -32,6 +32,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QPainter;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
@@ -275,6 +276,14 @@ public:
     void mniAboutClick(QObject* sender);
     void mniShowTourClick(QObject* sender);
     void mniVemrawebClick(QObject* sender);
+    // The global atom "VMRHotkey" that identifies the registered hot key; 0 = none.
+    int HotKeyAtom = 0;
+    // The tray icon's picture: image 1 (on) or 0 (off).
+    static QIcon TrayPicture(bool on);
+    // The tray tip for that state: at most 63 bytes, the provider name shortened to fit.
+    std::string TrayTipText(bool on);
+    // Whether a client point lies in the margins that drag the window.
+    static bool DragZone(int x, int y);
     // ============ end of commands and tray ============
 
     // ============ controls (B3: VMRConverterControls.cpp) ============
@@ -299,6 +308,10 @@ public:
     void MaskMouseMove();
     void lbMessageMouseMove();
     void cbSubsChange(QObject* sender);
+    // Draws one entry of a currency combo (CBINN, CBOUT) into rect.
+    void ComboMoneyDrawItem(QComboBox* control, int index, const QRect& rect, bool droppedDown, QPainter& painter);
+    // The window's key preview: runs FormKeyUp for the keys it acts on; true when it did.
+    bool HandleKeyUp(int key, Qt::KeyboardModifiers shift);
     // ============ end of controls ============
 
 protected:
@@ -330,9 +343,14 @@ private:
     // ---- end of clipboard and balloon private members ----
 
     // ---- commands and tray (B3) private members ----
+    class TMainWindowEvents* events_ = nullptr;  // sleep, end of session, drag, modal loop
     // ---- end of commands and tray private members ----
 
     // ---- controls (B3) private members ----
+    bool hintAttached_ = true;  // DisplayHint is the hint handler (off while a modal window runs)
+    class TControlEvents* controlEvents_ = nullptr;  // key preview, hints, the status panel
+    void ShowLineCount(int lines);  // lbNumLines for the input's line count
+    std::string ComboCurrencyCode(const QComboBox* combo) const;  // code of the selected entry
     // ---- end of controls private members ----
 };
 

@@ -15,6 +15,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libx11-dev libxtst-dev  # windows (Qt 6 Widgets, uic, moc), X11 key state and XTest
   xvfb xauth x11-utils xclip xdotool trayer fonts-dejavu-core  # x11 tests: private X server, tray host, other programs, a font
   imagemagick  # screenshots of windows under Xvfb (import)
+  libxcb1-dev  # the global hot key: a key grab on the root window of the X connection
 )
 
 missing=()

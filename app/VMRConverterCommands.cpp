@@ -1,0 +1,470 @@
+// The main window driven from outside: the tray icon and its menu, the commands of the
+// balloon and of other programs, the global hot key, sleep and resume, the end of the
+// session, and dragging the borderless window by its margins.
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QCursor>
+#include <QDBusConnection>
+#include <QEventLoop>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSocketNotifier>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWindow>
+
+#include <csignal>
+#include <exception>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "ColorHint.h"
+#include "CommandChannel.h"
+#include "ConversionRun.h"
+#include "CurrencyConverter.h"
+#include "DetailLog.h"
+#include "HotKey.h"
+#include "MessageNumbers.h"
+#include "OnOffSwitch.h"
+#include "SysCaller.h"
+#include "TableRecognition.h"
+#include "VMRConfigForm.h"
+#include "VMRConverterForm.h"
+#include "VMRSplashForm.h"
+#include "WindowSystem.h"
+#include "dm.h"
+#include "platform/GlobalAtoms.h"
+#include "rtl/DateUtils.h"
+#include "rtl/Format.h"
+#include "ui_VMRConfigForm.h"
+
+namespace vemra {
+
+namespace {
+
+constexpr int kLeftButtonDown = 513;   // the tray icon's mouse messages
+constexpr int kRightButtonDown = 516;
+constexpr int kSuspend = 4;            // the power events
+constexpr int kResume = 7;
+constexpr std::uint32_t kTrayRecordSize = 88;
+constexpr std::size_t kMaxTipLength = 63;
+constexpr const char* kHotKeyAtomName = "VMRHotkey";
+constexpr const char* kCommandWindowClass = "TVMRConverter";
+
+// The write end of the self-pipe that turns SIGTERM into an event of the GUI thread.
+int termPipeWrite = -1;
+
+void OnTerminateSignal(int) {
+    if (termPipeWrite >= 0) {
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t written = ::write(termPipeWrite, &byte, 1);
+    }
+}
+
+// Drops the last UTF-8 character of the text (never half of one).
+void DropLastCharacter(std::string& text) {
+    if (text.empty()) return;
+    std::size_t at = text.size() - 1;
+    while (at > 0 && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) --at;
+    text.erase(at);
+}
+
+// The text cut to at most that many bytes, at a character boundary.
+std::string CutToBytes(std::string text, std::size_t bytes) {
+    while (text.size() > bytes) DropLastCharacter(text);
+    return text;
+}
+
+void ShowError(const std::exception& error) {
+    if (dm != nullptr) dm->ShowMessageText(error.what());
+}
+
+}  // namespace
+
+// What the main window needs as a Qt object of its own: the slot of the sleep signal, the
+// end-of-session notifier, the drag filter and the end of a modal options window.
+class TMainWindowEvents : public QObject {
+    Q_OBJECT
+public:
+    explicit TMainWindowEvents(TVMRConverter* window) : QObject(window), window_(window) {}
+    ~TMainWindowEvents() override {
+        if (termNotifier_ != nullptr) {
+            std::signal(SIGTERM, SIG_DFL);
+            termPipeWrite = -1;
+            ::close(termFds_[0]);
+            ::close(termFds_[1]);
+        }
+    }
+
+    void WatchTerminateSignal() {
+        if (termPipeWrite >= 0 || ::pipe2(termFds_, O_CLOEXEC | O_NONBLOCK) != 0) return;
+        termPipeWrite = termFds_[1];
+        termNotifier_ = new QSocketNotifier(termFds_[0], QSocketNotifier::Read, this);
+        connect(termNotifier_, &QSocketNotifier::activated, this, [this] {
+            char buffer[16];
+            while (::read(termFds_[0], buffer, sizeof buffer) > 0) {
+            }
+            if (window_->WMQueryEndSession()) window_->WMEndSession(true);
+        });
+        struct sigaction action {};
+        action.sa_handler = &OnTerminateSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        sigaction(SIGTERM, &action, nullptr);
+    }
+
+    // Runs until the window hides or closes, as a modal window's own loop would.
+    void RunModal(QWidget* window) {
+        QEventLoop loop;
+        modalLoop_ = &loop;
+        window->installEventFilter(this);
+        window->setWindowModality(Qt::ApplicationModal);
+        window->show();
+        window->raise();
+        window->activateWindow();
+        if (window->isVisible()) loop.exec();
+        window->removeEventFilter(this);
+        window->setWindowModality(Qt::NonModal);
+        modalLoop_ = nullptr;
+    }
+
+public slots:
+    void PrepareForSleep(bool sleeping) { window_->WMPowerBroadcast(sleeping ? kSuspend : kResume); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (modalLoop_ != nullptr && (event->type() == QEvent::Hide || event->type() == QEvent::Close) &&
+            watched != window_ && watched != window_->Mask)
+            modalLoop_->quit();
+        if (event->type() == QEvent::MouseButtonPress && (watched == window_ || watched == window_->Mask)) {
+            auto* press = static_cast<QMouseEvent*>(event);
+            const QPoint client = window_->mapFromGlobal(press->globalPosition().toPoint());
+            // The press itself says the left button is down.
+            if (press->button() == Qt::LeftButton && TVMRConverter::DragZone(client.x(), client.y())) {
+                if (QWindow* handle = window_->windowHandle()) handle->startSystemMove();
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    TVMRConverter* window_;
+    int termFds_[2] = {-1, -1};
+    QSocketNotifier* termNotifier_ = nullptr;
+    QEventLoop* modalLoop_ = nullptr;
+};
+
+void TVMRConverter::ConnectCommands() {
+    if (events_ != nullptr) return;
+    events_ = new TMainWindowEvents(this);
+
+    connect(mniOpen, &QAction::triggered, this, [this] { WindowShow(mniOpen); });
+    connect(mniPro, &QAction::triggered, this, [this] { mniProClick(mniPro); });
+    connect(mniConfig, &QAction::triggered, this, [this] { btShowConfigClick(mniConfig); });
+    connect(mniState, &QAction::triggered, this, [this] { mniStateClick(mniState); });
+    connect(mniAbout, &QAction::triggered, this, [this] { mniAboutClick(mniAbout); });
+    connect(mniShowTour, &QAction::triggered, this, [this] { mniShowTourClick(mniShowTour); });
+    connect(mniVemraweb, &QAction::triggered, this, [this] { mniVemrawebClick(mniVemraweb); });
+    connect(mniEnd, &QAction::triggered, this, [this] { CloseApplication(mniEnd); });
+    connect(NIMMenu, &QMenu::aboutToShow, this, [this] { NIMMenuPopup(); });
+    if (btGoCnv != nullptr) {
+        btGoCnv->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(btGoCnv, &QWidget::customContextMenuRequested, this,
+                [this](const QPoint& at) { NIMMenu->popup(btGoCnv->mapToGlobal(at)); });
+    }
+
+    // Commands of other programs, handled after the socket's own work as a posted message.
+    auto* commandServer = new ui::TCommandServer(QString::fromLatin1(kCommandWindowClass), this);
+    connect(commandServer, &ui::TCommandServer::Command, this,
+            [this](quint32 command, qint64 argument) {
+                WMVmrCommand(static_cast<int>(command), static_cast<std::uint32_t>(argument));
+            },
+            Qt::QueuedConnection);
+    commandServer->Listen();
+
+    HotKeys().Pressed = [this](int identifier) { WMHotKey(identifier); };
+
+    // No system bus (a container, a test) only means no sleep notices.
+    QDBusConnection system = QDBusConnection::systemBus();
+    if (system.isConnected())
+        system.connect(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+                       QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"),
+                       events_, SLOT(PrepareForSleep(bool)));
+
+    events_->WatchTerminateSignal();
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
+        if (WMQueryEndSession()) WMEndSession(true);
+    });
+
+    installEventFilter(events_);
+    if (Mask != nullptr) Mask->installEventFilter(events_);
+}
+
+void TVMRConverter::AddTrayIcon() {
+    if (TrayIcon == nullptr) {
+        TrayIcon = new QSystemTrayIcon(this);
+        connect(TrayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger) WMTrayIcon(kLeftButtonDown);
+            if (reason == QSystemTrayIcon::Context) WMTrayIcon(kRightButtonDown);
+        });
+    }
+    if (TrayIconPicture.isNull()) TrayIconPicture = TrayPicture(false);
+    TrayIcon->setIcon(TrayIconPicture);
+    TrayIcon->setToolTip(QString());
+    TrayIcon->show();
+    TrayRecordSize = kTrayRecordSize;
+}
+
+QIcon TVMRConverter::TrayPicture(bool on) {
+    return QIcon(on ? QStringLiteral(":/vemra/tray/on.png") : QStringLiteral(":/vemra/tray/off.png"));
+}
+
+void TVMRConverter::WMTrayIcon(int mouseMessage) {
+    if (mouseMessage == kLeftButtonDown) {
+        WindowShow(nullptr);
+    } else if (mouseMessage == kRightButtonDown) {
+        NIMMenu->popup(QCursor::pos());
+    }
+}
+
+void TVMRConverter::WindowShow(QObject*) {
+    if (WindowMode == 1 && ColorHint != nullptr) ColorHint->Dismiss(false);
+    WindowMode = 2;
+    show();
+    ForceForegroundWindow(this);
+}
+
+void TVMRConverter::BtCloseClick(QObject*) {
+    WindowMode = 0;
+    hide();
+}
+
+void TVMRConverter::WMVmrCommand(int command, std::uint32_t argument) {
+    const int x = static_cast<int>(argument & 0xFFFF);
+    const int y = static_cast<int>((argument >> 16) & 0xFFFF);
+    if (CurrencyConverter == nullptr) return;
+    TConverterTable& table = CurrencyConverter->Table;
+    switch (command) {
+        case 1:
+            if (!CurrencyConverter->SwitchedOn()) return;
+            if (argument == 1) KeyUp(VK_CONTROL);
+            WindowShow(nullptr);
+            return;
+        case 2:
+            WindowShow(nullptr);
+            return;
+        case 3: {
+            const std::string source = CurrencyConverter->SourceCode();
+            CurrencyConverter->SetFromCurrency(CurrencyConverter->TargetCode());
+            CurrencyConverter->SetToCurrency(source);
+            ConvertCellsAgain();
+            ShowResultHint(x, y);
+            return;
+        }
+        case 4:
+            BtPasteClick(nullptr);
+            CurrencyConverter->SetSwitchedOn(true);
+            return;
+        case 5:
+            WindowShow(nullptr);
+            if (VMRConfig != nullptr) VMRConfig->ui->btCalendar->click();
+            return;
+        case 6:
+            if (RGFormatIndex() >= 2) {
+                SetRGFormatIndex(table.OutputOrder);
+                cbFormat->setCurrentIndex(table.LabelStyle);
+            } else {
+                SetRGFormatIndex(2);
+                cbFormat->setCurrentIndex(3);
+            }
+            ConvertCellsAgain();
+            ShowResultHint(x, y);
+            return;
+        case 9:
+            if (table.AtcMode == atcIn)
+                table.AtcMode = atcOut;
+            else if (table.AtcMode == atcOut)
+                table.AtcMode = atcIn;
+            ConvertCellsAgain();
+            ShowResultHint(x, y);
+            return;
+        case 10:
+            ConvertClipboard();
+            return;
+        case 12:
+            if (TFormatSettings* record = DateFormatRecord(table.DateOrder)) table.DateFormat = record;
+            Run().MarkDateColumn();
+            ConvertCellsAgain();
+            ShowResultHint(x, y);
+            return;
+        case 14:
+            try {
+                DetailLogCommand(*CurrencyConverter, "/C");
+            } catch (const std::exception& error) {
+                ShowError(error);
+            }
+            if (VMRConfig != nullptr) VMRConfig->ui->btOpenLog->click();
+            return;
+        case 99:
+            CloseApplication(nullptr);
+            return;
+        case 101:
+            ClearSettingsAndClose();
+            return;
+        case 303:
+            // At once: no tray removal and no close query.
+            QCoreApplication::quit();
+            return;
+        default:
+            return;
+    }
+}
+
+void TVMRConverter::WMHotKey(int identifier) {
+    if (HotKeyAtom > 0 && identifier == HotKeyAtom) mniStateClick(nullptr);
+}
+
+void TVMRConverter::RegisterAppHotKey() {
+    if (VMRConfig == nullptr || VMRConfig->SettingsLoading != 0) return;
+    UnregisterAppHotKey();
+    if (!VMRConfig->ui->btHotKeyOn->Checked()) return;
+    unsigned modifiers = 0;
+    if (VMRConfig->ui->chHKCtrl->isChecked()) modifiers |= MOD_CONTROL;
+    if (VMRConfig->ui->chHKAlt->isChecked()) modifiers |= MOD_ALT;
+    HotKeyAtom = platform::GlobalAddAtom(kHotKeyAtomName);
+    const int key = VK_F1 + std::max(0, VMRConfig->ui->cbHKF->currentIndex());
+    // A taken key keeps its identifier: it is released at the end like a registered one.
+    if (HotKeyAtom <= 0 || HotKeys().Register(HotKeyAtom, modifiers, key) != THotKeyResult::Registered) {
+        if (dm != nullptr) dm->ShowMessageNumber(msg::HotKeyFailed);
+    }
+}
+
+void TVMRConverter::UnregisterAppHotKey() {
+    if (HotKeyAtom <= 0) return;
+    HotKeys().Unregister(HotKeyAtom);
+    platform::GlobalDeleteAtom(static_cast<std::uint16_t>(HotKeyAtom));
+    HotKeyAtom = 0;
+}
+
+void TVMRConverter::WMPowerBroadcast(int event) {
+    QTimer* updater = dm != nullptr ? dm->findChild<QTimer*>(QStringLiteral("Updater")) : nullptr;
+    if (updater == nullptr) return;
+    if (event == kSuspend) {
+        updater->stop();
+    } else if (event == kResume) {
+        updater->setInterval(15000);
+        updater->start();
+    }
+}
+
+bool TVMRConverter::WMQueryEndSession() { return true; }
+
+void TVMRConverter::WMEndSession(bool ending) {
+    if (ending) CloseApplication(nullptr);
+}
+
+bool TVMRConverter::DragZone(int x, int y) {
+    if (x >= 20 && x <= 560 && y >= 20 && y <= 282) return false;
+    if (y < 20 && x > 560) return false;  // the hide button's corner
+    return true;
+}
+
+bool TVMRConverter::WMNCHitTest(int x, int y) { return IsLeftButtonDown() && DragZone(x, y); }
+
+void TVMRConverter::mniStateClick(QObject*) {
+    if (CurrencyConverter == nullptr) return;
+    const bool on = !CurrencyConverter->SwitchedOn();
+    CurrencyConverter->SetSwitchedOn(on);
+    if (VMRConfig != nullptr) VMRConfig->ui->btInitiallyOn->SetChecked(on);
+    SetConverterOn(on);
+}
+
+void TVMRConverter::SetConverterOn(bool on) {
+    mniState->setIcon(TrayPicture(on));
+    SetClipboardWatch(on);
+    ShowConverterState(on);
+}
+
+std::string TVMRConverter::TrayTipText(bool on) {
+    if (CurrencyConverter == nullptr || dm == nullptr) return {};
+    const TCurrencyChangeList& rates = CurrencyConverter->Currencies();
+    const std::string format = dm->GetMessageText(on ? msg::ConverterOn : msg::ConverterOff);
+    const std::string day = rates.RateDate != 0 ? FormatDateTime("ddd", rates.RateDate) : std::string();
+    std::string name = rates.Provider + " ";
+    std::string tip;
+    do {
+        tip = Format(format, name, day, rates.DateText);
+        DropLastCharacter(name);
+    } while (tip.size() > kMaxTipLength && !name.empty());
+    return CutToBytes(tip, kMaxTipLength);
+}
+
+void TVMRConverter::ShowConverterState(bool on) {
+    const bool switchedOn = CurrencyConverter != nullptr && CurrencyConverter->SwitchedOn();
+    mniState->setChecked(switchedOn);
+    if (VMRConfig != nullptr) {
+        QLabel* state = VMRConfig->ui->pnHotKeyState;
+        state->setStyleSheet(QStringLiteral("background:%1;color:#ffffff;")
+                                 .arg(TColorToQColor(on ? TColor(0x008000) : TColor(0x000080)).name()));
+        if (dm != nullptr)
+            state->setText(QString::fromStdString(dm->GetMessageText(on ? msg::StateMenu102 : msg::StateMenu103)));
+    }
+    TrayIconPicture = TrayPicture(on);
+    const QString tip = QString::fromStdString(TrayTipText(on));
+    if (TrayIcon != nullptr) {
+        TrayIcon->setIcon(TrayIconPicture);
+        TrayIcon->setToolTip(tip);
+    }
+}
+
+void TVMRConverter::CloseApplication(QObject*) {
+    if (TrayIcon != nullptr) TrayIcon->hide();
+    TrayRecordSize = 0;
+    close();
+}
+
+void TVMRConverter::NIMMenuPopup() {
+    mniConfig->setEnabled(FindVisibleFormByClass(QStringLiteral("TVMRConfig")) == nullptr);
+    mniAbout->setEnabled(FindVisibleFormByClass(QStringLiteral("TVMRSplash")) == nullptr);
+    mniPro->setEnabled(FindVisibleFormByClass(QStringLiteral("TVMRProperties")) == nullptr);
+    mniOpen->setEnabled(WindowMode != 2);
+}
+
+void TVMRConverter::mniProClick(QObject*) {
+    hintAttached_ = false;
+    if (VMRConfig != nullptr) VMRConfig->ui->btCalendar->click();
+    hintAttached_ = true;
+}
+
+void TVMRConverter::btShowConfigClick(QObject* sender) {
+    if (sender == nullptr || VMRConfig == nullptr) return;
+    events_->RunModal(VMRConfig);
+}
+
+void TVMRConverter::mniAboutClick(QObject*) { ShowSplash(true); }
+
+void TVMRConverter::mniShowTourClick(QObject*) {
+    try {
+        ShellOpen(Tdm::WebsiteUrl("/atc.php"));
+    } catch (const std::exception& error) {
+        ShowError(error);
+    }
+}
+
+void TVMRConverter::mniVemrawebClick(QObject*) {
+    try {
+        ShellOpen(Tdm::WebsiteUrl(""));
+    } catch (const std::exception& error) {
+        ShowError(error);
+    }
+}
+
+}  // namespace vemra
+
+#include "VMRConverterCommands.moc"
