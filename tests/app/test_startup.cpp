@@ -6,7 +6,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QAction>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QStackedWidget>
 
 #include <sys/stat.h>
@@ -138,6 +140,10 @@ TEST_F(StartupTest, AFreshInstallationStartsAtTheShippedRatesAndSavesEverySettin
     EXPECT_EQ(window->TrayRecordSize, 88u);
     EXPECT_TRUE(window->isHidden());
     EXPECT_EQ(LanguageName, "ENG");
+    // Both windows took their texts from the language file.
+    EXPECT_EQ(window->btConvert->text(), "Convert");
+    EXPECT_EQ(window->mniEnd->text(), "Exit");
+    EXPECT_EQ(VMRConfig->ui->btPag0->text(), "Preferences");
     const TCurrencyChangeList& list = CurrencyConverter->Currencies();
     EXPECT_GT(list.Count(), 0);
     EXPECT_EQ(list.RateFileName, Data("ECB/2025.11.28-ECB.vmr"));
