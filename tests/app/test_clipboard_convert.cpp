@@ -1,0 +1,270 @@
+// The main window's clipboard side offscreen, on a started converter at the shipped rates:
+// which copies convert (Ctrl held, plain text first, the tables of HTML), the balloon test
+// and layout, the paste-back text and keys, and copies that are too large or not text.
+
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QTimer>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "ClipboardHtml.h"
+#include "ColorHint.h"
+#include "ConverterTestSupport.h"
+#include "DmTestSupport.h"
+#include "WindowSystem.h"
+#include "rtl/StringList.h"
+
+namespace vemra::test {
+namespace {
+
+using Key = TRecordingWindowSystem::KeyEvent;
+
+class ClipboardConvertTest : public testing::Test {
+protected:
+    ClipboardConvertTest() : home(VEMRA_SHIPPED_DIR) {
+        App();
+        SetWindowSystem(&keys);
+        keys.ctrlDown = true;
+    }
+    ~ClipboardConvertTest() override { SetWindowSystem(nullptr); }
+    void SetUp() override {
+        ASSERT_TRUE(home.laidOut) << home.layoutError;
+        ASSERT_EQ(home.Start(), 0) << home.shown;
+        w = home.window.get();
+        CurrencyConverter->SetSwitchedOn(true);
+        w->SetClipboardWatch(true);
+    }
+
+    // Puts the data on the clipboard as another program does; the watch reacts to it.
+    static void Copy(QMimeData* data) { QGuiApplication::clipboard()->setMimeData(data); }
+    static void CopyText(const std::string& text) {
+        auto* data = new QMimeData();
+        data->setText(QString::fromStdString(text));
+        Copy(data);
+    }
+    static void CopyHtml(const std::string& html) {
+        auto* data = new QMimeData();
+        data->setHtml(QString::fromStdString(html));
+        Copy(data);
+    }
+    std::vector<std::string> Cells() const { return Strings(w->MEINN()); }
+    bool BalloonShown() const { return w->ColorHint->isVisible() && w->WindowMode == 1; }
+
+    ConverterHome home;
+    TRecordingWindowSystem keys;
+    TVMRConverter* w = nullptr;
+};
+
+TEST_F(ClipboardConvertTest, TabTableCopiedWithCtrlShowsTheBalloonAtTheMouse) {
+    CopyText("10\t20\r\n30\t40\r\n");
+    EXPECT_EQ(Cells(), (std::vector<std::string>{"10", "20", "30", "40"}));
+    ASSERT_TRUE(BalloonShown());
+    EXPECT_EQ(CurrencyConverter->Table.RowCount, 2);
+    EXPECT_EQ(w->ColorHint->Layout.HiddenRows, 0);
+    EXPECT_TRUE(w->ColorHint->Active);
+    EXPECT_EQ(w->ColorHint->geometry(), w->BalloonRect);
+    EXPECT_TRUE(CurrencyConverter->SwitchedOn());
+    // Copies while the balloon shows are read but not converted.
+    CopyText("1\t2\t3\r\n");
+    EXPECT_EQ(Cells(), (std::vector<std::string>{"10", "20", "30", "40"}));
+}
+
+TEST_F(ClipboardConvertTest, WithoutCtrlOrWithTheConverterOffNothingConverts) {
+    keys.ctrlDown = false;
+    CopyText("10\t20\r\n30\t40\r\n");
+    EXPECT_TRUE(Cells().empty());
+    EXPECT_FALSE(w->ColorHint->isVisible());
+    keys.ctrlDown = true;
+    CurrencyConverter->SetSwitchedOn(false);
+    CopyText("10\t20\r\n30\t40\r\n");
+    EXPECT_TRUE(Cells().empty());
+    w->SetClipboardWatch(false);
+    CurrencyConverter->SetSwitchedOn(true);
+    CopyText("10\t20\r\n30\t40\r\n");
+    EXPECT_TRUE(Cells().empty());
+}
+
+std::string HtmlTable(const std::vector<std::vector<std::string>>& rows) {
+    std::string html = "<table>";
+    for (const auto& row : rows) {
+        html += "<tr>";
+        for (const std::string& cell : row) html += "<td>" + cell + "</td>";
+        html += "</tr>";
+    }
+    return html + "</table>";
+}
+
+TEST_F(ClipboardConvertTest, HtmlOnlyCopyConvertsItsLastTablesCells) {
+    CopyHtml("<p>x</p>" + HtmlTable({{"9"}}) + HtmlTable({{"1", "2"}, {"3", "4"}, {"5", "6"}}));
+    EXPECT_EQ(Cells(), (std::vector<std::string>{"1", "2", "3", "4", "5", "6"}));
+    EXPECT_EQ(CurrencyConverter->Table.RowCount, 3);
+    EXPECT_EQ(CurrencyConverter->Table.ColumnCount, 2);
+    EXPECT_TRUE(BalloonShown());
+}
+
+TEST_F(ClipboardConvertTest, FiveCellsInTwoRowsGetAnEmptyFirstCell) {
+    CopyHtml("<table><tr><td>1</td><td>2</td></tr><tr><td>3</td><td>4</td><td>5</td></tr></table>");
+    EXPECT_EQ(CurrencyConverter->Table.RowCount, 2);
+    EXPECT_EQ(CurrencyConverter->Table.ColumnCount, 3);
+    const std::vector<std::string> cells = Cells();
+    ASSERT_EQ(cells.size(), 6u);
+    EXPECT_EQ(cells[1], "1");
+    EXPECT_EQ(cells[5], "5");
+}
+
+TEST_F(ClipboardConvertTest, HtmlWithoutATableConvertsNothing) {
+    CopyHtml("<p>100 EUR</p>");
+    EXPECT_TRUE(Cells().empty());
+    EXPECT_FALSE(w->ColorHint->isVisible());
+}
+
+TEST_F(ClipboardConvertTest, PlainTextWinsOverTheHtmlOfTheSameCopy) {
+    auto* data = new QMimeData();
+    data->setText("7\t8\r\n");
+    data->setHtml(QString::fromStdString(HtmlTable({{"1", "2"}, {"3", "4"}})));
+    Copy(data);
+    EXPECT_EQ(Cells(), (std::vector<std::string>{"7", "8"}));
+}
+
+TEST_F(ClipboardConvertTest, OneCellShowsNoBalloonAndClearsTheMemos) {
+    CopyText("100");
+    EXPECT_FALSE(w->ColorHint->isVisible());
+    EXPECT_EQ(w->WindowMode, 0);
+    EXPECT_TRUE(w->MEINN().Empty());
+    EXPECT_TRUE(w->MEOUT().Empty());
+    EXPECT_TRUE(w->MeClip().Empty());
+    EXPECT_TRUE(CurrencyConverter->SwitchedOn());
+}
+
+TEST_F(ClipboardConvertTest, SixtyRowsAreMovedUpAndCutAtTheScreenLine) {
+    std::string text;
+    for (int i = 1; i <= 60; ++i) text += std::to_string(i) + "\t" + std::to_string(i * 2) + "\r\n";
+    w->MeClip().SetText(text);
+    w->RunConversion(true);
+    w->ShowResultHint(500, 300);
+    ASSERT_TRUE(BalloonShown());
+    const THintLayout& layout = w->ColorHint->Layout;
+    const int limit = layout.WarningTextWidth > 0 ? 658 : 672;
+    // rows shown + hidden = 60; top moved up to 34 or less; bottom at the limit (plus the 2 of the inflation)
+    EXPECT_GT(layout.HiddenRows, 0);
+    EXPECT_LE(w->BalloonRect.top() + 2, 34);
+    EXPECT_GT(w->BalloonRect.top() + 2, 20);
+    EXPECT_LE(w->BalloonRect.bottom() + 1 - 2, limit);
+    EXPECT_GT(w->BalloonRect.bottom() + 1 - 2, limit - 14);
+}
+
+TEST_F(ClipboardConvertTest, ReleasingCtrlDismissesTheBalloonAndLeavesTheClipboard) {
+    CopyText("10\t20\r\n30\t40\r\n");
+    ASSERT_TRUE(BalloonShown());
+    w->HintTimerTick();  // Ctrl still held: stays, the timer now ticks every 100 ms
+    EXPECT_TRUE(w->ColorHint->isVisible());
+    EXPECT_EQ(w->ColorHint->HintTimer->interval(), 100);
+    keys.ctrlDown = false;
+    w->HintTimerTick();
+    EXPECT_FALSE(w->ColorHint->isVisible());
+    EXPECT_EQ(w->WindowMode, 0);
+    EXPECT_FALSE(CurrencyConverter->Table.AsTable);
+    // The user's copy is still there.
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), "10\t20\r\n30\t40\r\n");
+}
+
+TEST_F(ClipboardConvertTest, PasteBackPutsTheMarkedResultAndPressesCtrlV) {
+    CopyText("10\t20\r\n30\t40\r\n");
+    ASSERT_TRUE(BalloonShown());
+    const std::string expected = BuildPasteText(w->ResultLines().Text(), dm->EmptyCellText,
+                                                CurrencyConverter->Table.LineEndPadding,
+                                                CurrencyConverter->Table.LeadingBlankLines);
+    keys.ctrlDown = false;
+    keys.keys.clear();
+    w->BtPasteClick(nullptr);
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    EXPECT_EQ(data->text().toStdString(), expected);
+    EXPECT_EQ(data->data(TVMRConverter::OwnClipboardFormat).toULongLong(), OwnClipboardHandle);
+    EXPECT_NE(OwnClipboardHandle, 0u);
+    EXPECT_EQ(keys.keys, (std::vector<Key>{{VK_CONTROL, true}, {'V', true}, {'V', false}, {VK_CONTROL, false}}));
+    EXPECT_FALSE(w->IgnoreClipboard);
+    // Two rows, each with two converted amounts.
+    TStringList lines;
+    lines.SetText(expected);
+    ASSERT_EQ(lines.Count(), 2);
+    EXPECT_EQ(std::count(lines[0].begin(), lines[0].end(), '\t'), 1);
+}
+
+TEST_F(ClipboardConvertTest, PasteKeysWhileTheUserHoldsCtrlPressItAgain) {
+    keys.ctrlDown = true;
+    w->SendPasteKeys();
+    EXPECT_EQ(keys.keys, (std::vector<Key>{{'V', true}, {'V', false}, {VK_CONTROL, false}, {VK_CONTROL, true}}));
+}
+
+TEST_F(ClipboardConvertTest, TheProgramsOwnCopyIsNotConvertedAgain) {
+    CopyText("10\t20\r\n30\t40\r\n");
+    ASSERT_TRUE(BalloonShown());
+    w->ColorHint->Dismiss(true);
+    w->MEINN().Clear();
+    w->BtPasteClick(w);  // with a sender: no keys
+    EXPECT_TRUE(keys.keys.empty());
+    EXPECT_EQ(w->ReadClipboardText("text/plain"), "");
+    w->ClipboardChanged();
+    EXPECT_TRUE(Cells().empty());
+    EXPECT_FALSE(w->ColorHint->isVisible());
+}
+
+// ---- bad input ----
+
+TEST_F(ClipboardConvertTest, TextBeyondTheBoundIsRefusedWithANotice) {
+    std::string big;
+    big.reserve(10u << 20);
+    while (big.size() < (10u << 20)) big += "1234,56\t";
+    CopyText(big);
+    EXPECT_TRUE(Cells().empty());
+    EXPECT_FALSE(w->ColorHint->isVisible());
+    // The next ordinary copy converts as usual.
+    CopyText("10\t20\r\n30\t40\r\n");
+    EXPECT_TRUE(BalloonShown());
+}
+
+TEST_F(ClipboardConvertTest, InvalidUtf8AndNulBytesConvertWhatIsReadable) {
+    auto* data = new QMimeData();
+    data->setData("text/plain", QByteArray("10\xff\xfe\t20\r\n30\t40\r\n\0garbage", 25));
+    Copy(data);
+    const std::vector<std::string> cells = Cells();
+    ASSERT_EQ(cells.size(), 4u);
+    EXPECT_EQ(cells[1], "20");
+    EXPECT_EQ(cells[3], "40");  // the text ends at the NUL
+}
+
+TEST_F(ClipboardConvertTest, BinaryDataIsNoText) {
+    auto* data = new QMimeData();
+    QByteArray bytes(4096, '\0');
+    for (int i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
+    data->setData("application/octet-stream", bytes);
+    data->setData("image/png", bytes);
+    Copy(data);
+    EXPECT_TRUE(Cells().empty());
+    EXPECT_FALSE(w->ColorHint->isVisible());
+}
+
+TEST_F(ClipboardConvertTest, HtmlTableOf100000CellsConvertsAndStaysBounded) {
+    std::string html = "<table>";
+    for (int r = 0; r < 10000; ++r) {
+        html += "<tr>";
+        for (int c = 0; c < 10; ++c) html += "<td>" + std::to_string(r * 10 + c) + ",5</td>";
+        html += "</tr>";
+    }
+    html += "</table>";
+    CopyHtml(html);
+    EXPECT_EQ(w->MEINN().Count(), 100000);
+    EXPECT_EQ(CurrencyConverter->Table.RowCount, 10000);
+    ASSERT_TRUE(BalloonShown());
+    EXPECT_GT(w->ColorHint->Layout.HiddenRows, 9900);
+    EXPECT_LE(w->BalloonRect.bottom(), 674);
+}
+
+}  // namespace
+}  // namespace vemra::test
