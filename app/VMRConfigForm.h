@@ -7,11 +7,14 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "Colors.h"
 
 class QFrame;
+class QLabel;
 
 namespace Ui {
 class TVMRConfig;
@@ -53,6 +56,69 @@ public:
 
     // The six colour panels at the balloon's shipped colours.
     void SetDefaultHintColors();
+
+    // ============ frame, conversions and preferences pages, rate sources page
+    // (C2: VMRConfigGeneral.cpp, VMRConfigSources.cpp) ============
+    // Connects the handlers below to the window's controls (called once by the constructor).
+    void ConnectGeneralHandlers();
+    void btPag0Click(QObject* sender);  // sender: a page button; its "Tag" is the page
+    void SetConversionOptionsChanged();
+    void pnHintColor1Click(QFrame* panel);
+    void btHintDefaultsClick();
+    void ofDetailLogClick();
+    void btOpenLogClick();
+    void btOpenCRLogClick();
+    void chLoadOnInitClick();
+    void chHotKeyOnChange();
+    void pnHotKeyStateClick();
+    void cbLangChange();
+    void cbClipTechChange();
+    void btDivEnableClick();  // Ctrl held: the main window's pair back to EUR -> USD
+    void EDivInChange();
+    void EDivOutChange();
+    void btNewUpdateClick();
+    // (Re)registers the hot key of the hot-key controls through the main window; a taken
+    // combination shows message 109.
+    void RegisterAppHotKey();
+    // The window's computed texts and lists from the numbered messages (after a language load).
+    void LoadConfigTexts();
+    // Shows the new-version panel with message 114 for that version.
+    void ShowNewVersion(const std::string& version);
+    // The weekday that panel position p (0 = leftmost) shows, Monday = 0: Sunday first for "ENG".
+    static int PanelWeekday(int position);
+    // Picks a colour starting from initial; false when the user cancels. Tests replace it.
+    static std::function<bool(TColor initial, TColor& chosen)> ChooseColor;
+    // Opens a file or address with the desktop. Tests replace it.
+    static std::function<void(const std::string&)> OpenWithShell;
+
+    void cbSubscriptionsChange(QObject* sender);  // nullptr: the start-up's fill
+    void cbPropertiesChange();
+    void btEditValClick();
+    void btOpenValClick();
+    void btHisUpdateClick();
+    bool UpdateHistoryFile();
+    void btCalendarClick();
+    // The weekday panels pnDay1..pnDay7, Monday first (as laid out at creation).
+    QLabel* DayPanels[7] = {};
+    // Closing only hides the window; it saves what changed (settings groups 2 and 4).
+    void FormClose();
+    // ============ end of C2 ============
+
+    // ---- currency page handlers that the frame calls (defined with the currency page,
+    // VMRConfigCurrencies.cpp; fallbacks that do nothing until it is linked) ----
+    void cbWhatShowChange(QObject* sender);  // refills the currency list; ConfigChanged
+    void ChListClick(QObject* sender);       // shows the selected currency
+    // ---- end of the currency page handlers the frame calls ----
 };
+
+// ---- the rate source properties window as the options window reaches it (C2 calls, the
+// properties window's unit defines; fallbacks until it is linked) ----
+// Creates the properties window owned by owner, not yet shown; nullptr when there is none.
+QWidget* CreatePropertiesWindow(QWidget* owner);
+// The properties window shows the source of that index (its list set, its own change run).
+void ShowSourceInPropertiesWindow(QWidget* properties, int index);
+// The program's properties window while it exists.
+QWidget* CurrentPropertiesWindow();
+// ---- end of the properties window's side ----
 
 }  // namespace vemra
