@@ -3,6 +3,7 @@
 // messages and the same window sections.
 #include <algorithm>
 #include <cstdio>
+#include <deque>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -58,7 +59,7 @@ struct LanguageData {
 };
 
 const LanguageData& Load(const std::string& language) {
-    static std::vector<LanguageData> loaded;
+    static std::deque<LanguageData> loaded;  // references to loaded entries stay valid
     for (const LanguageData& d : loaded)
         if (d.language == language) return d;
     LanguageData d{language, std::make_unique<TStreamedIniFile>(0, LanguagePath(language)), {}};
