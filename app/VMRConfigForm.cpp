@@ -39,6 +39,7 @@ TVMRConfig::TVMRConfig(QWidget* parent) : QWidget(parent, Qt::Dialog), ui(std::m
     }
     SetDefaultHintColors();
     ShowPage(0);
+    ConnectGeneralHandlers();
 }
 
 TVMRConfig::~TVMRConfig() = default;
@@ -90,7 +91,7 @@ void TVMRConfig::ShowPage(int index) {
 
 int TVMRConfig::PageIndex() const { return ui->PC->currentIndex(); }
 
-void TVMRConfig::FillSubscriptions(bool /*select*/) {
+void TVMRConfig::FillSubscriptions(bool select) {
     QStringList names;
     int selected = -1;
     if (PlugginMan) {
@@ -106,6 +107,7 @@ void TVMRConfig::FillSubscriptions(bool /*select*/) {
         list->addItems(names);
         list->setCurrentIndex(selected < names.size() ? selected : -1);
     }
+    cbSubscriptionsChange(select ? ui->cbSubscriptions : nullptr);
 }
 
 }  // namespace vemra

@@ -93,6 +93,9 @@ public:
 
     void cbSubscriptionsChange(QObject* sender);  // nullptr: the start-up's fill
     void cbPropertiesChange();
+    // Shows the current source (schedule, weekday panels, history bounds and button, the
+    // property value) without changing the selection.
+    void ShowSourceDetails();
     void btEditValClick();
     void btOpenValClick();
     void btHisUpdateClick();

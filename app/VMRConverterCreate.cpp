@@ -483,7 +483,7 @@ QWidget* TVMRConverter::OptionsWindow() { return VMRConfig; }
 QWidget* TVMRConverter::VisiblePropertiesWindow() { return nullptr; }  // comes with the properties window
 bool TVMRConverter::AudioOn() { return VMRConfig && VMRConfig->ui->btAudio->Checked(); }
 QComboBox* TVMRConverter::LanguageList() { return VMRConfig ? VMRConfig->ui->cbLang : nullptr; }
-void TVMRConverter::FillOptionsTexts() {}  // the options window's texts come with its handlers
+void TVMRConverter::FillOptionsTexts() { if (VMRConfig) VMRConfig->LoadConfigTexts(); }
 void TVMRConverter::ShowConverterState() {
     if (CurrencyConverter) ShowConverterState(CurrencyConverter->SwitchedOn());
 }
