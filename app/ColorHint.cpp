@@ -12,6 +12,9 @@
 #include "rtl/StringList.h"
 #include "rtl/SysUtils.h"
 
+// The pictures live in a static library: its resources register only when asked for.
+static void InitColorHintResources() { Q_INIT_RESOURCE(ColorHint); }
+
 namespace vemra {
 
 namespace {
@@ -115,6 +118,8 @@ std::string BuildPasteText(const std::string& resultText, const std::string& emp
 
 TColorHint::TColorHint(QWidget* owner)
     : QWidget(owner, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+    static const bool resources = (InitColorHintResources(), true);
+    (void)resources;
     setObjectName(QStringLiteral("ColorHint"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_OpaquePaintEvent);  // the painting covers every pixel

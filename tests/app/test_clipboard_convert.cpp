@@ -70,6 +70,8 @@ TEST_F(ClipboardConvertTest, TabTableCopiedWithCtrlShowsTheBalloonAtTheMouse) {
     EXPECT_TRUE(w->ColorHint->Active);
     EXPECT_EQ(w->ColorHint->geometry(), w->BalloonRect);
     EXPECT_TRUE(CurrencyConverter->SwitchedOn());
+    // The program's copy of the pictures (from its static library) is there.
+    EXPECT_FALSE(TColorHint::PastePicture().isNull());
     // Copies while the balloon shows are read but not converted.
     CopyText("1\t2\t3\r\n");
     EXPECT_EQ(Cells(), (std::vector<std::string>{"10", "20", "30", "40"}));
