@@ -273,7 +273,7 @@ void TVMRConverter::WMVmrCommand(int command, std::uint32_t argument) {
             return;
         case 5:
             WindowShow(nullptr);
-            if (VMRConfig != nullptr) VMRConfig->ui->btCalendar->click();
+            if (VMRConfig != nullptr) VMRConfig->btCalendarClick();
             return;
         case 6:
             if (RGFormatIndex() >= 2) {
@@ -309,7 +309,7 @@ void TVMRConverter::WMVmrCommand(int command, std::uint32_t argument) {
             } catch (const std::exception& error) {
                 ShowError(error);
             }
-            if (VMRConfig != nullptr) VMRConfig->ui->btOpenLog->click();
+            if (VMRConfig != nullptr) VMRConfig->btOpenCRLogClick();
             return;
         case 99:
             CloseApplication(nullptr);
@@ -318,8 +318,8 @@ void TVMRConverter::WMVmrCommand(int command, std::uint32_t argument) {
             ClearSettingsAndClose();
             return;
         case 303:
-            // At once: no tray removal and no close query.
-            QCoreApplication::quit();
+            // At once: no tray removal and no close query (quit() would ask the windows first).
+            QCoreApplication::exit(0);
             return;
         default:
             return;
@@ -353,7 +353,7 @@ void TVMRConverter::UnregisterAppHotKey() {
 }
 
 void TVMRConverter::WMPowerBroadcast(int event) {
-    QTimer* updater = dm != nullptr ? dm->findChild<QTimer*>(QStringLiteral("Updater")) : nullptr;
+    QTimer* updater = dm != nullptr ? dm->Updater : nullptr;
     if (updater == nullptr) return;
     if (event == kSuspend) {
         updater->stop();
@@ -438,7 +438,7 @@ void TVMRConverter::NIMMenuPopup() {
 
 void TVMRConverter::mniProClick(QObject*) {
     hintAttached_ = false;
-    if (VMRConfig != nullptr) VMRConfig->ui->btCalendar->click();
+    if (VMRConfig != nullptr) VMRConfig->btCalendarClick();
     hintAttached_ = true;
 }
 

@@ -467,7 +467,7 @@ void TVMRConverter::btCRClick(QObject*) {
             ShowError(error);
         }
     }
-    if (VMRConfig != nullptr) VMRConfig->ui->btOpenLog->click();
+    if (VMRConfig != nullptr) VMRConfig->btOpenCRLogClick();
 }
 
 void TVMRConverter::btGoCnvClick(QObject*) {
@@ -488,8 +488,7 @@ void TVMRConverter::lbMessageMouseMove() {
 }
 
 void TVMRConverter::cbSubsChange(QObject*) {
-    // The options window's source list carries the choice program-wide.
-    if (VMRConfig != nullptr) VMRConfig->ui->cbSubscriptions->setCurrentIndex(cbSubs->currentIndex());
+    if (VMRConfig != nullptr) VMRConfig->cbSubscriptionsChange(cbSubs);
 }
 
 }  // namespace vemra

@@ -1,0 +1,519 @@
+// The main window driven from outside and by its own controls, on a started converter at the
+// shipped rates (offscreen): the command table, the tray tip and menu, the hot key on a fake
+// desktop, the end of the session, the drag margins, the keyboard shortcuts and the buttons.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <QTimer>
+
+#include <sys/stat.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ColorHint.h"
+#include "CurrencyConverter.h"
+#include "DmTestSupport.h"
+#include "HotKey.h"
+#include "InstallationLayout.h"
+#include "MessageNumbers.h"
+#include "OnOffSwitch.h"
+#include "RegistryEx.h"
+#include "VMRConfigForm.h"
+#include "VMRConverterForm.h"
+#include "WindowSystem.h"
+#include "dm.h"
+#include "platform/GlobalAtoms.h"
+#include "rtl/Format.h"
+#include "support/TestUtils.h"
+#include "ui_VMRConfigForm.h"
+
+namespace vemra::test {
+namespace {
+
+std::uint32_t Point(int x, int y) { return static_cast<std::uint32_t>(x) | (static_cast<std::uint32_t>(y) << 16); }
+
+// Closes the message box that the code under test opens, and keeps its text.
+class MessageBoxCloser {
+public:
+    MessageBoxCloser() {
+        timer_.setInterval(20);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            QWidget* box = QApplication::activeModalWidget();
+            if (box == nullptr) return;
+            for (QLabel* label : box->findChildren<QLabel*>())
+                if (!label->text().isEmpty()) texts.push_back(label->text().toStdString());
+            box->close();
+        });
+        timer_.start();
+    }
+    std::vector<std::string> texts;
+
+private:
+    QTimer timer_;
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    MainWindowTest() {
+        App();
+        env.Set("HOME", home.path());
+        env.Set("XDG_DATA_HOME", home / "data");
+        env.Set("XDG_CONFIG_HOME", home / "config");
+        env.Set("VEMRA_REGISTRY_DIR", home / "registry");
+        ::mkdir((home / "run").c_str(), 0700);
+        env.Set("XDG_RUNTIME_DIR", home / "run");
+        env.Set("LC_ALL", std::nullopt);
+        env.Set("LC_MESSAGES", "en_US.UTF-8");
+        saved_ = StartupDialogs;
+        StartupDialogs.Ask = [](const std::string&) { return true; };
+        StartupDialogs.Show = [this](const std::string& text) { shown.push_back(text); };
+        SetWindowSystem(&desktop);
+        SetHotKeys(&hotKeys);
+    }
+    ~MainWindowTest() override {
+        window.reset();
+        module.reset();
+        dm = nullptr;
+        SetHotKeys(nullptr);
+        SetWindowSystem(nullptr);
+        StartupDialogs = saved_;
+    }
+
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(LayOutInstallation(VEMRA_SHIPPED_DIR, "", UserInstallationLayout(), error)) << error;
+        module = std::make_unique<Tdm>();
+        dm = module.get();
+        window = std::make_unique<TVMRConverter>();
+        ASSERT_EQ(InitResult, 0) << (shown.empty() ? "" : shown.front());
+    }
+
+    TCurrencyConverter& Conv() { return *CurrencyConverter; }
+    std::string Pair() { return Conv().SourceCode() + ">" + Conv().TargetCode(); }
+    std::string Output() { return window->MEOUTMemo->toPlainText().toStdString(); }
+    void Convert(const char* text) {
+        window->MEINNMemo->setPlainText(QString::fromUtf8(text));
+        window->BtConvertClick(window->btConvert);
+    }
+    static std::string Message(int number) { return dm->GetMessageText(number); }
+
+    TempFolder home{"vemra-main"};
+    ScopedEnv env;
+    TRecordingWindowSystem desktop;
+    TRecordingHotKeys hotKeys;
+    std::unique_ptr<Tdm> module;
+    std::unique_ptr<TVMRConverter> window;
+    std::vector<std::string> shown;
+
+private:
+    TStartupDialogs saved_;
+};
+
+// ---- the command table ----
+
+TEST_F(MainWindowTest, Command3SwapsThePairConvertsAgainAndShowsTheBalloonAtItsPoint) {
+    Convert("10\n20\n30");
+    const std::string before = Pair();
+    const std::string output = Output();
+    window->WMVmrCommand(3, Point(50, 60));
+    EXPECT_EQ(Pair(), before.substr(4) + ">" + before.substr(0, 3));
+    EXPECT_NE(Output(), output);
+    EXPECT_EQ(window->WindowMode, 1);
+    EXPECT_TRUE(window->ColorHint->isVisible());
+    EXPECT_EQ(window->ColorHint->Anchor, QPoint(50, 60));
+}
+
+TEST_F(MainWindowTest, Command6FirstSwitchesToDigitsOnlyThenRestoresTheSavedFormat) {
+    window->SetRGFormatIndex(1);
+    window->cbFormat->setCurrentIndex(2);
+    Convert("10\n20\n30");
+    Conv().Table.AsTable = true;  // as a clipboard conversion leaves it while its balloon is up
+    window->WMVmrCommand(6, Point(10, 10));
+    EXPECT_EQ(window->RGFormatIndex(), 2);
+    EXPECT_EQ(window->cbFormat->currentIndex(), 3);
+    const std::string digits = Output();
+    window->WMVmrCommand(6, Point(10, 10));
+    EXPECT_EQ(window->RGFormatIndex(), 1);
+    EXPECT_EQ(window->cbFormat->currentIndex(), 2);
+    EXPECT_NE(Output(), digits);
+}
+
+TEST_F(MainWindowTest, Command9FlipsTheHeaderModeAndKeepsAnyOtherModeButShowsTheBalloonAgain) {
+    Convert("10\n20\n30");
+    struct Case {
+        std::uint8_t before, after;
+    };
+    for (const Case c : {Case{atcNone, atcNone}, Case{atcIn, atcOut}, Case{atcOut, atcIn}}) {
+        Conv().Table.AtcMode = c.before;
+        window->ColorHint->hide();
+        window->WMVmrCommand(9, Point(30, 40));
+        EXPECT_EQ(Conv().Table.AtcMode, c.after) << int(c.before);
+        EXPECT_TRUE(window->ColorHint->isVisible()) << int(c.before);
+    }
+}
+
+TEST_F(MainWindowTest, Commands1And2ShowTheWindowAnd1ReleasesCtrlOnlyWhenTheConverterIsOn) {
+    Conv().SetSwitchedOn(false);
+    window->WMVmrCommand(1, 1);
+    EXPECT_EQ(window->WindowMode, 0);
+    EXPECT_TRUE(desktop.keys.empty());
+
+    Conv().SetSwitchedOn(true);
+    window->WMVmrCommand(1, 1);
+    EXPECT_EQ(desktop.keys, (std::vector<TRecordingWindowSystem::KeyEvent>{{VK_CONTROL, false}}));
+    EXPECT_EQ(window->WindowMode, 2);
+    EXPECT_TRUE(window->isVisible());
+
+    window->BtCloseClick(nullptr);
+    desktop.foregroundCalls.clear();
+    window->WMVmrCommand(2, 0);
+    EXPECT_EQ(window->WindowMode, 2);
+    EXPECT_EQ(desktop.foregroundCalls, std::vector<QWidget*>{window.get()});
+}
+
+TEST_F(MainWindowTest, Command99RemovesTheTrayIconAndClosesTheWindow) {
+    window->WindowShow(nullptr);
+    window->WMVmrCommand(99, 0);
+    EXPECT_EQ(window->TrayRecordSize, 0u);
+    EXPECT_FALSE(window->TrayIcon->isVisible());
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, Command101DeletesTheUserSettingsSoTheEndSavesNothing) {
+    {
+        TRegistryEx registry(false);
+        ASSERT_TRUE(registry.OpenKey("Software\\Vemra", false));
+    }
+    window->WMVmrCommand(101, 0);
+    EXPECT_EQ(window->TrayRecordSize, 0u);
+    window.reset();
+    TRegistryEx registry(false);
+    EXPECT_FALSE(registry.OpenKey("Software\\Vemra", false));
+}
+
+TEST_F(MainWindowTest, Command303EndsTheLoopAtOnceWithoutRemovingTheTrayIcon) {
+    QTimer::singleShot(0, [this] { window->WMVmrCommand(303, 0); });
+    QTimer fallback;
+    fallback.setSingleShot(true);
+    QObject::connect(&fallback, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+    fallback.start(5000);
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_EQ(window->TrayRecordSize, 88u);
+}
+
+TEST_F(MainWindowTest, UnknownCommandsChangeNothing) {
+    Convert("10\n20\n30");
+    const std::string pair = Pair();
+    const std::string output = Output();
+    for (int command : {0, 7, 8, 11, 13, 15, 98, 100, 102, 302, 304, -1}) {
+        window->WMVmrCommand(command, Point(5, 5));
+        EXPECT_EQ(window->WindowMode, 0) << command;
+        EXPECT_FALSE(window->isVisible()) << command;
+        EXPECT_EQ(window->TrayRecordSize, 88u) << command;
+    }
+    EXPECT_EQ(Pair(), pair);
+    EXPECT_EQ(Output(), output);
+    EXPECT_FALSE(window->ColorHint->isVisible());
+}
+
+// ---- tray icon, tip and menu ----
+
+TEST_F(MainWindowTest, TheTipShortensALongProviderNameUntilItFitsIn63Bytes) {
+    TCurrencyChangeList& rates = Conv().Currencies();
+    const std::string dateText = rates.DateText;
+    const std::string start = "European Central Bank reference rates for the whole euro area ";
+    std::string cyrillic;
+    for (int i = 0; i < 40; ++i) cyrillic += "Б";  // 80 bytes
+    struct Case {
+        const char* name;
+        std::string provider;
+    };
+    for (const Case& c : {Case{"latin", start + std::string(80 - start.size(), 'x')}, Case{"cyrillic", cyrillic}}) {
+        const std::string& provider = c.provider;
+        rates.Provider = provider;
+        for (bool on : {true, false}) {
+            window->ShowConverterState(on);
+            const std::string tip = window->TrayIcon->toolTip().toStdString();
+            EXPECT_LE(tip.size(), 63u) << c.name;
+            EXPECT_EQ(QString::fromStdString(tip).toStdString(), tip) << c.name << ": a whole character was cut";
+            const std::string head = on ? "Vemra ON - " : "Vemra OFF - ";
+            EXPECT_EQ(tip.rfind(head + provider.substr(0, 6), 0), 0u) << tip;
+            EXPECT_EQ(tip.substr(tip.size() - dateText.size()), dateText) << tip;
+        }
+    }
+    rates.Provider = "ECB";
+    window->ShowConverterState(true);
+    EXPECT_EQ(window->TrayIcon->toolTip().toStdString().rfind("Vemra ON - ECB ", 0), 0u);
+}
+
+TEST_F(MainWindowTest, TheStateShowsInTheMenuTheOptionsPanelAndTheTrayPicture) {
+    window->mniStateClick(nullptr);
+    const bool on = Conv().SwitchedOn();
+    EXPECT_EQ(window->mniState->isChecked(), on);
+    EXPECT_EQ(VMRConfig->ui->btInitiallyOn->Checked(), on);
+    EXPECT_EQ(VMRConfig->ui->pnHotKeyState->text().toStdString(), Message(on ? msg::StateMenu102 : msg::StateMenu103));
+    EXPECT_EQ(window->TrayIcon->icon().pixmap(16).toImage(), TVMRConverter::TrayPicture(on).pixmap(16).toImage());
+    window->mniStateClick(nullptr);
+    EXPECT_EQ(Conv().SwitchedOn(), !on);
+    EXPECT_EQ(window->mniState->isChecked(), !on);
+}
+
+TEST_F(MainWindowTest, TheMenuDisablesTheItemsWhoseWindowIsAlreadyOpen) {
+    window->NIMMenuPopup();
+    EXPECT_TRUE(window->mniConfig->isEnabled());
+    EXPECT_TRUE(window->mniOpen->isEnabled());
+    VMRConfig->show();
+    window->WindowShow(nullptr);
+    window->NIMMenuPopup();
+    EXPECT_FALSE(window->mniConfig->isEnabled());
+    EXPECT_FALSE(window->mniOpen->isEnabled());
+    EXPECT_TRUE(window->mniAbout->isEnabled());
+    VMRConfig->hide();
+    window->BtCloseClick(nullptr);
+    window->NIMMenuPopup();
+    EXPECT_TRUE(window->mniConfig->isEnabled());
+    EXPECT_TRUE(window->mniOpen->isEnabled());
+}
+
+TEST_F(MainWindowTest, TrayClicksShowTheWindowOrLeaveItOnOtherMessages) {
+    window->WMTrayIcon(512);
+    EXPECT_EQ(window->WindowMode, 0);
+    window->WMTrayIcon(513);
+    EXPECT_EQ(window->WindowMode, 2);
+    EXPECT_TRUE(window->isVisible());
+}
+
+// ---- hot key, power, end of session ----
+
+TEST_F(MainWindowTest, TheHotKeyTogglesTheConverterAndATakenKeyIsReported) {
+    const Ui::TVMRConfig& c = *VMRConfig->ui;
+    c.btHotKeyOn->SetChecked(true);
+    c.chHKCtrl->setChecked(true);
+    c.chHKAlt->setChecked(false);
+    c.cbHKF->setCurrentIndex(11);
+    window->RegisterAppHotKey();
+    ASSERT_GT(window->HotKeyAtom, 0);
+    EXPECT_EQ(platform::GlobalFindAtom("VMRHotkey"), window->HotKeyAtom);
+    const bool on = Conv().SwitchedOn();
+    ASSERT_TRUE(hotKeys.Press(MOD_CONTROL, VK_F1 + 11));
+    EXPECT_EQ(Conv().SwitchedOn(), !on);
+    ASSERT_TRUE(hotKeys.Press(MOD_CONTROL, VK_F1 + 11));
+    EXPECT_EQ(Conv().SwitchedOn(), on);
+    window->WMHotKey(window->HotKeyAtom + 1);  // another identifier
+    EXPECT_EQ(Conv().SwitchedOn(), on);
+
+    hotKeys.taken.insert({MOD_CONTROL | MOD_ALT, VK_F1 + 11});
+    c.chHKAlt->setChecked(true);
+    MessageBoxCloser closer;
+    window->RegisterAppHotKey();
+    EXPECT_EQ(closer.texts, std::vector<std::string>{Message(msg::HotKeyFailed)});
+    EXPECT_TRUE(hotKeys.registered.empty());
+    EXPECT_GT(window->HotKeyAtom, 0);  // released at the end like a registered one
+    window->UnregisterAppHotKey();
+    EXPECT_EQ(platform::GlobalFindAtom("VMRHotkey"), 0);
+}
+
+TEST_F(MainWindowTest, SleepStopsTheUpdaterAndResumeRestartsItAt15Seconds) {
+    QTimer* updater = dm->Updater;
+    ASSERT_NE(updater, nullptr);
+    updater->start(300000);
+    window->WMPowerBroadcast(4);
+    EXPECT_FALSE(updater->isActive());
+    window->WMPowerBroadcast(10);
+    EXPECT_FALSE(updater->isActive());
+    window->WMPowerBroadcast(7);
+    EXPECT_TRUE(updater->isActive());
+    EXPECT_EQ(updater->interval(), 15000);
+}
+
+TEST_F(MainWindowTest, ACancelledEndOfSessionDoesNothingAndAnEndingOneCloses) {
+    EXPECT_TRUE(window->WMQueryEndSession());
+    window->WMEndSession(false);
+    EXPECT_EQ(window->TrayRecordSize, 88u);
+    window->WMEndSession(true);
+    EXPECT_EQ(window->TrayRecordSize, 0u);
+}
+
+TEST_F(MainWindowTest, ThePointsOfTheOuterStripDragTheWindowWhileTheLeftButtonIsDown) {
+    struct Case {
+        int x, y;
+        bool drags;
+    };
+    const Case cases[] = {{10, 100, true},  {570, 10, false}, {300, 150, false}, {20, 20, false},
+                          {560, 282, false}, {300, 283, true}, {561, 100, true},  {300, 19, true},
+                          {10, 10, true},    {570, 20, true},  {581, 297, true}};
+    desktop.leftButtonDown = true;
+    for (const Case& c : cases) EXPECT_EQ(window->WMNCHitTest(c.x, c.y), c.drags) << c.x << "," << c.y;
+    desktop.leftButtonDown = false;
+    EXPECT_FALSE(window->WMNCHitTest(10, 100));
+}
+
+// ---- the controls ----
+
+TEST_F(MainWindowTest, CtrlTStepsTheOutputOrderAndConvertsAfterEachStep) {
+    window->WindowShow(nullptr);
+    window->SetRGFormatIndex(1);
+    Convert("10");
+    std::vector<std::string> outputs{Output()};
+    for (int expected : {2, 0, 1}) {
+        QTest::keyRelease(window->MEINNMemo, Qt::Key_T, Qt::ControlModifier);
+        EXPECT_EQ(window->RGFormatIndex(), expected);
+        outputs.push_back(Output());
+    }
+    EXPECT_NE(outputs[1], outputs[0]);
+    EXPECT_NE(outputs[2], outputs[1]);
+    EXPECT_EQ(outputs[3], outputs[0]);
+    EXPECT_EQ(window->nbPages->property("Tag").toInt(), 1);  // the format changed
+}
+
+TEST_F(MainWindowTest, CtrlLStepsTheLabellingAndCtrlFTogglesTheFavourites) {
+    window->WindowShow(nullptr);
+    window->cbFormat->setCurrentIndex(2);
+    QTest::keyRelease(window->MEINNMemo, Qt::Key_L, Qt::ControlModifier);
+    EXPECT_EQ(window->cbFormat->currentIndex(), 3);
+    QTest::keyRelease(window->MEINNMemo, Qt::Key_L, Qt::ControlModifier);
+    EXPECT_EQ(window->cbFormat->currentIndex(), 0);
+
+    desktop.ctrlDown = true;  // Ctrl is held while the F goes up
+    QTest::keyRelease(window->MEINNMemo, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(Conv().UserCurrencies().FilterMode, 2);
+    EXPECT_EQ(window->CBINN->count(), Conv().Favorites().Count());
+    QTest::keyRelease(window->MEINNMemo, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(Conv().UserCurrencies().FilterMode, 0);
+}
+
+TEST_F(MainWindowTest, EscapeHidesAndCtrlRightConverts) {
+    window->WindowShow(nullptr);
+    window->MEINNMemo->setPlainText(QStringLiteral("10"));
+    QTest::keyRelease(window->MEINNMemo, Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_FALSE(Output().empty());
+    QTest::keyRelease(window->MEINNMemo, Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(window->RGFormatIndex(), 1);  // only Ctrl alone makes a shortcut
+    QTest::keyRelease(window->MEINNMemo, Qt::Key_Escape);
+    EXPECT_EQ(window->WindowMode, 0);
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, TheSwapButtonSwapsAndWithCtrlTakesTheDefaultPair) {
+    window->FillCurrencyCombos("GBP", "JPY");
+    window->btIntCh->click();
+    EXPECT_EQ(Pair(), "JPY>GBP");
+    EXPECT_EQ(window->CBINN->currentText(), window->CBINN->itemText(window->CBINN->property("Tag").toInt()));
+    desktop.ctrlDown = true;
+    window->btIntCh->click();
+    EXPECT_EQ(Pair(), Conv().Table.DefaultSourceCode + ">" + Conv().Table.DefaultTargetCode);
+}
+
+TEST_F(MainWindowTest, APairTheListLacksFallsBackToTheFirstEntry) {
+    window->FillCurrencyCombos("QQQ", "ZZZ");
+    EXPECT_EQ(window->CBINN->currentIndex(), 0);
+    EXPECT_EQ(window->CBOUT->currentIndex(), 0);
+    const std::string first = Conv().UserCurrencies().GetCurrency(0)->Code;
+    EXPECT_EQ(Pair(), first + ">" + first);
+}
+
+TEST_F(MainWindowTest, TheFavouritesButtonStepsTheListFilterWithoutCtrl) {
+    for (int expected : {1, 2, 0}) {
+        window->btFavorites->click();
+        EXPECT_EQ(Conv().UserCurrencies().FilterMode, expected);
+        EXPECT_EQ(window->CBINN->count(), Conv().UserCurrencies().Count());
+    }
+    Conv().SetFavorites("");
+    MessageBoxCloser closer;
+    window->btFavorites->click();
+    window->btFavorites->click();  // from 1 without favourites: the notice, then all
+    EXPECT_EQ(Conv().UserCurrencies().FilterMode, 0);
+    EXPECT_EQ(closer.texts, std::vector<std::string>{Message(msg::FavoritesButton)});
+}
+
+TEST_F(MainWindowTest, TheFormatButtonsAndCtrlOnTheOptionsButton) {
+    window->cbDesambi->setCurrentIndex(2);
+    window->cbDateDesambi->setCurrentIndex(3);
+    window->EdFormatLeft->setText(QStringLiteral("["));
+    window->EdFormatRight->setText(QStringLiteral("]"));
+    window->btGoNoText->click();
+    EXPECT_EQ(window->cbFormat->currentIndex(), 3);
+    EXPECT_EQ(window->RGFormatIndex(), 2);
+
+    desktop.ctrlDown = true;  // back to the default form; the default button sees Ctrl too
+    window->btConfig->click();
+    EXPECT_EQ(window->cbFormat->currentIndex(), 2);
+    EXPECT_EQ(window->RGFormatIndex(), 1);
+    EXPECT_EQ(window->cbDesambi->currentIndex(), 2);
+    EXPECT_EQ(window->EdFormatLeft->text(), QStringLiteral("["));
+    window->btConfig->click();
+    EXPECT_EQ(window->RGFormatIndex(), 2);
+    EXPECT_EQ(window->nbPages->currentIndex(), 0);
+
+    desktop.ctrlDown = false;
+    window->btGoDefault->click();
+    EXPECT_EQ(window->cbDesambi->currentIndex(), 0);
+    EXPECT_EQ(window->cbDateDesambi->currentIndex(), 0);
+    EXPECT_EQ(window->EdFormatLeft->text(), QStringLiteral(" ( "));
+    EXPECT_EQ(window->EdFormatRight->text(), QStringLiteral(" ) "));
+    EXPECT_EQ(window->RGFormatIndex(), 1);
+}
+
+TEST_F(MainWindowTest, TheOptionsButtonSwitchesThePagesAndItsCaption) {
+    window->btConfig->click();
+    EXPECT_EQ(window->nbPages->currentIndex(), 1);
+    EXPECT_EQ(window->btConfig->text().toStdString(), Message(msg::OptionsButton55));
+    window->btConfig->click();
+    EXPECT_EQ(window->nbPages->currentIndex(), 0);
+    EXPECT_EQ(window->btConfig->text().toStdString(), Message(msg::OptionsButton54));
+}
+
+TEST_F(MainWindowTest, FormatChangesConvertOnlyOutsideABalloonsTable) {
+    Convert("10");
+    const std::string symbols = Output();
+    Conv().Table.AsTable = true;  // a clipboard conversion's balloon is up
+    window->cbFormat->setCurrentIndex(0);
+    EXPECT_EQ(Output(), symbols);
+    Conv().Table.AsTable = false;
+    window->cbFormat->setCurrentIndex(3);
+    EXPECT_NE(Output(), symbols);
+}
+
+TEST_F(MainWindowTest, TheLineCountTheClearButtonAndTheStatusLine) {
+    window->MEINNMemo->setPlainText(QStringLiteral("1\n2\n3"));
+    EXPECT_FALSE(window->lbNumLines->isHidden());
+    EXPECT_EQ(window->lbNumLines->text().toStdString(), Format(Message(msg::InputLineCount), 3));
+    window->BtConvertClick(nullptr);
+    EXPECT_FALSE(Output().empty());
+    window->btClear->click();
+    EXPECT_TRUE(window->lbNumLines->isHidden());
+    EXPECT_TRUE(window->MEINNMemo->toPlainText().isEmpty());
+    EXPECT_TRUE(Output().empty());
+    EXPECT_EQ(window->MEINN().Count(), 0);
+
+    window->DisplayHint(QStringLiteral("Short hint|The long explanation"));
+    EXPECT_EQ(window->lbMessage->text(), QStringLiteral("Short hint"));
+}
+
+TEST_F(MainWindowTest, TheRateIndicatorHintNamesTheAgeOfThePairsRates) {
+    window->ShowRateIndicator();
+    const std::string hint = window->btInfo->toolTip().toStdString();
+    const std::uint32_t color = Conv().RateAgeColor(Conv().SourceIndex(), Conv().TargetIndex());
+    const int age = color == AgeColorCurrent ? 57 : color == AgeColorOld ? 58 : color == AgeColorUnknown ? 59 : 60;
+    EXPECT_NE(hint.find(Message(age)), std::string::npos) << hint;
+    EXPECT_EQ(window->pnIndicator->property("IndicatorColor").toUInt(), color);
+}
+
+}  // namespace
+}  // namespace vemra::test

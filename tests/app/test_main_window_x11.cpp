@@ -1,0 +1,276 @@
+// The converter on a real X server with a tray host: its icon in the tray, the hot key
+// pressed by another program (xdotool) with and without Num Lock, a key another client holds,
+// and the installed program itself answering the commands of the local socket and SIGTERM.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QProcess>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "CommandChannel.h"
+#include "CurrencyConverter.h"
+#include "InstallationLayout.h"
+#include "MessageNumbers.h"
+#include "OnOffSwitch.h"
+#include "VMRConfigForm.h"
+#include "VMRConverterForm.h"
+#include "dm.h"
+#include "support/TestUtils.h"
+#include "ui_VMRConfigForm.h"
+
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+namespace vemra::test {
+namespace {
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+int RunTool(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(10000)) return -1;
+    return process.exitCode();
+}
+
+// Points HOME, the XDG folders and the registry at a temporary home, as a fresh user has.
+class Home {
+public:
+    Home() {
+        env.Set("HOME", home.path());
+        env.Set("XDG_DATA_HOME", home / "data");
+        env.Set("XDG_CONFIG_HOME", home / "config");
+        env.Set("VEMRA_REGISTRY_DIR", home / "registry");
+        ::mkdir((home / "run").c_str(), 0700);
+        env.Set("XDG_RUNTIME_DIR", home / "run");
+        env.Set("LC_ALL", std::nullopt);
+        env.Set("LC_MESSAGES", "en_US.UTF-8");
+    }
+    std::string AtomsFolder() const { return home / "run/vemra/atoms"; }
+    int AtomCount() const { return static_cast<int>(QDir(QString::fromStdString(AtomsFolder())).entryList(QDir::Files).size()); }
+
+    TempFolder home{"vemra-x11main"};
+    ScopedEnv env;
+};
+
+// A converter started in this process on a laid-out installation.
+class InProcessTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = StartupDialogs;
+        StartupDialogs.Ask = [](const std::string&) { return true; };
+        StartupDialogs.Show = [](const std::string&) {};
+        std::string error;
+        ASSERT_TRUE(LayOutInstallation(VEMRA_SHIPPED_DIR, "", UserInstallationLayout(), error)) << error;
+        module = std::make_unique<Tdm>();
+        dm = module.get();
+        window = std::make_unique<TVMRConverter>();
+        ASSERT_EQ(InitResult, 0);
+    }
+    void TearDown() override {
+        window.reset();
+        module.reset();
+        dm = nullptr;
+        StartupDialogs = saved_;
+    }
+    void SetHotKey(bool ctrl, int functionIndex) {
+        const Ui::TVMRConfig& c = *VMRConfig->ui;
+        c.btHotKeyOn->SetChecked(true);
+        c.chHKCtrl->setChecked(ctrl);
+        c.chHKAlt->setChecked(false);
+        c.cbHKF->setCurrentIndex(functionIndex);
+        window->RegisterAppHotKey();
+    }
+
+    Home home;
+    std::unique_ptr<Tdm> module;
+    std::unique_ptr<TVMRConverter> window;
+
+private:
+    TStartupDialogs saved_;
+};
+
+TEST_F(InProcessTest, TheIconSitsInTheTrayHost) {
+    EXPECT_TRUE(QSystemTrayIcon::isSystemTrayAvailable());
+    ASSERT_NE(window->TrayIcon, nullptr);
+    EXPECT_TRUE(window->TrayIcon->isVisible());
+    // Embedded: the tray host gave the icon a place on the screen.
+    EXPECT_TRUE(WaitUntil([this] { return window->TrayIcon->geometry().width() > 0; }))
+        << "the icon never got a place in the tray";
+    EXPECT_FALSE(window->TrayIcon->toolTip().isEmpty());
+}
+
+TEST_F(InProcessTest, TheHotKeyFromAnotherProgramTogglesTheConverterWhateverNumLock) {
+    SetHotKey(true, 11);  // Ctrl+F12
+    ASSERT_GT(window->HotKeyAtom, 0);
+    const bool on = CurrencyConverter->SwitchedOn();
+    ASSERT_EQ(RunTool("xdotool", {"key", "ctrl+F12"}), 0);
+    EXPECT_TRUE(WaitUntil([on] { return CurrencyConverter->SwitchedOn() != on; }));
+    EXPECT_EQ(window->mniState->isChecked(), !on);
+
+    ASSERT_EQ(RunTool("xdotool", {"key", "Num_Lock"}), 0);
+    ASSERT_EQ(RunTool("xdotool", {"key", "ctrl+F12"}), 0);
+    EXPECT_TRUE(WaitUntil([on] { return CurrencyConverter->SwitchedOn() == on; })) << "not with Num Lock on";
+    RunTool("xdotool", {"key", "Num_Lock"});
+
+    // Without Ctrl it is another key.
+    ASSERT_EQ(RunTool("xdotool", {"key", "F12"}), 0);
+    WaitUntil([] { return false; }, 200);
+    EXPECT_EQ(CurrencyConverter->SwitchedOn(), on);
+}
+
+TEST_F(InProcessTest, AKeyAnotherClientHoldsIsReportedAndTheOthersGrabStays) {
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_NE(other, nullptr);
+    const KeyCode f11 = XKeysymToKeycode(other, XK_F11);
+    XGrabKey(other, f11, ControlMask, DefaultRootWindow(other), True, GrabModeAsync, GrabModeAsync);
+    XSync(other, False);
+
+    std::vector<std::string> boxes;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&boxes] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            for (QLabel* label : box->findChildren<QLabel*>())
+                if (!label->text().isEmpty()) boxes.push_back(label->text().toStdString());
+            box->close();
+        }
+    });
+    closer.start(20);
+    SetHotKey(true, 10);  // Ctrl+F11, taken
+    closer.stop();
+    EXPECT_EQ(boxes, std::vector<std::string>{dm->GetMessageText(msg::HotKeyFailed)});
+    EXPECT_GT(window->HotKeyAtom, 0);
+
+    // Our failed grab left nothing behind: the other client still gets its key.
+    ASSERT_EQ(RunTool("xdotool", {"key", "ctrl+F11"}), 0);
+    bool received = false;
+    for (int i = 0; i < 100 && !received; ++i) {
+        while (XPending(other) > 0) {
+            XEvent event;
+            XNextEvent(other, &event);
+            if (event.type == KeyPress && event.xkey.keycode == f11) received = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(received);
+    XCloseDisplay(other);
+}
+
+// ---- the installed program ----
+
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QProcess layOut;
+        layOut.start(QStringLiteral(VEMRA_LAY_OUT), {QStringLiteral(VEMRA_SHIPPED_DIR), QStringLiteral(VEMRA_PROGRAM)});
+        ASSERT_TRUE(layOut.waitForFinished(30000));
+        ASSERT_EQ(layOut.exitCode(), 0) << layOut.readAllStandardError().toStdString();
+        program = QString::fromLocal8Bit(layOut.readAllStandardOutput()).trimmed();
+        ASSERT_FALSE(program.isEmpty());
+        vemra.setProcessChannelMode(QProcess::ForwardedChannels);
+        vemra.start(program, {});
+        ASSERT_TRUE(vemra.waitForStarted(5000));
+        // Ready once it listens for commands (its tray icon is in place by then).
+        ASSERT_TRUE(WaitUntil([] { return QFile::exists(ui::CommandSocketPath(QStringLiteral("TVMRConverter"))); }, 15000));
+    }
+    void TearDown() override {
+        if (vemra.state() != QProcess::NotRunning) {
+            vemra.kill();
+            vemra.waitForFinished(5000);
+        }
+    }
+    bool Ended(int timeoutMs = 10000) {
+        return WaitUntil([this] { return vemra.state() == QProcess::NotRunning; }, timeoutMs);
+    }
+    static bool WindowShown() {
+        return RunTool("xdotool", {"search", "--onlyvisible", "--name", "Vmr-Vemra"}) == 0;
+    }
+    static int VisibleWindowsOfTheProgram() {
+        QProcess search;
+        search.start(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--class", "vemra"});
+        search.waitForFinished(5000);
+        return static_cast<int>(QString::fromLatin1(search.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts).size());
+    }
+    std::string UserSettings() const {
+        std::ifstream in(home.home / "registry/user.reg");
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    Home home;
+    QString program;
+    QProcess vemra;
+};
+
+TEST_F(ProgramTest, Command2ShowsTheWindowAnd99EndsTheProgramAndItsMarker) {
+    EXPECT_GT(home.AtomCount(), 0);
+    EXPECT_FALSE(WindowShown());
+    ASSERT_TRUE(ui::PostCommand(QStringLiteral("TVMRConverter"), 2, 0));
+    EXPECT_TRUE(WaitUntil([] { return WindowShown(); }, 5000));
+    ASSERT_TRUE(ui::PostCommand(QStringLiteral("TVMRConverter"), 99, 0));
+    ASSERT_TRUE(Ended());
+    EXPECT_EQ(vemra.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(home.AtomCount(), 0);
+}
+
+TEST_F(ProgramTest, Command10ConvertsTheClipboardAndShowsTheBalloon) {
+    QProcess xclip;
+    xclip.start(QStringLiteral("xclip"), {"-selection", "clipboard", "-i"});
+    ASSERT_TRUE(xclip.waitForStarted());
+    xclip.write("10\t20\n30\t40\n");
+    xclip.closeWriteChannel();
+    ASSERT_TRUE(xclip.waitForFinished(5000));
+    const int before = VisibleWindowsOfTheProgram();
+    ASSERT_TRUE(ui::PostCommand(QStringLiteral("TVMRConverter"), 10, 0));
+    // The balloon comes up beside the tray icon; the main window stays hidden.
+    EXPECT_TRUE(WaitUntil([before] { return VisibleWindowsOfTheProgram() > before; }, 5000));
+    EXPECT_FALSE(WindowShown());
+}
+
+TEST_F(ProgramTest, SigtermSavesTheSettingsAndRemovesTheMarker) {
+    const std::string before = UserSettings();
+    ASSERT_FALSE(before.empty());
+    // A change only the end's full save writes: the window position.
+    ASSERT_TRUE(ui::PostCommand(QStringLiteral("TVMRConverter"), 2, 0));
+    ASSERT_TRUE(WaitUntil([] { return WindowShown(); }, 5000));
+    RunTool("xdotool", {"search", "--onlyvisible", "--name", "Vmr-Vemra", "windowmove", "123", "77"});
+    WaitUntil([] { return false; }, 300);
+    ::kill(static_cast<pid_t>(vemra.processId()), SIGTERM);
+    ASSERT_TRUE(Ended());
+    EXPECT_EQ(vemra.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(vemra.exitCode(), 0);
+    EXPECT_EQ(home.AtomCount(), 0);
+    const std::string after = UserSettings();
+    EXPECT_NE(after.find("\"PConverter.Left\"=dword:0000007b"), std::string::npos) << after;
+}
+
+}  // namespace
+}  // namespace vemra::test
