@@ -10,6 +10,8 @@ class QWidget;
 
 namespace vemra {
 
+class TCurrencyConverter;
+
 class IAppWindows {
 public:
     virtual ~IAppWindows() = default;
@@ -37,6 +39,23 @@ public:
     // User settings "DetailLog" and "VMRConfigFile".
     virtual bool DetailLogEnabled() = 0;
     virtual std::string CurrencyConfigFileName() = 0;
+
+    // ---- what the update run needs (the defaults answer as with no main window) ----
+    // The converter whose day rate file an update may reload; nullptr: none.
+    virtual TCurrencyConverter* RateConverter() { return nullptr; }
+    // The main window's WindowMode: 0 hidden, 1 balloon showing, 2 window showing.
+    virtual int MainWindowMode() { return 0; }
+    // The application's hint handler: the main window's DisplayHint (true) or none (false).
+    virtual void AttachHintHandler(bool) {}
+    // Saves the user settings of the groups in mask (0: only the values saved every time).
+    virtual void SaveUserSettings(int) {}
+    // The main window's currency lists filled again, the selected pair kept.
+    virtual void RefillCurrencyLists() {}
+    // The properties window, when there is one, shows again the date its calendar shows.
+    virtual void RefreshPropertiesWindow() {}
+    // The options window's rate-source page shows the current source again (cbPropertiesChange).
+    virtual void RefreshRateSourcePage() {}
+    // ---- end of what the update run needs ----
 };
 
 }  // namespace vemra

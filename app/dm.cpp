@@ -19,6 +19,7 @@ Tdm::Tdm(QObject* parent)
     Tour->setSingleShot(true);
     Tour->setInterval(3000);
     connect(Tour, &QTimer::timeout, this, &Tdm::TourTimer);
+    CreateUpdater();
 }
 
 Tdm::~Tdm() {

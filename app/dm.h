@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -90,14 +91,36 @@ public:
     std::string CurrencyConfigFileName() override;
     bool DetailLogEnabled() override;
 
-    // ---- rate update processing (comes with the update timer) ----
-    // Stand-ins until then: no download happens, so every attempt reports a failed download
-    // (code 4) and there is nothing to process.
-    static constexpr std::uint8_t kNoConnection = 4;
+    // ---- update timer and rate updates (dmUpdater.cpp) ----
+    // The update timer: off until the start-up enables it (StartUpdater, about 5 s after a
+    // successful start); every update run re-arms it with 300-359 s.
+    QTimer* Updater = nullptr;
+    static constexpr int kUpdaterDesignInterval = 5000;
+    // Enables Updater with its first interval (the design one, or VEMRA_FIRST_UPDATE_MS).
+    void StartUpdater();
+    void ScheduleUpdater();
+    // Enters (true) or leaves (false) the busy state of an update run.
+    void SetBusyState(bool busy);
+    bool IsBusy();
+    // One update run; a nil sender never checks the program version.
+    void UpdaterTimer(QObject* sender);
+    // True when the published version is newer than ProgramVersion; version gets its text.
+    bool CheckNewVersion(std::string& version);
+    // Downloads and dates the current source's page: 0, 2, 4 or 6.
+    std::uint8_t DownloadRatePage(const std::string& address);
     std::uint8_t DownloadRates(TDateTime date) override;
     void ProcessRateUpdate(std::uint8_t code, bool isSelected, bool quiet) override;
     void SetDatedRateFile(const std::string& fileName) override;
-    std::string DatedRateFile;  // the day rate file of the last download
+    std::string DownloadedPageFile;  // the source folder + "/Data.txt"
+    std::string DatedRateFile;       // the day rate file of the last download; "" when undated
+    TDateTime DownloadedPageDate = 0;
+    TDateTime LastVersionCheck = 0;  // 0 at program start: the first run with a sender checks
+    bool VersionCheckedToday = false;
+    // The connection test of the update run (tests replace it); InetIsConnected by default.
+    std::function<bool()> ConnectionTest;
+    // Tests point the program's service at their own server; "" restores the built-in address.
+    static void SetServiceBaseForTests(const std::string& base);
+    // ---- end of update timer and rate updates ----
 
     // ---- packages and resources (dmPackages.cpp, dmResources.cpp) ----
     // Unpacks a zip, RAR or package (.vpl) archive into the folder; ExtractedNames then lists
@@ -121,6 +144,11 @@ private:
     TStringList messages_;
     ca_context* sound_ = nullptr;
     void FreeSoundContext();
+    // ---- update timer and rate updates: what the busy state keeps until it is left ----
+    void CreateUpdater();
+    bool savedConverterOn_ = false;
+    bool busy_ = false;  // the busy mark, also without a main window
+    // ---- end of update timer and rate updates ----
 };
 
 extern Tdm* dm;

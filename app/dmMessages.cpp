@@ -55,7 +55,20 @@ void Tdm::ShowNotification(const std::string& title, const std::string& text) {
 
 std::string Tdm::WebsiteUrl(const std::string& suffix) { return UnscrambleLiteral(kWebsiteBase) + suffix; }
 
-std::string Tdm::ServiceUrl(const std::string& suffix) { return UnscrambleLiteral(kServiceBase) + suffix; }
+namespace {
+// The tests' own server in place of the service; empty: the built-in address.
+std::string& ServiceBaseForTests() {
+    static std::string base;
+    return base;
+}
+}  // namespace
+
+std::string Tdm::ServiceUrl(const std::string& suffix) {
+    const std::string& base = ServiceBaseForTests();
+    return (base.empty() ? UnscrambleLiteral(kServiceBase) : base) + suffix;
+}
+
+void Tdm::SetServiceBaseForTests(const std::string& base) { ServiceBaseForTests() = base; }
 
 void Tdm::TourTimer() {
     Tour->stop();
@@ -69,12 +82,5 @@ void Tdm::SetTrayTip(const std::string& tip) {
 std::string Tdm::CurrencyConfigFileName() { return windows_ ? windows_->CurrencyConfigFileName() : std::string(); }
 
 bool Tdm::DetailLogEnabled() { return windows_ && windows_->DetailLogEnabled(); }
-
-// No download exists yet: every attempt ends as one without a connection.
-std::uint8_t Tdm::DownloadRates(TDateTime) { return kNoConnection; }
-
-void Tdm::ProcessRateUpdate(std::uint8_t, bool, bool) {}
-
-void Tdm::SetDatedRateFile(const std::string& fileName) { DatedRateFile = fileName; }
 
 }  // namespace vemra

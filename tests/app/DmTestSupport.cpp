@@ -1,6 +1,8 @@
 #include "DmTestSupport.h"
 
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "StreamedIniFile.h"
@@ -41,6 +43,15 @@ FakeAppWindows::FakeAppWindows() {
     options = std::make_unique<QWidget>();
     cbLang = new QComboBox(options.get());
     cbLang->setObjectName(QStringLiteral("cbLang"));
+    auto* subs = new QComboBox(main.get());
+    subs->setObjectName(QStringLiteral("cbSubs"));
+    auto* message = new QLabel(main.get());
+    message->setObjectName(QStringLiteral("lbMessage"));
+    auto* panel = new QWidget(options.get());
+    panel->setObjectName(QStringLiteral("pnNewUpdate"));
+    panel->hide();
+    auto* newVersion = new QPushButton(panel);
+    newVersion->setObjectName(QStringLiteral("btNewUpdate"));
 }
 
 FakeAppWindows::~FakeAppWindows() = default;

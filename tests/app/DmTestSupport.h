@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "AppWindows.h"
 #include "dm.h"
@@ -37,6 +38,14 @@ struct FakeAppWindows : IAppWindows {
     void SetTrayTip(const std::string& tip) override { trayTip = tip; }
     bool DetailLogEnabled() override { return detailLog; }
     std::string CurrencyConfigFileName() override { return configFile; }
+    // ---- the update run ----
+    TCurrencyConverter* RateConverter() override { return converter; }
+    int MainWindowMode() override { return windowMode; }
+    void AttachHintHandler(bool attached) override { hintAttached = attached; }
+    void SaveUserSettings(int mask) override { savedSettings.push_back(mask); }
+    void RefillCurrencyLists() override { ++listsRefilled; }
+    void RefreshPropertiesWindow() override { ++propertiesRefreshed; }
+    void RefreshRateSourcePage() override { ++sourcePageRefreshed; }
 
     std::unique_ptr<QWidget> main;
     std::unique_ptr<QWidget> options;
@@ -49,6 +58,14 @@ struct FakeAppWindows : IAppWindows {
     int optionsTexts = 0;
     int stateShown = 0;
     int tours = 0;
+    // The update run's side: main has cbSubs and lbMessage, options pnNewUpdate with btNewUpdate.
+    TCurrencyConverter* converter = nullptr;
+    int windowMode = 0;
+    bool hintAttached = true;
+    std::vector<int> savedSettings;
+    int listsRefilled = 0;
+    int propertiesRefreshed = 0;
+    int sourcePageRefreshed = 0;
 };
 
 // A data module whose AppData and PubData are a fresh temporary folder; it is dm while it lives.

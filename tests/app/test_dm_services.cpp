@@ -259,14 +259,14 @@ TEST_F(DmHostTest, TourTimerStopsItselfAndRunsTheTour) {
     EXPECT_FALSE(Dm().Tour->isActive());
 }
 
-TEST_F(DmHostTest, HostQuestionsGoToTheWindowsAndDownloadsReportNoConnection) {
+TEST_F(DmHostTest, HostQuestionsGoToTheWindowsAndDownloadsWithoutASourceFail) {
     windows.detailLog = true;
     windows.configFile = "vmrconfig.ini";
     EXPECT_TRUE(Dm().DetailLogEnabled());
     EXPECT_EQ(Dm().CurrencyConfigFileName(), "vmrconfig.ini");
     Dm().SetTrayTip("Vemra on");
     EXPECT_EQ(windows.trayTip, "Vemra on");
-    EXPECT_EQ(Dm().DownloadRates(At(2024, 1, 2, 0, 0, 0)), 4);
+    EXPECT_EQ(Dm().DownloadRates(At(2024, 1, 2, 0, 0, 0)), 1);  // no rate source: nothing to load
     Dm().SetAppWindows(nullptr);
     EXPECT_FALSE(Dm().DetailLogEnabled());
     EXPECT_EQ(Dm().CurrencyConfigFileName(), "");
