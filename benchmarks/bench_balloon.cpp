@@ -1,0 +1,107 @@
+// The time from a clipboard change to the result balloon on the screen, on a real X server
+// (run it through balloon.sh, which starts Xvfb): xclip copies a TAB table of n cells as
+// another program does while xdotool holds Ctrl; the clock starts when the clipboard's
+// change notice reaches the program and stops at the balloon's first paint. A single cell
+// shows no balloon by design: its time ends when the conversion has decided that.
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QEvent>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "ColorHint.h"
+#include "ConverterTestSupport.h"
+
+namespace {
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+struct PaintClock : QObject {
+    qint64 paintedAt = -1;
+    QElapsedTimer* clock = nullptr;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint && paintedAt < 0) paintedAt = clock->nsecsElapsed();
+        return false;
+    }
+};
+
+std::string Table(int cells, int run) {
+    const int columns = cells >= 10 ? 10 : cells;
+    std::string text;
+    for (int i = 0; i < cells; ++i) {
+        text += std::to_string(100 + i + run) + ",25";  // every copy differs
+        text += ((i + 1) % columns == 0 || i + 1 == cells) ? "\n" : "\t";
+    }
+    return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    using namespace vemra;
+    test::ConverterHome home(VEMRA_SHIPPED_DIR);
+    if (!home.laidOut || home.Start() != 0) {
+        std::fprintf(stderr, "the converter did not start: %s %s\n", home.layoutError.c_str(), home.shown.c_str());
+        return 1;
+    }
+    TVMRConverter* w = home.window.get();
+    CurrencyConverter->SetSwitchedOn(true);
+    QElapsedTimer clock;
+    clock.start();
+    qint64 changedAt = -1;
+    // The clock's slot runs before the converter's: it connects first.
+    w->SetClipboardWatch(false);
+    QObject::connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, [&] {
+        if (changedAt < 0) changedAt = clock.nsecsElapsed();
+    });
+    w->SetClipboardWatch(true);
+    PaintClock paint;
+    paint.clock = &clock;
+    w->ColorHint->installEventFilter(&paint);
+    std::system("xdotool keydown ctrl");
+    const int repetitions = argc > 1 ? std::atoi(argv[1]) : 15;
+    const std::string file = home.home / "copy.txt";
+    std::printf("cells  median_ms  min_ms  max_ms  (clipboard notice -> balloon painted, %d runs)\n", repetitions);
+    for (int cells : {1, 1000, 10000}) {
+        std::vector<double> times;
+        for (int r = 0; r < repetitions + 1; ++r) {  // the first run warms up
+            std::ofstream(file, std::ios::binary) << Table(cells, r);
+            changedAt = -1;
+            paint.paintedAt = -1;
+            w->MEINN().Clear();
+            std::system(("xclip -selection clipboard -i " + file).c_str());
+            bool done;
+            if (cells == 1)
+                done = WaitUntil([&] { return changedAt >= 0 && w->WindowMode == 0 && w->MEINN().Empty() && w->MEOUT().Empty(); }, 10000);
+            else
+                done = WaitUntil([&] { return paint.paintedAt >= 0; }, 20000);
+            if (!done) {
+                std::fprintf(stderr, "no result for %d cells\n", cells);
+                return 1;
+            }
+            const qint64 end = cells == 1 ? clock.nsecsElapsed() : paint.paintedAt;
+            if (r > 0) times.push_back(static_cast<double>(end - changedAt) / 1e6);
+            if (w->ColorHint->isVisible()) w->ColorHint->Dismiss(false);
+            WaitUntil([] { return false; }, 30);
+        }
+        std::sort(times.begin(), times.end());
+        std::printf("%5d  %9.2f  %6.2f  %6.2f\n", cells, times[times.size() / 2], times.front(), times.back());
+    }
+    std::system("xdotool keyup ctrl");
+    return 0;
+}
