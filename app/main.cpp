@@ -2,6 +2,7 @@
 // the splash window, then the message loop. The program lives in the notification area.
 
 #include <QApplication>
+#include <QTimer>
 
 #include "VMRConverterForm.h"
 #include "VMRSplashForm.h"
@@ -18,7 +19,9 @@ int main(int argc, char* argv[]) {
     {
         vemra::TVMRConverter converter;
         if (vemra::InitResult == 0) {
-            vemra::ShowSplash(false);
+            // The splash runs inside the message loop, so an end asked for while it shows
+            // (SIGTERM, the tray's end item, a command) ends the loop instead of being lost.
+            QTimer::singleShot(0, [] { vemra::ShowSplash(false); });
             code = QApplication::exec();
         } else {
             code = vemra::InitResult;
