@@ -227,11 +227,6 @@ void TColorHint::paintEvent(QPaintEvent*) {
     }
     if (table.PairChanged || (table.AtcMode != atcNone && table.AtcMode != atcOut)) StrikeLine(painter, 2, 8, 24);
 
-    // pictures
-    painter.drawPixmap(W - 14, 2, PastePicture());
-    painter.drawPixmap(W - 30, 2, ReportPicture());
-    painter.drawPixmap(W - 46, 2, FormatPicture());
-
     // date order
     if (table.DateOrder != 1) {
         const char* name = table.DateOrder == 2 ? "dmy" : table.DateOrder == 3 ? "mdy" : table.DateOrder == 4 ? "ymd" : "";
@@ -241,6 +236,11 @@ void TColorHint::paintEvent(QPaintEvent*) {
         DrawLabel(painter, zones_[zrDateOrder], QString::fromLatin1(name));
         painter.setFont(SmallFont());
     }
+
+    // the pictures over the date-order label's background, which reaches into the format picture
+    painter.drawPixmap(W - 14, 2, PastePicture());
+    painter.drawPixmap(W - 30, 2, ReportPicture());
+    painter.drawPixmap(W - 46, 2, FormatPicture());
 
     // rate source with its age dot
     painter.save();
