@@ -110,6 +110,10 @@ TVMRProperties::TVMRProperties(QWidget* owner, IPropertiesHost& host)
     btClose = ui_->btClose;
     lbPC->hide();
     lbHistory->hide();
+    // A mid grey under the age, so that its black, navy and white texts all read.
+    QPalette agePalette = lbOld->palette();
+    agePalette.setColor(QPalette::Window, QColor(0x90, 0x98, 0xA8));
+    lbOld->setPalette(agePalette);
 
     ui_->VMRLogo->setPixmap(QPixmap(QStringLiteral(":/vemra/vmrlogo.png")));
     pmUpd = new QMenu(this);
