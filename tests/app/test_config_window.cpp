@@ -18,9 +18,11 @@
 #include <sys/stat.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "ArchiveWriter.h"
 #include "CurrencyConverter.h"
 #include "DmTestSupport.h"
 #include "HotKey.h"
@@ -37,6 +39,7 @@
 #include "dm.h"
 #include "rtl/DateUtils.h"
 #include "rtl/SysUtils.h"
+#include "support/HttpTestServer.h"
 #include "support/TestUtils.h"
 #include "ui_VMRConfigForm.h"
 #include "vmrconsts.h"
@@ -336,6 +339,8 @@ struct HistoryKindCase {
     bool updatable;
     int message;  // 0: the local history file's path
 };
+void PrintTo(const HistoryKindCase& c, std::ostream* os) { *os << c.name; }
+
 
 class HistoryKindTest : public ConfigWindowTest, public ::testing::WithParamInterface<HistoryKindCase> {};
 
@@ -369,6 +374,8 @@ struct BoundsCase {
     double start;  // -1: empty
     double end;    // -1: empty, 0: today
 };
+void PrintTo(const BoundsCase& c, std::ostream* os) { *os << c.name; }
+
 
 class BoundsTest : public ConfigWindowTest, public ::testing::WithParamInterface<BoundsCase> {};
 
@@ -388,6 +395,69 @@ INSTANTIATE_TEST_SUITE_P(Bounds, BoundsTest,
                                            BoundsCase{"EndZeroShowsToday", "40000-0", 40000, 0},
                                            BoundsCase{"NoneShowsNothing", "0-0", -1, -1},
                                            BoundsCase{"MissingShowsNothing", "", -1, -1}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The ECB history: a zip holding the CSV of every day, read by the source's own library.
+std::string HistoryZip(const TempFolder& folder, const std::string& name) {
+    const std::string path = folder / name;
+    WriteArchive(path, ArchiveFormat::Zip,
+                 {FileMember("eurofxref-hist.csv", "Date,USD,JPY,\n2024-01-03,1.0919,155.1,\n2024-01-02,1.0956,155.8,\n")});
+    return ReadText(path);
+}
+
+struct HistoryDownloadCase {
+    const char* name;
+    const char* ext;  // "zip" is the file itself, "ZIP" an archive holding it
+    bool served;
+};
+void PrintTo(const HistoryDownloadCase& c, std::ostream* os) { *os << c.name; }
+
+
+class HistoryDownloadTest : public ConfigWindowTest, public ::testing::WithParamInterface<HistoryDownloadCase> {};
+
+TEST_P(HistoryDownloadTest, UpdateNowFetchesTheHistoryAndShowsItsBounds) {
+    const HistoryDownloadCase& p = GetParam();
+    HttpTestServer server;
+    TempFolder work{"vemra-history"};
+    std::string body = HistoryZip(work, "eurofxref-hist.zip");
+    if (std::string(p.ext) == "ZIP") {
+        WriteArchive(work / "outer.zip", ArchiveFormat::Zip, {FileMember("eurofxref-hist.zip", body)});
+        body = ReadText(work / "outer.zip");
+    }
+    if (p.served) server.Route("/hist.zip", HttpResponse{.body = body});
+
+    THTMLConverterPlugInn* source = PlugginMan->CurrentPlugin();
+    source->SetPluginValueUnmarked("HistoryType", "H");
+    source->SetPluginValueUnmarked("HistoryFile", "eurofxref-hist.zip");
+    source->SetPluginValueUnmarked("HistoryUrlExt", p.ext);
+    source->SetPluginValueUnmarked("HistoryUrl", server.Url("/hist.zip"));
+    source->SetPluginValueUnmarked("HistoryBounds", "40000-45000");
+    VMRConfig->ShowSourceDetails();
+    ASSERT_TRUE(c->btHisUpdate->isEnabled());
+    c->btHisUpdate->click();
+
+    const std::string folder = source->GetPluginValue(pvDataFolder);
+    if (!p.served) {
+        EXPECT_EQ(boxes, std::vector<std::string>{dm->GetMessageText(msg::HistoryFailed)});
+        EXPECT_EQ(c->EHisStart->text().toStdString(), ShortDate(40000));  // the fields keep their texts
+        EXPECT_EQ(c->EHisEnd->text().toStdString(), ShortDate(45000));
+        return;
+    }
+    EXPECT_EQ(boxes, std::vector<std::string>{dm->GetMessageText(msg::HistoryUpdated)});
+    EXPECT_EQ(c->EHisStart->text().toStdString(), ShortDate(EncodeDate(2024, 1, 2)));
+    EXPECT_EQ(c->EHisEnd->text().toStdString(), ShortDate(EncodeDate(2024, 1, 3)));
+    EXPECT_TRUE(FileExists(folder + "/eurofxref-hist.zip"));
+    EXPECT_FALSE(FileExists(folder + "/eurofxref-hist.zip.ZIP"));  // the archive is gone after unpacking
+    // The bounds went to the store at once.
+    auto stored = PlugginMan->ReadPluginDefinition(source->Code);
+    EXPECT_EQ(stored->Values("HistoryBounds"), source->GetPluginValue(pvHistoryBounds));
+    EXPECT_EQ(stored->Values("HistoryFile"), "eurofxref-hist.zip");
+}
+
+INSTANTIATE_TEST_SUITE_P(Downloads, HistoryDownloadTest,
+                         ::testing::Values(HistoryDownloadCase{"PlainFile", "zip", true},
+                                           HistoryDownloadCase{"Archive", "ZIP", true},
+                                           HistoryDownloadCase{"NotServedGivesMessage71", "zip", false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ConfigWindowTest, TheLastUpdateDateIsEditedAndOnlyAStampIsKept) {
