@@ -119,7 +119,9 @@ std::string ParentOf(const std::string& relative) {
 
 // Copies the member's data into a new file; false on a read error or when the bytes written
 // by the whole extraction would pass the bound.
-bool WriteMember(archive* a, const std::string& path, std::uint64_t& written, std::uint64_t maxBytes) {
+bool WriteMember(archive* a, const std::string& path, std::uint64_t& written, const TExtractLimits& limits,
+                 std::uint64_t archiveSize) {
+    const std::uint64_t maxBytes = limits.MaxBytes;
     Fd out(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
     if (out.get() < 0) return false;
     std::vector<char> buffer(64 * 1024);
@@ -130,6 +132,7 @@ bool WriteMember(archive* a, const std::string& path, std::uint64_t& written, st
         written += static_cast<std::uint64_t>(n);
         if (written > maxBytes) return false;
         if (!WriteAllToFd(out.get(), std::string_view(buffer.data(), static_cast<std::size_t>(n)))) return false;
+        if (limits.Progress) limits.Progress(static_cast<std::uint64_t>(archive_filter_bytes(a, -1)), archiveSize);
     }
     return out.Close();
 }
@@ -151,6 +154,9 @@ bool UnpackInto(const std::string& archivePath, const std::string& staging, cons
     archive_read_support_format_tar(a);
     archive_read_support_filter_all(a);
     if (archive_read_open_filename(a, archivePath.c_str(), 64 * 1024) != ARCHIVE_OK) return false;
+    struct stat archiveStat {};
+    const std::uint64_t archiveSize =
+        stat(archivePath.c_str(), &archiveStat) == 0 ? static_cast<std::uint64_t>(archiveStat.st_size) : 0;
 
     std::set<std::string> seen;
     std::uint64_t written = 0;
@@ -178,7 +184,7 @@ bool UnpackInto(const std::string& archivePath, const std::string& staging, cons
             static_cast<std::uint64_t>(archive_entry_size(entry)) > limits.MaxBytes - written)
             return false;
         if (!MakeFoldersUnder(staging, ParentOf(relative))) return false;
-        if (!WriteMember(a, staging + "/" + relative, written, limits.MaxBytes)) return false;
+        if (!WriteMember(a, staging + "/" + relative, written, limits, archiveSize)) return false;
         if (seen.insert(relative).second) unpacked.files.push_back(relative);
     }
     return true;

@@ -5,6 +5,7 @@
 // neither overwrite the user's files nor fill the disk.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "rtl/StringList.h"
@@ -19,6 +20,9 @@ inline constexpr int kMaxExtractedMembers = 10000;
 struct TExtractLimits {
     std::uint64_t MaxBytes = kMaxExtractedBytes;
     int MaxMembers = kMaxExtractedMembers;
+    // Called while members are read with the bytes of the archive file read so far and its
+    // size (the installer's progress bar); none when empty.
+    std::function<void(std::uint64_t done, std::uint64_t total)> Progress;
 };
 
 // Unpacks every member of the archive (zip, RAR 4/5, 7z or tar, told by its contents) under

@@ -83,8 +83,38 @@ std::string XdgUserDir(std::string_view key, std::string_view fallback) {
     return found.empty() ? UnderHome(fallback) : WithoutTrailingSlash(found);
 }
 
+// $VEMRA_SYSTEM_ROOT (absolute, tests) under which the machine-wide folders lie; "" for "/".
+std::string SystemRoot() {
+    std::string root = EnvValue("VEMRA_SYSTEM_ROOT");
+    if (root.empty() || root.front() != '/') return {};
+    root = WithoutTrailingSlash(root);
+    return root == "/" ? std::string() : root;
+}
+
+// A machine-wide folder can be written when its nearest existing folder can; nothing above
+// the system root counts, so a missing root stands for a machine the user cannot write.
+bool MachineFolderWritable(const std::string& root, const std::string& folder) {
+    std::string probe = folder;
+    for (;;) {
+        if (access(probe.c_str(), F_OK) == 0) return access(probe.c_str(), W_OK) == 0;
+        if (probe.size() <= root.size() + 1) return false;
+        const std::size_t slash = probe.rfind('/');
+        if (slash == std::string::npos || slash < root.size()) return false;
+        probe = slash == 0 ? std::string("/") : probe.substr(0, slash);
+    }
+}
+
+// The machine-wide folder (under the system root) when it can be written, else the user's.
+std::string MachineOrUser(std::string_view machinePath, int userKind) {
+    const std::string root = SystemRoot();
+    const std::string folder = root + std::string(machinePath);
+    if (MachineFolderWritable(root, folder)) return folder;
+    return SpecialFolderPath(userKind).value_or(std::string());
+}
+
 std::string ProgramFiles() {
-    if (access("/opt", W_OK) == 0) return "/opt";
+    const std::string root = SystemRoot();
+    if (MachineFolderWritable(root, root + "/opt")) return root + "/opt";
     return UnderHome(".local/opt");
 }
 
@@ -110,10 +140,10 @@ std::optional<std::string> SpecialFolderPath(int kind) {
             std::string config = XdgConfigHome();
             return config.empty() ? config : config + "/autostart";
         }
-        case 5: return std::string("/usr/local/share/applications");
-        case 6: return std::string("/var/lib");
-        case 7: return std::string("/usr/local/share/applications");
-        case 8: return std::string("/etc/xdg/autostart");
+        case 5: return MachineOrUser("/usr/local/share/applications", 1);
+        case 6: return MachineOrUser("/var/lib", 9);
+        case 7: return MachineOrUser("/usr/local/share/applications", 3);
+        case 8: return MachineOrUser("/etc/xdg/autostart", 4);
         case 9: return XdgUserDir("XDG_DOCUMENTS_DIR", "Documents");
         case 10: return std::string("/usr/share");
         case 11: return std::string("/usr/lib");

@@ -14,6 +14,9 @@
 //  11 System folder      /usr/lib
 //  12 temporary folder   $TMPDIR, else /tmp
 // No result ends with '/' (except the root itself).
+// The machine-wide kinds (0, 5-8) lie under $VEMRA_SYSTEM_ROOT when it is set (tests) and fall
+// back to the user's kinds (~/.local/opt, 1, 9, 3, 4) where they cannot be written: the
+// nearest existing folder of the path, not above the system root, decides.
 
 #include <optional>
 #include <string>

@@ -331,11 +331,26 @@ TEST_F(FolderTest, RelativeXdgBaseIsIgnored) {
     EXPECT_EQ(GetSpecialFolder(4), tmp_ / "home/.config/autostart");
 }
 
+TEST_F(FolderTest, MachineFoldersLieUnderTheSystemRootWhenWritable) {
+    ForceDirectories(tmp_ / "sys");
+    env_.Set("VEMRA_SYSTEM_ROOT", tmp_ / "sys/");
+    EXPECT_EQ(GetSpecialFolder(0), tmp_ / "sys/opt");
+    EXPECT_EQ(GetSpecialFolder(5), tmp_ / "sys/usr/local/share/applications");
+    EXPECT_EQ(GetSpecialFolder(6), tmp_ / "sys/var/lib");
+    EXPECT_EQ(GetSpecialFolder(7), tmp_ / "sys/usr/local/share/applications");
+    EXPECT_EQ(GetSpecialFolder(8), tmp_ / "sys/etc/xdg/autostart");
+}
+
+TEST_F(FolderTest, MachineFoldersFallBackToTheUsersWhereTheyCannotBeWritten) {
+    env_.Set("VEMRA_SYSTEM_ROOT", tmp_ / "no-such-machine");
+    EXPECT_EQ(GetSpecialFolder(0), tmp_ / "home/.local/opt");
+    EXPECT_EQ(GetSpecialFolder(5), GetSpecialFolder(1));
+    EXPECT_EQ(GetSpecialFolder(6), GetSpecialFolder(9));
+    EXPECT_EQ(GetSpecialFolder(7), GetSpecialFolder(3));
+    EXPECT_EQ(GetSpecialFolder(8), GetSpecialFolder(4));
+}
+
 TEST_F(FolderTest, FixedFoldersAndSystemDirs) {
-    EXPECT_EQ(GetSpecialFolder(5), "/usr/local/share/applications");
-    EXPECT_EQ(GetSpecialFolder(6), "/var/lib");
-    EXPECT_EQ(GetSpecialFolder(7), "/usr/local/share/applications");
-    EXPECT_EQ(GetSpecialFolder(8), "/etc/xdg/autostart");
     EXPECT_EQ(GetSpecialFolder(10), "/usr/share");
     EXPECT_EQ(GetSpecialFolder(11), "/usr/lib");
     EXPECT_EQ(GetSystemDir(0), "/usr/share");

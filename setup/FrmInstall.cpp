@@ -1,0 +1,370 @@
+#include "FrmInstall.h"
+
+#include <sys/stat.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainterPath>
+#include <QRegion>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QThread>
+#include <QWindow>
+#include <cmath>
+#include <stdexcept>
+
+#include "ArchiveExtract.h"
+#include "CommandChannel.h"
+#include "DirectoryEdit.h"
+#include "MsgBase.h"
+#include "SysCaller.h"
+#include "SysWinCore.h"
+#include "platform/Registry.h"
+#include "rtl/DateUtils.h"
+#include "rtl/SysUtils.h"
+#include "ui_FrmInstall.h"
+#include "vmrconsts.h"
+
+namespace vemra {
+namespace {
+
+const QString kConverterWindowClass = QStringLiteral("TVMRConverter");
+constexpr unsigned kQuitCommand = 99;
+constexpr unsigned kInstallCommand = 1;
+
+const char* const kMsgRunning = "Please manually quit Vemra before setup and try again.";
+const char* const kMsgUpdate = "About to update vemra with current settings, proceed?";
+const char* const kMsgInvalidFolder = "Error: invalid folder";
+const char* const kMsgFailed = "Error while installing application";
+const char* const kMsgSuccess = "Application has been succsessfully installed\r\nPlease start application from desktop icon.";
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+std::string S(const QString& s) { return s.toStdString(); }
+
+// The bytes of one of the installer's embedded resources (LIC, RAR, DAT, VER).
+QByteArray EmbeddedData(const char* name) {
+    QFile file(QStringLiteral(":/vemrasetup/data/") + QLatin1String(name));
+    if (!file.open(QIODevice::ReadOnly)) throw std::runtime_error(std::string("Resource ") + name + " not found");
+    return file.readAll();
+}
+
+void WriteEmbedded(const char* name, const std::string& fileName) {
+    const QByteArray bytes = EmbeddedData(name);
+    ForceDirectories(ExtractFileDir(fileName));
+    WriteFileAtomic(fileName, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+}
+
+void MakeExecutable(const std::string& path) {
+    if (chmod(path.c_str(), 0755) != 0) throw std::runtime_error("cannot make " + path + " executable");
+}
+
+}  // namespace
+
+std::function<bool(const QString&, bool)> TFrmInstall::ShowMessage = [](const QString& text, bool askYesNo) {
+    auto* box = new TFrmMsgBase();
+    MsgBox = box;
+    return box->Execute(text, askYesNo);
+};
+
+std::function<void()> TFrmInstall::WaitForQuit = [] { QThread::msleep(setup::kQuitPassMs); };
+
+TFrmInstall::TFrmInstall(const QStringList& arguments, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::TFrmInstall>()) {
+    ui->setupUi(this);
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    ui->lbFolder->setBuddy(ui->InsFolder->edit());
+    ui->fpb->setRange(0, 100);
+    connect(ui->cbUser, &QComboBox::currentIndexChanged, this, [this] { cbUserChange(); });
+    connect(ui->InsFolder, &TDirectoryEdit::textChanged, this, [this] { InsFolderChange(ui->InsFolder); });
+    connect(ui->VplFolder, &TDirectoryEdit::textChanged, this, [this] { InsFolderChange(ui->VplFolder); });
+    connect(ui->chTerms, &QCheckBox::clicked, this, [this] { chTermsClick(); });
+    connect(ui->BtTerms, &QPushButton::clicked, this, [this] { BtTermsClick(); });
+    connect(ui->BtInstall, &QPushButton::clicked, this, [this] { BtInstallClick(); });
+    connect(ui->BtClose, &QPushButton::clicked, this, &QWidget::close);
+    FormCreate(arguments);
+}
+
+TFrmInstall::~TFrmInstall() = default;
+
+void TFrmInstall::FormCreate(const QStringList& arguments) {
+    const QSize size = ui->Mask->pixmap().isNull() ? QSize(462, 278) : ui->Mask->pixmap().size();
+    setFixedSize(size);
+    ui->Mask->setGeometry(0, 0, size.width(), size.height());
+    QPainterPath rounded;
+    rounded.addRoundedRect(QRectF(0, 0, size.width(), size.height()), 9, 9);
+    setMask(QRegion(rounded.toFillPolygon().toPolygon()));
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) move(screen->geometry().center() - rect().center());
+    ui->InsFolder->setText(Q(setup::DefaultProgramFolder()));
+
+    unattended_ = false;
+    ReadInstallSettings();
+    cbUserChange();
+
+    if (AppIsRunning(setup::kConverterName)) {
+        ShowMessage(QString::fromLatin1(kMsgRunning), false);
+        ended_ = true;
+        return;
+    }
+    if (!arguments.isEmpty() && setup::IsInstallParameter(S(arguments.value(0)))) {
+        std::string folder;
+        if (arguments.size() > 1 && setup::ParseDataParameter(S(arguments.value(1)), folder)) {
+            // Nothing after "/DATA=" keeps the plug-ins folder of the installation type.
+            if (folder.empty()) folder = S(ui->VplFolder->text());
+            if (ForceDirectories(folder)) {
+                unattended_ = true;
+                const QSignalBlocker blocker(ui->VplFolder);
+                ui->VplFolder->setText(Q(folder));
+            }
+        }
+        if (unattended_) {
+            ui->chTerms->setChecked(true);
+            PostInstall();
+        }
+        return;
+    }
+    if (ReadPreviousInstall() && ShowMessage(QString::fromLatin1(kMsgUpdate), true)) {
+        // The shortcuts follow the recorded installation type; the plug-ins folder stays the
+        // recorded one.
+        const std::string plugins = S(ui->VplFolder->text());
+        Folders = setup::FoldersForType(ui->cbUser->currentIndex());
+        Folders.PubData = plugins;
+        PostInstall();
+    } else {
+        cbUserChange();
+    }
+}
+
+void TFrmInstall::PostInstall() {
+    QMetaObject::invokeMethod(this, [this] { Command(kInstallCommand); }, Qt::QueuedConnection);
+}
+
+bool TFrmInstall::AppIsRunning(const std::string& name) {
+    return setup::AppIsRunning(
+        name, [] { ui::PostCommand(kConverterWindowClass, kQuitCommand, 0, 500); }, WaitForQuit, quitPasses_);
+}
+
+bool TFrmInstall::ReadPreviousInstall() {
+    TRegistry reg(KEY_READ | RegistryView);
+    reg.SetRootKey(HKEY_LOCAL_MACHINE);
+    if (!reg.OpenKeyReadOnly(setup::kInstallKey)) return false;
+    TDateTime installDate = 0;
+    try {
+        if (reg.ValueExists("AppFolder")) {
+            std::string folder = reg.ReadString("AppFolder");
+            if (reg.ValueExists("AppData") && folder == reg.ReadString("AppData")) folder = setup::DefaultProgramFolder();
+            const QSignalBlocker blocker(ui->InsFolder);
+            ui->InsFolder->setText(Q(folder));
+        }
+        if (reg.ValueExists("PubData")) {
+            const QSignalBlocker blocker(ui->VplFolder);
+            ui->VplFolder->setText(Q(reg.ReadString("PubData")));
+        }
+        if (reg.ValueExists("AllUser")) {
+            const QSignalBlocker blocker(ui->cbUser);
+            ui->cbUser->setCurrentIndex(reg.ReadBool("AllUser") ? setup::kAllUsers : setup::kCurrentUser);
+        }
+        if (reg.ValueExists("InstallDate")) {
+            try {
+                installDate = reg.ReadInteger("InstallDate");
+            } catch (const std::exception&) {
+                installDate = reg.ReadDateTime("InstallDate");
+            }
+        }
+    } catch (const std::exception&) {
+        return false;
+    }
+    Folders.PubData = S(ui->VplFolder->text());
+    return CheckFoldersWritable() && installDate > 0;
+}
+
+bool TFrmInstall::CheckFoldersWritable() {
+    return setup::CheckFoldersWritable({S(ui->InsFolder->text()), S(ui->VplFolder->text()), Folders.AppMenu});
+}
+
+void TFrmInstall::cbUserChange() {
+    Folders = setup::FoldersForType(ui->cbUser->currentIndex());
+    const QSignalBlocker blocker(ui->VplFolder);
+    ui->VplFolder->setText(Q(Folders.PubData));
+}
+
+void TFrmInstall::InsFolderChange(TDirectoryEdit* edit) {
+    const QString folder = Q(setup::FolderWithVemra(S(edit->text())));
+    if (folder == edit->text()) return;
+    const QSignalBlocker blocker(edit);
+    edit->setText(folder);
+}
+
+void TFrmInstall::chTermsClick() { ui->BtInstall->setEnabled(ui->chTerms->isChecked()); }
+
+void TFrmInstall::BtTermsClick() {
+    const std::string file = JoinPath(GetSystemDir(2), setup::kLicenseFile);
+    try {
+        WriteEmbedded("LIC", file);
+        ShellOpen(file);
+    } catch (const std::exception& error) {
+        ShowMessage(QString::fromStdString(error.what()), false);
+    }
+}
+
+void TFrmInstall::Command(unsigned wParam) {
+    if (wParam != kInstallCommand) return;
+    ui->chTerms->setChecked(true);
+    ui->chTerms->hide();
+    chTermsClick();
+    ui->BtInstall->click();
+    close();
+}
+
+void TFrmInstall::SetFolderBoxesVisible(bool visible) {
+    ui->InsFolder->setVisible(visible);
+    ui->lbPlugins->setVisible(visible);
+    ui->VplFolder->setVisible(visible);
+    ui->fpb->setVisible(!visible);
+}
+
+void TFrmInstall::Progress(std::uint64_t done, std::uint64_t total) {
+    if (total == 0) return;
+    ui->fpb->setValue(static_cast<int>(std::lround(static_cast<double>(done) / static_cast<double>(total) * 100.0)));
+    ui->fpb->repaint();
+    QThread::msleep(5);
+}
+
+void TFrmInstall::BtInstallClick() {
+    PubData = S(ui->VplFolder->text());
+    Folders.PubData = PubData;
+    if (!CheckFoldersWritable()) {
+        ShowMessage(QString::fromLatin1(kMsgInvalidFolder), false);
+        return;
+    }
+    bool ok = false;
+    try {
+        Install();
+        WriteInstallKey();
+        ok = true;
+    } catch (const std::exception&) {
+        ok = false;
+    }
+    if (ok) {
+        try {
+            WriteUninstallEntry();
+        } catch (const std::exception&) {
+            // The installation works without it; only the system's list of programs misses it.
+        }
+        installed_ = true;
+        if (!unattended_) ShowMessage(QString::fromLatin1(kMsgSuccess), false);
+        close();
+        return;
+    }
+    ShowMessage(QString::fromLatin1(kMsgFailed), false);
+    ui->lbFolder->setText(QStringLiteral("&Installation folder:"));
+    SetFolderBoxesVisible(true);
+}
+
+void TFrmInstall::Install() {
+    ui->lbFolder->setText(QStringLiteral("Installation progress:"));
+    SetFolderBoxesVisible(false);
+    repaint();
+
+    AppFolder = S(ui->InsFolder->text());
+    WriteEmbedded("LIC", JoinPath(AppFolder, setup::kLicenseFile));
+    TExtractLimits limits;
+    limits.Progress = [this](std::uint64_t done, std::uint64_t total) { Progress(done, total); };
+    TStringList names;
+    const std::string temp = GetSystemDir(2);
+    const std::string programs = JoinPath(temp, "Install.zip");
+    WriteEmbedded("RAR", programs);
+    const bool programsOk = ExtractArchiveFiles(programs, AppFolder, names, limits);
+    DeleteFile(programs);
+    if (!programsOk) throw std::runtime_error("the programs could not be unpacked");
+    MakeExecutable(JoinPath(AppFolder, setup::MainProgramName()));
+    MakeExecutable(JoinPath(AppFolder, setup::UpdaterProgramName()));
+    ui->fpb->setValue(0);
+
+    AppData = setup::LocalAppDataFolder();
+    if (!ForceDirectories(AppData)) throw std::runtime_error("cannot make " + AppData);
+    const std::string dataArchive = JoinPath(temp, "data.zip");
+    WriteEmbedded("DAT", dataArchive);
+    const bool dataOk = ExtractArchiveFiles(dataArchive, AppData, names, limits);
+    DeleteFile(dataArchive);
+    if (!dataOk) throw std::runtime_error("the data could not be unpacked");
+
+    // The packages and the master plug-in store belong in the plug-ins folder.
+    auto moved = ListFiles(JoinPath(AppData, "*.vpl"));
+    moved->Add("plugins.dat");
+    for (const auto& item : *moved) {
+        const std::string from = JoinPath(AppData, item.str);
+        if (!FileExists(from)) continue;
+        if (CopyFileTo(from, JoinPath(PubData, item.str), false)) DeleteFile(from);
+    }
+    // Packages found there are loaded by every converter of the installation.
+    setup::RestrictToOwner(PubData);
+    setup::RestrictToOwner(AppFolder);
+
+    const std::string mainProgram = JoinPath(AppFolder, setup::MainProgramName());
+    CreateShortcut(Folders.DesktopBase, mainProgram, "");
+    CreateShortcut(Folders.StartupBase, mainProgram, "");
+    CreateShortcut(JoinPath(Folders.AppMenu, "Vemra"), mainProgram, "");
+    CreateShortcut(JoinPath(Folders.AppMenu, "Uninstall"), JoinPath(AppFolder, setup::UpdaterProgramName()),
+                   setup::kUninstallArgument);
+    ui->BtInstall->setEnabled(false);
+    ui->chTerms->setEnabled(false);
+}
+
+void TFrmInstall::WriteInstallKey() {
+    const std::string mainProgram = JoinPath(AppFolder, setup::MainProgramName());
+    const std::string updater = JoinPath(AppFolder, setup::UpdaterProgramName());
+    const std::string ext = ".desktop";
+    TRegistry reg(KEY_ALL_ACCESS | RegistryView);
+    reg.SetRootKey(HKEY_LOCAL_MACHINE);
+    if (!reg.OpenKey(setup::kInstallKey, true)) throw std::runtime_error("cannot open the install key");
+    reg.WriteString("", setup::kProductName);
+    reg.WriteString("Vmr-Vemra", mainProgram);
+    reg.WriteString("Vmr-VemraVer", GetFileVersionText(mainProgram));
+    reg.WriteString("Vmr-Updater", updater);
+    reg.WriteString("Vmr-UpdaterVer", GetFileVersionText(updater));
+    reg.WriteString("InstallFrom", S(QCoreApplication::applicationFilePath()));
+    reg.WriteString("AppFolder", AppFolder);
+    reg.WriteString("PubData", PubData);
+    reg.WriteString("AppData", AppData);
+    reg.WriteString("AppMenu", Folders.AppMenu);
+    reg.WriteString("DesktopIcon", Folders.DesktopBase + ext);
+    reg.WriteString("StartupIcon", Folders.StartupBase + ext);
+    reg.WriteString("UninstallLnk", JoinPath(Folders.AppMenu, "Uninstall") + ext);
+    // "All users" that fell back to the user's own folders is an installation for the user.
+    reg.WriteBool("AllUser", ui->cbUser->currentIndex() == setup::kAllUsers && GetSpecialFolder(6) != GetSpecialFolder(9));
+    reg.WriteBool("ProgramaticInstall", unattended_);
+    reg.WriteDateTime("InstallDate", Now());
+    reg.CloseKey();
+}
+
+void TFrmInstall::WriteUninstallEntry() {
+    const std::string mainProgram = JoinPath(AppFolder, setup::MainProgramName());
+    TRegistry reg(KEY_ALL_ACCESS | RegistryView);
+    reg.SetRootKey(HKEY_LOCAL_MACHINE);
+    // Our store starts without the system's uninstall list, so the installer makes it.
+    if (!reg.OpenKey(std::string(setup::kUninstallKey) + "\\" + setup::kUninstallSubkey, true)) return;
+    const std::string address = setup::ProductAddress();
+    reg.WriteString("DisplayName", setup::kProductName);
+    reg.WriteString("GetInstallData", "\"" + JoinPath(AppFolder, setup::UpdaterProgramName()) + "\" " +
+                                          setup::kUninstallArgument);
+    reg.WriteString("InstallLocation", AppFolder);
+    reg.WriteString("DisplayIcon", mainProgram);
+    reg.WriteString("DisplayVersion", GetFileVersionText(mainProgram));
+    reg.WriteString("Publisher", setup::kPublisher);
+    reg.WriteString("URLInfoAbout", address);
+    reg.WriteString("URLUpdateInfo", address);
+    reg.WriteString("HelpLink", address);
+    reg.WriteInteger("NoModify", 1);
+    reg.WriteInteger("NoRepair", 1);
+    reg.CloseKey();
+}
+
+void TFrmInstall::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && windowHandle() != nullptr) windowHandle()->startSystemMove();
+    QWidget::mousePressEvent(event);
+}
+
+}  // namespace vemra
