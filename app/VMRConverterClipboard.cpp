@@ -105,13 +105,15 @@ void TVMRConverter::ClipboardChanged() {
         const QMimeData* data = Clipboard()->mimeData(QClipboard::Clipboard);
         plainClipText_.clear();
         htmlClipText_.clear();
+        // The notice of the program's own copy comes late on X11, after IgnoreClipboard is
+        // clear again: an own (empty) read counts for nothing, so it never empties the window.
         if (data != nullptr && data->hasText()) {
             plainClipText_ = ReadClipboardText(QStringLiteral("text/plain"));
-            ++count;
+            if (!plainClipText_.empty()) ++count;
         }
         if (plainClipText_.empty() && data != nullptr && data->hasHtml()) {
             htmlClipText_ = ReadClipboardText(QStringLiteral("text/html"));
-            ++count;
+            if (!htmlClipText_.empty()) ++count;
         }
     }
     // The viewer chain has no next viewer to pass the notice to here.

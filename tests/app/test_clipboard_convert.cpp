@@ -215,6 +215,12 @@ TEST_F(ClipboardConvertTest, TheProgramsOwnCopyIsNotConvertedAgain) {
     w->ClipboardChanged();
     EXPECT_TRUE(Cells().empty());
     EXPECT_FALSE(w->ColorHint->isVisible());
+    // With the window shown, the late notice of the own copy leaves its memos alone.
+    w->MEINN().Add("10");
+    w->WindowMode = 2;
+    w->ClipboardChanged();
+    EXPECT_EQ(Cells(), std::vector<std::string>{"10"});
+    w->WindowMode = 0;
 }
 
 // ---- bad input ----
