@@ -40,6 +40,7 @@ TVMRConfig::TVMRConfig(QWidget* parent) : QWidget(parent, Qt::Dialog), ui(std::m
     SetDefaultHintColors();
     ShowPage(0);
     ConnectGeneralHandlers();
+    ConnectCurrencyHandlers();
 }
 
 TVMRConfig::~TVMRConfig() = default;

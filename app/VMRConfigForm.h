@@ -15,6 +15,7 @@
 
 class QFrame;
 class QLabel;
+class QPainter;  // currency page drawing
 
 namespace Ui {
 class TVMRConfig;
@@ -112,6 +113,35 @@ public:
     void cbWhatShowChange(QObject* sender);  // refills the currency list; ConfigChanged
     void ChListClick(QObject* sender);       // shows the selected currency
     // ---- end of the currency page handlers the frame calls ----
+
+    // ============ currency page (C3: VMRConfigCurrencies.cpp) ============
+    // Connects the currency page's controls (called once by the constructor).
+    void ConnectCurrencyHandlers();
+    // Draws the text part of entry index of ChList into rect (the tick box is drawn apart).
+    void ChListDrawItem(QPainter* painter, int index, const QRect& rect, bool selected);
+    void ChListClickCheck(int index);  // the entry's tick changed: favourite on/off
+    bool ChListKeyPress(const QString& key);  // true when the key was taken
+    void ChListMouseMove();
+    void btDivAddClick();
+    void btDivEditClick();
+    void btDivDelClick();
+    void EDivCodeChange(QObject* sender);  // EDivCode or EDivIso
+    void EDivCodeExit();
+    void EDivSymbolChange();
+    void EDivTriCodeChange();
+    void btImportVmgClick();
+    void btExportVmgClick();
+    void SetCurrencyEditing(bool enable, bool clear);
+    void SetCurrencyEditButtons(bool editing);
+    // Position (in the converter's list) of the currency in the detail fields; -1: a new one.
+    int EditedCurrency = -1;
+    bool CurrencyEditing = false;
+    // The favourite confirmation: a small information balloon over the list.
+    QWidget* HintBalloon = nullptr;
+    // Picks a currency definition file to read (save false) or write; "" when cancelled.
+    // Tests replace it.
+    static std::function<std::string(bool save)> ChooseDefinitionFile;
+    // ============ end of C3 ============
 };
 
 // ---- the rate source properties window as the options window reaches it (C2 calls, the
