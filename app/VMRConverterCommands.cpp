@@ -5,12 +5,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QClipboard>
 #include <QComboBox>
 #include <QCursor>
 #include <QDBusConnection>
 #include <QEventLoop>
 #include <QLabel>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSocketNotifier>
@@ -42,6 +44,9 @@
 #include "rtl/DateUtils.h"
 #include "rtl/Format.h"
 #include "ui_VMRConfigForm.h"
+
+// The pictures live in a static library: registered by hand, as nothing else pulls them in.
+static void InitTrayResources() { Q_INIT_RESOURCE(TrayIcon); }
 
 namespace vemra {
 
@@ -222,6 +227,8 @@ void TVMRConverter::AddTrayIcon() {
 }
 
 QIcon TVMRConverter::TrayPicture(bool on) {
+    static const bool registered = (InitTrayResources(), true);
+    (void)registered;
     return QIcon(on ? QStringLiteral(":/vemra/tray/on.png") : QStringLiteral(":/vemra/tray/off.png"));
 }
 
@@ -295,6 +302,8 @@ void TVMRConverter::WMVmrCommand(int command, std::uint32_t argument) {
             ShowResultHint(x, y);
             return;
         case 10:
+            // The last copy's text is let go once converted; the clipboard still holds it.
+            if (plainClipText_.empty() && htmlClipText_.empty()) ReadClipboardForCommand();
             ConvertClipboard();
             return;
         case 12:
@@ -324,6 +333,13 @@ void TVMRConverter::WMVmrCommand(int command, std::uint32_t argument) {
         default:
             return;
     }
+}
+
+void TVMRConverter::ReadClipboardForCommand() {
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
+    if (data == nullptr) return;
+    if (data->hasText()) plainClipText_ = ReadClipboardText(QStringLiteral("text/plain"));
+    if (plainClipText_.empty() && data->hasHtml()) htmlClipText_ = ReadClipboardText(QStringLiteral("text/html"));
 }
 
 void TVMRConverter::WMHotKey(int identifier) {
@@ -427,6 +443,12 @@ void TVMRConverter::CloseApplication(QObject*) {
     if (TrayIcon != nullptr) TrayIcon->hide();
     TrayRecordSize = 0;
     close();
+    if (isVisible()) return;
+    // A close that a nested loop (the start's splash window) swallows would leave the
+    // program running without its icon: ask again until the application's own loop ends.
+    auto* retry = new QTimer(this);
+    connect(retry, &QTimer::timeout, qApp, &QCoreApplication::quit);
+    retry->start(100);
 }
 
 void TVMRConverter::NIMMenuPopup() {

@@ -344,6 +344,7 @@ private:
 
     // ---- commands and tray (B3) private members ----
     class TMainWindowEvents* events_ = nullptr;  // sleep, end of session, drag, modal loop
+    void ReadClipboardForCommand();  // command 10: the clipboard's text when none is pending
     // ---- end of commands and tray private members ----
 
     // ---- controls (B3) private members ----

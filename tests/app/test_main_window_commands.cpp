@@ -268,6 +268,8 @@ TEST_F(MainWindowTest, TheStateShowsInTheMenuTheOptionsPanelAndTheTrayPicture) {
     EXPECT_EQ(window->mniState->isChecked(), on);
     EXPECT_EQ(VMRConfig->ui->btInitiallyOn->Checked(), on);
     EXPECT_EQ(VMRConfig->ui->pnHotKeyState->text().toStdString(), Message(on ? msg::StateMenu102 : msg::StateMenu103));
+    EXPECT_FALSE(TVMRConverter::TrayPicture(on).isNull());
+    EXPECT_NE(TVMRConverter::TrayPicture(true).pixmap(16).toImage(), TVMRConverter::TrayPicture(false).pixmap(16).toImage());
     EXPECT_EQ(window->TrayIcon->icon().pixmap(16).toImage(), TVMRConverter::TrayPicture(on).pixmap(16).toImage());
     window->mniStateClick(nullptr);
     EXPECT_EQ(Conv().SwitchedOn(), !on);

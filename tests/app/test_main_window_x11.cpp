@@ -248,6 +248,7 @@ TEST_F(ProgramTest, Command10ConvertsTheClipboardAndShowsTheBalloon) {
     xclip.write("10\t20\n30\t40\n");
     xclip.closeWriteChannel();
     ASSERT_TRUE(xclip.waitForFinished(5000));
+    WaitUntil([] { return false; }, 2500);  // the splash window has gone
     const int before = VisibleWindowsOfTheProgram();
     ASSERT_TRUE(ui::PostCommand(QStringLiteral("TVMRConverter"), 10, 0));
     // The balloon comes up beside the tray icon; the main window stays hidden.
