@@ -22,8 +22,10 @@ program=$("$build/app/vemra_lay_out" "$build/shipped" "$build/app/vemra")
 times=()
 rss=()
 for i in $(seq 1 "$runs"); do
-  read -r ms kb < <("$build/benchmarks/startup_probe" vemra 2500 "$program")
-  printf 'run %2d: %7.1f ms to the tray icon, %6.1f MB resident\n' "$i" "$ms" "$(awk -v k="$kb" 'BEGIN {print k / 1024}')"
+  read -r ms kb anon pss < <("$build/benchmarks/startup_probe" vemra 2500 "$program")
+  printf 'run %2d: %7.1f ms to the tray icon, %5.1f MB resident (%4.1f MB anonymous, %5.1f MB proportional)\n' \
+    "$i" "$ms" "$(awk -v k="$kb" 'BEGIN {print k / 1024}')" "$(awk -v k="$anon" 'BEGIN {print k / 1024}')" \
+    "$(awk -v k="$pss" 'BEGIN {print k / 1024}')"
   times+=("$ms")
   rss+=("$kb")
 done

@@ -1,8 +1,9 @@
 // Starts a program on the current X display and reports, on one line, the milliseconds from
 // exec to the moment its tray icon is embedded in the tray host (its window of the given
-// WM_CLASS leaves the root for the tray) and its resident memory (kB) a while later.
+// WM_CLASS leaves the root for the tray) and, a while later, its resident memory, the
+// anonymous part of it and its proportional share (kB).
 //   startup_probe <class> <settle ms> <program> [arguments...]
-// Exit code 0 with "ms rss_kb" on stdout; 1 when the icon did not come within 10 s.
+// Exit code 0 with "ms rss_kb anon_kb pss_kb" on stdout; 1 when the icon did not come in 10 s.
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -29,11 +30,13 @@ bool HasClass(Display* display, Window window, const char* wanted) {
   return match;
 }
 
-long ResidentKb(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+// One "Name:   123 kB" field of a /proc file of the process; -1 when absent.
+long ProcField(pid_t pid, const char* file, const char* field) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/" + file);
   std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  const std::string prefix = std::string(field) + ":";
+  while (std::getline(in, line))
+    if (line.rfind(prefix, 0) == 0) return std::stol(line.substr(prefix.size()));
   return -1;
 }
 
@@ -73,16 +76,18 @@ int main(int argc, char** argv) {
     }
     if (embeddedMs < 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
   }
-  long rss = -1;
+  long rss = -1, anon = -1, pss = -1;
   if (embeddedMs >= 0) {
     std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(argv[2])));
-    rss = ResidentKb(child);
+    rss = ProcField(child, "status", "VmRSS");
+    anon = ProcField(child, "status", "RssAnon");
+    pss = ProcField(child, "smaps_rollup", "Pss");
   }
   kill(child, SIGTERM);
   int status = 0;
   waitpid(child, &status, 0);
   XCloseDisplay(display);
   if (embeddedMs < 0) return 1;
-  std::printf("%.1f %ld\n", embeddedMs, rss);
+  std::printf("%.1f %ld %ld %ld\n", embeddedMs, rss, anon, pss);
   return 0;
 }
