@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -331,6 +332,45 @@ TEST_F(ConfigWindowTest, ASourceChoiceInAnyListSelectsItProgramWide) {
     EXPECT_EQ(CurrencyConverter->Currencies().RateFileName, PlugginMan->LastRateFile(*PlugginMan->CurrentPlugin()));
     EXPECT_EQ(VisibleNotifications(), 1);
     EXPECT_TRUE(c->cbUpdProperties->isEnabled());
+}
+
+TEST_F(ConfigWindowTest, TheCalendarKeepsOnePropertiesWindowThatFollowsEveryChoiceOnce) {
+    const auto openWindows = [] {
+        int count = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && qstrcmp(w->metaObject()->className(), "vemra::TVMRProperties") == 0) ++count;
+        return count;
+    };
+    c->btCalendar->click();
+    QPointer<QWidget> first = CurrentPropertiesWindow();
+    ASSERT_FALSE(first.isNull());
+    EXPECT_TRUE(first->isVisible());
+    c->btCalendar->click();
+    EXPECT_TRUE(WaitFor([&] { return first.isNull(); }));  // the open one was closed and freed
+    QWidget* properties = CurrentPropertiesWindow();
+    ASSERT_NE(properties, nullptr);
+    EXPECT_EQ(openWindows(), 1);
+
+    auto* publisher = properties->findChild<QComboBox*>(QStringLiteral("cbPublisher"));
+    ASSERT_NE(publisher, nullptr);
+    const int cbr = PlugginMan->IndexOfPlugin("CBR");
+    const int ecb = PlugginMan->IndexOfPlugin("ECB");
+    c->cbSubscriptions->setCurrentIndex(cbr);
+    EXPECT_EQ(publisher->currentIndex(), cbr);
+    EXPECT_EQ(PlugginMan->SelectedIndex, cbr);
+
+    // A choice in the properties window runs once: one load, one notification.
+    Choose(publisher, ecb);
+    EXPECT_EQ(PlugginMan->SelectedIndex, ecb);
+    EXPECT_EQ(c->cbSubscriptions->currentIndex(), ecb);
+    EXPECT_EQ(window->cbSubs->currentIndex(), ecb);
+    EXPECT_EQ(VisibleNotifications(), 1);
+    // So does a choice here that the properties window follows and answers.
+    Choose(publisher, cbr);
+    c->cbSubscriptions->setCurrentIndex(ecb);
+    EXPECT_EQ(publisher->currentIndex(), ecb);
+    EXPECT_EQ(VisibleNotifications(), 2);
+    properties->close();
 }
 
 struct HistoryKindCase {
