@@ -83,8 +83,6 @@ public:
     void RegisterAppHotKey();
     // The window's computed texts and lists from the numbered messages (after a language load).
     void LoadConfigTexts();
-    // Shows the new-version panel with message 114 for that version.
-    void ShowNewVersion(const std::string& version);
     // The weekday that panel position p (0 = leftmost) shows, Monday = 0: Sunday first for "ENG".
     static int PanelWeekday(int position);
     // Picks a colour starting from initial; false when the user cancels. Tests replace it.

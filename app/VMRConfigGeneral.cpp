@@ -343,11 +343,6 @@ void TVMRConfig::btNewUpdateClick() {
     }
 }
 
-void TVMRConfig::ShowNewVersion(const std::string& version) {
-    ui->btNewUpdate->setText(QString::fromStdString(Format(Message(msg::NewVersion), version)));
-    ui->pnNewUpdate->show();
-}
-
 int TVMRConfig::PanelWeekday(int position) {
     if (vemra::LanguageName == "ENG") return position == 0 ? 6 : position - 1;
     return position;
