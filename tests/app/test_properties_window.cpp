@@ -29,6 +29,7 @@
 #include "StreamKeys.h"
 #include "VMROnDemandForm.h"
 #include "VMRPropertiesForm.h"
+#include "WindowSystem.h"
 #include "rtl/DateUtils.h"
 #include "rtl/Format.h"
 #include "rtl/FormatSettings.h"
@@ -496,6 +497,7 @@ TEST_F(PropertiesTest, TheWindowComesBackWhereItWasAndOnlyOneIsOpen) {
     EXPECT_EQ(host.position, QPoint(150, 90)) << "closing keeps the position";
     EXPECT_TRUE(WaitFor([&] { return closed.isNull(); })) << "the closed window is freed";
     EXPECT_EQ(PropertiesWindow, &second);
+    EXPECT_EQ(FindVisibleFormByClass(QStringLiteral("TVMRProperties")), &second) << "how the data module finds it";
     EXPECT_EQ(second.pos(), QPoint(150, 90));
     second.btClose->click();
     EXPECT_TRUE(WaitFor([] { return PropertiesWindow == nullptr; }));
