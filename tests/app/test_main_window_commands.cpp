@@ -68,9 +68,9 @@ private:
     QTimer timer_;
 };
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowCommandsTest : public ::testing::Test {
 protected:
-    MainWindowTest() {
+    MainWindowCommandsTest() {
         App();
         env.Set("HOME", home.path());
         env.Set("XDG_DATA_HOME", home / "data");
@@ -86,7 +86,7 @@ protected:
         SetWindowSystem(&desktop);
         SetHotKeys(&hotKeys);
     }
-    ~MainWindowTest() override {
+    ~MainWindowCommandsTest() override {
         window.reset();
         module.reset();
         dm = nullptr;
@@ -127,7 +127,7 @@ private:
 
 // ---- the command table ----
 
-TEST_F(MainWindowTest, Command3SwapsThePairConvertsAgainAndShowsTheBalloonAtItsPoint) {
+TEST_F(MainWindowCommandsTest, Command3SwapsThePairConvertsAgainAndShowsTheBalloonAtItsPoint) {
     Convert("10\n20\n30");
     const std::string before = Pair();
     const std::string output = Output();
@@ -139,7 +139,7 @@ TEST_F(MainWindowTest, Command3SwapsThePairConvertsAgainAndShowsTheBalloonAtItsP
     EXPECT_EQ(window->ColorHint->Anchor, QPoint(50, 60));
 }
 
-TEST_F(MainWindowTest, Command6FirstSwitchesToDigitsOnlyThenRestoresTheSavedFormat) {
+TEST_F(MainWindowCommandsTest, Command6FirstSwitchesToDigitsOnlyThenRestoresTheSavedFormat) {
     window->SetRGFormatIndex(1);
     window->cbFormat->setCurrentIndex(2);
     Convert("10\n20\n30");
@@ -154,7 +154,7 @@ TEST_F(MainWindowTest, Command6FirstSwitchesToDigitsOnlyThenRestoresTheSavedForm
     EXPECT_NE(Output(), digits);
 }
 
-TEST_F(MainWindowTest, Command9FlipsTheHeaderModeAndKeepsAnyOtherModeButShowsTheBalloonAgain) {
+TEST_F(MainWindowCommandsTest, Command9FlipsTheHeaderModeAndKeepsAnyOtherModeButShowsTheBalloonAgain) {
     Convert("10\n20\n30");
     struct Case {
         std::uint8_t before, after;
@@ -168,7 +168,7 @@ TEST_F(MainWindowTest, Command9FlipsTheHeaderModeAndKeepsAnyOtherModeButShowsThe
     }
 }
 
-TEST_F(MainWindowTest, Commands1And2ShowTheWindowAnd1ReleasesCtrlOnlyWhenTheConverterIsOn) {
+TEST_F(MainWindowCommandsTest, Commands1And2ShowTheWindowAnd1ReleasesCtrlOnlyWhenTheConverterIsOn) {
     Conv().SetSwitchedOn(false);
     window->WMVmrCommand(1, 1);
     EXPECT_EQ(window->WindowMode, 0);
@@ -187,7 +187,7 @@ TEST_F(MainWindowTest, Commands1And2ShowTheWindowAnd1ReleasesCtrlOnlyWhenTheConv
     EXPECT_EQ(desktop.foregroundCalls, std::vector<QWidget*>{window.get()});
 }
 
-TEST_F(MainWindowTest, Command99RemovesTheTrayIconAndClosesTheWindow) {
+TEST_F(MainWindowCommandsTest, Command99RemovesTheTrayIconAndClosesTheWindow) {
     window->WindowShow(nullptr);
     window->WMVmrCommand(99, 0);
     EXPECT_EQ(window->TrayRecordSize, 0u);
@@ -195,7 +195,7 @@ TEST_F(MainWindowTest, Command99RemovesTheTrayIconAndClosesTheWindow) {
     EXPECT_FALSE(window->isVisible());
 }
 
-TEST_F(MainWindowTest, Command101DeletesTheUserSettingsSoTheEndSavesNothing) {
+TEST_F(MainWindowCommandsTest, Command101DeletesTheUserSettingsSoTheEndSavesNothing) {
     {
         TRegistryEx registry(false);
         ASSERT_TRUE(registry.OpenKey("Software\\Vemra", false));
@@ -207,7 +207,7 @@ TEST_F(MainWindowTest, Command101DeletesTheUserSettingsSoTheEndSavesNothing) {
     EXPECT_FALSE(registry.OpenKey("Software\\Vemra", false));
 }
 
-TEST_F(MainWindowTest, Command303EndsTheLoopAtOnceWithoutRemovingTheTrayIcon) {
+TEST_F(MainWindowCommandsTest, Command303EndsTheLoopAtOnceWithoutRemovingTheTrayIcon) {
     QTimer::singleShot(0, [this] { window->WMVmrCommand(303, 0); });
     QTimer fallback;
     fallback.setSingleShot(true);
@@ -217,7 +217,7 @@ TEST_F(MainWindowTest, Command303EndsTheLoopAtOnceWithoutRemovingTheTrayIcon) {
     EXPECT_EQ(window->TrayRecordSize, 88u);
 }
 
-TEST_F(MainWindowTest, UnknownCommandsChangeNothing) {
+TEST_F(MainWindowCommandsTest, UnknownCommandsChangeNothing) {
     Convert("10\n20\n30");
     const std::string pair = Pair();
     const std::string output = Output();
@@ -234,7 +234,7 @@ TEST_F(MainWindowTest, UnknownCommandsChangeNothing) {
 
 // ---- tray icon, tip and menu ----
 
-TEST_F(MainWindowTest, TheTipShortensALongProviderNameUntilItFitsIn63Bytes) {
+TEST_F(MainWindowCommandsTest, TheTipShortensALongProviderNameUntilItFitsIn63Bytes) {
     TCurrencyChangeList& rates = Conv().Currencies();
     const std::string dateText = rates.DateText;
     const std::string start = "European Central Bank reference rates for the whole euro area ";
@@ -262,7 +262,7 @@ TEST_F(MainWindowTest, TheTipShortensALongProviderNameUntilItFitsIn63Bytes) {
     EXPECT_EQ(window->TrayIcon->toolTip().toStdString().rfind("Vemra ON - ECB ", 0), 0u);
 }
 
-TEST_F(MainWindowTest, TheStateShowsInTheMenuTheOptionsPanelAndTheTrayPicture) {
+TEST_F(MainWindowCommandsTest, TheStateShowsInTheMenuTheOptionsPanelAndTheTrayPicture) {
     window->mniStateClick(nullptr);
     const bool on = Conv().SwitchedOn();
     EXPECT_EQ(window->mniState->isChecked(), on);
@@ -276,7 +276,7 @@ TEST_F(MainWindowTest, TheStateShowsInTheMenuTheOptionsPanelAndTheTrayPicture) {
     EXPECT_EQ(window->mniState->isChecked(), !on);
 }
 
-TEST_F(MainWindowTest, TheMenuDisablesTheItemsWhoseWindowIsAlreadyOpen) {
+TEST_F(MainWindowCommandsTest, TheMenuDisablesTheItemsWhoseWindowIsAlreadyOpen) {
     window->NIMMenuPopup();
     EXPECT_TRUE(window->mniConfig->isEnabled());
     EXPECT_TRUE(window->mniOpen->isEnabled());
@@ -293,7 +293,7 @@ TEST_F(MainWindowTest, TheMenuDisablesTheItemsWhoseWindowIsAlreadyOpen) {
     EXPECT_TRUE(window->mniOpen->isEnabled());
 }
 
-TEST_F(MainWindowTest, TrayClicksShowTheWindowOrLeaveItOnOtherMessages) {
+TEST_F(MainWindowCommandsTest, TrayClicksShowTheWindowOrLeaveItOnOtherMessages) {
     window->WMTrayIcon(512);
     EXPECT_EQ(window->WindowMode, 0);
     window->WMTrayIcon(513);
@@ -303,7 +303,7 @@ TEST_F(MainWindowTest, TrayClicksShowTheWindowOrLeaveItOnOtherMessages) {
 
 // ---- hot key, power, end of session ----
 
-TEST_F(MainWindowTest, TheHotKeyTogglesTheConverterAndATakenKeyIsReported) {
+TEST_F(MainWindowCommandsTest, TheHotKeyTogglesTheConverterAndATakenKeyIsReported) {
     const Ui::TVMRConfig& c = *VMRConfig->ui;
     c.btHotKeyOn->SetChecked(true);
     c.chHKCtrl->setChecked(true);
@@ -331,7 +331,7 @@ TEST_F(MainWindowTest, TheHotKeyTogglesTheConverterAndATakenKeyIsReported) {
     EXPECT_EQ(platform::GlobalFindAtom("VMRHotkey"), 0);
 }
 
-TEST_F(MainWindowTest, SleepStopsTheUpdaterAndResumeRestartsItAt15Seconds) {
+TEST_F(MainWindowCommandsTest, SleepStopsTheUpdaterAndResumeRestartsItAt15Seconds) {
     QTimer* updater = dm->Updater;
     ASSERT_NE(updater, nullptr);
     updater->start(300000);
@@ -344,7 +344,7 @@ TEST_F(MainWindowTest, SleepStopsTheUpdaterAndResumeRestartsItAt15Seconds) {
     EXPECT_EQ(updater->interval(), 15000);
 }
 
-TEST_F(MainWindowTest, ACancelledEndOfSessionDoesNothingAndAnEndingOneCloses) {
+TEST_F(MainWindowCommandsTest, ACancelledEndOfSessionDoesNothingAndAnEndingOneCloses) {
     EXPECT_TRUE(window->WMQueryEndSession());
     window->WMEndSession(false);
     EXPECT_EQ(window->TrayRecordSize, 88u);
@@ -352,7 +352,7 @@ TEST_F(MainWindowTest, ACancelledEndOfSessionDoesNothingAndAnEndingOneCloses) {
     EXPECT_EQ(window->TrayRecordSize, 0u);
 }
 
-TEST_F(MainWindowTest, ThePointsOfTheOuterStripDragTheWindowWhileTheLeftButtonIsDown) {
+TEST_F(MainWindowCommandsTest, ThePointsOfTheOuterStripDragTheWindowWhileTheLeftButtonIsDown) {
     struct Case {
         int x, y;
         bool drags;
@@ -368,7 +368,7 @@ TEST_F(MainWindowTest, ThePointsOfTheOuterStripDragTheWindowWhileTheLeftButtonIs
 
 // ---- the controls ----
 
-TEST_F(MainWindowTest, CtrlTStepsTheOutputOrderAndConvertsAfterEachStep) {
+TEST_F(MainWindowCommandsTest, CtrlTStepsTheOutputOrderAndConvertsAfterEachStep) {
     window->WindowShow(nullptr);
     window->SetRGFormatIndex(1);
     Convert("10");
@@ -384,7 +384,7 @@ TEST_F(MainWindowTest, CtrlTStepsTheOutputOrderAndConvertsAfterEachStep) {
     EXPECT_EQ(window->nbPages->property("Tag").toInt(), 1);  // the format changed
 }
 
-TEST_F(MainWindowTest, CtrlLStepsTheLabellingAndCtrlFTogglesTheFavourites) {
+TEST_F(MainWindowCommandsTest, CtrlLStepsTheLabellingAndCtrlFTogglesTheFavourites) {
     window->WindowShow(nullptr);
     window->cbFormat->setCurrentIndex(2);
     QTest::keyRelease(window->MEINNMemo, Qt::Key_L, Qt::ControlModifier);
@@ -400,7 +400,7 @@ TEST_F(MainWindowTest, CtrlLStepsTheLabellingAndCtrlFTogglesTheFavourites) {
     EXPECT_EQ(Conv().UserCurrencies().FilterMode, 0);
 }
 
-TEST_F(MainWindowTest, EscapeHidesAndCtrlRightConverts) {
+TEST_F(MainWindowCommandsTest, EscapeHidesAndCtrlRightConverts) {
     window->WindowShow(nullptr);
     window->MEINNMemo->setPlainText(QStringLiteral("10"));
     QTest::keyRelease(window->MEINNMemo, Qt::Key_Right, Qt::ControlModifier);
@@ -412,7 +412,7 @@ TEST_F(MainWindowTest, EscapeHidesAndCtrlRightConverts) {
     EXPECT_FALSE(window->isVisible());
 }
 
-TEST_F(MainWindowTest, TheSwapButtonSwapsAndWithCtrlTakesTheDefaultPair) {
+TEST_F(MainWindowCommandsTest, TheSwapButtonSwapsAndWithCtrlTakesTheDefaultPair) {
     window->FillCurrencyCombos("GBP", "JPY");
     window->btIntCh->click();
     EXPECT_EQ(Pair(), "JPY>GBP");
@@ -422,7 +422,7 @@ TEST_F(MainWindowTest, TheSwapButtonSwapsAndWithCtrlTakesTheDefaultPair) {
     EXPECT_EQ(Pair(), Conv().Table.DefaultSourceCode + ">" + Conv().Table.DefaultTargetCode);
 }
 
-TEST_F(MainWindowTest, APairTheListLacksFallsBackToTheFirstEntry) {
+TEST_F(MainWindowCommandsTest, APairTheListLacksFallsBackToTheFirstEntry) {
     window->FillCurrencyCombos("QQQ", "ZZZ");
     EXPECT_EQ(window->CBINN->currentIndex(), 0);
     EXPECT_EQ(window->CBOUT->currentIndex(), 0);
@@ -430,7 +430,7 @@ TEST_F(MainWindowTest, APairTheListLacksFallsBackToTheFirstEntry) {
     EXPECT_EQ(Pair(), first + ">" + first);
 }
 
-TEST_F(MainWindowTest, TheFavouritesButtonStepsTheListFilterWithoutCtrl) {
+TEST_F(MainWindowCommandsTest, TheFavouritesButtonStepsTheListFilterWithoutCtrl) {
     for (int expected : {1, 2, 0}) {
         window->btFavorites->click();
         EXPECT_EQ(Conv().UserCurrencies().FilterMode, expected);
@@ -444,7 +444,7 @@ TEST_F(MainWindowTest, TheFavouritesButtonStepsTheListFilterWithoutCtrl) {
     EXPECT_EQ(closer.texts, std::vector<std::string>{Message(msg::FavoritesButton)});
 }
 
-TEST_F(MainWindowTest, TheFormatButtonsAndCtrlOnTheOptionsButton) {
+TEST_F(MainWindowCommandsTest, TheFormatButtonsAndCtrlOnTheOptionsButton) {
     window->cbDesambi->setCurrentIndex(2);
     window->cbDateDesambi->setCurrentIndex(3);
     window->EdFormatLeft->setText(QStringLiteral("["));
@@ -472,7 +472,7 @@ TEST_F(MainWindowTest, TheFormatButtonsAndCtrlOnTheOptionsButton) {
     EXPECT_EQ(window->RGFormatIndex(), 1);
 }
 
-TEST_F(MainWindowTest, TheOptionsButtonSwitchesThePagesAndItsCaption) {
+TEST_F(MainWindowCommandsTest, TheOptionsButtonSwitchesThePagesAndItsCaption) {
     window->btConfig->click();
     EXPECT_EQ(window->nbPages->currentIndex(), 1);
     EXPECT_EQ(window->btConfig->text().toStdString(), Message(msg::OptionsButton55));
@@ -481,7 +481,7 @@ TEST_F(MainWindowTest, TheOptionsButtonSwitchesThePagesAndItsCaption) {
     EXPECT_EQ(window->btConfig->text().toStdString(), Message(msg::OptionsButton54));
 }
 
-TEST_F(MainWindowTest, FormatChangesConvertOnlyOutsideABalloonsTable) {
+TEST_F(MainWindowCommandsTest, FormatChangesConvertOnlyOutsideABalloonsTable) {
     Convert("10");
     const std::string symbols = Output();
     Conv().Table.AsTable = true;  // a clipboard conversion's balloon is up
@@ -492,7 +492,7 @@ TEST_F(MainWindowTest, FormatChangesConvertOnlyOutsideABalloonsTable) {
     EXPECT_NE(Output(), symbols);
 }
 
-TEST_F(MainWindowTest, TheLineCountTheClearButtonAndTheStatusLine) {
+TEST_F(MainWindowCommandsTest, TheLineCountTheClearButtonAndTheStatusLine) {
     window->MEINNMemo->setPlainText(QStringLiteral("1\n2\n3"));
     EXPECT_FALSE(window->lbNumLines->isHidden());
     EXPECT_EQ(window->lbNumLines->text().toStdString(), Format(Message(msg::InputLineCount), 3));
@@ -508,7 +508,7 @@ TEST_F(MainWindowTest, TheLineCountTheClearButtonAndTheStatusLine) {
     EXPECT_EQ(window->lbMessage->text(), QStringLiteral("Short hint"));
 }
 
-TEST_F(MainWindowTest, TheRateIndicatorHintNamesTheAgeOfThePairsRates) {
+TEST_F(MainWindowCommandsTest, TheRateIndicatorHintNamesTheAgeOfThePairsRates) {
     window->ShowRateIndicator();
     const std::string hint = window->btInfo->toolTip().toStdString();
     const std::uint32_t color = Conv().RateAgeColor(Conv().SourceIndex(), Conv().TargetIndex());

@@ -81,7 +81,7 @@ public:
 };
 
 // A converter started in this process on a laid-out installation.
-class InProcessTest : public ::testing::Test {
+class MainWindowOnXTest : public ::testing::Test {
 protected:
     void SetUp() override {
         saved_ = StartupDialogs;
@@ -117,7 +117,7 @@ private:
     TStartupDialogs saved_;
 };
 
-TEST_F(InProcessTest, TheIconSitsInTheTrayHost) {
+TEST_F(MainWindowOnXTest, TheIconSitsInTheTrayHost) {
     EXPECT_TRUE(QSystemTrayIcon::isSystemTrayAvailable());
     ASSERT_NE(window->TrayIcon, nullptr);
     EXPECT_TRUE(window->TrayIcon->isVisible());
@@ -127,7 +127,7 @@ TEST_F(InProcessTest, TheIconSitsInTheTrayHost) {
     EXPECT_FALSE(window->TrayIcon->toolTip().isEmpty());
 }
 
-TEST_F(InProcessTest, TheHotKeyFromAnotherProgramTogglesTheConverterWhateverNumLock) {
+TEST_F(MainWindowOnXTest, TheHotKeyFromAnotherProgramTogglesTheConverterWhateverNumLock) {
     SetHotKey(true, 11);  // Ctrl+F12
     ASSERT_GT(window->HotKeyAtom, 0);
     const bool on = CurrencyConverter->SwitchedOn();
@@ -146,7 +146,7 @@ TEST_F(InProcessTest, TheHotKeyFromAnotherProgramTogglesTheConverterWhateverNumL
     EXPECT_EQ(CurrencyConverter->SwitchedOn(), on);
 }
 
-TEST_F(InProcessTest, AKeyAnotherClientHoldsIsReportedAndTheOthersGrabStays) {
+TEST_F(MainWindowOnXTest, AKeyAnotherClientHoldsIsReportedAndTheOthersGrabStays) {
     Display* other = XOpenDisplay(nullptr);
     ASSERT_NE(other, nullptr);
     const KeyCode f11 = XKeysymToKeycode(other, XK_F11);
@@ -185,7 +185,7 @@ TEST_F(InProcessTest, AKeyAnotherClientHoldsIsReportedAndTheOthersGrabStays) {
 
 // ---- the installed program ----
 
-class ProgramTest : public ::testing::Test {
+class InstalledConverterTest : public ::testing::Test {
 protected:
     void SetUp() override {
         QProcess layOut;
@@ -230,7 +230,7 @@ protected:
     QProcess vemra;
 };
 
-TEST_F(ProgramTest, Command2ShowsTheWindowAnd99EndsTheProgramAndItsMarker) {
+TEST_F(InstalledConverterTest, Command2ShowsTheWindowAnd99EndsTheProgramAndItsMarker) {
     EXPECT_GT(home.AtomCount(), 0);
     EXPECT_FALSE(WindowShown());
     ASSERT_TRUE(ui::PostCommand(QStringLiteral("TVMRConverter"), 2, 0));
@@ -241,7 +241,7 @@ TEST_F(ProgramTest, Command2ShowsTheWindowAnd99EndsTheProgramAndItsMarker) {
     EXPECT_EQ(home.AtomCount(), 0);
 }
 
-TEST_F(ProgramTest, Command10ConvertsTheClipboardAndShowsTheBalloon) {
+TEST_F(InstalledConverterTest, Command10ConvertsTheClipboardAndShowsTheBalloon) {
     QProcess xclip;
     xclip.start(QStringLiteral("xclip"), {"-selection", "clipboard", "-i"});
     ASSERT_TRUE(xclip.waitForStarted());
@@ -256,7 +256,7 @@ TEST_F(ProgramTest, Command10ConvertsTheClipboardAndShowsTheBalloon) {
     EXPECT_FALSE(WindowShown());
 }
 
-TEST_F(ProgramTest, SigtermSavesTheSettingsAndRemovesTheMarker) {
+TEST_F(InstalledConverterTest, SigtermSavesTheSettingsAndRemovesTheMarker) {
     const std::string before = UserSettings();
     ASSERT_FALSE(before.empty());
     // A change only the end's full save writes: the window position.
