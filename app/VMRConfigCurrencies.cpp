@@ -134,7 +134,8 @@ public:
         const Ui::TVMRConfig& ui = *window_.ui;
         if (watched == ui.ChList && event->type() == QEvent::KeyPress) {
             const QString key = static_cast<QKeyEvent*>(event)->text();
-            if (!key.isEmpty() && key.at(0).isPrint()) return window_.ChListKeyPress(key);
+            // Space stays the list's own: it ticks the current entry.
+            if (!key.isEmpty() && key.at(0).isPrint() && key.at(0) != QChar(' ')) return window_.ChListKeyPress(key);
         } else if (watched == ui.ChList->viewport() && event->type() == QEvent::MouseMove) {
             window_.ChListMouseMove();
         } else if (watched == ui.EDivCode && event->type() == QEvent::FocusOut && !checking_) {
@@ -214,6 +215,8 @@ void TVMRConfig::ConnectCurrencyHandlers() {
     balloon->hide();
     HintBalloon = balloon;
 
+    // The rate line is never edited; like the other detail fields it starts disabled.
+    c.EDivValue->setEnabled(false);
     SetCurrencyEditing(false, false);
 }
 

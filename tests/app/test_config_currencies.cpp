@@ -269,6 +269,13 @@ TEST_F(CurrencyPageTest, AFirstLetterSelectsTheFirstLabelNotBelowItAndALetterAft
     if (row > 0) EXPECT_LT(c->ChList->item(row - 1)->text().at(0).toUpper(), QChar('D'));
     EXPECT_EQ(ShownCode(), c->EDivCode->text().toStdString());
 
+    // Space ticks the current entry instead of jumping.
+    CurrencyConverter->SetFavorites("");
+    QTest::keyClick(c->ChList, Qt::Key_Space);
+    EXPECT_EQ(c->ChList->currentRow(), row);
+    EXPECT_EQ(c->ChList->currentItem()->checkState(), Qt::Checked);
+    EXPECT_EQ(CurrencyConverter->Favorites().CommaText(), ShownCode());
+
     const QChar last = c->ChList->item(c->ChList->count() - 1)->text().at(0).toUpper();
     if (last < QChar('~')) {
         QTest::keyClick(c->ChList, '~');
