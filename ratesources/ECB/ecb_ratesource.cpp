@@ -14,9 +14,9 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
-#include <utility>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ratesource_text.h"
@@ -113,6 +113,7 @@ bool ForEachHistoryLine(const char* path, const std::function<void(std::string_v
         if (total > kMaxHistoryBytes) return false;
         std::string_view rest(block, static_cast<std::size_t>(got));
         for (std::size_t eol = rest.find('\n'); eol != std::string_view::npos; eol = rest.find('\n')) {
+            if (line.size() + eol > kMaxHistoryLine) return false;
             line.append(rest.substr(0, eol));
             if (!line.empty() && line.back() == '\r') line.pop_back();
             visit(line);

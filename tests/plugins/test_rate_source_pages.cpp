@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,8 @@ struct DateCase {
     TDateTime expected;
 };
 
+void PrintTo(const DateCase& c, std::ostream* os) { *os << c.name; }
+
 class PageDateTest : public ShippedSourceTest, public ::testing::WithParamInterface<DateCase> {};
 
 TEST_P(PageDateTest, APageDatedFarAheadHasNoDate) {
@@ -150,6 +153,8 @@ struct ValueCase {
     std::string code;
     Item bad;
 };
+
+void PrintTo(const ValueCase& c, std::ostream* os) { *os << c.name; }
 
 class UnusableValueTest : public ShippedSourceTest, public ::testing::WithParamInterface<ValueCase> {};
 
@@ -399,6 +404,8 @@ struct BadHistoryCase {
     std::string name;
     std::function<void(const std::string& path)> make;
 };
+
+void PrintTo(const BadHistoryCase& c, std::ostream* os) { *os << c.name; }
 
 class UnreadableHistoryTest : public EcbHistoryPathTest, public ::testing::WithParamInterface<BadHistoryCase> {};
 
