@@ -132,7 +132,9 @@ void TPlugginMan::CreateSource(int index, std::string code, std::int32_t& select
     Plugins.SetObject(index, source);
     if (code == SelectedCode) selected = index;
     Plugins.SetString(index, source->Code + " - " + source->GetPluginValue(pvPublisher));
-    if (!source->GetPluginValue(pvHistoryFile).empty() && source->HistoryBound(false) * source->HistoryBound(true) == 0) {
+    // A history not fetched yet (the shipped definition names the file to come) has no bounds.
+    if (!source->GetPluginValue(pvHistoryFile).empty() && source->HistoryBound(false) * source->HistoryBound(true) == 0 &&
+        FileExists(source->GetHistoryFilePath())) {
         SelectedIndex = index;
         if (source->UpdateHistoryBounds(source->GetHistoryFilePath())) {
             SaveCurrentPluginDefinition();

@@ -9,6 +9,7 @@ packages=(
   nettle-dev libcurl4-openssl-dev zlib1g-dev
   clang libclang-rt-14-dev
   libxml2-dev
+  libarchive-dev  # the rate-source libraries read the ECB history through it
   locales-all
 )
 
