@@ -188,9 +188,8 @@ enum class KeyLine { Key, OtherRoot, Damaged };
 KeyLine ParseKeyLine(std::string_view line, std::string_view rootName, std::string& path) {
     std::string_view inner = line.substr(1);
     if (const std::size_t close = inner.rfind(']'); close != std::string_view::npos) inner = inner.substr(0, close);
-    inner = TrimBlanks(inner);
     const std::size_t slash = inner.find('\\');
-    const std::string root = FoldRegName(TrimBlanks(inner.substr(0, slash)));
+    const std::string root = FoldRegName(inner.substr(0, slash));
     if (root != FoldRegName(rootName))
         return root.starts_with("hkey_") || root.starts_with("-hkey_") ? KeyLine::OtherRoot : KeyLine::Damaged;
     path = slash == std::string_view::npos ? std::string() : NormalizeKeyPath(inner.substr(slash + 1));

@@ -25,14 +25,9 @@ void Require(bool condition) {
     if (!condition) std::abort();
 }
 
-struct Folder {
-    std::string path;
-    Folder() {
-        path = fuzz::MakeFolder("ini");
-        StreamKeyProc = [](int index, std::string& key) { key = index == kKeyIndex ? "fuzz-key" : ""; };
-    }
-    ~Folder() { fuzz::RemoveFolder(path); }
-};
+void UseKey() {
+    StreamKeyProc = [](int index, std::string& key) { key = index == kKeyIndex ? "fuzz-key" : ""; };
+}
 
 void Exercise(TMemIniFile& ini) {
     TStringList sections;
@@ -60,7 +55,7 @@ void Exercise(TMemIniFile& ini) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static Folder folder;
+    static fuzz::ScratchFolder folder("ini", [](const std::string&) { UseKey(); });
     const std::string_view text(reinterpret_cast<const char*>(data), size);
 
     TMemIniFile plain;
@@ -72,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Exercise(plain);
 
     // The bytes as an enciphered file: deciphered, read, stored enciphered again, read back.
-    const std::string file = folder.path + "/fuzz.ini";
+    const std::string file = folder.Path() + "/fuzz.ini";
     WriteFileAtomic(file, text);
     TStreamedIniFile streamed(kKeyIndex, file);
     streamed.Reload();

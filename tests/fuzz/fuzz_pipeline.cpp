@@ -21,26 +21,19 @@ using namespace vemra::test;
 
 constexpr std::size_t kChoiceBytes = 8;
 
+const TDateTime kToday = EncodeDate(2024, 2, 1);
+
 // The PubData folder of every run: the fixture currencies and one day rate file.
-struct Folder {
-    std::string path;
-    std::string config;
-    std::string today;
-    Folder() {
-        path = fuzz::MakeFolder("pipeline");
-        const std::string fixtures = std::string(VEMRA_FIXTURES_DIR) + "/engine/";
-        for (const char* file : {"currencies.vmg", "ENG.vcn"})
-            std::filesystem::copy_file(fixtures + file, path + "/" + file);
-        config = path + "/currencies.vmg";
-        const TDateTime date = EncodeDate(2024, 2, 1);
-        today = DatedRateFileName("ECB", path, date);
-        WriteFileAtomic(today, "[VMR]\nTYPE=DATA\nPROVIDER=Test Bank\nCODE=ECB\nDATE=" + FormatDateStamp(date) +
-                                   "\nBASE=EUR\nFACTOR=1\nLOGIC=1XNY\n[DATA]\nUSD=2\nGBP=0.5\nJPY=100\nCHF=0.95\n");
-        std::filesystem::current_path(path);
-        PubData = path;
-    }
-    ~Folder() { fuzz::RemoveFolder(path); }
-};
+void Fill(const std::string& path) {
+    const std::string fixtures = std::string(VEMRA_FIXTURES_DIR) + "/engine/";
+    for (const char* file : {"currencies.vmg", "ENG.vcn"})
+        std::filesystem::copy_file(fixtures + file, path + "/" + file, std::filesystem::copy_options::overwrite_existing);
+    WriteFileAtomic(DatedRateFileName("ECB", path, kToday),
+                    "[VMR]\nTYPE=DATA\nPROVIDER=Test Bank\nCODE=ECB\nDATE=" + FormatDateStamp(kToday) +
+                        "\nBASE=EUR\nFACTOR=1\nLOGIC=1XNY\n[DATA]\nUSD=2\nGBP=0.5\nJPY=100\nCHF=0.95\n");
+    std::filesystem::current_path(path);
+    PubData = path;
+}
 
 TFormatSettings Locale(bool comma) {
     TFormatSettings fs = GetLocaleFormatSettings("C");
@@ -52,7 +45,10 @@ TFormatSettings Locale(bool comma) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static Folder folder;
+    static fuzz::ScratchFolder scratch("pipeline", Fill);
+    const std::string& folder = scratch.Path();
+    const std::string config = folder + "/currencies.vmg";
+    const std::string today = DatedRateFileName("ECB", folder, kToday);
     std::uint8_t choice[kChoiceBytes] = {};
     for (std::size_t i = 0; i < kChoiceBytes && i < size; ++i) choice[i] = data[i];
     const std::string_view text(reinterpret_cast<const char*>(data) + std::min(size, kChoiceBytes),
@@ -67,16 +63,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                   {98, "First cell %s unexplained"}, {99, "Unknown currency %s"},
                                   {100, "No rate for %s"}, {107, "Missing %s"}, {119, "Splitting %d of %d"},
                                   {120, "Converting %d of %d"}, {121, "Please wait"}});
-        host.ConfigFileName = folder.config;
-        host.DataFolder = folder.path;
+        host.ConfigFileName = config;
+        host.DataFolder = folder;
         TCurrencyConverter conv;
         conv.SetHost(&host);
         conv.SetRateSources(&host);
-        if (!LoadCurrencyNames(conv.Currencies(), folder.config)) std::abort();
+        if (!LoadCurrencyNames(conv.Currencies(), config)) std::abort();
         FakePipelineHost ui(host);
-        ui.Sources = {{"ECB", folder.today}, {"FED", ""}};
+        ui.Sources = {{"ECB", today}, {"FED", ""}};
         ui.SetPluginSelectedIndex(0);
-        if (!LoadRateFile(conv.Currencies(), folder.today)) std::abort();
+        if (!LoadRateFile(conv.Currencies(), today)) std::abort();
         static const char* const codes[] = {"USD", "EUR", "GBP", "JPY", "CHF", "DEM"};
         conv.SetFromCurrency(codes[(choice[1] >> 4) % 6]);
         conv.SetToCurrency(codes[choice[1] % 6]);

@@ -21,38 +21,33 @@ namespace {
 
 using namespace vemra;
 
-struct Folder {
-    std::string path;
-    std::string config;
-    std::string rates;
-    Folder() {
-        path = fuzz::MakeFolder("ratefile");
-        const std::string fixtures = std::string(VEMRA_FIXTURES_DIR) + "/engine/";
-        for (const char* file : {"currencies.vmg", "ENG.vcn"})
-            std::filesystem::copy_file(fixtures + file, path + "/" + file);
-        config = path + "/currencies.vmg";
-        rates = path + "/2024.01.15-ECB.vmr";  // the plain DATE this name carries keeps a file plain
-        std::filesystem::current_path(path);
-        PubData = path;
-        StreamKeyProc = [](int index, std::string& key) { key = index == RateFileKeyIndex ? "day-rate-key" : ""; };
-    }
-    ~Folder() { fuzz::RemoveFolder(path); }
-};
+// The fixture currencies beside the rate file; the DATE the file's name carries keeps a
+// file of that DATE plain.
+void Fill(const std::string& path) {
+    const std::string fixtures = std::string(VEMRA_FIXTURES_DIR) + "/engine/";
+    for (const char* file : {"currencies.vmg", "ENG.vcn"})
+        std::filesystem::copy_file(fixtures + file, path + "/" + file, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::current_path(path);
+    PubData = path;
+    StreamKeyProc = [](int index, std::string& key) { key = index == RateFileKeyIndex ? "day-rate-key" : ""; };
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static Folder folder;
-    WriteFileAtomic(folder.rates, std::string(reinterpret_cast<const char*>(data), size));
+    static fuzz::ScratchFolder folder("ratefile", Fill);
+    const std::string config = folder.Path() + "/currencies.vmg";
+    const std::string rates = folder.Path() + "/2024.01.15-ECB.vmr";
+    WriteFileAtomic(rates, std::string(reinterpret_cast<const char*>(data), size));
 
     TCurrencyChangeList list;
-    if (!LoadCurrencyNames(list, folder.config)) std::abort();
+    if (!LoadCurrencyNames(list, config)) std::abort();
     try {
-        LoadRateFile(list, folder.rates);
+        LoadRateFile(list, rates);
     } catch (const EConvertError&) {
     } catch (const Exception&) {
     }
     TRateFileHeader header;
-    ReadRateFileHeader(folder.rates, header);
+    ReadRateFileHeader(rates, header);
     return 0;
 }
