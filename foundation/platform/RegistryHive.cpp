@@ -182,6 +182,15 @@ bool ParseValueLine(std::string_view line, LineReader& lines, TRegHiveValue& out
 
 enum class KeyLine { Key, OtherRoot, Damaged };
 
+// A root's name, folded; "-" before it is regedit's "delete this key".
+bool IsRootName(std::string_view folded) {
+    if (folded.starts_with('-')) folded.remove_prefix(1);
+    for (std::string_view root : {"hkey_current_user", "hkey_local_machine", "hkey_classes_root", "hkey_users",
+                                  "hkey_current_config", "hkey_performance_data", "hkey_dyn_data"})
+        if (folded == root) return true;
+    return false;
+}
+
 // "[HKEY_CURRENT_USER\Software\Vemra]" -> "Software\Vemra" when the root matches. A missing
 // "]" costs nothing (the line still names its key); a line that names no root at all ("["
 // alone) is damaged and leaves the values after it where they were.
@@ -190,8 +199,7 @@ KeyLine ParseKeyLine(std::string_view line, std::string_view rootName, std::stri
     if (const std::size_t close = inner.rfind(']'); close != std::string_view::npos) inner = inner.substr(0, close);
     const std::size_t slash = inner.find('\\');
     const std::string root = FoldRegName(inner.substr(0, slash));
-    if (root != FoldRegName(rootName))
-        return root.starts_with("hkey_") || root.starts_with("-hkey_") ? KeyLine::OtherRoot : KeyLine::Damaged;
+    if (root != FoldRegName(rootName)) return IsRootName(root) ? KeyLine::OtherRoot : KeyLine::Damaged;
     path = slash == std::string_view::npos ? std::string() : NormalizeKeyPath(inner.substr(slash + 1));
     return KeyLine::Key;
 }

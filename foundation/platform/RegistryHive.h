@@ -14,7 +14,8 @@
 // found in a file (hex(N):...) are kept and written back unchanged. Reading skips what it
 // cannot understand (a damaged line, a key under another root, a value outside any key),
 // so a damaged file loses only its damaged lines: a damaged key line ("[" alone, a header
-// without "]") leaves the values after it with the key they followed or that it names.
+// without "]") leaves the values after it with the key they followed or that it names;
+// the values under a header of another root (HKEY_LOCAL_MACHINE, ...) are not ours and skipped.
 // Key paths are bounded as on Windows (kMaxKeyDepth names of kMaxKeyNameChars characters);
 // a key line beyond them is skipped with its values. Keys form a tree, so reading and
 // writing stay linear in the file's size however deep a key is.

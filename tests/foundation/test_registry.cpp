@@ -289,6 +289,7 @@ TEST_F(RegistryTest, ADamagedKeyLineCostsOnlyItself) {
         {"LoneBracket", "[", "Software\\Vemra"},
         {"BracketAndBlanks", "[  ", "Software\\Vemra"},
         {"NoRootName", "[\\Software\\Elsewhere]", "Software\\Vemra"},
+        {"CutRootName", "[HKEY_CURRENT_US", "Software\\Vemra"},
         {"HeaderWithoutClosingBracket", "[HKEY_CURRENT_USER\\Software\\Vemra\\Sub", "Software\\Vemra\\Sub"},
     };
     for (const Case& c : cases) {
