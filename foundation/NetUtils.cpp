@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <climits>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -190,6 +190,11 @@ public:
         Deliver(0);
         file_->Flush();
         file_.reset();
+        // On disk before it replaces the target, so a crash leaves the old file or the new.
+        if (const int fd = ::open(temp_.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+            static_cast<void>(::fsync(fd));
+            ::close(fd);
+        }
         struct stat old {};
         const mode_t mode = ::stat(fileName_.c_str(), &old) == 0 ? (old.st_mode & 07777) : NewFileMode();
         static_cast<void>(::chmod(temp_.c_str(), mode));  // a file system without modes keeps the file
