@@ -1,12 +1,18 @@
 #include "NetUtils.h"
 
 #include <curl/curl.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <fstream>
@@ -156,11 +162,16 @@ int LengthValue(const std::optional<std::string>& text) {
 
 int Saturated(std::int64_t v) { return static_cast<int>(std::min<std::int64_t>(v, INT_MAX)); }
 
-// Body data of a GET request, split into the blocks the progress counts.
+// Body data of a GET request, split into the blocks the progress counts. The data goes to a
+// temporary file beside the target, which replaces the target only once the whole document
+// arrived: a transfer that breaks off leaves the old file as it was.
 class FileReceiver {
 public:
     FileReceiver(const std::string& fileName, const TInetProgress& progress, int total)
         : fileName_(fileName), progress_(progress), total_(total) {}
+    ~FileReceiver() { Discard(); }
+    FileReceiver(const FileReceiver&) = delete;
+    FileReceiver& operator=(const FileReceiver&) = delete;
 
     void Feed(const char* data, std::size_t count) {
         while (count > 0) {
@@ -172,14 +183,33 @@ public:
             if (fill_ == BlockSize) DeliverPending();
         }
     }
-    // The transfer ended well: the short last block, then the final empty read.
+    // The transfer ended well: the short last block, the final empty read, then the
+    // temporary file takes the target's place.
     void Finish() {
         if (fill_ > 0) DeliverPending();
         Deliver(0);
+        file_->Flush();
+        file_.reset();
+        // On disk before it replaces the target, so a crash leaves the old file or the new.
+        if (const int fd = ::open(temp_.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+            static_cast<void>(::fsync(fd));
+            ::close(fd);
+        }
+        struct stat old {};
+        const mode_t mode = ::stat(fileName_.c_str(), &old) == 0 ? (old.st_mode & 07777) : NewFileMode();
+        static_cast<void>(::chmod(temp_.c_str(), mode));  // a file system without modes keeps the file
+        if (std::rename(temp_.c_str(), fileName_.c_str()) != 0) {
+            const int err = errno;
+            Discard();
+            throw EInOutError("Cannot create file \"" + fileName_ + "\". " + std::strerror(err));
+        }
+        temp_.clear();
     }
-    // The transfer broke off: keep what came, without counting it.
-    void Abandon() {
-        if (file_ && fill_ > 0) file_->Write(block_.data(), fill_);
+    // The transfer broke off: what came is dropped, the target stays untouched.
+    void Discard() {
+        file_.reset();
+        if (!temp_.empty()) ::unlink(temp_.c_str());
+        temp_.clear();
         fill_ = 0;
     }
 
@@ -189,16 +219,26 @@ private:
         fill_ = 0;
     }
     void Deliver(std::size_t count) {
-        if (!file_) file_ = std::make_unique<TFileStream>(fileName_, TFileMode::fmCreate);
+        if (!file_) Create();
         if (count > 0) file_->Write(block_.data(), count);
         ++blocks_;
         done_ = total_ < 1 ? blocks_ : done_ + static_cast<std::int64_t>(count);
         if (progress_) progress_(total_, Saturated(done_));
     }
+    void Create() {
+        const std::string folder = ExtractFileDir(fileName_);
+        std::string temp = JoinPath(folder.empty() ? std::string(".") : folder, "." + ExtractFileName(fileName_) + ".XXXXXX");
+        const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+        if (fd < 0) throw EInOutError("Cannot create file \"" + fileName_ + "\". " + std::strerror(errno));
+        ::close(fd);
+        temp_ = temp;
+        file_ = std::make_unique<TFileStream>(temp_, TFileMode::fmCreate);
+    }
 
     const std::string& fileName_;
     const TInetProgress& progress_;
     int total_;
+    std::string temp_;  // the temporary file while one exists
     std::unique_ptr<TFileStream> file_;
     std::array<char, BlockSize> block_{};
     std::size_t fill_ = 0;
@@ -355,7 +395,7 @@ bool InetDownloadToFile(const std::string& address, const std::string& fileName,
     if (!use.Handle()) return false;
     FileReceiver receiver(fileName, progress, total);
     if (!Get(use, url, receiver)) {
-        receiver.Abandon();
+        receiver.Discard();
         return false;
     }
     receiver.Finish();

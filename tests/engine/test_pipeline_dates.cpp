@@ -43,6 +43,16 @@ TEST_F(DateColumnTest, DashedYearFirstDates) {
     EXPECT_FALSE(row.Dmy || row.Mdy);
 }
 
+// Three dashes or one are no date's dashes: only the row with two slashes counts.
+TEST_F(DateColumnTest, ASeparatorCountsForARowOnlyWhenItOccursExactlyTwice) {
+    ui.DateSeparator = '.';
+    ConvertTable({"x\ty", "1-2-3-4\t1", "5-6-7-8\t2", "9-1\t3", "05/06/2024\t4"});
+    EXPECT_EQ(conv.Table.DateSeparator, '/');
+    EXPECT_EQ(conv.Table.DateInfo[1].Dashes, 3);
+    EXPECT_EQ(conv.Table.DateInfo[3].Dashes, 1);
+    EXPECT_EQ(conv.Table.DateInfo[4].Slashes, 2);
+}
+
 struct SeparatorCase {
     char locale;
     char chosen;

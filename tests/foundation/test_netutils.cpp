@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -183,6 +184,27 @@ TEST_F(NetUtilsTest, TransferBrokenOffIsAFailure) {
     TMemoryStream stream;
     EXPECT_FALSE(InetDownloadToStream(server_.Url("/cut"), stream));
     EXPECT_TRUE(InetDownloadLines(server_.Url("/cut"))->Empty());
+}
+
+TEST_F(NetUtilsTest, ADownloadCutOffLeavesTheOldFileWholeAndNoTemporaryFile) {
+    const std::string old = "the rates of yesterday\n" + Body(3000);
+    WriteFileAtomic(File("rates.txt"), old);
+    ASSERT_EQ(::chmod(File("rates.txt").c_str(), 0640), 0);
+    server_.Route("/cut", HttpResponse{.body = Body(6000), .contentLength = "20000"});
+    EXPECT_FALSE(InetDownloadToFile(server_.Url("/cut"), File("rates.txt")));
+    EXPECT_FALSE(DownloadWithProgress(server_.Url("/cut"), false).empty());  // blocks came, then the cut
+    EXPECT_EQ(ReadFileBytes(File("rates.txt")), old);
+    EXPECT_FALSE(std::filesystem::exists(File("out.bin")));
+
+    // A whole document replaces the file and keeps its permission bits.
+    server_.Route("/whole", HttpResponse{.body = Body(5000)});
+    EXPECT_TRUE(InetDownloadToFile(server_.Url("/whole"), File("rates.txt")));
+    EXPECT_EQ(ReadFileBytes(File("rates.txt")), Body(5000));
+    EXPECT_EQ(std::filesystem::status(File("rates.txt")).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write | std::filesystem::perms::group_read);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_)) names.push_back(entry.path().filename().string());
+    EXPECT_THAT(names, ElementsAre("rates.txt"));
 }
 
 TEST_F(NetUtilsTest, FileThatCannotBeCreatedRaises) {

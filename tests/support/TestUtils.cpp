@@ -1,7 +1,9 @@
 #include "support/TestUtils.h"
 
+#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -90,6 +92,21 @@ std::vector<std::string> FolderEntries(const std::string& folder, bool recursive
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+bool PermissionsBind() {
+    static const bool bind = [] {
+        const TempFolder folder("vemra-permissions");
+        const std::string probe = folder / "probe";
+        WriteText(probe, "x");
+        ::chmod(probe.c_str(), 0);
+        const int reading = ::open(probe.c_str(), O_RDONLY | O_CLOEXEC);
+        const int writing = ::open(probe.c_str(), O_WRONLY | O_CLOEXEC);
+        if (reading >= 0) ::close(reading);
+        if (writing >= 0) ::close(writing);
+        return reading < 0 && writing < 0;
+    }();
+    return bind;
 }
 
 }  // namespace vemra::test
