@@ -82,6 +82,8 @@ void TConversionRun::ConvertCells() {
     table_.ColumnWidths.clear();
     conv_.OutputLines().Clear();
     host_.MEOUT().Clear();
+    conv_.OutputLines().SetCapacity(CellCount);
+    host_.MEOUT().SetCapacity(CellCount);
     DetailLogCommand(conv_, "*");
     DetailLogCommand(conv_, Format("* Starting conversion of %d elements", CellCount));
     DetailLogCommand(conv_, "*");
@@ -138,8 +140,9 @@ void TConversionRun::ConvertCell(int k, const OutputChoices& choices) {
         LogTextCell(cell);
     else
         ConvertClassedCell(k, k % columns, k / columns, choices, info, cell);
+    // Copies of just the text's size: the built string has room to spare.
     host_.MEOUT().Add(cell.output);
-    conv_.OutputLines().Add(std::move(cell.output));
+    conv_.OutputLines().Add(cell.output);
 }
 
 void TConversionRun::LogTextCell(CellWork& cell) {
@@ -149,7 +152,7 @@ void TConversionRun::LogTextCell(CellWork& cell) {
         ++UnconvertedCount;
         cell.log += "as Text";
     }
-    conv_.LogBody().Add(std::move(cell.log));
+    conv_.AddLogLine(cell.log);
 }
 
 // A header cell, or a number cell converted with the rates of its row and the pair of
@@ -164,10 +167,10 @@ void TConversionRun::ConvertClassedCell(int k, int col, int row, const OutputCho
         if (info.Class == ccPlugin)
             cell.log += Format("%s %s / Last File is: %s", "is Plugin", conv_.RateSources().SelectedCode(),
                                conv_.RateSources().LastRateFile());
-        conv_.LogBody().Add(std::move(cell.log));
+        conv_.AddLogLine(cell.log);
     } else if (IsInvalidHeader(table_.HeaderCurrency)) {
         cell.log += Format("Invalid currency = \"%s\"", cell.text);
-        conv_.LogBody().Add(std::move(cell.log));
+        conv_.AddLogLine(cell.log);
         info.Class = ccText;
     } else {
         handled = ConvertNumberCell(col, row, choices, info, cell);
@@ -200,14 +203,14 @@ bool TConversionRun::ConvertNumberCell(int col, int row, const OutputChoices& ch
     }
     if (!number) {
         cell.log += "Not convertible";
-        conv_.LogBody().Add(std::move(cell.log));
+        conv_.AddLogLine(cell.log);
         info.Class = ccText;
         return false;
     }
     cell.amount = amount;
     const bool converted = conv_.ConvertAmount(amount, cell.result);
     cell.output = FormatCellResult(choices, cell);
-    conv_.LogBody().Add(WithoutNoInverse(std::move(cell.log)) + RateLogText(cell));
+    conv_.AddLogLine(WithoutNoInverse(std::move(cell.log)) + RateLogText(cell));
     return converted;
 }
 
@@ -430,6 +433,7 @@ void TConversionRun::WriteOutputTable() {
         return;
     }
     const int columns = std::max(1, table_.ColumnCount);
+    result.SetCapacity(static_cast<int>(table_.Cells.size()) / columns + 1);
     table_.ColumnWidths.assign(static_cast<std::size_t>(columns) + 1, 0);
     std::uint16_t current = table_.Cells[0].Row;
     int rowStart = 0;  // the row's cells are joined straight from the output lines

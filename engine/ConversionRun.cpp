@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 
 #include "DetailLog.h"
 #include "rtl/Format.h"
@@ -160,6 +161,11 @@ void TConversionRun::SplitRows() {
     TStringList& clip = host_.MeClip();
     TStringList& input = host_.MEINN();
     TStringList& rowCells = table_.RowCells;
+    std::size_t cells = 0;  // counted first: the cell array and the input grow once
+    for (const TStringList::Item& line : clip.Items())
+        cells += 1 + static_cast<std::size_t>(std::count(line.str.begin(), line.str.end(), '\t'));
+    table_.Cells.reserve(cells);
+    input.SetCapacity(static_cast<int>(std::min<std::size_t>(cells, INT_MAX)));
     for (int r = 0; r < clip.Count(); ++r) {
         rowCells.Clear();
         std::string_view rest = clip[r];
@@ -242,12 +248,11 @@ bool TConversionRun::FirstCellUnexplained() const {
 // ---- detail log ----
 
 void TConversionRun::LogInputTable() {
-    TStringList& body = conv_.LogBody();
-    body.Add("* String to convert:");
+    conv_.AddLogLine("* String to convert:");
     DetailLogCommand(conv_, "**");
-    body.Add(host_.MeClip().Text());
+    conv_.AddLogLine(host_.MeClip().Text());
     DetailLogCommand(conv_, "**");
-    body.Add("* Converter array:");
+    conv_.AddLogLine("* Converter array:");
     DetailLogCommand(conv_, "**");
     const TStringList& input = host_.MEINN();
     const std::size_t count = std::min(table_.Cells.size(), static_cast<std::size_t>(input.Count()));
@@ -259,7 +264,7 @@ void TConversionRun::LogInputTable() {
         std::string line = CellNumberText(static_cast<int>(i));
         line.reserve(line.size() + text.size() + name.size() + 10);
         line.append(" : \"").append(text).append("\" as ").append(name);
-        body.Add(std::move(line));
+        conv_.AddLogLine(line);
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include "CurrencyList.h"
 #include "EngineHost.h"
+#include "PackedLines.h"
 #include "TableState.h"
 #include "rtl/FormatSettings.h"
 #include "rtl/StringList.h"
@@ -131,9 +132,14 @@ public:
     TStringList& OutputLines() { return outputLines_; }
     TConverterTable Table;
 
-    // ---- detail log ----
+    // ---- detail log (DetailLog.cpp) ----
     TStringList& LogHeader() { return logHeader_; }
-    TStringList& LogBody() { return logBody_; }
+    // The body as a list; lines added by AddLogLine are unpacked into it first.
+    TStringList& LogBody();
+    // Adds a body line that stays packed until the body is read.
+    void AddLogLine(std::string_view line) { packedLog_.Add(line); }
+    void ClearLogBody();
+    std::string LogBodyText() const;  // the body's lines, each followed by CR LF
     TStringList& LogReport() { return logReport_; }
     double SelfCheckAmount = 0;
 
@@ -165,7 +171,8 @@ private:
     TStringList warnings_;
     TStringList outputLines_;
     TStringList logHeader_;
-    TStringList logBody_;
+    TStringList logBody_;    // then the lines of packedLog_
+    TPackedLines packedLog_;
     TStringList logReport_;
     std::uint32_t indicatorColor_ = 0;
     SideData source_;
