@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "EngineHost.h"
 #include "HTMLConverterPlugInn.h"
@@ -36,7 +37,9 @@ public:
     std::unique_ptr<TStreamedIniFile> Store;
     TStringList UserLast;
     std::string SelectedCode;
-    TStringList Plugins;  // "CODE - Publisher", each with its source (owned) as object
+    // "CODE - Publisher", one item per source in store order, each with its source as
+    // object (the sources themselves are held by the manager; nullptr once cleared).
+    const TStringList& Plugins() const { return plugins_; }
     std::int32_t SelectedIndex = -1;
 
     // The data module; nullptr restores a stand-in that does nothing.
@@ -102,6 +105,8 @@ private:
     void UpdateSource(int index, int saved);
     std::string UserLastFileName() const;
 
+    TStringList plugins_;
+    std::vector<std::unique_ptr<THTMLConverterPlugInn>> sources_;  // by the position of plugins_
     NullRateUpdateHost nullHost_;
     IRateUpdateHost* host_;
     SelectedSource rateSourceHost_;
