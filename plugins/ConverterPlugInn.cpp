@@ -151,9 +151,10 @@ bool TConverterPlugInn::UpdateHistoryBounds(const std::string&) { return false; 
 
 bool TConverterPlugInn::GetHistoryRates(TDateTime) { return false; }
 
+void TConverterPlugInn::LibraryCloser::operator()(void* handle) const { ::dlclose(handle); }
+
 void TConverterPlugInn::UnbindLibrary() {
-    if (LibraryHandle != nullptr) ::dlclose(LibraryHandle);
-    LibraryHandle = nullptr;
+    library_.reset();
     libraryFile_.clear();
     PreCleanEntry = nullptr;
     GetDateEntry = nullptr;
@@ -235,23 +236,24 @@ void TConverterPlugInn::ClearModifiedMarks() {
 // ---- the library ----
 
 bool TConverterPlugInn::LoadPluginLibrary(const std::string& path) {
-    if (LibraryHandle != nullptr) return true;
+    if (library_ != nullptr) return true;
     try {
         std::string file = path;
         if (file.empty()) {
             file = PluginLibraryPath();
             if (!FileExists(file)) file = JoinPath(JoinPath(PubData, Code), Code + ".so");
         }
-        LibraryHandle = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (LibraryHandle == nullptr) return false;
+        library_.reset(::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL));
+        if (library_ == nullptr) return false;
+        void* const handle = library_.get();
         libraryFile_ = file;
-        PreCleanEntry = LookUp<TSubscriptionPreClean>(LibraryHandle, "SubscriptionPreClean");
-        GetDateEntry = LookUp<TSubscriptionGetDate>(LibraryHandle, "SubscriptionGetDate");
-        ComposeQueryEntry = LookUp<TSubscriptionComposeQuery>(LibraryHandle, "SubscriptionComposeQuery");
-        ParseItemEntry = LookUp<TSubscriptionParseItem>(LibraryHandle, "SubscriptionParseItem");
-        SetDataEntry = LookUp<TSubscriptionSetData>(LibraryHandle, "SubscriptionSetData");
-        HistoryDataSetEntry = LookUp<THistoryDataSet>(LibraryHandle, "HistoryDataSet");
-        HistoryDataGetEntry = LookUp<THistoryDataGet>(LibraryHandle, "HistoryDataGet");
+        PreCleanEntry = LookUp<TSubscriptionPreClean>(handle, "SubscriptionPreClean");
+        GetDateEntry = LookUp<TSubscriptionGetDate>(handle, "SubscriptionGetDate");
+        ComposeQueryEntry = LookUp<TSubscriptionComposeQuery>(handle, "SubscriptionComposeQuery");
+        ParseItemEntry = LookUp<TSubscriptionParseItem>(handle, "SubscriptionParseItem");
+        SetDataEntry = LookUp<TSubscriptionSetData>(handle, "SubscriptionSetData");
+        HistoryDataSetEntry = LookUp<THistoryDataSet>(handle, "HistoryDataSet");
+        HistoryDataGetEntry = LookUp<THistoryDataGet>(handle, "HistoryDataGet");
         return true;
     } catch (...) {
         return false;
@@ -269,7 +271,7 @@ bool TConverterPlugInn::InstallPluginLibrary(TStringList& definition, const std:
     std::array<std::string, 3> kept;
     for (std::size_t k = 0; k < kKept.size(); ++k) kept[k] = definition.Values(kKept[k]);
 
-    const auto install = LookUp<TSubscriptionInstall>(LibraryHandle, "SubscriptionInstall");
+    const auto install = LookUp<TSubscriptionInstall>(library_.get(), "SubscriptionInstall");
     if (install == nullptr) return false;
     const char* answer = install();
     definition.SetText(Trim(answer != nullptr ? std::string_view(answer) : std::string_view()));

@@ -162,7 +162,7 @@ protected:
 TEST_F(PluginLibraryTest, BindsTheGivenLibraryAndLooksUpItsEntryPoints) {
     TConverterPlugInn source(Lines({}), "TST");
     ASSERT_TRUE(source.LoadPluginLibrary(kTestLibrary));
-    EXPECT_NE(source.LibraryHandle, nullptr);
+    EXPECT_NE(source.LibraryHandle(), nullptr);
     EXPECT_NE(source.PreCleanEntry, nullptr);
     EXPECT_NE(source.GetDateEntry, nullptr);
     EXPECT_NE(source.ComposeQueryEntry, nullptr);
@@ -173,7 +173,7 @@ TEST_F(PluginLibraryTest, BindsTheGivenLibraryAndLooksUpItsEntryPoints) {
     // A bound library stays bound; the path is then not looked at.
     EXPECT_TRUE(source.LoadPluginLibrary(env.File("nothing.so")));
     source.UnloadPluginLibrary();
-    EXPECT_EQ(source.LibraryHandle, nullptr);
+    EXPECT_EQ(source.LibraryHandle(), nullptr);
     EXPECT_EQ(source.ParseItemEntry, nullptr);
     EXPECT_EQ(source.HistoryDataGetEntry, nullptr);
 
@@ -182,7 +182,7 @@ TEST_F(PluginLibraryTest, BindsTheGivenLibraryAndLooksUpItsEntryPoints) {
     EXPECT_EQ(source.SetDataEntry, nullptr);
     source.UnloadPluginLibrary();
     EXPECT_FALSE(source.LoadPluginLibrary(env.File("nothing.so")));
-    EXPECT_EQ(source.LibraryHandle, nullptr);
+    EXPECT_EQ(source.LibraryHandle(), nullptr);
 }
 
 TEST_F(PluginLibraryTest, WithoutAPathTheInstalledLibraryComesFirstThenTheDataFolder) {
@@ -304,7 +304,7 @@ TEST_F(PluginLibraryTest, InstallReplacesTheDefinitionKeepingTheSourcesOwnValues
                                         "HistoryBounds=40179-45291", "HistoryFile=hist.zip",
                                         "Version=" + std::string(VEMRA_VERSION_TEXT)}));
     for (int i = 0; i < definition.Count(); ++i) EXPECT_EQ(DefinitionMark(definition, i), 1) << definition[i];
-    EXPECT_EQ(source.LibraryHandle, nullptr);
+    EXPECT_EQ(source.LibraryHandle(), nullptr);
 }
 
 TEST_F(PluginLibraryTest, InstallFailsWithoutDefinitionLinesOrWithoutTheExport) {
@@ -331,7 +331,7 @@ TEST_F(PluginLibraryTest, InstallFailsWithoutDefinitionLinesOrWithoutTheExport) 
     EXPECT_FALSE(source.InstallPluginLibrary(definition, kBareLibrary));
     EXPECT_EQ(Strings(definition), (std::vector<std::string>{"Publisher=Old"}));
     EXPECT_FALSE(source.InstallPluginLibrary(definition, env.File("nothing.so")));
-    EXPECT_EQ(source.LibraryHandle, nullptr);
+    EXPECT_EQ(source.LibraryHandle(), nullptr);
 }
 
 TEST_F(PluginLibraryTest, WhatTheInstallExportThrowsPassesAfterTheUnload) {
@@ -339,7 +339,7 @@ TEST_F(PluginLibraryTest, WhatTheInstallExportThrowsPassesAfterTheUnload) {
     TConverterPlugInn source(Lines({}), "TST");
     TStringList definition = Lines({"Publisher=Old"});
     EXPECT_ANY_THROW(source.InstallPluginLibrary(definition, kTestLibrary));
-    EXPECT_EQ(source.LibraryHandle, nullptr);
+    EXPECT_EQ(source.LibraryHandle(), nullptr);
     EXPECT_EQ(source.ParseItemEntry, nullptr);
 }
 

@@ -296,7 +296,7 @@ TEST_F(HtmlReaderTest, HistoryBoundsComeFromTheLibrary) {
     EXPECT_TRUE(source.UpdateHistoryBounds("  " + DataFolder() + "/hist.txt "));
     EXPECT_EQ(source.GetPluginValue(pvHistoryBounds), "40179-45291");
     EXPECT_TRUE(source.Modified);
-    EXPECT_NE(source.LibraryHandle, nullptr);  // stays bound
+    EXPECT_NE(source.LibraryHandle(), nullptr);  // stays bound
     EXPECT_NE(env.LibraryLog().find("historyset " + DataFolder() + "/hist.txt\n"), std::string::npos);
 
     ReplaceText(DataFolder() + "/hist.txt", "FAIL");
