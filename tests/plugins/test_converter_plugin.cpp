@@ -23,6 +23,8 @@ struct SettingsCase {
     std::string text;
 };
 
+void PrintTo(const SettingsCase& c, std::ostream* os) { *os << Quoted(c.settings); }
+
 class SettingsTest : public ::testing::TestWithParam<SettingsCase> {};
 
 TEST_P(SettingsTest, ParsesTheScheduleOrFallsBackToTheDefaults) {
@@ -60,6 +62,8 @@ struct SplitCase {
     char separator;
     std::vector<std::string> fields;
 };
+
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << Quoted(c.text) << " at '" << c.separator << "'"; }
 
 class SplitTest : public ::testing::TestWithParam<SplitCase> {};
 
@@ -228,6 +232,8 @@ struct DateCase {
     std::string attributes;
     TDateTime expected;
 };
+
+void PrintTo(const DateCase& c, std::ostream* os) { *os << Quoted(c.attributes); }
 
 class PluginDateTest : public PluginLibraryTest, public ::testing::WithParamInterface<DateCase> {};
 

@@ -304,6 +304,10 @@ struct NewestCase {
     std::string expected;  // the stamp of the newest file, "" for none
 };
 
+void PrintTo(const NewestCase& c, std::ostream* os) {
+    *os << "of " << c.files.size() << " files " << (c.expected.empty() ? "none" : c.expected);
+}
+
 class NewestFileTest : public PlugginManTest, public ::testing::WithParamInterface<NewestCase> {};
 
 TEST_P(NewestFileTest, SearchesBackMonthByMonth) {
