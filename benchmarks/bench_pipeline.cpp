@@ -21,6 +21,7 @@
 #include "CurrencyConverter.h"
 #include "CurrencyFiles.h"
 #include "EngineHost.h"
+#include "MessageNumbers.h"
 #include "PipelineHost.h"
 #include "RateFile.h"
 #include "rtl/DateUtils.h"
@@ -80,9 +81,9 @@ public:
     void WriteLogLine(const std::string&, const std::string&) override {}
     std::string GetMessageText(int number) override {
         switch (number) {
-            case 22: return "Empty";
-            case 20: case 21: return "%s%s %s";
-            case 108: case 119: case 120: return "%d";
+            case msg::EmptyCell: return "Empty";
+            case msg::ConverterOn: case msg::ConverterOff: return "%s%s %s";
+            case msg::WarningCount: case msg::SplitProgress: case msg::RecognitionProgress: return "%d";
             default: return "%s";
         }
     }

@@ -8,6 +8,7 @@
 
 #include "ConversionRun.h"
 #include "DetailLog.h"
+#include "MessageNumbers.h"
 #include "NumberCells.h"
 #include "RateFile.h"
 #include "rtl/Format.h"
@@ -19,7 +20,6 @@ namespace vemra {
 
 namespace {
 
-constexpr int MsgMissingRateFile = 88;
 constexpr int SearchBackDays = 30;
 constexpr int BalloonMaxWidth = 640;
 constexpr char InvalidHeader = '!';  // the header currency of a cell that has none usable
@@ -252,7 +252,7 @@ void TConversionRun::LoadRowDate(int row, std::int32_t day, bool dateCell, CellW
     TDateTime date = rowDate;
     info.Found = LoadRatesOfDay(date, daysBack);
     const std::string rowFile = conv_.RateSources().SelectedRateFileName(rowDate);
-    const std::string warning = Format(conv_.Host().GetMessageText(MsgMissingRateFile), ExtractFileName(rowFile));
+    const std::string warning = Format(conv_.Host().GetMessageText(msg::OnDemandDayFailed), ExtractFileName(rowFile));
     const auto notFound = [&] {
         return Format(" (not found) %s -> Current values from: %s", std::string(LineBreak) + cell.log.substr(0, 5),
                       conv_.Currencies().RateFileName);

@@ -7,6 +7,7 @@
 #include <climits>
 
 #include "DetailLog.h"
+#include "MessageNumbers.h"
 #include "rtl/Format.h"
 #include "rtl/SysUtils.h"
 
@@ -14,10 +15,6 @@ namespace vemra {
 
 namespace {
 
-constexpr int MsgEmptyCell = 22;
-constexpr int MsgUnknownFirstCell = 98;
-constexpr int MsgSplitProgress = 119;
-constexpr int MsgProgressText = 121;
 constexpr std::int64_t SplitProgressDelayMs = 500;
 
 std::int64_t SteadyMilliseconds() {
@@ -69,7 +66,7 @@ TConversionRun::TConversionRun(TCurrencyConverter& converter, IPipelineHost& hos
     : TickCount(SteadyMilliseconds), conv_(converter), host_(host), table_(converter.Table) {}
 
 // Every entry point reads it anew: the language may have changed since the last run.
-void TConversionRun::ReadEmptyCellText() { emptyCell_ = UpperCase(conv_.Host().GetMessageText(MsgEmptyCell)); }
+void TConversionRun::ReadEmptyCellText() { emptyCell_ = UpperCase(conv_.Host().GetMessageText(msg::EmptyCell)); }
 
 void TConversionRun::DoConvert(bool asTable) {
     ReadEmptyCellText();
@@ -143,7 +140,7 @@ void TConversionRun::CutLeadingBlankLines() {
 void TConversionRun::CutLineEnds() {
     TStringList& clip = host_.MeClip();
     const int count = clip.Count();
-    const std::string format = conv_.Host().GetMessageText(MsgSplitProgress);
+    const std::string format = conv_.Host().GetMessageText(msg::SplitProgress);
     for (int i = 0; i < count; ++i) {
         if (host_.CalcProgressOpen())
             host_.SetProgress(i);
@@ -191,7 +188,7 @@ void TConversionRun::SplitRows() {
 void TConversionRun::ShowSplitProgress(const std::string& format, int position, int count) {
     const std::int64_t tick = TickCount();
     if (host_.CalcProgressOpen() || tick - splitStart_ <= SplitProgressDelayMs) return;
-    host_.ShowCalcProgress(conv_.Host().GetMessageText(MsgProgressText));
+    host_.ShowCalcProgress(conv_.Host().GetMessageText(msg::ProgressText));
     host_.SetCalcProgressRange(format, count);
     host_.SetProgress(position);
     host_.RevealCalcProgress();
@@ -215,7 +212,7 @@ void TConversionRun::CheckProviderCell(bool warn) {
     table_.FirstCellUnexplained = !code.empty() && code != emptyCell_ && table_.Flags != 0 && FirstCellUnexplained();
     if (table_.FirstCellUnexplained && warn && code.size() == 3) {
         // Converting the same table again must not repeat the warning.
-        const std::string text = Format(conv_.Host().GetMessageText(MsgUnknownFirstCell), code);
+        const std::string text = Format(conv_.Host().GetMessageText(msg::WarnProviderCode), code);
         if (!HasWarning(conv_.Warnings(), text)) conv_.AddWarning(text, -1);
     }
     table_.ProviderIndex = host_.PluginSelectedIndex();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "CurrencyConverter.h"
+#include "MessageNumbers.h"
 #include "rtl/Format.h"
 #include "rtl/NumParse.h"
 #include "rtl/SysUtils.h"
@@ -116,7 +117,7 @@ void TCurrencyConverter::AddWarning(const std::string& text, double key) {
 }
 
 std::string TCurrencyConverter::WarningCountText() const {
-    return Format(host_->GetMessageText(108), warnings_.Count());
+    return Format(host_->GetMessageText(msg::WarningCount), warnings_.Count());
 }
 
 // ---- date separators ----

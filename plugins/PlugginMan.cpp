@@ -1,5 +1,6 @@
 #include "PlugginMan.h"
 
+#include "MessageNumbers.h"
 #include "RegistryEx.h"
 #include "SysCaller.h"
 #include "SysStrings.h"
@@ -137,7 +138,7 @@ void TPlugginMan::CreateSource(int index, std::string code, std::int32_t& select
         if (source->UpdateHistoryBounds(source->GetHistoryFilePath())) {
             SaveCurrentPluginDefinition();
         } else {
-            host_->ShowMessageNumber(71);
+            host_->ShowMessageNumber(msg::HistoryFailed);
         }
     }
 }
