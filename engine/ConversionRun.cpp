@@ -22,16 +22,12 @@ std::int64_t SteadyMilliseconds() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-bool IsBlank(std::string_view line) {
-    for (const char c : line)
-        if (static_cast<unsigned char>(c) > ' ') return false;
-    return true;
-}
+bool IsBlank(std::string_view line) { return std::all_of(line.begin(), line.end(), IsBlankOrControl); }
 
 // Length of the run of characters up to blank at the end of the line.
 std::size_t TrailingBlanks(std::string_view line) {
     std::size_t n = 0;
-    while (n < line.size() && static_cast<unsigned char>(line[line.size() - 1 - n]) <= ' ') ++n;
+    while (n < line.size() && IsBlankOrControl(line[line.size() - 1 - n])) ++n;
     return n;
 }
 

@@ -25,10 +25,8 @@ constexpr std::array<std::string_view, 24> kValueKeys = {
 constexpr const char* kDefaultMask = "1111100";
 constexpr int kDefaultMinute = 540;
 
-bool IsBlankOrControl(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    return u >= 1 && u <= 32;
-}
+// The field splitter reads its text like a C string: a NUL ends it and is no blank.
+bool IsBlankBeforeEnd(char c) { return c != '\0' && IsBlankOrControl(c); }
 
 template <class F>
 F LookUp(void* handle, const char* name) {
@@ -84,21 +82,21 @@ std::vector<std::string> SplitPluginFields(std::string_view text, char separator
     std::vector<std::string> fields;
     const auto at = [&](std::size_t i) { return i < text.size() ? text[i] : '\0'; };
     std::size_t p = 0;
-    while (IsBlankOrControl(at(p))) ++p;
+    while (IsBlankBeforeEnd(at(p))) ++p;
     while (at(p) != '\0') {
         if (at(p) == '"') {
             fields.push_back(ReadQuotedField(text, p));
         } else {
             const std::size_t start = p;
-            while (at(p) != '\0' && at(p) != separator && !IsBlankOrControl(at(p))) ++p;
+            while (at(p) != '\0' && at(p) != separator && !IsBlankBeforeEnd(at(p))) ++p;
             fields.emplace_back(text.substr(start, p - start));
         }
-        while (IsBlankOrControl(at(p))) ++p;
+        while (IsBlankBeforeEnd(at(p))) ++p;
         if (at(p) == separator) {
             if (at(p + 1) == '\0') fields.emplace_back();
             do {
                 ++p;
-            } while (IsBlankOrControl(at(p)));
+            } while (IsBlankBeforeEnd(at(p)));
         }
     }
     return fields;
