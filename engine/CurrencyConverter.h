@@ -2,6 +2,10 @@
 // TCurrencyConverter: the currencies and their view, the current pair of source and target
 // currency with the path an amount takes between them, the per-side output data, the
 // favourites and warnings, and the table state of the last conversion run.
+//
+// Where the parts live: the pair, the arithmetic and the amount texts in
+// CurrencyConverter.cpp; favourites, currencies in cell text, warnings and the table
+// queries in ConverterQueries.cpp; the detail-log body in DetailLog.cpp.
 
 #include <cstdint>
 #include <span>
@@ -99,7 +103,7 @@ public:
     // Loads the selected rate source's day rate file of that day, when it exists.
     bool LoadRateFileForDate(TDateTime date);
 
-    // ---- favourites, cell text, warnings ----
+    // ---- favourites, cell text, warnings (ConverterQueries.cpp) ----
     TStringList& Favorites() { return favorites_; }
     const TStringList& Favorites() const { return favorites_; }
     const TStringList& FavoriteSymbols() const { return favoriteSymbols_; }
@@ -119,7 +123,7 @@ public:
     static void SetDateSeparator(TFormatSettings& record, char separator);
     static void SetDateSeparators(char separator);  // the m/d/y, d/m/y and y/m/d records
 
-    // ---- table state ----
+    // ---- table state (ConverterQueries.cpp) ----
     void ResetConverter();
     bool IsCrossTable() const;
     bool HasDateColumn() const;

@@ -4,6 +4,9 @@
 // AppData), has the waiting plug-in packages installed, creates one THTMLConverterPlugInn
 // per source, knows the selected one, writes changed definitions back, keeps "UserLast.dat"
 // (each source's last day rate file) and runs the update schedule.
+//
+// Where the parts live: the store, the sources and UserLast in PlugginMan.cpp; the update
+// schedule (UpdateAllPlugins, IsUpdateDue) in UpdateSchedule.cpp.
 
 #include <cstdint>
 #include <memory>
@@ -77,7 +80,7 @@ public:
     std::string LastRateFile(THTMLConverterPlugInn& source);
     void SetLastRateFile(const TConverterPlugInn& source, const std::string& path);
 
-    // ---- the update schedule ----
+    // ---- the update schedule (UpdateSchedule.cpp) ----
     // Walks every source from today back to its last update and starts at most one
     // download per source; SelectedIndex is restored afterwards, also on an exception.
     void UpdateAllPlugins();
