@@ -300,6 +300,7 @@ void MeasureMemory(benchmark::State& state, const TStringList& input, bool asTab
             // Fresh lists: room an earlier run left in them would hide what this one takes.
             bench.hosts.Output = TStringList();
             bench.hosts.Result = TStringList();
+            bench.conv.ClearOutputLines();
             bench.conv.OutputLines() = TStringList();
             bench.conv.ClearLogBody();
             bench.conv.LogBody() = TStringList();

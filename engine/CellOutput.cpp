@@ -80,9 +80,8 @@ void TConversionRun::ConvertCells() {
     CellCount = input.Count();
     UnconvertedCount = 0;
     table_.ColumnWidths.clear();
-    conv_.OutputLines().Clear();
+    conv_.ClearOutputLines();
     host_.MEOUT().Clear();
-    conv_.OutputLines().SetCapacity(CellCount);
     host_.MEOUT().SetCapacity(CellCount);
     DetailLogCommand(conv_, "*");
     DetailLogCommand(conv_, Format("* Starting conversion of %d elements", CellCount));
@@ -140,9 +139,8 @@ void TConversionRun::ConvertCell(int k, const OutputChoices& choices) {
         LogTextCell(cell);
     else
         ConvertClassedCell(k, k % columns, k / columns, choices, info, cell);
-    // Copies of just the text's size: the built string has room to spare.
-    host_.MEOUT().Add(cell.output);
-    conv_.OutputLines().Add(cell.output);
+    conv_.AddOutputLine(cell.output);
+    host_.MEOUT().Add(cell.output);  // a copy of just the text's size: the built one has room to spare
 }
 
 void TConversionRun::LogTextCell(CellWork& cell) {
@@ -425,35 +423,41 @@ std::string TConversionRun::RateLogText(const CellWork& cell) {
 
 void TConversionRun::WriteOutputTable() {
     TStringList& result = host_.ResultLines();
-    const TStringList& output = conv_.OutputLines();
     table_.RowCells.Clear();
     result.Clear();
     if (table_.Cells.empty()) {
-        result.Assign(output);
+        conv_.ForEachOutputLine([&](std::string_view line) { result.Add(std::string(line)); });
         return;
     }
     const int columns = std::max(1, table_.ColumnCount);
     result.SetCapacity(static_cast<int>(table_.Cells.size()) / columns + 1);
     table_.ColumnWidths.assign(static_cast<std::size_t>(columns) + 1, 0);
     std::uint16_t current = table_.Cells[0].Row;
-    int rowStart = 0;  // the row's cells are joined straight from the output lines
-    for (int k = 0; k < output.Count(); ++k) {
+    std::string row;  // the row's cells joined by TAB as they come
+    bool rowStarted = false;
+    int k = 0;
+    conv_.ForEachOutputLine([&](std::string_view text) {
         const std::size_t i = static_cast<std::size_t>(k);
-        const std::uint16_t row = i < table_.Cells.size() ? table_.Cells[i].Row : current;
-        if (row != current) {
-            std::string line = JoinRange(output, rowStart, k);
+        const std::uint16_t rowNumber = i < table_.Cells.size() ? table_.Cells[i].Row : current;
+        if (rowNumber != current) {
+            std::string line = Trim(row);
             result.Add(line.empty() ? emptyCell_ : std::move(line));
-            rowStart = k;
-            current = row;
+            row.clear();
+            rowStarted = false;
+            current = rowNumber;
         }
+        if (rowStarted) row += '\t';
+        row.append(text);
+        rowStarted = true;
         if (table_.AsTable && i < table_.Cells.size()) {
-            const int width = host_.CalcHintWidth(output[k], BalloonMaxWidth) + 2;
+            const int width = host_.CalcHintWidth(std::string(text), BalloonMaxWidth) + 2;
             table_.Cells[i].Width = Clamp16(width);
             std::int32_t& widest = table_.ColumnWidths[static_cast<std::size_t>(k % columns)];
             widest = std::max(widest, width);
         }
-    }
-    result.Add(JoinRange(output, rowStart, output.Count()));
+        ++k;
+    });
+    result.Add(Trim(row));
 }
 
 }  // namespace vemra

@@ -146,7 +146,7 @@ void TCurrencyConverter::ResetConverter() {
     Table.DateInfo.clear();
     Table.ColumnWidths.clear();
     warnings_.Clear();
-    outputLines_.Clear();
+    ClearOutputLines();
     Table.ColumnHeaders.Clear();
     Table.RowHeaders.Clear();
 }
@@ -180,6 +180,23 @@ int TCurrencyConverter::MaxIndex(std::span<const int> values) {
 int TCurrencyConverter::ArrayElement(std::span<const int> values, int position) {
     if (position < 0 || static_cast<std::size_t>(position) >= values.size()) return 0;
     return values[static_cast<std::size_t>(position)];
+}
+
+// ---- output lines ----
+
+TStringList& TCurrencyConverter::OutputLines() {
+    if (!packedOutput_.Empty()) packedOutput_.MoveTo(outputLines_);
+    return outputLines_;
+}
+
+void TCurrencyConverter::ClearOutputLines() {
+    outputLines_.Clear();
+    packedOutput_.Clear();
+}
+
+void TCurrencyConverter::ForEachOutputLine(const std::function<void(std::string_view)>& f) const {
+    for (const TStringList::Item& item : outputLines_.Items()) f(item.str);
+    packedOutput_.ForEach(f);
 }
 
 }  // namespace vemra

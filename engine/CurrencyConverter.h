@@ -5,9 +5,10 @@
 //
 // Where the parts live: the pair, the arithmetic and the amount texts in
 // CurrencyConverter.cpp; favourites, currencies in cell text, warnings and the table
-// queries in ConverterQueries.cpp; the detail-log body in DetailLog.cpp.
+// queries and the output lines in ConverterQueries.cpp; the detail-log body in DetailLog.cpp.
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -133,7 +134,13 @@ public:
     static int MaxIndex(std::span<const int> values);
     static int ArrayElement(std::span<const int> values, int position);  // 0 when not valid
 
-    TStringList& OutputLines() { return outputLines_; }
+    // The output text of each cell of the last run (ConverterQueries.cpp); lines added by
+    // AddOutputLine are unpacked into the list first.
+    TStringList& OutputLines();
+    void AddOutputLine(std::string_view line) { packedOutput_.Add(line); }
+    void ClearOutputLines();
+    // Every output line in order, unpacking nothing into the list.
+    void ForEachOutputLine(const std::function<void(std::string_view)>& f) const;
     TConverterTable Table;
 
     // ---- detail log (DetailLog.cpp) ----
@@ -173,7 +180,8 @@ private:
     TStringList favorites_;
     TStringList favoriteSymbols_;
     TStringList warnings_;
-    TStringList outputLines_;
+    TStringList outputLines_;  // then the lines of packedOutput_
+    TPackedLines packedOutput_;
     TStringList logHeader_;
     TStringList logBody_;    // then the lines of packedLog_
     TPackedLines packedLog_;

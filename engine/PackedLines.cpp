@@ -70,7 +70,7 @@ void TPackedLines::Clear() {
     count_ = 0;
 }
 
-template <class F> void TPackedLines::ForEachLine(F&& f) const {
+void TPackedLines::ForEach(const std::function<void(std::string_view)>& f) const {
     const auto walk = [&](std::string_view data) {
         for (std::size_t at = 0; at < data.size();) {
             const std::size_t n = GetLength(data, at);
@@ -83,12 +83,12 @@ template <class F> void TPackedLines::ForEachLine(F&& f) const {
 }
 
 void TPackedLines::MoveTo(TStringList& list) {
-    ForEachLine([&](std::string_view line) { list.Add(std::string(line)); });
+    ForEach([&](std::string_view line) { list.Add(std::string(line)); });
     Clear();
 }
 
 void TPackedLines::AppendText(std::string& text) const {
-    ForEachLine([&](std::string_view line) { text.append(line).append("\r\n"); });
+    ForEach([&](std::string_view line) { text.append(line).append("\r\n"); });
 }
 
 }  // namespace vemra

@@ -4,6 +4,7 @@
 // unless the report is closed; packed, a line costs a few bytes instead of a few hundred.
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,13 +23,14 @@ public:
     void MoveTo(TStringList& list);
     // Every line followed by CR LF, as TStringList::Text writes them.
     void AppendText(std::string& text) const;
+    // Calls f with every line in order.
+    void ForEach(const std::function<void(std::string_view)>& f) const;
 
 private:
     struct Block {
         std::vector<unsigned char> packed;
         std::size_t rawSize = 0;
     };
-    template <class F> void ForEachLine(F&& f) const;
     void PackOpenBlock();
 
     std::vector<Block> blocks_;
