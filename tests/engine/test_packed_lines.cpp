@@ -1,5 +1,6 @@
 // Packed lines come back as they went in, across blocks, and keep their place among the
-// detail-log lines added to the body list directly.
+// detail-log lines added to the body list directly; the converter's output lines of a run,
+// packed while it runs, read as the output memo's.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "CurrencyConverter.h"
 #include "PackedLines.h"
+#include "PipelineTestSupport.h"
 
 namespace vemra::test {
 namespace {
@@ -50,6 +52,16 @@ TEST(PackedLinesTest, TheBodyKeepsPackedAndListedLinesInTheOrderAdded) {
     conv.ClearLogBody();
     EXPECT_EQ(conv.LogBody().Count(), 0);
     EXPECT_EQ(conv.LogBodyText(), "");
+}
+
+TEST_F(PipelineTest, OutputLinesOfARunReadAsTheOutputMemo) {
+    ConvertTable({"x\tUSD", "a\t12,5", "", "3\tb"});
+    EXPECT_EQ(LinesOf(conv.OutputLines()), Out());
+    EXPECT_EQ(Results(),
+              (std::vector<std::string>{"x\tUSD", "a\t12.50 USD ( 6.25 EUR )", "EMPTY", "3 USD ( 1.50 EUR )\tb"}));
+    run.ConvertCells();  // again, after the lines were read once
+    EXPECT_EQ(LinesOf(conv.OutputLines()), Out());
+    EXPECT_EQ(Results()[1], "a\t12.50 USD ( 6.25 EUR )");
 }
 
 }  // namespace
