@@ -42,13 +42,15 @@ std::string Unpack(const std::vector<unsigned char>& packed, std::size_t rawSize
 }  // namespace
 
 void TPackedLines::Add(std::string_view line) {
+    // A block is packed before its buffer would grow past the block size.
+    if (open_.size() + line.size() + 10 > open_.capacity() && open_.capacity() >= BlockBytes / 2) PackOpenBlock();
     PutLength(open_, line.size());
     open_.append(line);
     ++count_;
-    if (open_.size() >= BlockBytes) PackOpenBlock();
 }
 
 void TPackedLines::PackOpenBlock() {
+    if (open_.empty()) return;
     Block block;
     block.rawSize = open_.size();
     uLongf size = ::compressBound(static_cast<uLong>(open_.size()));
