@@ -26,11 +26,14 @@
 namespace vemra {
 
 struct TInetSessionRec {
-    CURL* easy = nullptr;
+    explicit TInetSessionRec(CURL* handle) : easy(handle) {}
+    ~TInetSessionRec() { curl_easy_cleanup(easy); }
+    TInetSessionRec(const TInetSessionRec&) = delete;
+    TInetSessionRec& operator=(const TInetSessionRec&) = delete;
+
+    CURL* const easy;
     bool busy = false;  // a transfer runs on this handle
 };
-
-TInetSessionRec* InetSession = nullptr;
 
 namespace {
 
@@ -44,32 +47,28 @@ constexpr long MaxRedirects = 10;
 std::string g_ipv4Routes;
 std::string g_ipv6Routes;
 
-void FreeSession(TInetSessionRec* rec) {
-    curl_easy_cleanup(rec->easy);
-    delete rec;
-}
+// The open session; a request in progress holds it too.
+std::shared_ptr<TInetSessionRec> g_session;
 
 // Marks the session busy for one request. A callback that runs the event loop may close
 // (or close and reopen) the session meanwhile; the handle is then freed once the request
 // is over, never under libcurl's feet.
 class SessionUse {
 public:
-    SessionUse() : rec_(InetSession && !InetSession->busy ? InetSession : nullptr) {
+    SessionUse() : rec_(g_session && !g_session->busy ? g_session : nullptr) {
         if (rec_) rec_->busy = true;
     }
     ~SessionUse() {
-        if (!rec_) return;
-        rec_->busy = false;
-        if (rec_ != InetSession) FreeSession(rec_);
+        if (rec_) rec_->busy = false;
     }
     SessionUse(const SessionUse&) = delete;
     SessionUse& operator=(const SessionUse&) = delete;
 
     CURL* Handle() const { return rec_ ? rec_->easy : nullptr; }
-    bool StillCurrent() const { return rec_ == InetSession; }
+    bool StillCurrent() const { return rec_ == g_session; }
 
 private:
-    TInetSessionRec* rec_;
+    std::shared_ptr<TInetSessionRec> rec_;
 };
 
 // Options every request shares; the handle keeps its connections and caches across resets.
@@ -353,18 +352,17 @@ void InetSetRouteTablePaths(const std::string& ipv4Routes, const std::string& ip
 bool InetOpenSession() {
     static std::once_flag globalInit;
     std::call_once(globalInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-    if (InetSession) return true;
+    if (g_session) return true;
     CURL* easy = curl_easy_init();
     if (!easy) return false;
-    InetSession = new TInetSessionRec{easy};
+    g_session = std::make_shared<TInetSessionRec>(easy);
     return true;
 }
 
-void InetCloseSession() {
-    TInetSessionRec* rec = InetSession;
-    InetSession = nullptr;
-    if (rec && !rec->busy) FreeSession(rec);  // a busy one is freed when its request ends
-}
+// A busy session is freed when its request ends.
+void InetCloseSession() { g_session.reset(); }
+
+const TInetSessionRec* InetSession() { return g_session.get(); }
 
 int InetGetRemoteSize(const std::string& address) {
     const std::optional<std::string> url = HeadUrl(address);

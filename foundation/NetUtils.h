@@ -21,8 +21,8 @@ namespace vemra {
 
 struct TInetSessionRec;  // the libcurl handle behind the session
 
-// The shared session; nullptr while closed. Open and close it only through the functions.
-extern TInetSessionRec* InetSession;
+// The shared session, held and released by this unit; nullptr while closed.
+const TInetSessionRec* InetSession();
 
 // Called during InetDownloadToFile after every 1024-byte block (the last may be shorter)
 // and once more for the final empty read. With total < 1 (size unknown) done counts the

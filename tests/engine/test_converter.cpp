@@ -30,6 +30,8 @@ struct PathCase {
     double result;  // of 100
 };
 
+void PrintTo(const PathCase& c, std::ostream* os) { *os << c.from << " to " << c.to; }
+
 class RatePathTest : public ConverterTest, public ::testing::WithParamInterface<PathCase> {};
 
 TEST_P(RatePathTest, KindAndFormula) {
@@ -202,6 +204,8 @@ struct AgeCase {
     std::uint32_t color;
 };
 
+void PrintTo(const AgeCase& c, std::ostream* os) { *os << c.hours << " h " << c.minutes << " min after"; }
+
 class RateAgeTest : public ConverterTest, public ::testing::WithParamInterface<AgeCase> {};
 
 // The source publishes at 16:00 in GMT+1 (15:00 GMT); the user lives at GMT-5 in winter.
@@ -255,6 +259,10 @@ struct AmountCase {
     std::string format;
     std::string text;
 };
+
+void PrintTo(const AmountCase& c, std::ostream* os) {
+    *os << Quoted(c.text) << " in a " << (c.commaLocale ? "comma" : "point") << " locale";
+}
 
 class FormatAmountTest : public ConverterTest, public ::testing::WithParamInterface<AmountCase> {};
 

@@ -58,6 +58,8 @@ struct SeparatorCase {
     char chosen;
 };
 
+void PrintTo(const SeparatorCase& c, std::ostream* os) { *os << "locale '" << c.locale << "'"; }
+
 class SeparatorTieTest : public DateColumnTest, public ::testing::WithParamInterface<SeparatorCase> {};
 
 TEST_P(SeparatorTieTest, LocaleSeparatorWinsATie) {
@@ -76,6 +78,8 @@ struct OrderCase {
     std::string pattern;   // the locale's
     std::uint8_t order;
 };
+
+void PrintTo(const OrderCase& c, std::ostream* os) { *os << "choice " << c.choice << " locale " << c.pattern; }
 
 class AmbiguousDayOrderTest : public DateColumnTest, public ::testing::WithParamInterface<OrderCase> {};
 
@@ -113,6 +117,8 @@ struct DayOrderCase {
     std::string second;
     std::uint8_t order;
 };
+
+void PrintTo(const DayOrderCase& c, std::ostream* os) { *os << Quoted(c.first) << " and " << Quoted(c.second); }
 
 class RowRatesTest : public DateColumnTest, public ::testing::WithParamInterface<DayOrderCase> {};
 

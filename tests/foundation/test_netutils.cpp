@@ -215,12 +215,12 @@ TEST_F(NetUtilsTest, FileThatCannotBeCreatedRaises) {
 
 TEST_F(NetUtilsTest, OneSessionUntilClosedThenDownloadsFail) {
     server_.Route("/page", HttpResponse{.body = "hello"});
-    TInetSessionRec* first = InetSession;
+    const TInetSessionRec* first = InetSession();
     EXPECT_TRUE(InetOpenSession());
-    EXPECT_EQ(InetSession, first);
+    EXPECT_EQ(InetSession(), first);
 
     InetCloseSession();
-    EXPECT_EQ(InetSession, nullptr);
+    EXPECT_EQ(InetSession(), nullptr);
     InetCloseSession();
     TMemoryStream stream;
     EXPECT_FALSE(InetDownloadToStream(server_.Url("/page"), stream));
@@ -241,7 +241,7 @@ TEST_F(NetUtilsTest, ClosingTheSessionFromTheProgressCallbackEndsTheTransfer) {
         InetCloseSession();
     }));
     EXPECT_GE(calls, 1);
-    EXPECT_EQ(InetSession, nullptr);
+    EXPECT_EQ(InetSession(), nullptr);
     EXPECT_TRUE(InetOpenSession());
     TMemoryStream stream;
     EXPECT_TRUE(InetDownloadToStream(server_.Url("/data"), stream));
@@ -266,7 +266,7 @@ TEST_F(NetUtilsTest, LinesOpenTheSessionAndSplitAtEveryLineBreak) {
     ASSERT_NE(lines, nullptr);
     const std::vector<std::string> items = test::Strings(*lines);
     EXPECT_THAT(items, ElementsAre("one", "two", "three", "four"));
-    EXPECT_NE(InetSession, nullptr);
+    EXPECT_NE(InetSession(), nullptr);
     EXPECT_TRUE(InetDownloadLines("127.0.0.1:" + std::to_string(HttpTestServer::ClosedPort()) + "/x")->Empty());
 }
 

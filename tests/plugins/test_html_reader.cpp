@@ -68,6 +68,11 @@ struct WalkCase {
     std::vector<std::string> lines;
 };
 
+void PrintTo(const WalkCase& c, std::ostream* os) {
+    *os << Quoted(c.dataItems);
+    if (!c.itemWalk.empty()) *os << " step " << Quoted(c.itemWalk);
+}
+
 class WalkTest : public HtmlReaderTest, public ::testing::WithParamInterface<WalkCase> {};
 
 TEST_P(WalkTest, WalksTheNamedOccurrences) {
@@ -194,6 +199,8 @@ struct DateItemCase {
     std::vector<std::string> asked;  // the positions the library was asked about, in order
 };
 
+void PrintTo(const DateItemCase& c, std::ostream* os) { *os << Quoted(c.dateItem); }
+
 class DateItemTest : public HtmlReaderTest, public ::testing::WithParamInterface<DateItemCase> {};
 
 TEST_P(DateItemTest, TheFirstAlternativeWithADateWins) {
@@ -239,6 +246,8 @@ struct CheckCase {
     std::string list;
 };
 
+void PrintTo(const CheckCase& c, std::ostream* os) { *os << Quoted(c.checkList); }
+
 class CheckListTest : public HtmlReaderTest, public ::testing::WithParamInterface<CheckCase> {};
 
 TEST_P(CheckListTest, ReportsTheCodesNoKeyContains) {
@@ -276,6 +285,8 @@ struct BoundsCase {
     double last;
 };
 
+void PrintTo(const BoundsCase& c, std::ostream* os) { *os << Quoted(c.bounds); }
+
 class BoundsTest : public HtmlReaderTest, public ::testing::WithParamInterface<BoundsCase> {};
 
 TEST_P(BoundsTest, ReadsTheTwoDayNumbers) {
@@ -297,7 +308,7 @@ TEST_F(HtmlReaderTest, HistoryBoundsComeFromTheLibrary) {
     EXPECT_TRUE(source.UpdateHistoryBounds("  " + DataFolder() + "/hist.txt "));
     EXPECT_EQ(source.GetPluginValue(pvHistoryBounds), "40179-45291");
     EXPECT_TRUE(source.Modified);
-    EXPECT_NE(source.LibraryHandle, nullptr);  // stays bound
+    EXPECT_NE(source.LibraryHandle(), nullptr);  // stays bound
     EXPECT_NE(env.LibraryLog().find("historyset " + DataFolder() + "/hist.txt\n"), std::string::npos);
 
     ReplaceText(DataFolder() + "/hist.txt", "FAIL");

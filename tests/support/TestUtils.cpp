@@ -109,4 +109,26 @@ bool PermissionsBind() {
     return bind;
 }
 
+std::string Quoted(std::string_view text) {
+    constexpr std::size_t Shown = 40;
+    std::string out = "\"";
+    for (std::size_t i = 0; i < text.size() && i < Shown; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\t') out += "\\t";
+        else if (c == '\r') out += "\\r";
+        else if (c == '\n') out += "\\n";
+        else if (c < 0x20 || c == 0x7F) {
+            static constexpr char Hex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += Hex[c >> 4];
+            out += Hex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    out += '"';
+    if (text.size() > Shown) out.insert(out.size() - 1, "...").append(" of " + std::to_string(text.size()) + " bytes");
+    return out;
+}
+
 }  // namespace vemra::test

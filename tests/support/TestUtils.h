@@ -49,6 +49,10 @@ private:
     std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
+// A text as a parametrised test's name shows it: in double quotes, control characters as
+// \t, \r, \n or \xNN, cut after 40 characters with "..." and followed by its length.
+std::string Quoted(std::string_view text);
+
 // The file's bytes; "" when it cannot be read.
 std::string ReadText(const std::string& path);
 // Writes the bytes, making missing parent folders; throws std::runtime_error on failure.
