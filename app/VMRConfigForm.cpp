@@ -96,8 +96,8 @@ void TVMRConfig::FillSubscriptions(bool select) {
     QStringList names;
     int selected = -1;
     if (PlugginMan) {
-        for (int i = 0; i < PlugginMan->Plugins.Count(); ++i)
-            names << QString::fromStdString(PlugginMan->Plugins[i]);
+        for (int i = 0; i < PlugginMan->Plugins().Count(); ++i)
+            names << QString::fromStdString(PlugginMan->Plugins()[i]);
         selected = PlugginMan->SelectedIndex;
     }
     QComboBox* const lists[] = {ui->cbSubscriptions, VMRConverter ? VMRConverter->cbSubs : nullptr};

@@ -139,7 +139,7 @@ std::string StartupRateFile() {
     std::vector<std::string> folders;
     const int shipped = PlugginMan->IndexOfPlugin(kShippedSourceCode);
     if (shipped >= 0) folders.push_back(JoinPath(PubData, kShippedSourceCode));
-    for (int i = 0; i < PlugginMan->Plugins.Count(); ++i) {
+    for (int i = 0; i < PlugginMan->Plugins().Count(); ++i) {
         if (const THTMLConverterPlugInn* source = PlugginMan->GetPlugin(i); source != nullptr && i != shipped)
             folders.push_back(JoinPath(PubData, source->Code));
     }

@@ -157,8 +157,8 @@ TVMRProperties::TVMRProperties(QWidget* owner, IPropertiesHost& host)
         }
         cbPublisher->setCurrentIndex(sources->currentIndex());
     } else if (PlugginMan) {
-        for (int i = 0; i < PlugginMan->Plugins.Count(); ++i) {
-            cbPublisher->addItem(Q(PlugginMan->Plugins[i]));
+        for (int i = 0; i < PlugginMan->Plugins().Count(); ++i) {
+            cbPublisher->addItem(Q(PlugginMan->Plugins()[i]));
             cbPublisher->setItemData(i, QVariant::fromValue<quintptr>(reinterpret_cast<quintptr>(PlugginMan->GetPlugin(i))),
                                      PluginItemRole);
         }

@@ -1,11 +1,18 @@
 // Conversion runs over plain texts and TAB tables of growing size, and over a dated table
 // whose rows load their own day rate files. Reports cells per second; the cost per cell
-// should stay flat as the input grows.
+// should stay flat as the input grows. The memory runs report what a run holds per cell:
+// the peak RSS growth of a forked child and the peak of the heap bytes it has live.
 #include <benchmark/benchmark.h>
 
+#include <malloc.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <new>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -14,6 +21,7 @@
 #include "CurrencyConverter.h"
 #include "CurrencyFiles.h"
 #include "EngineHost.h"
+#include "MessageNumbers.h"
 #include "PipelineHost.h"
 #include "RateFile.h"
 #include "rtl/DateUtils.h"
@@ -21,6 +29,43 @@
 #include "rtl/FormatSettings.h"
 #include "rtl/SysUtils.h"
 #include "vmrconsts.h"
+
+// Heap bytes live while counting is on (malloc's usable sizes, so its rounding counts).
+namespace heap_count {
+std::atomic<bool> on{false};
+std::atomic<long long> live{0};
+std::atomic<long long> peak{0};
+
+void Allocated(void* p) {
+    if (p == nullptr || !on.load(std::memory_order_relaxed)) return;
+    const long long now = live.fetch_add(static_cast<long long>(malloc_usable_size(p))) +
+                          static_cast<long long>(malloc_usable_size(p));
+    long long seen = peak.load();
+    while (now > seen && !peak.compare_exchange_weak(seen, now)) {
+    }
+}
+void Freed(void* p) {
+    if (p != nullptr && on.load(std::memory_order_relaxed))
+        live.fetch_sub(static_cast<long long>(malloc_usable_size(p)));
+}
+void* Allocate(std::size_t size) {
+    void* p = std::malloc(size == 0 ? 1 : size);
+    if (p == nullptr) throw std::bad_alloc();
+    Allocated(p);
+    return p;
+}
+void Release(void* p) {
+    Freed(p);
+    std::free(p);
+}
+}  // namespace heap_count
+
+void* operator new(std::size_t size) { return heap_count::Allocate(size); }
+void* operator new[](std::size_t size) { return heap_count::Allocate(size); }
+void operator delete(void* p) noexcept { heap_count::Release(p); }
+void operator delete[](void* p) noexcept { heap_count::Release(p); }
+void operator delete(void* p, std::size_t) noexcept { heap_count::Release(p); }
+void operator delete[](void* p, std::size_t) noexcept { heap_count::Release(p); }
 
 namespace vemra {
 namespace {
@@ -36,9 +81,9 @@ public:
     void WriteLogLine(const std::string&, const std::string&) override {}
     std::string GetMessageText(int number) override {
         switch (number) {
-            case 22: return "Empty";
-            case 20: case 21: return "%s%s %s";
-            case 108: case 119: case 120: return "%d";
+            case msg::EmptyCell: return "Empty";
+            case msg::ConverterOn: case msg::ConverterOff: return "%s%s %s";
+            case msg::WarningCount: case msg::SplitProgress: case msg::RecognitionProgress: return "%d";
             default: return "%s";
         }
     }
@@ -227,11 +272,80 @@ void BM_DatedTable(benchmark::State& state) {
     state.counters["day files"] = Shared().conv.Table.HistoryFilesLoaded;
 }
 
+// A /proc/self/status value in bytes ("VmRSS", "VmHWM").
+long long StatusBytes(const std::string& key) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(key + ":", 0) == 0) return std::atoll(line.c_str() + key.size() + 1) * 1024;
+    return 0;
+}
+
+// One run in a forked child, so that nothing the run leaves behind or the allocator keeps
+// reaches the next measurement. The child starts from empty result lists.
+void MeasureMemory(benchmark::State& state, const TStringList& input, bool asTable) {
+    Bench& bench = Shared();
+    long long result[3] = {0, 0, 0};  // RSS growth, heap peak, cells
+    for (auto _ : state) {
+        int fds[2];
+        if (::pipe(fds) != 0) {
+            state.SkipWithError("pipe failed");
+            return;
+        }
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::close(fds[0]);
+            bench.hosts.Input = asTable ? TStringList() : input;
+            bench.hosts.Clip = asTable ? input : TStringList();
+            // Fresh lists: room an earlier run left in them would hide what this one takes.
+            bench.hosts.Output = TStringList();
+            bench.hosts.Result = TStringList();
+            bench.conv.ClearOutputLines();
+            bench.conv.OutputLines() = TStringList();
+            bench.conv.ClearLogBody();
+            bench.conv.LogBody() = TStringList();
+            bench.conv.Table.Cells = std::vector<CellInfo>();
+            bench.conv.Table.BaseClasses = std::vector<std::uint8_t>();
+            ::malloc_trim(0);
+            std::ofstream("/proc/self/clear_refs") << "5";  // VmHWM := VmRSS
+            const long long rss = StatusBytes("VmRSS");
+            heap_count::on = true;
+            bench.run.DoConvert(asTable);
+            heap_count::on = false;
+            const long long sent[3] = {StatusBytes("VmHWM") - rss, heap_count::peak.load(), bench.run.CellCount};
+            const bool ok = ::write(fds[1], sent, sizeof sent) == static_cast<ssize_t>(sizeof sent);
+            ::_exit(ok ? 0 : 1);
+        }
+        ::close(fds[1]);
+        const bool ok = pid > 0 && ::read(fds[0], result, sizeof result) == static_cast<ssize_t>(sizeof result);
+        ::close(fds[0]);
+        if (pid > 0) ::waitpid(pid, nullptr, 0);
+        if (!ok) {
+            state.SkipWithError("the measuring child failed");
+            return;
+        }
+    }
+    const double cells = result[2] > 0 ? static_cast<double>(result[2]) : 1.0;
+    state.counters["cells"] = static_cast<double>(result[2]);
+    state.counters["rss bytes/cell"] = static_cast<double>(result[0]) / cells;
+    state.counters["heap bytes/cell"] = static_cast<double>(result[1]) / cells;
+}
+
+void BM_PlainTextMemory(benchmark::State& state) {
+    MeasureMemory(state, PlainInput(static_cast<int>(state.range(0))), false);
+}
+
+void BM_TabTableMemory(benchmark::State& state) {
+    MeasureMemory(state, TableInput(static_cast<int>(state.range(0))), true);
+}
+
 // 300,000 cells show the cost per cell beyond the point where a run's lists outgrow the
 // processor caches (about 10,000 cells here).
 BENCHMARK(BM_PlainText)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(300000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TabTable)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(300000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DatedTable)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainTextMemory)->Arg(10000)->Arg(100000)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TabTableMemory)->Arg(10000)->Arg(100000)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace vemra

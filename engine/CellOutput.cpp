@@ -8,6 +8,7 @@
 
 #include "ConversionRun.h"
 #include "DetailLog.h"
+#include "MessageNumbers.h"
 #include "NumberCells.h"
 #include "RateFile.h"
 #include "rtl/Format.h"
@@ -19,7 +20,6 @@ namespace vemra {
 
 namespace {
 
-constexpr int MsgMissingRateFile = 88;
 constexpr int SearchBackDays = 30;
 constexpr int BalloonMaxWidth = 640;
 constexpr char InvalidHeader = '!';  // the header currency of a cell that has none usable
@@ -80,8 +80,9 @@ void TConversionRun::ConvertCells() {
     CellCount = input.Count();
     UnconvertedCount = 0;
     table_.ColumnWidths.clear();
-    conv_.OutputLines().Clear();
+    conv_.ClearOutputLines();
     host_.MEOUT().Clear();
+    host_.MEOUT().SetCapacity(CellCount);
     DetailLogCommand(conv_, "*");
     DetailLogCommand(conv_, Format("* Starting conversion of %d elements", CellCount));
     DetailLogCommand(conv_, "*");
@@ -138,8 +139,8 @@ void TConversionRun::ConvertCell(int k, const OutputChoices& choices) {
         LogTextCell(cell);
     else
         ConvertClassedCell(k, k % columns, k / columns, choices, info, cell);
-    host_.MEOUT().Add(cell.output);
-    conv_.OutputLines().Add(std::move(cell.output));
+    conv_.AddOutputLine(cell.output);
+    host_.MEOUT().Add(cell.output);  // a copy of just the text's size: the built one has room to spare
 }
 
 void TConversionRun::LogTextCell(CellWork& cell) {
@@ -149,7 +150,7 @@ void TConversionRun::LogTextCell(CellWork& cell) {
         ++UnconvertedCount;
         cell.log += "as Text";
     }
-    conv_.LogBody().Add(std::move(cell.log));
+    conv_.AddLogLine(cell.log);
 }
 
 // A header cell, or a number cell converted with the rates of its row and the pair of
@@ -164,10 +165,10 @@ void TConversionRun::ConvertClassedCell(int k, int col, int row, const OutputCho
         if (info.Class == ccPlugin)
             cell.log += Format("%s %s / Last File is: %s", "is Plugin", conv_.RateSources().SelectedCode(),
                                conv_.RateSources().LastRateFile());
-        conv_.LogBody().Add(std::move(cell.log));
+        conv_.AddLogLine(cell.log);
     } else if (IsInvalidHeader(table_.HeaderCurrency)) {
         cell.log += Format("Invalid currency = \"%s\"", cell.text);
-        conv_.LogBody().Add(std::move(cell.log));
+        conv_.AddLogLine(cell.log);
         info.Class = ccText;
     } else {
         handled = ConvertNumberCell(col, row, choices, info, cell);
@@ -200,14 +201,14 @@ bool TConversionRun::ConvertNumberCell(int col, int row, const OutputChoices& ch
     }
     if (!number) {
         cell.log += "Not convertible";
-        conv_.LogBody().Add(std::move(cell.log));
+        conv_.AddLogLine(cell.log);
         info.Class = ccText;
         return false;
     }
     cell.amount = amount;
     const bool converted = conv_.ConvertAmount(amount, cell.result);
     cell.output = FormatCellResult(choices, cell);
-    conv_.LogBody().Add(WithoutNoInverse(std::move(cell.log)) + RateLogText(cell));
+    conv_.AddLogLine(WithoutNoInverse(std::move(cell.log)) + RateLogText(cell));
     return converted;
 }
 
@@ -249,7 +250,7 @@ void TConversionRun::LoadRowDate(int row, std::int32_t day, bool dateCell, CellW
     TDateTime date = rowDate;
     info.Found = LoadRatesOfDay(date, daysBack);
     const std::string rowFile = conv_.RateSources().SelectedRateFileName(rowDate);
-    const std::string warning = Format(conv_.Host().GetMessageText(MsgMissingRateFile), ExtractFileName(rowFile));
+    const std::string warning = Format(conv_.Host().GetMessageText(msg::OnDemandDayFailed), ExtractFileName(rowFile));
     const auto notFound = [&] {
         return Format(" (not found) %s -> Current values from: %s", std::string(LineBreak) + cell.log.substr(0, 5),
                       conv_.Currencies().RateFileName);
@@ -422,34 +423,41 @@ std::string TConversionRun::RateLogText(const CellWork& cell) {
 
 void TConversionRun::WriteOutputTable() {
     TStringList& result = host_.ResultLines();
-    const TStringList& output = conv_.OutputLines();
     table_.RowCells.Clear();
     result.Clear();
     if (table_.Cells.empty()) {
-        result.Assign(output);
+        conv_.ForEachOutputLine([&](std::string_view line) { result.Add(std::string(line)); });
         return;
     }
     const int columns = std::max(1, table_.ColumnCount);
+    result.SetCapacity(static_cast<int>(table_.Cells.size()) / columns + 1);
     table_.ColumnWidths.assign(static_cast<std::size_t>(columns) + 1, 0);
     std::uint16_t current = table_.Cells[0].Row;
-    int rowStart = 0;  // the row's cells are joined straight from the output lines
-    for (int k = 0; k < output.Count(); ++k) {
+    std::string row;  // the row's cells joined by TAB as they come
+    bool rowStarted = false;
+    int k = 0;
+    conv_.ForEachOutputLine([&](std::string_view text) {
         const std::size_t i = static_cast<std::size_t>(k);
-        const std::uint16_t row = i < table_.Cells.size() ? table_.Cells[i].Row : current;
-        if (row != current) {
-            std::string line = JoinRange(output, rowStart, k);
+        const std::uint16_t rowNumber = i < table_.Cells.size() ? table_.Cells[i].Row : current;
+        if (rowNumber != current) {
+            std::string line = Trim(row);
             result.Add(line.empty() ? emptyCell_ : std::move(line));
-            rowStart = k;
-            current = row;
+            row.clear();
+            rowStarted = false;
+            current = rowNumber;
         }
+        if (rowStarted) row += '\t';
+        row.append(text);
+        rowStarted = true;
         if (table_.AsTable && i < table_.Cells.size()) {
-            const int width = host_.CalcHintWidth(output[k], BalloonMaxWidth) + 2;
+            const int width = host_.CalcHintWidth(std::string(text), BalloonMaxWidth) + 2;
             table_.Cells[i].Width = Clamp16(width);
             std::int32_t& widest = table_.ColumnWidths[static_cast<std::size_t>(k % columns)];
             widest = std::max(widest, width);
         }
-    }
-    result.Add(JoinRange(output, rowStart, output.Count()));
+        ++k;
+    });
+    result.Add(Trim(row));
 }
 
 }  // namespace vemra

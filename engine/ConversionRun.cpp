@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 
 #include "DetailLog.h"
+#include "MessageNumbers.h"
 #include "rtl/Format.h"
 #include "rtl/SysUtils.h"
 
@@ -13,10 +15,6 @@ namespace vemra {
 
 namespace {
 
-constexpr int MsgEmptyCell = 22;
-constexpr int MsgUnknownFirstCell = 98;
-constexpr int MsgSplitProgress = 119;
-constexpr int MsgProgressText = 121;
 constexpr std::int64_t SplitProgressDelayMs = 500;
 
 std::int64_t SteadyMilliseconds() {
@@ -24,16 +22,12 @@ std::int64_t SteadyMilliseconds() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-bool IsBlank(std::string_view line) {
-    for (const char c : line)
-        if (static_cast<unsigned char>(c) > ' ') return false;
-    return true;
-}
+bool IsBlank(std::string_view line) { return std::all_of(line.begin(), line.end(), IsBlankOrControl); }
 
 // Length of the run of characters up to blank at the end of the line.
 std::size_t TrailingBlanks(std::string_view line) {
     std::size_t n = 0;
-    while (n < line.size() && static_cast<unsigned char>(line[line.size() - 1 - n]) <= ' ') ++n;
+    while (n < line.size() && IsBlankOrControl(line[line.size() - 1 - n])) ++n;
     return n;
 }
 
@@ -68,7 +62,7 @@ TConversionRun::TConversionRun(TCurrencyConverter& converter, IPipelineHost& hos
     : TickCount(SteadyMilliseconds), conv_(converter), host_(host), table_(converter.Table) {}
 
 // Every entry point reads it anew: the language may have changed since the last run.
-void TConversionRun::ReadEmptyCellText() { emptyCell_ = UpperCase(conv_.Host().GetMessageText(MsgEmptyCell)); }
+void TConversionRun::ReadEmptyCellText() { emptyCell_ = UpperCase(conv_.Host().GetMessageText(msg::EmptyCell)); }
 
 void TConversionRun::DoConvert(bool asTable) {
     ReadEmptyCellText();
@@ -142,7 +136,7 @@ void TConversionRun::CutLeadingBlankLines() {
 void TConversionRun::CutLineEnds() {
     TStringList& clip = host_.MeClip();
     const int count = clip.Count();
-    const std::string format = conv_.Host().GetMessageText(MsgSplitProgress);
+    const std::string format = conv_.Host().GetMessageText(msg::SplitProgress);
     for (int i = 0; i < count; ++i) {
         if (host_.CalcProgressOpen())
             host_.SetProgress(i);
@@ -160,6 +154,11 @@ void TConversionRun::SplitRows() {
     TStringList& clip = host_.MeClip();
     TStringList& input = host_.MEINN();
     TStringList& rowCells = table_.RowCells;
+    std::size_t cells = 0;  // counted first: the cell array and the input grow once
+    for (const TStringList::Item& line : clip.Items())
+        cells += 1 + static_cast<std::size_t>(std::count(line.str.begin(), line.str.end(), '\t'));
+    table_.Cells.reserve(cells);
+    input.SetCapacity(static_cast<int>(std::min<std::size_t>(cells, INT_MAX)));
     for (int r = 0; r < clip.Count(); ++r) {
         rowCells.Clear();
         std::string_view rest = clip[r];
@@ -185,7 +184,7 @@ void TConversionRun::SplitRows() {
 void TConversionRun::ShowSplitProgress(const std::string& format, int position, int count) {
     const std::int64_t tick = TickCount();
     if (host_.CalcProgressOpen() || tick - splitStart_ <= SplitProgressDelayMs) return;
-    host_.ShowCalcProgress(conv_.Host().GetMessageText(MsgProgressText));
+    host_.ShowCalcProgress(conv_.Host().GetMessageText(msg::ProgressText));
     host_.SetCalcProgressRange(format, count);
     host_.SetProgress(position);
     host_.RevealCalcProgress();
@@ -209,7 +208,7 @@ void TConversionRun::CheckProviderCell(bool warn) {
     table_.FirstCellUnexplained = !code.empty() && code != emptyCell_ && table_.Flags != 0 && FirstCellUnexplained();
     if (table_.FirstCellUnexplained && warn && code.size() == 3) {
         // Converting the same table again must not repeat the warning.
-        const std::string text = Format(conv_.Host().GetMessageText(MsgUnknownFirstCell), code);
+        const std::string text = Format(conv_.Host().GetMessageText(msg::WarnProviderCode), code);
         if (!HasWarning(conv_.Warnings(), text)) conv_.AddWarning(text, -1);
     }
     table_.ProviderIndex = host_.PluginSelectedIndex();
@@ -242,12 +241,11 @@ bool TConversionRun::FirstCellUnexplained() const {
 // ---- detail log ----
 
 void TConversionRun::LogInputTable() {
-    TStringList& body = conv_.LogBody();
-    body.Add("* String to convert:");
+    conv_.AddLogLine("* String to convert:");
     DetailLogCommand(conv_, "**");
-    body.Add(host_.MeClip().Text());
+    conv_.AddLogLine(host_.MeClip().Text());
     DetailLogCommand(conv_, "**");
-    body.Add("* Converter array:");
+    conv_.AddLogLine("* Converter array:");
     DetailLogCommand(conv_, "**");
     const TStringList& input = host_.MEINN();
     const std::size_t count = std::min(table_.Cells.size(), static_cast<std::size_t>(input.Count()));
@@ -259,7 +257,7 @@ void TConversionRun::LogInputTable() {
         std::string line = CellNumberText(static_cast<int>(i));
         line.reserve(line.size() + text.size() + name.size() + 10);
         line.append(" : \"").append(text).append("\" as ").append(name);
-        body.Add(std::move(line));
+        conv_.AddLogLine(line);
     }
 }
 

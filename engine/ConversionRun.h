@@ -4,6 +4,10 @@
 // decimal separator is decided once, and every cell is converted and written out. The
 // table state stays on the converter, so the same cells can be converted again with
 // another pair, header mode, output form or date order.
+//
+// Where the parts live: the run as a whole, the split and the first cell in
+// ConversionRun.cpp; the table recognition and MarkDateColumn in TableRecognition.cpp; the
+// decimal-separator decision in NumberCells.cpp; ConvertCells and the output in CellOutput.cpp.
 
 #include <cstdint>
 #include <functional>
@@ -34,9 +38,10 @@ public:
     // one; warn adds a warning for an unexplained three-letter first cell.
     void CheckProviderCell(bool warn);
     // Converts every cell of the current table and writes the output; also run again on
-    // the same cells after the pair, header mode, output form or date order changed.
+    // the same cells after the pair, header mode, output form or date order changed
+    // (CellOutput.cpp).
     void ConvertCells();
-    // Marks the first column's dates with the current date-format record.
+    // Marks the first column's dates with the current date-format record (TableRecognition.cpp).
     void MarkDateColumn();
 
     int CellCount = 0;         // cells converted by the last ConvertCells; 0 without input

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "CurrencyConverter.h"
+#include "MessageNumbers.h"
 #include "rtl/Format.h"
 #include "rtl/NumParse.h"
 #include "rtl/SysUtils.h"
@@ -116,7 +117,7 @@ void TCurrencyConverter::AddWarning(const std::string& text, double key) {
 }
 
 std::string TCurrencyConverter::WarningCountText() const {
-    return Format(host_->GetMessageText(108), warnings_.Count());
+    return Format(host_->GetMessageText(msg::WarningCount), warnings_.Count());
 }
 
 // ---- date separators ----
@@ -145,7 +146,7 @@ void TCurrencyConverter::ResetConverter() {
     Table.DateInfo.clear();
     Table.ColumnWidths.clear();
     warnings_.Clear();
-    outputLines_.Clear();
+    ClearOutputLines();
     Table.ColumnHeaders.Clear();
     Table.RowHeaders.Clear();
 }
@@ -179,6 +180,23 @@ int TCurrencyConverter::MaxIndex(std::span<const int> values) {
 int TCurrencyConverter::ArrayElement(std::span<const int> values, int position) {
     if (position < 0 || static_cast<std::size_t>(position) >= values.size()) return 0;
     return values[static_cast<std::size_t>(position)];
+}
+
+// ---- output lines ----
+
+TStringList& TCurrencyConverter::OutputLines() {
+    if (!packedOutput_.Empty()) packedOutput_.MoveTo(outputLines_);
+    return outputLines_;
+}
+
+void TCurrencyConverter::ClearOutputLines() {
+    outputLines_.Clear();
+    packedOutput_.Clear();
+}
+
+void TCurrencyConverter::ForEachOutputLine(const std::function<void(std::string_view)>& f) const {
+    for (const TStringList::Item& item : outputLines_.Items()) f(item.str);
+    packedOutput_.ForEach(f);
 }
 
 }  // namespace vemra

@@ -212,8 +212,14 @@ std::string TCurrencyConverter::FormatAmount(double value, int maxDecimals, std:
     const std::string general = FloatToStrF(value, TFloatFormat::ffGeneral, 7, 0, FormatSettings);
     const std::size_t sep = general.find(FormatSettings.DecimalSeparator);
     int decimals = sep == std::string::npos ? 0 : static_cast<int>(general.size() - sep - 1);
-    if (decimals > maxDecimals && maxDecimals > 0) decimals = maxDecimals;
-    std::string number = FloatToStrF(value, TFloatFormat::ffNumber, 7, decimals, FormatSettings);
+    // Round once, at the tighter limit: the capped decimals, unless the value is too large
+    // for 7 significant digits to reach the separator (1.0049996 with 2 decimals is 1.00).
+    int precision = 7;
+    if (decimals > maxDecimals && maxDecimals > 0) {
+        decimals = maxDecimals;
+        if (std::fabs(value) < 1e7) precision = 15;
+    }
+    std::string number = FloatToStrF(value, TFloatFormat::ffNumber, precision, decimals, FormatSettings);
     return format.empty() ? number : Format(format, number);
 }
 

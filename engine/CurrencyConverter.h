@@ -2,14 +2,20 @@
 // TCurrencyConverter: the currencies and their view, the current pair of source and target
 // currency with the path an amount takes between them, the per-side output data, the
 // favourites and warnings, and the table state of the last conversion run.
+//
+// Where the parts live: the pair, the arithmetic and the amount texts in
+// CurrencyConverter.cpp; favourites, currencies in cell text, warnings and the table
+// queries and the output lines in ConverterQueries.cpp; the detail-log body in DetailLog.cpp.
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "CurrencyList.h"
 #include "EngineHost.h"
+#include "PackedLines.h"
 #include "TableState.h"
 #include "rtl/FormatSettings.h"
 #include "rtl/StringList.h"
@@ -98,7 +104,7 @@ public:
     // Loads the selected rate source's day rate file of that day, when it exists.
     bool LoadRateFileForDate(TDateTime date);
 
-    // ---- favourites, cell text, warnings ----
+    // ---- favourites, cell text, warnings (ConverterQueries.cpp) ----
     TStringList& Favorites() { return favorites_; }
     const TStringList& Favorites() const { return favorites_; }
     const TStringList& FavoriteSymbols() const { return favoriteSymbols_; }
@@ -118,7 +124,7 @@ public:
     static void SetDateSeparator(TFormatSettings& record, char separator);
     static void SetDateSeparators(char separator);  // the m/d/y, d/m/y and y/m/d records
 
-    // ---- table state ----
+    // ---- table state (ConverterQueries.cpp) ----
     void ResetConverter();
     bool IsCrossTable() const;
     bool HasDateColumn() const;
@@ -128,12 +134,23 @@ public:
     static int MaxIndex(std::span<const int> values);
     static int ArrayElement(std::span<const int> values, int position);  // 0 when not valid
 
-    TStringList& OutputLines() { return outputLines_; }
+    // The output text of each cell of the last run (ConverterQueries.cpp); lines added by
+    // AddOutputLine are unpacked into the list first.
+    TStringList& OutputLines();
+    void AddOutputLine(std::string_view line) { packedOutput_.Add(line); }
+    void ClearOutputLines();
+    // Every output line in order, unpacking nothing into the list.
+    void ForEachOutputLine(const std::function<void(std::string_view)>& f) const;
     TConverterTable Table;
 
-    // ---- detail log ----
+    // ---- detail log (DetailLog.cpp) ----
     TStringList& LogHeader() { return logHeader_; }
-    TStringList& LogBody() { return logBody_; }
+    // The body as a list; lines added by AddLogLine are unpacked into it first.
+    TStringList& LogBody();
+    // Adds a body line that stays packed until the body is read.
+    void AddLogLine(std::string_view line) { packedLog_.Add(line); }
+    void ClearLogBody();
+    std::string LogBodyText() const;  // the body's lines, each followed by CR LF
     TStringList& LogReport() { return logReport_; }
     double SelfCheckAmount = 0;
 
@@ -163,9 +180,11 @@ private:
     TStringList favorites_;
     TStringList favoriteSymbols_;
     TStringList warnings_;
-    TStringList outputLines_;
+    TStringList outputLines_;  // then the lines of packedOutput_
+    TPackedLines packedOutput_;
     TStringList logHeader_;
-    TStringList logBody_;
+    TStringList logBody_;    // then the lines of packedLog_
+    TPackedLines packedLog_;
     TStringList logReport_;
     std::uint32_t indicatorColor_ = 0;
     SideData source_;

@@ -5,6 +5,7 @@
 
 #include "CurrencyConverter.h"
 #include "IniSection.h"
+#include "MessageNumbers.h"
 #include "SysStrings.h"
 #include "ZEPHStrUtils.h"
 #include "rtl/Format.h"
@@ -220,7 +221,7 @@ bool ImportCurrencyDefinitions(TCurrencyChangeList& list, const std::string& fil
             message = error;
         } else {
             message = DecodeLineMarks(
-                Format(HostOf(list).GetMessageText(48), ExtractFileName(fileName), replaced, added));
+                Format(HostOf(list).GetMessageText(msg::ImportResult), ExtractFileName(fileName), replaced, added));
             list.ResolveReferenceRates();
             result = true;
         }

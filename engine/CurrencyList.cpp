@@ -36,32 +36,20 @@ bool TakenByMode(const TCurrencyRec& rec, std::uint8_t mode, const TStringList* 
 
 // ---- TCurrencyChangeList ----
 
-TCurrencyChangeList::TCurrencyChangeList(TCurrencyConverter* converter)
-    : TCurrencyChangeList(converter, true) {}
-
-TCurrencyChangeList::TCurrencyChangeList(TCurrencyConverter* converter, bool ownsRecords)
-    : converter_(converter), ownsRecords_(ownsRecords) {
-    if (ownsRecords_) {
-        SetDuplicates(TDuplicates::dupIgnore);
-        SetSorted(true);
-    } else {
-        BaseIndex = -1;
-    }
+TCurrencyChangeList::TCurrencyChangeList(TCurrencyConverter* converter) : converter_(converter) {
+    items_.SetDuplicates(TDuplicates::dupIgnore);
+    items_.SetSorted(true);
 }
 
-TCurrencyChangeList::~TCurrencyChangeList() { DisposeRecords(); }
-
-void TCurrencyChangeList::DisposeRecords() {
-    if (!ownsRecords_) return;
-    for (int i = 0; i < Count(); ++i) {
-        delete ObjectAs<TCurrencyRec>(i);
-        SetObject(i, nullptr);
-    }
+TCurrencyChangeList::TCurrencyChangeList(TCurrencyConverter* converter, ViewTag) : converter_(converter) {
+    BaseIndex = -1;
 }
+
+TCurrencyChangeList::~TCurrencyChangeList() = default;
 
 TCurrencyRec* TCurrencyChangeList::GetCurrency(int i) const {
     if (i < 0 || i >= Count()) return nullptr;
-    return static_cast<TCurrencyRec*>(Items()[static_cast<std::size_t>(i)].obj);
+    return static_cast<TCurrencyRec*>(items_.Objects(i));
 }
 
 double TCurrencyChangeList::ItemRate(int i) const {
@@ -79,25 +67,26 @@ int TCurrencyChangeList::IndexOfCode(std::string_view code) const {
 }
 
 int TCurrencyChangeList::AddCurrency(std::string_view code, std::unique_ptr<TCurrencyRec> record) {
-    const int index = AddObject(CutCode(code), record.get());
-    if (Objects(index) == record.get()) record.release();
+    const int index = items_.AddObject(CutCode(code), record.get());
+    if (items_.Objects(index) == record.get()) records_.push_back(std::move(record));
     Modified = true;
     return index;
 }
 
 void TCurrencyChangeList::RemoveCurrency(const std::string& code) {
     int index = 0;
-    if (Find(code, index)) {
-        if (ownsRecords_) delete ObjectAs<TCurrencyRec>(index);
-        Delete(index);
+    if (items_.Find(code, index)) {
+        const void* rec = items_.Objects(index);
+        items_.Delete(index);
+        std::erase_if(records_, [rec](const std::unique_ptr<TCurrencyRec>& r) { return r.get() == rec; });
         Modified = true;
     }
     RemoveCurrencyFromConfig(*this, code);
 }
 
 void TCurrencyChangeList::Clear() {
-    DisposeRecords();
-    TStringList::Clear();
+    items_.Clear();
+    records_.clear();
 }
 
 void TCurrencyChangeList::ResolveReferenceRates() {
@@ -117,7 +106,7 @@ void TCurrencyChangeList::ResolveReferenceRates() {
 // ---- TCurrencyUserList ----
 
 TCurrencyUserList::TCurrencyUserList(TCurrencyChangeList* owner)
-    : TCurrencyChangeList(owner->Converter(), false), owner_(owner) {}
+    : TCurrencyChangeList(owner->Converter(), ViewTag{}), owner_(owner) {}
 
 TCurrencyRec* TCurrencyUserList::GetCurrency(int i) const {
     if (i < 0 || i >= Count()) return nullptr;
@@ -132,16 +121,17 @@ void TCurrencyUserList::FillCurrencyNameList(int textStyle) {
     for (int i = 0; i < owner_->Count(); ++i) {
         const TCurrencyRec* rec = owner_->GetCurrency(i);
         if (rec == nullptr || !(rec->Rate > 0) || !TakenByMode(*rec, FilterMode, favorites)) continue;
-        AddObject(ItemText(*rec, textStyle), IntToObject(i));
+        ViewItems().AddObject(ItemText(*rec, textStyle), IntToObject(i));
         if (std::find(refCodes.begin(), refCodes.end(), rec->RefCode) == refCodes.end())
             refCodes.push_back(rec->RefCode);
     }
     if (FilterMode != 1 || Empty()) return;
     for (const std::string& refCode : refCodes) {
         int ref = 0;
-        if (owner_->Find(refCode, ref)) AddObject(ItemText(*owner_->GetCurrency(ref), textStyle), IntToObject(ref));
+        if (owner_->Find(refCode, ref))
+            ViewItems().AddObject(ItemText(*owner_->GetCurrency(ref), textStyle), IntToObject(ref));
     }
-    Sort();
+    ViewItems().Sort();
 }
 
 }  // namespace vemra

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "rtl/DateUtils.h"
 #include "rtl/StringList.h"
@@ -38,14 +39,28 @@ struct TCurrencyRec {
     char SymbolSide = 'L';    // 'L' = symbol before the amount, anything else after it
 };
 
-// Strings: currency codes; objects: the records, owned. Sorted (case-insensitive),
-// duplicate codes ignored.
-class TCurrencyChangeList : public TStringList {
+// Strings: currency codes; objects: the records, held by the list. Sorted
+// (case-insensitive), duplicate codes ignored. The codes are read like a string list's.
+class TCurrencyChangeList {
 public:
     explicit TCurrencyChangeList(TCurrencyConverter* converter = nullptr);
-    ~TCurrencyChangeList() override;
+    virtual ~TCurrencyChangeList();
     TCurrencyChangeList(const TCurrencyChangeList&) = delete;
     TCurrencyChangeList& operator=(const TCurrencyChangeList&) = delete;
+
+    // ---- the codes, as a string list reads them ----
+    const TStringList& Codes() const { return items_; }
+    int Count() const { return items_.Count(); }
+    bool Empty() const { return items_.Empty(); }
+    const std::string& operator[](int index) const { return items_[index]; }
+    const std::string& Strings(int index) const { return items_[index]; }
+    void* Objects(int index) const { return items_.Objects(index); }
+    template <class T> T* ObjectAs(int index) const { return items_.ObjectAs<T>(index); }
+    int IndexOf(std::string_view s) const { return items_.IndexOf(s); }
+    bool Find(std::string_view s, int& index) const { return items_.Find(s, index); }
+    const std::vector<TStringList::Item>& Items() const { return items_.Items(); }
+    auto begin() const { return items_.begin(); }
+    auto end() const { return items_.end(); }
 
     // The record of item i; nullptr when i is not a position of the list.
     virtual TCurrencyRec* GetCurrency(int i) const;
@@ -78,13 +93,15 @@ public:
     bool Modified = false;
 
 protected:
-    explicit TCurrencyChangeList(TCurrencyConverter* converter, bool ownsRecords);
+    // A view: its items are texts with positions in another list; it holds no records.
+    struct ViewTag {};
+    TCurrencyChangeList(TCurrencyConverter* converter, ViewTag);
+    TStringList& ViewItems() { return items_; }
 
 private:
-    void DisposeRecords();
-
     TCurrencyConverter* converter_;
-    bool ownsRecords_;
+    TStringList items_;
+    std::vector<std::unique_ptr<TCurrencyRec>> records_;  // the items' objects point into these
 };
 
 // A view onto a change list: strings are display texts, objects positions in the owner.

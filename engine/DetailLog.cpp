@@ -17,7 +17,7 @@ std::string Separator() { return std::string(50, '*'); }
 
 void OpenReport(TCurrencyConverter& converter) {
     converter.LogHeader().Clear();
-    converter.LogBody().Clear();
+    converter.ClearLogBody();
     converter.LogReport().Clear();
     TStringList& header = converter.LogHeader();
     header.Add(Separator());
@@ -30,8 +30,8 @@ void OpenReport(TCurrencyConverter& converter) {
 void CloseReport(TCurrencyConverter& converter) {
     TStringList& report = converter.LogReport();
     report.Assign(converter.LogHeader());
-    report.Add(Trim(converter.LogBody().Text()));
-    converter.LogBody().Clear();
+    report.Add(Trim(converter.LogBodyText()));
+    converter.ClearLogBody();
     LogConverterState(converter, report, true);
     report.Add(std::string("* End of ") + ReportTitle);
     report.Add(Separator());
@@ -48,11 +48,27 @@ void DetailLogCommand(TCurrencyConverter& converter, std::string_view command) {
     else if (command == "/C")
         CloseReport(converter);
     else if (command == "*")
-        converter.LogBody().Add(Separator());
+        converter.AddLogLine(Separator());
     else if (command == "**")
         converter.LogHeader().Add(Separator());
     else
-        converter.LogBody().Add(std::string(command));
+        converter.AddLogLine(command);
+}
+
+TStringList& TCurrencyConverter::LogBody() {
+    if (!packedLog_.Empty()) packedLog_.MoveTo(logBody_);
+    return logBody_;
+}
+
+void TCurrencyConverter::ClearLogBody() {
+    logBody_.Clear();
+    packedLog_.Clear();
+}
+
+std::string TCurrencyConverter::LogBodyText() const {
+    std::string text = logBody_.Text();
+    packedLog_.AppendText(text);
+    return text;
 }
 
 void LogConverterState(TCurrencyConverter& converter, TStringList& lines, bool post) {

@@ -5,6 +5,7 @@
 
 #include "CurrencyConverter.h"
 #include "IniSection.h"
+#include "MessageNumbers.h"
 #include "StreamedIniFile.h"
 #include "rtl/Format.h"
 #include "rtl/NumParse.h"
@@ -58,7 +59,7 @@ void SetRateDateAndTip(TCurrencyChangeList& list) {
     }
     list.RateDate = RateDay(list.DateText) + RateSourcesOf(list).SelectedPublicationMinute() * OneMinute;
     const std::string day = FormatDateTime("ddd", list.RateDate);
-    const std::string message = host.GetMessageText(ConverterIsOn(list) ? 20 : 21);
+    const std::string message = host.GetMessageText(ConverterIsOn(list) ? msg::ConverterOn : msg::ConverterOff);
     list.Provider += " ";
     std::string tip;
     do {

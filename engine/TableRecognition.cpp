@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "ConversionRun.h"
+#include "MessageNumbers.h"
 #include "RateFile.h"
 #include "ZEPHStrUtils.h"
 #include "rtl/Format.h"
@@ -18,12 +19,6 @@ namespace vemra {
 
 namespace {
 
-constexpr int MsgNoSource = 94;
-constexpr int MsgUnknownCode = 99;
-constexpr int MsgNoRate = 100;
-constexpr int MsgNoLastFile = 107;
-constexpr int MsgRecognitionProgress = 120;
-constexpr int MsgProgressText = 121;
 constexpr int ProgressCellLimit = 300;
 
 constexpr char DateSeparators[3] = {'-', '/', '.'};
@@ -58,9 +53,9 @@ void CheckCurrencyCode(TCurrencyConverter& converter, const std::string& code) {
     IEngineHost& host = converter.Host();
     int position = 0;
     if (!converter.Currencies().Find(trimmed, position))
-        converter.AddWarning(Format(host.GetMessageText(MsgUnknownCode), trimmed), -1);
+        converter.AddWarning(Format(host.GetMessageText(msg::WarnUnknownCurrency), trimmed), -1);
     else if (converter.Currencies().ItemRate(position) == 0)
-        converter.AddWarning(Format(host.GetMessageText(MsgNoRate), trimmed), -1);
+        converter.AddWarning(Format(host.GetMessageText(msg::WarnNoRate), trimmed), -1);
 }
 
 TFormatSettings* DateFormatRecord(std::uint8_t dateOrder) {
@@ -144,8 +139,8 @@ void TConversionRun::RecognizeTable() {
 void TConversionRun::ShowRecognitionProgress() {
     const int cells = table_.ColumnCount * table_.RowCount;
     if (cells > ProgressCellLimit) {
-        if (!host_.CalcProgressOpen()) host_.ShowCalcProgress(conv_.Host().GetMessageText(MsgProgressText));
-        host_.SetCalcProgressRange(conv_.Host().GetMessageText(MsgRecognitionProgress), cells);
+        if (!host_.CalcProgressOpen()) host_.ShowCalcProgress(conv_.Host().GetMessageText(msg::ProgressText));
+        host_.SetCalcProgressRange(conv_.Host().GetMessageText(msg::RecognitionProgress), cells);
         host_.RevealCalcProgress();
     } else if (host_.CalcProgressOpen()) {
         host_.CloseCalcProgress();
@@ -319,10 +314,10 @@ void TConversionRun::ApplyTableHeaders() {
 void TConversionRun::SelectProviderSource() {
     host_.SetPluginSelectedIndex(table_.ProviderIndex);
     if (!host_.HasCurrentPlugin())
-        throw Exception(Format(conv_.Host().GetMessageText(MsgNoSource), table_.ProviderCode));
+        throw Exception(Format(conv_.Host().GetMessageText(msg::SourceMissing), table_.ProviderCode));
     const std::string file = conv_.RateSources().LastRateFile();
     if (!FileExists(file))
-        conv_.AddWarning(Format(conv_.Host().GetMessageText(MsgNoLastFile), ExtractFileName(file)), 0);
+        conv_.AddWarning(Format(conv_.Host().GetMessageText(msg::TableSourceNoFile), ExtractFileName(file)), 0);
     else
         LoadRateFile(conv_.Currencies(), file);
 }

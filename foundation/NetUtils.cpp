@@ -1,12 +1,18 @@
 #include "NetUtils.h"
 
 #include <curl/curl.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <fstream>
@@ -20,11 +26,14 @@
 namespace vemra {
 
 struct TInetSessionRec {
-    CURL* easy = nullptr;
+    explicit TInetSessionRec(CURL* handle) : easy(handle) {}
+    ~TInetSessionRec() { curl_easy_cleanup(easy); }
+    TInetSessionRec(const TInetSessionRec&) = delete;
+    TInetSessionRec& operator=(const TInetSessionRec&) = delete;
+
+    CURL* const easy;
     bool busy = false;  // a transfer runs on this handle
 };
-
-TInetSessionRec* InetSession = nullptr;
 
 namespace {
 
@@ -38,32 +47,28 @@ constexpr long MaxRedirects = 10;
 std::string g_ipv4Routes;
 std::string g_ipv6Routes;
 
-void FreeSession(TInetSessionRec* rec) {
-    curl_easy_cleanup(rec->easy);
-    delete rec;
-}
+// The open session; a request in progress holds it too.
+std::shared_ptr<TInetSessionRec> g_session;
 
 // Marks the session busy for one request. A callback that runs the event loop may close
 // (or close and reopen) the session meanwhile; the handle is then freed once the request
 // is over, never under libcurl's feet.
 class SessionUse {
 public:
-    SessionUse() : rec_(InetSession && !InetSession->busy ? InetSession : nullptr) {
+    SessionUse() : rec_(g_session && !g_session->busy ? g_session : nullptr) {
         if (rec_) rec_->busy = true;
     }
     ~SessionUse() {
-        if (!rec_) return;
-        rec_->busy = false;
-        if (rec_ != InetSession) FreeSession(rec_);
+        if (rec_) rec_->busy = false;
     }
     SessionUse(const SessionUse&) = delete;
     SessionUse& operator=(const SessionUse&) = delete;
 
     CURL* Handle() const { return rec_ ? rec_->easy : nullptr; }
-    bool StillCurrent() const { return rec_ == InetSession; }
+    bool StillCurrent() const { return rec_ == g_session; }
 
 private:
-    TInetSessionRec* rec_;
+    std::shared_ptr<TInetSessionRec> rec_;
 };
 
 // Options every request shares; the handle keeps its connections and caches across resets.
@@ -156,11 +161,16 @@ int LengthValue(const std::optional<std::string>& text) {
 
 int Saturated(std::int64_t v) { return static_cast<int>(std::min<std::int64_t>(v, INT_MAX)); }
 
-// Body data of a GET request, split into the blocks the progress counts.
+// Body data of a GET request, split into the blocks the progress counts. The data goes to a
+// temporary file beside the target, which replaces the target only once the whole document
+// arrived: a transfer that breaks off leaves the old file as it was.
 class FileReceiver {
 public:
     FileReceiver(const std::string& fileName, const TInetProgress& progress, int total)
         : fileName_(fileName), progress_(progress), total_(total) {}
+    ~FileReceiver() { Discard(); }
+    FileReceiver(const FileReceiver&) = delete;
+    FileReceiver& operator=(const FileReceiver&) = delete;
 
     void Feed(const char* data, std::size_t count) {
         while (count > 0) {
@@ -172,14 +182,33 @@ public:
             if (fill_ == BlockSize) DeliverPending();
         }
     }
-    // The transfer ended well: the short last block, then the final empty read.
+    // The transfer ended well: the short last block, the final empty read, then the
+    // temporary file takes the target's place.
     void Finish() {
         if (fill_ > 0) DeliverPending();
         Deliver(0);
+        file_->Flush();
+        file_.reset();
+        // On disk before it replaces the target, so a crash leaves the old file or the new.
+        if (const int fd = ::open(temp_.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+            static_cast<void>(::fsync(fd));
+            ::close(fd);
+        }
+        struct stat old {};
+        const mode_t mode = ::stat(fileName_.c_str(), &old) == 0 ? (old.st_mode & 07777) : NewFileMode();
+        static_cast<void>(::chmod(temp_.c_str(), mode));  // a file system without modes keeps the file
+        if (std::rename(temp_.c_str(), fileName_.c_str()) != 0) {
+            const int err = errno;
+            Discard();
+            throw EInOutError("Cannot create file \"" + fileName_ + "\". " + std::strerror(err));
+        }
+        temp_.clear();
     }
-    // The transfer broke off: keep what came, without counting it.
-    void Abandon() {
-        if (file_ && fill_ > 0) file_->Write(block_.data(), fill_);
+    // The transfer broke off: what came is dropped, the target stays untouched.
+    void Discard() {
+        file_.reset();
+        if (!temp_.empty()) ::unlink(temp_.c_str());
+        temp_.clear();
         fill_ = 0;
     }
 
@@ -189,16 +218,26 @@ private:
         fill_ = 0;
     }
     void Deliver(std::size_t count) {
-        if (!file_) file_ = std::make_unique<TFileStream>(fileName_, TFileMode::fmCreate);
+        if (!file_) Create();
         if (count > 0) file_->Write(block_.data(), count);
         ++blocks_;
         done_ = total_ < 1 ? blocks_ : done_ + static_cast<std::int64_t>(count);
         if (progress_) progress_(total_, Saturated(done_));
     }
+    void Create() {
+        const std::string folder = ExtractFileDir(fileName_);
+        std::string temp = JoinPath(folder.empty() ? std::string(".") : folder, "." + ExtractFileName(fileName_) + ".XXXXXX");
+        const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+        if (fd < 0) throw EInOutError("Cannot create file \"" + fileName_ + "\". " + std::strerror(errno));
+        ::close(fd);
+        temp_ = temp;
+        file_ = std::make_unique<TFileStream>(temp_, TFileMode::fmCreate);
+    }
 
     const std::string& fileName_;
     const TInetProgress& progress_;
     int total_;
+    std::string temp_;  // the temporary file while one exists
     std::unique_ptr<TFileStream> file_;
     std::array<char, BlockSize> block_{};
     std::size_t fill_ = 0;
@@ -313,18 +352,17 @@ void InetSetRouteTablePaths(const std::string& ipv4Routes, const std::string& ip
 bool InetOpenSession() {
     static std::once_flag globalInit;
     std::call_once(globalInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-    if (InetSession) return true;
+    if (g_session) return true;
     CURL* easy = curl_easy_init();
     if (!easy) return false;
-    InetSession = new TInetSessionRec{easy};
+    g_session = std::make_shared<TInetSessionRec>(easy);
     return true;
 }
 
-void InetCloseSession() {
-    TInetSessionRec* rec = InetSession;
-    InetSession = nullptr;
-    if (rec && !rec->busy) FreeSession(rec);  // a busy one is freed when its request ends
-}
+// A busy session is freed when its request ends.
+void InetCloseSession() { g_session.reset(); }
+
+const TInetSessionRec* InetSession() { return g_session.get(); }
 
 int InetGetRemoteSize(const std::string& address) {
     const std::optional<std::string> url = HeadUrl(address);
@@ -355,7 +393,7 @@ bool InetDownloadToFile(const std::string& address, const std::string& fileName,
     if (!use.Handle()) return false;
     FileReceiver receiver(fileName, progress, total);
     if (!Get(use, url, receiver)) {
-        receiver.Abandon();
+        receiver.Discard();
         return false;
     }
     receiver.Finish();

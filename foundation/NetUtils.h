@@ -21,8 +21,8 @@ namespace vemra {
 
 struct TInetSessionRec;  // the libcurl handle behind the session
 
-// The shared session; nullptr while closed. Open and close it only through the functions.
-extern TInetSessionRec* InetSession;
+// The shared session, held and released by this unit; nullptr while closed.
+const TInetSessionRec* InetSession();
 
 // Called during InetDownloadToFile after every 1024-byte block (the last may be shorter)
 // and once more for the final empty read. With total < 1 (size unknown) done counts the
@@ -46,10 +46,11 @@ int InetGetRemoteSize(const std::string& address);
 // An address without "http://" or "https://" in its first 8 characters gets "http://".
 // The download functions need the session open; with it closed they return false.
 
-// False when the server could not be reached (the file is then not touched) or the transfer
-// failed; the file is created or truncated only once the answer arrives and is written as
-// the data comes. With a progress callback the size is asked first by InetGetRemoteSize.
-// A file that cannot be created or written raises EInOutError.
+// False when the server could not be reached or the transfer failed; the file is then not
+// touched. The data is written as it comes into a temporary file beside the file (made once
+// the answer arrives), which replaces the file only when the whole document arrived. With
+// a progress callback the size is asked first by InetGetRemoteSize. A file that cannot be
+// created, written or replaced raises EInOutError.
 bool InetDownloadToFile(const std::string& address, const std::string& fileName,
                         const TInetProgress& progress = nullptr);
 

@@ -25,10 +25,8 @@ constexpr std::array<std::string_view, 24> kValueKeys = {
 constexpr const char* kDefaultMask = "1111100";
 constexpr int kDefaultMinute = 540;
 
-bool IsBlankOrControl(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    return u >= 1 && u <= 32;
-}
+// The field splitter reads its text like a C string: a NUL ends it and is no blank.
+bool IsBlankBeforeEnd(char c) { return c != '\0' && IsBlankOrControl(c); }
 
 template <class F>
 F LookUp(void* handle, const char* name) {
@@ -84,21 +82,21 @@ std::vector<std::string> SplitPluginFields(std::string_view text, char separator
     std::vector<std::string> fields;
     const auto at = [&](std::size_t i) { return i < text.size() ? text[i] : '\0'; };
     std::size_t p = 0;
-    while (IsBlankOrControl(at(p))) ++p;
+    while (IsBlankBeforeEnd(at(p))) ++p;
     while (at(p) != '\0') {
         if (at(p) == '"') {
             fields.push_back(ReadQuotedField(text, p));
         } else {
             const std::size_t start = p;
-            while (at(p) != '\0' && at(p) != separator && !IsBlankOrControl(at(p))) ++p;
+            while (at(p) != '\0' && at(p) != separator && !IsBlankBeforeEnd(at(p))) ++p;
             fields.emplace_back(text.substr(start, p - start));
         }
-        while (IsBlankOrControl(at(p))) ++p;
+        while (IsBlankBeforeEnd(at(p))) ++p;
         if (at(p) == separator) {
             if (at(p + 1) == '\0') fields.emplace_back();
             do {
                 ++p;
-            } while (IsBlankOrControl(at(p)));
+            } while (IsBlankBeforeEnd(at(p)));
         }
     }
     return fields;
@@ -151,9 +149,10 @@ bool TConverterPlugInn::UpdateHistoryBounds(const std::string&) { return false; 
 
 bool TConverterPlugInn::GetHistoryRates(TDateTime) { return false; }
 
+void TConverterPlugInn::LibraryCloser::operator()(void* handle) const { ::dlclose(handle); }
+
 void TConverterPlugInn::UnbindLibrary() {
-    if (LibraryHandle != nullptr) ::dlclose(LibraryHandle);
-    LibraryHandle = nullptr;
+    library_.reset();
     libraryFile_.clear();
     PreCleanEntry = nullptr;
     GetDateEntry = nullptr;
@@ -235,23 +234,24 @@ void TConverterPlugInn::ClearModifiedMarks() {
 // ---- the library ----
 
 bool TConverterPlugInn::LoadPluginLibrary(const std::string& path) {
-    if (LibraryHandle != nullptr) return true;
+    if (library_ != nullptr) return true;
     try {
         std::string file = path;
         if (file.empty()) {
             file = PluginLibraryPath();
             if (!FileExists(file)) file = JoinPath(JoinPath(PubData, Code), Code + ".so");
         }
-        LibraryHandle = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (LibraryHandle == nullptr) return false;
+        library_.reset(::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL));
+        if (library_ == nullptr) return false;
+        void* const handle = library_.get();
         libraryFile_ = file;
-        PreCleanEntry = LookUp<TSubscriptionPreClean>(LibraryHandle, "SubscriptionPreClean");
-        GetDateEntry = LookUp<TSubscriptionGetDate>(LibraryHandle, "SubscriptionGetDate");
-        ComposeQueryEntry = LookUp<TSubscriptionComposeQuery>(LibraryHandle, "SubscriptionComposeQuery");
-        ParseItemEntry = LookUp<TSubscriptionParseItem>(LibraryHandle, "SubscriptionParseItem");
-        SetDataEntry = LookUp<TSubscriptionSetData>(LibraryHandle, "SubscriptionSetData");
-        HistoryDataSetEntry = LookUp<THistoryDataSet>(LibraryHandle, "HistoryDataSet");
-        HistoryDataGetEntry = LookUp<THistoryDataGet>(LibraryHandle, "HistoryDataGet");
+        PreCleanEntry = LookUp<TSubscriptionPreClean>(handle, "SubscriptionPreClean");
+        GetDateEntry = LookUp<TSubscriptionGetDate>(handle, "SubscriptionGetDate");
+        ComposeQueryEntry = LookUp<TSubscriptionComposeQuery>(handle, "SubscriptionComposeQuery");
+        ParseItemEntry = LookUp<TSubscriptionParseItem>(handle, "SubscriptionParseItem");
+        SetDataEntry = LookUp<TSubscriptionSetData>(handle, "SubscriptionSetData");
+        HistoryDataSetEntry = LookUp<THistoryDataSet>(handle, "HistoryDataSet");
+        HistoryDataGetEntry = LookUp<THistoryDataGet>(handle, "HistoryDataGet");
         return true;
     } catch (...) {
         return false;
@@ -269,7 +269,7 @@ bool TConverterPlugInn::InstallPluginLibrary(TStringList& definition, const std:
     std::array<std::string, 3> kept;
     for (std::size_t k = 0; k < kKept.size(); ++k) kept[k] = definition.Values(kKept[k]);
 
-    const auto install = LookUp<TSubscriptionInstall>(LibraryHandle, "SubscriptionInstall");
+    const auto install = LookUp<TSubscriptionInstall>(library_.get(), "SubscriptionInstall");
     if (install == nullptr) return false;
     const char* answer = install();
     definition.SetText(Trim(answer != nullptr ? std::string_view(answer) : std::string_view()));

@@ -81,7 +81,6 @@ public:
     std::string Code;
     std::string PublishMask;
     std::string SecondMask;
-    void* LibraryHandle = nullptr;
     std::string PublicationTimeText;
     std::int32_t PublicationMinute = 0;
     std::int8_t ZoneHours = 0;
@@ -112,6 +111,7 @@ public:
     void ClearModifiedMarks();
 
     // ---- the library ----
+    void* LibraryHandle() const { return library_.get(); }  // nullptr while none is bound
     // True when bound after the call; an empty path takes AppData/<code>.so when it exists,
     // else PubData/<code>/<code>.so. A bound library is kept (the path is then ignored).
     bool LoadPluginLibrary(const std::string& path = {});
@@ -132,6 +132,10 @@ private:
     void ParseSettings();
     void UnbindLibrary();
 
+    struct LibraryCloser {
+        void operator()(void* handle) const;
+    };
+    std::unique_ptr<void, LibraryCloser> library_;  // the bound library, closed when it goes
     std::string libraryFile_;  // the file the bound library was loaded from
     int IndexOfKey(std::string_view key) const;
 };

@@ -2,11 +2,14 @@
 
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <limits>
+#include <system_error>
 
 #include "RateFile.h"
 #include "StreamedIniFile.h"
 #include "SysCaller.h"
+#include "TimeUtils.h"
 #include "ZEPHStrUtils.h"
 #include "rtl/Format.h"
 #include "rtl/NumParse.h"
@@ -81,6 +84,11 @@ void THTMLConverterPlugInn::UnloadPluginLibrary() {
 void THTMLConverterPlugInn::LoadHtmlPage(const std::string& pageFile) {
     PageFile = pageFile;
     NodeList.reset();
+    PageLines.reset();
+    Parser.reset();
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(pageFile, error);
+    if (!error && size > MaxRatePageBytes) throw EInOutError("Rate page too large: " + pageFile);
     Parser = std::make_unique<THTMLParser>();
     NodeList = std::make_unique<TTagNodeList>();
     PageLines = std::make_unique<TStringList>();
@@ -99,6 +107,8 @@ void THTMLConverterPlugInn::TellPosition(const char* const* tag, const std::int3
 TDateTime THTMLConverterPlugInn::GetPageDate() {
     TDateTime result = 0;
     if (NodeList == nullptr) return result;
+    // A page dated further ahead would stand as the last update and stop the schedule asking.
+    const double latest = std::floor(LocalToGMT(Now()) + ZoneHours * OneHour) + MaxPageDaysAhead;
     const std::string items = GetPluginValue(pvDateItem);
     std::string tag;
     const char* tagName = nullptr;
@@ -117,7 +127,7 @@ TDateTime THTMLConverterPlugInn::GetPageDate() {
             tagName = tag.c_str();
             TellPosition(&tagName, &index);
             const TDateTime date = GetPluginDate(Trim(GetNodeText(node)), Trim(AttributeText(node)));
-            if (date > 0 && std::trunc(result) == 0) result = date;
+            if (date > 0 && std::floor(date) <= latest && std::trunc(result) == 0) result = date;
         }
         if (bar == std::string::npos) break;
         from = bar + 1;

@@ -22,6 +22,11 @@ inline constexpr int ExtractItemsMissing = 7;
 inline constexpr int ExtractNothingRead = 5;
 inline constexpr int ExtractUnusableItems = 0;
 
+// Largest rate page that is read (real pages are a few kilobytes), and how many days after
+// today in the source's zone a page may be dated (some banks publish tomorrow's rates today).
+inline constexpr std::uintmax_t MaxRatePageBytes = 16u * 1024u * 1024u;
+inline constexpr int MaxPageDaysAhead = 3;
+
 // The source's picture for the source lists: PubData/<code>/<code>.bmp, drawn transparent.
 // The window side decodes the bytes.
 struct TProviderBitmap {
@@ -45,9 +50,10 @@ public:
     // Also frees the loaded page.
     void UnloadPluginLibrary() override;
     // Parses the page file into NodeList (every node, document order). Throws EInOutError
-    // when the file cannot be read.
+    // when the file cannot be read or is larger than MaxRatePageBytes (looked at first).
     void LoadHtmlPage(const std::string& pageFile);
-    // The first positive date of the "DateItem" alternatives; 0 when none.
+    // The first positive date of the "DateItem" alternatives that is not more than
+    // MaxPageDaysAhead days after today in the source's zone; 0 when none.
     TDateTime GetPageDate();
     // Walks "DataItems" and writes the day rate file (enciphered, key index 5) beside the
     // page: ExtractAllRead, ExtractItemsMissing, ExtractNothingRead, or ExtractUnusableItems

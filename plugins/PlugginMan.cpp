@@ -1,5 +1,6 @@
 #include "PlugginMan.h"
 
+#include "MessageNumbers.h"
 #include "RegistryEx.h"
 #include "SysCaller.h"
 #include "SysStrings.h"
@@ -100,10 +101,8 @@ void TPlugginMan::SaveCurrentPluginDefinition() {
 // ---- the source list ----
 
 void TPlugginMan::ClearPlugins() {
-    for (int i = 0; i < Plugins.Count(); ++i) {
-        delete Plugins.ObjectAs<THTMLConverterPlugInn>(i);
-        Plugins.SetObject(i, nullptr);
-    }
+    for (int i = 0; i < plugins_.Count(); ++i) plugins_.SetObject(i, nullptr);
+    sources_.clear();
 }
 
 void TPlugginMan::LoadPlugins() {
@@ -111,33 +110,45 @@ void TPlugginMan::LoadPlugins() {
     OpenPluginStore();
     std::unique_ptr<TStringList> packages = ListFiles(JoinPath(PubData, "*.vpl"));
     host_->InstallPendingPlugins(*packages, PubData);
-    ReadPluginSections(Plugins);
-    if (Plugins.Empty()) SelectedCode.clear();
+    ReadPluginSections(plugins_);
+    if (plugins_.Empty()) SelectedCode.clear();
     if (SelectedCode.empty()) {
         SelectedCode = "ECB";
         SaveSelectedPlugin();
     }
-    if (Plugins.Empty()) {
+    if (plugins_.Empty()) {
         SelectedIndex = -1;
         throw Exception("No plugins found");
     }
     std::int32_t selected = 0;
-    for (int i = 0; i < Plugins.Count(); ++i) CreateSource(i, Plugins[i], selected);
+    sources_.resize(static_cast<std::size_t>(plugins_.Count()));
+    for (int i = 0; i < plugins_.Count(); ++i) CreateSource(i, plugins_[i], selected);
     SelectedIndex = selected;
+}
+
+THTMLConverterPlugInn* TPlugginMan::AdoptPlugin(std::unique_ptr<THTMLConverterPlugInn> source, const std::string& name) {
+    THTMLConverterPlugInn* adopted = source.get();
+    sources_.resize(static_cast<std::size_t>(plugins_.Count()));  // kept by the list's positions
+    sources_.push_back(std::move(source));
+    plugins_.AddObject(name, adopted);
+    return adopted;
 }
 
 void TPlugginMan::CreateSource(int index, std::string code, std::int32_t& selected) {
     std::unique_ptr<TStringList> definition = ReadPluginDefinition(code);
-    auto* source = new THTMLConverterPlugInn(*definition, code);
-    Plugins.SetObject(index, source);
+    sources_[static_cast<std::size_t>(index)] = std::make_unique<THTMLConverterPlugInn>(*definition, code);
+    THTMLConverterPlugInn* source = sources_[static_cast<std::size_t>(index)].get();
+    plugins_.SetObject(index, source);
     if (code == SelectedCode) selected = index;
-    Plugins.SetString(index, source->Code + " - " + source->GetPluginValue(pvPublisher));
-    if (!source->GetPluginValue(pvHistoryFile).empty() && source->HistoryBound(false) * source->HistoryBound(true) == 0) {
+    plugins_.SetString(index, source->Code + " - " + source->GetPluginValue(pvPublisher));
+    // A history not fetched yet (the shipped definition names the file to come) has no bounds.
+    if (!source->GetPluginValue(pvHistoryFile).empty() && source->HistoryBound(false) * source->HistoryBound(true) == 0 &&
+        FileExists(source->GetHistoryFilePath())) {
         SelectedIndex = index;
         if (source->UpdateHistoryBounds(source->GetHistoryFilePath())) {
             SaveCurrentPluginDefinition();
         } else {
-            host_->ShowMessageNumber(71);
+            host_->ShowMessageNumber(msg::HistoryFailed);
         }
     }
 }
@@ -168,12 +179,12 @@ void TPlugginMan::SaveSelectedPlugin() {
 }
 
 THTMLConverterPlugInn* TPlugginMan::GetPlugin(int index) const {
-    if (index < 0 || index >= Plugins.Count()) return nullptr;
-    return Plugins.ObjectAs<THTMLConverterPlugInn>(index);
+    if (index < 0 || static_cast<std::size_t>(index) >= sources_.size()) return nullptr;
+    return sources_[static_cast<std::size_t>(index)].get();
 }
 
 int TPlugginMan::IndexOfPlugin(std::string_view code) const {
-    for (int i = 0; i < Plugins.Count(); ++i) {
+    for (int i = 0; i < plugins_.Count(); ++i) {
         const THTMLConverterPlugInn* source = GetPlugin(i);
         if (source != nullptr && source->Code == code) return i;
     }

@@ -4,11 +4,15 @@
 // AppData), has the waiting plug-in packages installed, creates one THTMLConverterPlugInn
 // per source, knows the selected one, writes changed definitions back, keeps "UserLast.dat"
 // (each source's last day rate file) and runs the update schedule.
+//
+// Where the parts live: the store, the sources and UserLast in PlugginMan.cpp; the update
+// schedule (UpdateAllPlugins, IsUpdateDue) in UpdateSchedule.cpp.
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "EngineHost.h"
 #include "HTMLConverterPlugInn.h"
@@ -36,7 +40,9 @@ public:
     std::unique_ptr<TStreamedIniFile> Store;
     TStringList UserLast;
     std::string SelectedCode;
-    TStringList Plugins;  // "CODE - Publisher", each with its source (owned) as object
+    // "CODE - Publisher", one item per source in store order, each with its source as
+    // object (the sources themselves are held by the manager; nullptr once cleared).
+    const TStringList& Plugins() const { return plugins_; }
     std::int32_t SelectedIndex = -1;
 
     // The data module; nullptr restores a stand-in that does nothing.
@@ -62,6 +68,10 @@ public:
     // Writes SelectedCode to "SelectedPlugin" when the user's key exists.
     void SaveSelectedPlugin();
 
+    // Appends a source made elsewhere (a reader of its own kind) under its list name; the
+    // manager owns it from then on.
+    THTMLConverterPlugInn* AdoptPlugin(std::unique_ptr<THTMLConverterPlugInn> source, const std::string& name);
+
     THTMLConverterPlugInn* GetPlugin(int index) const;
     THTMLConverterPlugInn* CurrentPlugin() const { return GetPlugin(SelectedIndex); }
     int IndexOfPlugin(std::string_view code) const;  // exact comparison; -1 when none
@@ -74,7 +84,7 @@ public:
     std::string LastRateFile(THTMLConverterPlugInn& source);
     void SetLastRateFile(const TConverterPlugInn& source, const std::string& path);
 
-    // ---- the update schedule ----
+    // ---- the update schedule (UpdateSchedule.cpp) ----
     // Walks every source from today back to its last update and starts at most one
     // download per source; SelectedIndex is restored afterwards, also on an exception.
     void UpdateAllPlugins();
@@ -102,6 +112,8 @@ private:
     void UpdateSource(int index, int saved);
     std::string UserLastFileName() const;
 
+    TStringList plugins_;
+    std::vector<std::unique_ptr<THTMLConverterPlugInn>> sources_;  // by the position of plugins_
     NullRateUpdateHost nullHost_;
     IRateUpdateHost* host_;
     SelectedSource rateSourceHost_;

@@ -66,7 +66,7 @@ void TPlugginMan::UpdateAllPlugins() {
         std::int32_t index;
         ~Restore() { manager.SelectedIndex = index; }
     } restore{*this, saved};
-    for (int i = 0; i < Plugins.Count(); ++i) {
+    for (int i = 0; i < plugins_.Count(); ++i) {
         SelectedIndex = i;
         UpdateSource(i, saved);
     }

@@ -9,6 +9,7 @@ packages=(
   nettle-dev libcurl4-openssl-dev zlib1g-dev
   clang libclang-rt-14-dev
   libxml2-dev
+  libarchive-dev  # the rate-source libraries read the ECB history through it
   locales-all
   libarchive-dev  # plug-in packages and downloaded archives (RAR, zip, 7z, tar)
   libcanberra-dev  # event sounds of the converter (message and notification sounds)

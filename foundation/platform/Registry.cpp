@@ -7,7 +7,9 @@
 
 #include <bit>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <functional>
 #include <optional>
 
@@ -118,6 +120,23 @@ bool ReplaceHiveFile(const std::string& target, std::string_view text, mode_t ne
     }
 }
 
+// A hive file that is no hive at all is moved to "<hive>.damaged-<UTC stamp>" before a new
+// one replaces it, so whatever it held can still be looked at.
+bool KeepAside(const std::string& hive) {
+    char stamp[32];
+    const std::time_t now = std::time(nullptr);
+    std::tm utc {};
+    ::gmtime_r(&now, &utc);
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &utc);
+    const std::string base = hive + ".damaged-" + stamp;
+    for (int n = 1; n < 100; ++n) {
+        const std::string aside = n == 1 ? base : base + "-" + std::to_string(n);
+        if (PathExists(aside.c_str())) continue;
+        return std::rename(hive.c_str(), aside.c_str()) == 0;
+    }
+    return false;
+}
+
 [[noreturn]] void ReadError(std::string_view name) {
     throw ERegistryException("Invalid data type for '" + std::string(name) + "'");
 }
@@ -160,10 +179,13 @@ struct TRegistry::Impl {
         if (!MakeFolders(folder, folder == kSystemFolder ? 0755 : 0700)) return false;
         const HiveLock lock(target + ".lock", NewHiveMode(root));
         if (!lock.Held()) return false;
-        const std::optional<std::string> text = ReadHiveText(HivePathForRead(root));
+        const std::string source = HivePathForRead(root);
+        const std::optional<std::string> text = ReadHiveText(source);
         if (!text) return false;
-        TRegHive fresh = ParseHive(*text, RootName(root));
+        THiveReadReport report;
+        TRegHive fresh = ParseHive(*text, RootName(root), &report);
         const Edit result = edit(fresh);
+        if (result == Edit::Changed && !report.readable && source == target && !KeepAside(target)) return false;
         if (result == Edit::Changed && !ReplaceHiveFile(target, FormatHive(fresh, RootName(root)), NewHiveMode(root))) {
             Load(root);
             return false;
@@ -201,10 +223,10 @@ bool TRegistry::OpenKey(std::string_view key, bool canCreate) {
     impl_->Load(root_);
     if (impl_->hive.Find(path) == nullptr) {
         if (!canCreate) return false;
+        if (!KeyPathWithinBounds(path)) return false;
         const bool made = impl_->Modify(root_, [&](TRegHive& h) {
             if (h.Find(path) != nullptr) return Impl::Edit::Unchanged;
-            h.Ensure(path);
-            return Impl::Edit::Changed;
+            return h.Ensure(path) != nullptr ? Impl::Edit::Changed : Impl::Edit::Refused;
         });
         if (!made) return false;
     }

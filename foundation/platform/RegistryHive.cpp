@@ -180,14 +180,33 @@ bool ParseValueLine(std::string_view line, LineReader& lines, TRegHiveValue& out
     return ParseValueData(TrimBlanks(rest.substr(1)), lines, out);
 }
 
-// "[HKEY_CURRENT_USER\Software\Vemra]" -> "Software\Vemra" when the root matches.
-bool ParseKeyLine(std::string_view line, std::string_view rootName, std::string& path) {
-    if (line.size() < 2 || line.back() != ']') return false;
-    const std::string_view inner = line.substr(1, line.size() - 2);
+enum class KeyLine { Key, OtherRoot, Damaged };
+
+// A root's name, folded; "-" before it is regedit's "delete this key".
+bool IsRootName(std::string_view folded) {
+    if (folded.starts_with('-')) folded.remove_prefix(1);
+    for (std::string_view root : {"hkey_current_user", "hkey_local_machine", "hkey_classes_root", "hkey_users",
+                                  "hkey_current_config", "hkey_performance_data", "hkey_dyn_data"})
+        if (folded == root) return true;
+    return false;
+}
+
+// "[HKEY_CURRENT_USER\Software\Vemra]" -> "Software\Vemra" when the root matches. A missing
+// "]" costs nothing (the line still names its key); a line that names no root at all ("["
+// alone) is damaged and leaves the values after it where they were.
+KeyLine ParseKeyLine(std::string_view line, std::string_view rootName, std::string& path) {
+    std::string_view inner = line.substr(1);
+    if (const std::size_t close = inner.rfind(']'); close != std::string_view::npos) inner = inner.substr(0, close);
     const std::size_t slash = inner.find('\\');
-    if (FoldRegName(inner.substr(0, slash)) != FoldRegName(rootName)) return false;
+    const std::string root = FoldRegName(inner.substr(0, slash));
+    if (root != FoldRegName(rootName)) return IsRootName(root) ? KeyLine::OtherRoot : KeyLine::Damaged;
     path = slash == std::string_view::npos ? std::string() : NormalizeKeyPath(inner.substr(slash + 1));
-    return true;
+    return KeyLine::Key;
+}
+
+bool IsSignature(std::string_view line) {
+    if (line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
+    return FoldRegName(TrimBlanks(line)) == "regedit4";
 }
 
 std::string Escaped(std::string_view s) {
@@ -248,19 +267,42 @@ std::string FormatData(const TRegHiveValue& v) {
 
 std::string FoldRegName(std::string_view name) { return LowerCase(name); }
 
-std::string NormalizeKeyPath(std::string_view path) {
-    std::string out;
+namespace {
+
+// Calls part(name) for each non-empty name of the path; stops when it returns false.
+template <class Part>
+bool ForEachPart(std::string_view path, Part&& part) {
     while (!path.empty()) {
         const std::size_t slash = path.find('\\');
-        const std::string_view part = path.substr(0, slash);
-        if (!part.empty()) {
-            if (!out.empty()) out.push_back('\\');
-            out.append(part);
-        }
+        const std::string_view name = path.substr(0, slash);
+        if (!name.empty() && !part(name)) return false;
         if (slash == std::string_view::npos) break;
         path.remove_prefix(slash + 1);
     }
+    return true;
+}
+
+std::size_t CharCount(std::string_view s) {
+    return static_cast<std::size_t>(std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+}  // namespace
+
+std::string NormalizeKeyPath(std::string_view path) {
+    std::string out;
+    ForEachPart(path, [&](std::string_view name) {
+        if (!out.empty()) out.push_back('\\');
+        out.append(name);
+        return true;
+    });
     return out;
+}
+
+bool KeyPathWithinBounds(std::string_view path) {
+    std::size_t depth = 0;
+    return ForEachPart(path, [&](std::string_view name) {
+        return ++depth <= kMaxKeyDepth && CharCount(name) <= kMaxKeyNameChars;
+    });
 }
 
 // ---- TRegHiveKey ----
@@ -293,90 +335,136 @@ bool TRegHiveKey::Erase(std::string_view name) {
 
 // ---- TRegHive ----
 
-TRegHive::TRegHive() {
-    keys_.emplace_back(std::string());
-    index_.emplace(std::string(), 0);
+TRegHive::TRegHive() { keys_.emplace_back(std::string(), 0); }
+
+std::size_t TRegHive::FindPosition(std::string_view path) const {
+    std::size_t at = 0;
+    const bool found = ForEachPart(path, [&](std::string_view name) {
+        const auto& children = keys_[at].childIndex_;
+        const auto it = children.find(FoldRegName(name));
+        if (it == children.end()) return false;
+        at = it->second;
+        return true;
+    });
+    return found ? at : std::string_view::npos;
 }
 
 TRegHiveKey* TRegHive::Find(std::string_view path) {
-    const auto it = index_.find(FoldRegName(path));
-    return it == index_.end() ? nullptr : &keys_[it->second];
+    const std::size_t at = FindPosition(path);
+    return at == std::string_view::npos ? nullptr : &keys_[at];
 }
 
 const TRegHiveKey* TRegHive::Find(std::string_view path) const {
-    const auto it = index_.find(FoldRegName(path));
-    return it == index_.end() ? nullptr : &keys_[it->second];
+    const std::size_t at = FindPosition(path);
+    return at == std::string_view::npos ? nullptr : &keys_[at];
 }
 
-TRegHiveKey& TRegHive::Ensure(std::string_view path) {
-    for (std::size_t end = path.find('\\');; end = path.find('\\', end + 1)) {
-        const std::string_view prefix = path.substr(0, end);
-        std::string folded = FoldRegName(prefix);
-        if (index_.find(folded) == index_.end()) {
-            index_.emplace(std::move(folded), keys_.size());
-            keys_.emplace_back(std::string(prefix));
+TRegHiveKey* TRegHive::Ensure(std::string_view path) {
+    if (!KeyPathWithinBounds(path)) return nullptr;
+    std::size_t at = 0;
+    ForEachPart(path, [&](std::string_view name) {
+        std::string folded = FoldRegName(name);
+        const auto it = keys_[at].childIndex_.find(folded);
+        if (it != keys_[at].childIndex_.end()) {
+            at = it->second;
+            return true;
         }
-        if (end == std::string_view::npos) break;
-    }
-    return *Find(path);
+        const std::size_t made = keys_.size();
+        keys_.emplace_back(std::string(name), at);  // may move keys_: index it afresh below
+        keys_[at].childIndex_.emplace(std::move(folded), made);
+        keys_[at].children_.push_back(made);
+        at = made;
+        return true;
+    });
+    return &keys_[at];
 }
 
 bool TRegHive::Erase(std::string_view path) {
-    if (path.empty() || Find(path) == nullptr) return false;
-    const std::string folded = FoldRegName(path);
-    std::erase_if(keys_, [&](const TRegHiveKey& key) {
-        const std::string k = FoldRegName(key.Path());
-        return k.size() >= folded.size() && k.compare(0, folded.size(), folded) == 0 &&
-               (k.size() == folded.size() || k[folded.size()] == '\\');
-    });
-    Reindex();
+    const std::size_t at = FindPosition(path);
+    if (at == std::string_view::npos || at == 0) return false;
+    TRegHiveKey& parent = keys_[keys_[at].parent_];
+    parent.childIndex_.erase(FoldRegName(keys_[at].name_));
+    std::erase(parent.children_, at);
+    std::vector<std::size_t> pending{at};
+    while (!pending.empty()) {
+        TRegHiveKey& key = keys_[pending.back()];
+        pending.pop_back();
+        key.erased_ = true;
+        key.values_.clear();
+        key.index_.clear();
+        pending.insert(pending.end(), key.children_.begin(), key.children_.end());
+        key.children_.clear();
+        key.childIndex_.clear();
+    }
     return true;
 }
 
-void TRegHive::Reindex() {
-    index_.clear();
-    for (std::size_t i = 0; i < keys_.size(); ++i) index_.emplace(FoldRegName(keys_[i].Path()), i);
+std::string TRegHive::PathOf(std::size_t position) const {
+    std::vector<const std::string*> names;
+    for (std::size_t at = position; at != 0; at = keys_[at].parent_) names.push_back(&keys_[at].name_);
+    std::string out;
+    for (std::size_t i = names.size(); i-- > 0;) {
+        out.append(*names[i]);
+        if (i > 0) out.push_back('\\');
+    }
+    return out;
 }
 
 std::vector<std::string> TRegHive::SubkeyNames(std::string_view path) const {
-    const std::string prefix = path.empty() ? std::string() : FoldRegName(path) + '\\';
     std::vector<std::string> names;
-    for (const TRegHiveKey& key : keys_) {
-        const std::string& p = key.Path();
-        if (p.size() <= prefix.size() || FoldRegName(p.substr(0, prefix.size())) != prefix) continue;
-        if (p.find('\\', prefix.size()) == std::string::npos) names.push_back(p.substr(prefix.size()));
-    }
+    const std::size_t at = FindPosition(path);
+    if (at == std::string_view::npos) return names;
+    for (std::size_t child : keys_[at].children_) names.push_back(keys_[child].name_);
     return names;
 }
 
 // ---- text form ----
 
-TRegHive ParseHive(std::string_view text, std::string_view rootName) {
+TRegHive ParseHive(std::string_view text, std::string_view rootName, THiveReadReport* report) {
     TRegHive hive;
     TRegHiveKey* current = nullptr;  // the key the value lines belong to
+    bool signature = false;
+    bool understood = false;  // a key or value line was read
+    bool content = false;
     std::string path;
     LineReader lines(text);
     std::string_view line;
     while (lines.Next(line)) {
-        if (line.empty() || line.front() == ';') continue;
+        if (line.empty()) continue;
+        if (!content && IsSignature(line)) signature = true;
+        content = true;
+        if (line.front() == ';') continue;
         if (line.front() == '[') {
-            current = ParseKeyLine(line, rootName, path) ? &hive.Ensure(path) : nullptr;
+            switch (ParseKeyLine(line, rootName, path)) {
+                case KeyLine::Key:
+                    current = hive.Ensure(path);  // nullptr beyond the bounds: its values go too
+                    understood = understood || current != nullptr;
+                    break;
+                case KeyLine::OtherRoot: current = nullptr; break;
+                case KeyLine::Damaged: break;
+            }
         } else if (current != nullptr && (line.front() == '"' || line.front() == '@')) {
             TRegHiveValue value;
-            if (ParseValueLine(line, lines, value)) current->Set(std::move(value));
+            if (ParseValueLine(line, lines, value)) {
+                current->Set(std::move(value));
+                understood = true;
+            }
         }
     }
+    if (report != nullptr) report->readable = !content || signature || understood;
     return hive;
 }
 
 std::string FormatHive(const TRegHive& hive, std::string_view rootName) {
     std::string out = "REGEDIT4\n";
-    for (const TRegHiveKey& key : hive.Keys()) {
-        if (key.Path().empty() && key.Values().empty()) continue;
+    for (std::size_t i = 0; i < hive.keys_.size(); ++i) {
+        const TRegHiveKey& key = hive.keys_[i];
+        // A key's subkeys bring it back when read: writing it as well would repeat its path.
+        if (key.erased_ || (key.values_.empty() && (i == 0 || !key.children_.empty()))) continue;
         out.append("\n[").append(rootName);
-        if (!key.Path().empty()) out.append("\\").append(key.Path());
+        if (i != 0) out.append("\\").append(hive.PathOf(i));
         out.append("]\n");
-        for (const TRegHiveValue& v : key.Values())
+        for (const TRegHiveValue& v : key.values_)
             out.append(v.name.empty() ? std::string("@") : Escaped(v.name)).append("=").append(FormatData(v)).append("\n");
     }
     return out.append("\n");

@@ -23,8 +23,6 @@
 
 namespace vemra::platform {
 
-inline constexpr int kLastSpecialFolder = 12;
-
 // The folder of a kind; nullopt for kinds outside 0..12; "" when it cannot be resolved
 // (no home folder known).
 std::optional<std::string> SpecialFolderPath(int kind);

@@ -15,8 +15,6 @@ constexpr const char* kSortedListError = "Operation not allowed on sorted list";
     throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
 }
 
-bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
-
 bool NeedsQuotes(std::string_view s, char delimiter, char quote) {
     return std::any_of(s.begin(), s.end(),
                        [&](char c) { return IsBlankOrControl(c) || c == quote || c == delimiter; });

@@ -40,6 +40,8 @@ public:
     void Move(int from, int to);
     void Exchange(int a, int b);
     void Clear();
+    // Room for n items, so that filling a long list does not move it again and again.
+    void SetCapacity(int n) { items_.reserve(n > 0 ? static_cast<std::size_t>(n) : 0); }
     void Assign(const TStringList& other);  // strings and objects; keeps this list's options
     void AddStrings(const TStringList& other);
 

@@ -15,8 +15,6 @@ namespace vemra {
 
 namespace {
 
-bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= ' '; }
-
 unsigned char FoldUpper(char c) {
     const auto u = static_cast<unsigned char>(c);
     return (u >= 'a' && u <= 'z') ? static_cast<unsigned char>(u - 32) : u;
@@ -80,20 +78,20 @@ mode_t FinalMode(const std::string& path, const TAtomicWriteOptions& options) {
 
 std::string Trim(std::string_view s) {
     std::size_t b = 0, e = s.size();
-    while (b < e && IsTrimmed(s[b])) ++b;
-    while (e > b && IsTrimmed(s[e - 1])) --e;
+    while (b < e && IsBlankOrControl(s[b])) ++b;
+    while (e > b && IsBlankOrControl(s[e - 1])) --e;
     return std::string(s.substr(b, e - b));
 }
 
 std::string TrimLeft(std::string_view s) {
     std::size_t b = 0;
-    while (b < s.size() && IsTrimmed(s[b])) ++b;
+    while (b < s.size() && IsBlankOrControl(s[b])) ++b;
     return std::string(s.substr(b));
 }
 
 std::string TrimRight(std::string_view s) {
     std::size_t e = s.size();
-    while (e > 0 && IsTrimmed(s[e - 1])) --e;
+    while (e > 0 && IsBlankOrControl(s[e - 1])) --e;
     return std::string(s.substr(0, e));
 }
 

@@ -28,6 +28,9 @@ inline constexpr char PathDelim = '/';
 inline constexpr std::string_view LineBreak = "\r\n";  // what text rendering writes
 
 // ---- strings ----
+// A blank or a control character: every byte up to ' ', the bytes Trim drops. The one
+// such test of the program; a text that ends at a NUL says so where it reads.
+inline bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
 std::string Trim(std::string_view s);        // drops bytes <= ' ' at both ends
 std::string TrimLeft(std::string_view s);
 std::string TrimRight(std::string_view s);

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "rtl/SysUtils.h"
+
 namespace vemra::html {
 
 inline char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
@@ -17,8 +19,6 @@ inline void LowerInto(std::string_view s, std::string& out) {
 
 // The white space that separates the words of a tag.
 inline bool IsTagSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-inline bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
 inline std::string_view TrimView(std::string_view s) {
     while (!s.empty() && IsBlankOrControl(s.front())) s.remove_prefix(1);

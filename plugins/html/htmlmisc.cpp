@@ -8,11 +8,25 @@
 namespace vemra {
 namespace {
 
-void AppendLatin1(std::string& out, unsigned code) {
+constexpr unsigned kReplacementCharacter = 0xFFFD;
+
+// The character of that code in UTF-8; surrogates and codes beyond U+10FFFF, which are no
+// characters, give the replacement character as a browser shows it.
+void AppendUtf8(std::string& out, unsigned code) {
+    if ((code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) code = kReplacementCharacter;
     if (code < 0x80) {
         out += static_cast<char>(code);
-    } else {
+    } else if (code < 0x800) {
         out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (code & 0x3F));
     }
 }
@@ -34,13 +48,13 @@ void AppendEntity(std::string& out, std::string_view name) {
     if (name[0] == '#') {
         int value = 0;
         if (TryStrToInt(name.substr(1), value) && value > 0)
-            AppendLatin1(out, static_cast<unsigned>(value) & 0xFFu);
+            AppendUtf8(out, static_cast<unsigned>(value));
         else
             out += name;
         return;
     }
     if (const TEntityPair* pair = FindEntity(name)) {
-        AppendLatin1(out, pair->Code);
+        AppendUtf8(out, pair->Code);
         return;
     }
     out += '&';

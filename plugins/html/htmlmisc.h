@@ -1,6 +1,6 @@
 #pragma once
-// Entity decoding for texts taken from HTML pages. The replacements are Latin-1 characters,
-// returned in their UTF-8 encoding.
+// Entity decoding for texts taken from HTML pages. The replacements are characters in their
+// UTF-8 encoding: the named ones are all Latin-1.
 
 #include <array>
 #include <cstdint>
@@ -27,7 +27,8 @@ inline constexpr std::array<TEntityPair, 37> EntityTable{{
 }};
 
 // One entity's replacement; name is written without "&" and ";". "#65", "#x41" and "#$41"
-// give "A" (the low 8 bits of a positive number are the code); an unknown name gives "&"
+// give "A", "#8364" gives the euro sign (a positive number is the character's code, in
+// UTF-8; a surrogate or a number beyond U+10FFFF gives U+FFFD); an unknown name gives "&"
 // and the name; a number that is not positive, or not a number, gives the name itself.
 std::string DecodeEntity(std::string_view name);
 

@@ -10,6 +10,7 @@
 // roubles per unit, read inverse).
 
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -41,7 +42,9 @@ constexpr const char* kDefinition =
     "CheckList=USD,EUR,CNY\r\n"
     "Enabled=1\r\n";
 
-constexpr const char* kFields[] = {"NumCode", "CharCode", "Nominal", "Name", "Value", "VunitRate"};
+constexpr long kLastDay = 2958465;  // 9999-12-31
+
+constexpr std::string_view kFields[] = {"NumCode", "CharCode", "Nominal", "Name", "Value", "VunitRate"};
 
 // "60,9526" as a number; false for anything else. Locale-independent, as the program that
 // loads the library may have set any locale.
@@ -51,14 +54,57 @@ bool ReadDecimal(std::string value, double& out) {
     }
     const char* end = value.data() + value.size();
     const auto [ptr, ec] = std::from_chars(value.data(), end, out, std::chars_format::fixed);
-    return ec == std::errc() && ptr == end && out > 0;
+    return ec == std::errc() && ptr == end && std::isfinite(out) && out > 0;
 }
 
-std::string Replace(std::string text, std::string_view from, std::string_view to) {
-    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-        text.replace(at, from.size(), to);
+std::string Replace(std::string_view text, std::string_view from, std::string_view to) {
+    std::string out;
+    for (std::size_t at = 0;;) {
+        const std::size_t found = text.find(from, at);
+        out.append(text.substr(at, found == std::string_view::npos ? std::string_view::npos : found - at));
+        if (found == std::string_view::npos) return out;
+        out.append(to);
+        at = found + from.size();
     }
-    return text;
+}
+
+// The field element's name when "<Field>" (closing false) or "</Field>" (closing true) starts
+// the text; empty otherwise.
+std::string_view FieldTagAt(std::string_view text, bool& closing) {
+    closing = text.size() > 1 && text[1] == '/';
+    const std::string_view name = text.substr(closing ? 2 : 1);
+    for (const std::string_view field : kFields) {
+        if (name.size() > field.size() && name.substr(0, field.size()) == field && name[field.size()] == '>') {
+            return field;
+        }
+    }
+    return {};
+}
+
+// Each "<Field>" becomes "Field=" and each "</Field>" a line break, in one pass over the page.
+std::string CleanRatePage(std::string_view page) {
+    std::string out;
+    out.reserve(page.size());
+    std::size_t at = 0;
+    while (true) {
+        const std::size_t open = page.find('<', at);
+        out.append(page.substr(at, open == std::string_view::npos ? std::string_view::npos : open - at));
+        if (open == std::string_view::npos) return out;
+        bool closing = false;
+        const std::string_view field = FieldTagAt(page.substr(open), closing);
+        if (field.empty()) {
+            out += '<';
+            at = open + 1;
+        } else {
+            if (closing) {
+                out += "\r\n";
+            } else {
+                out.append(field);
+                out += '=';
+            }
+            at = open + field.size() + (closing ? 3 : 2);
+        }
+    }
 }
 
 }  // namespace
@@ -73,8 +119,10 @@ VEMRA_RATESOURCE_EXPORT const char* SubscriptionComposeQuery(const char* address
     int y = 0;
     int m = 0;
     int d = 0;
-    CivilFromDayNumber(std::strtol(dayNumber != nullptr ? dayNumber : "0", nullptr, 10), y, m, d);
-    char date[16];
+    const long day = std::strtol(dayNumber != nullptr ? dayNumber : "0", nullptr, 10);
+    if (day < 0 || day > kLastDay) return "";  // no date the bank could serve
+    CivilFromDayNumber(day, y, m, d);
+    char date[32];
     std::snprintf(date, sizeof date, "%02d/%02d/%04d", d, m, y);
     answer = Replace(addressTemplate != nullptr ? addressTemplate : "", "%s", date);
     return answer.c_str();
@@ -86,12 +134,10 @@ VEMRA_RATESOURCE_EXPORT void SubscriptionPreClean(const char* pageFile, void*, i
         *status = VEMRA_STATUS_MISSING;
         return;
     }
-    for (const char* field : kFields) {
-        page = Replace(page, std::string("<") + field + ">", std::string(field) + "=");
-        page = Replace(page, std::string("</") + field + ">", "\r\n");
-    }
+    page = CleanRatePage(page);
     std::ofstream out(pageFile, std::ios::binary | std::ios::trunc);
-    out << page;
+    out.write(page.data(), static_cast<std::streamsize>(page.size()));
+    out.close();
     *status = out.good() ? VEMRA_STATUS_OK : VEMRA_STATUS_MISSING;
 }
 
@@ -114,9 +160,11 @@ VEMRA_RATESOURCE_EXPORT const char* SubscriptionParseItem(const char* nodeText, 
         *status = VEMRA_STATUS_MISSING;
         return "";
     }
+    // The rate as written must still read as a rate: not zero, nor past single precision.
     char rate[64];
     const auto [end, ec] = std::to_chars(rate, rate + sizeof rate, value / nominal, std::chars_format::general, 10);
-    if (ec != std::errc()) {
+    double written = 0;
+    if (ec != std::errc() || std::from_chars(rate, end, written).ec != std::errc() || !IsUsableRate(written)) {
         *status = VEMRA_STATUS_MISSING;
         return "";
     }

@@ -4,15 +4,19 @@
 // <Cube currency="USD" rate="1.0921"/> per currency; the base is EUR. The history is the
 // ECB's zip of all past days, one CSV inside: a header line "Date,USD,JPY,...," and one line
 // per day "2024-01-05,1.0921,158.24,...," (newest first), "N/A" where a currency had no rate.
+// The history functions take the zip or the CSV unpacked from it, and read it as a stream.
 
-#include <zlib.h>
+#include <archive.h>
+#include <archive_entry.h>
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <sstream>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ratesource_text.h"
@@ -37,27 +41,15 @@ constexpr const char* kDefinition =
     "BaseFactor=1\r\n"
     "Logic=1XNY\r\n"
     "HistoryUrl=https://www.ecb.europa.eu/stats/eurofxref/eurofxref-hist.zip\r\n"
-    "HistoryUrlExt=zip\r\n"
+    "HistoryUrlExt=ZIP\r\n"
+    "HistoryFile=eurofxref-hist.csv\r\n"
+    "HistoryType=H\r\n"
     "CheckList=USD,JPY,GBP,CHF\r\n"
     "Enabled=1\r\n";
 
-// Largest history text the library inflates (the ECB's is a few MB).
-constexpr std::uint32_t kMaxHistoryBytes = 256u * 1024u * 1024u;
-
-bool IsRate(std::string_view s) {
-    bool digit = false;
-    bool point = false;
-    for (const char c : s) {
-        if (c >= '0' && c <= '9') {
-            digit = true;
-        } else if (c == '.' && !point) {
-            point = true;
-        } else {
-            return false;
-        }
-    }
-    return digit;
-}
+// Largest history text the library reads (the ECB's is a few MB), and its longest line.
+constexpr std::uint64_t kMaxHistoryBytes = 64u * 1024u * 1024u;
+constexpr std::size_t kMaxHistoryLine = 64u * 1024u;
 
 // "yyyy-mm-dd" into its numbers.
 bool ReadIsoDate(std::string_view s, int& y, int& m, int& d) {
@@ -68,78 +60,85 @@ bool ReadIsoDate(std::string_view s, int& y, int& m, int& d) {
     y = (s[0] - '0') * 1000 + (s[1] - '0') * 100 + (s[2] - '0') * 10 + (s[3] - '0');
     m = (s[5] - '0') * 10 + (s[6] - '0');
     d = (s[8] - '0') * 10 + (s[9] - '0');
-    return m >= 1 && m <= 12 && d >= 1 && d <= 31;
+    if (m < 1 || m > 12 || d < 1 || d > 31) return false;
+    int cy = 0;
+    int cm = 0;
+    int cd = 0;
+    CivilFromDayNumber(DayNumber(y, m, d), cy, cm, cd);
+    return cd == d;  // no 31 April
 }
 
-// ---- the history zip ----
-
-std::uint32_t Le16(const std::string& b, std::size_t at) {
-    return static_cast<std::uint32_t>(static_cast<unsigned char>(b[at])) |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 1])) << 8;
+bool IsRate(std::string_view s) {
+    double rate = 0;
+    return ReadPointDecimal(s, rate);
 }
 
-std::uint32_t Le32(const std::string& b, std::size_t at) { return Le16(b, at) | Le16(b, at + 2) << 16; }
+// ---- the history text, streamed out of the zip or the plain CSV ----
 
-bool Inflate(const std::string& zip, std::size_t at, std::uint32_t packed, std::uint32_t size, std::string& out) {
-    out.assign(size, '\0');
-    z_stream z{};
-    if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return false;
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zip.data() + at));
-    z.avail_in = packed;
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = size;
-    const int rc = inflate(&z, Z_FINISH);
-    const bool ok = rc == Z_STREAM_END && z.total_out == size;
-    inflateEnd(&z);
-    return ok;
-}
-
-// The data of the zip's first entry whose name ends with ".csv", stored or deflated.
-bool ReadCsvFromZip(const std::string& zip, std::string& csv) {
-    if (zip.size() < 22) return false;
-    std::size_t eocd = zip.size() - 22;
-    const std::size_t lowest = zip.size() > 22 + 65535 ? zip.size() - 22 - 65535 : 0;
-    while (Le32(zip, eocd) != 0x06054b50u) {
-        if (eocd == lowest) return false;
-        --eocd;
-    }
-    const std::uint32_t entries = Le16(zip, eocd + 10);
-    std::size_t at = Le32(zip, eocd + 16);
-    for (std::uint32_t e = 0; e < entries; ++e) {
-        if (at + 46 > zip.size() || Le32(zip, at) != 0x02014b50u) return false;
-        const std::uint32_t method = Le16(zip, at + 10);
-        const std::uint32_t crc = Le32(zip, at + 16);
-        const std::uint32_t packed = Le32(zip, at + 20);
-        const std::uint32_t size = Le32(zip, at + 24);
-        const std::size_t nameLength = Le16(zip, at + 28);
-        const std::size_t next = at + 46 + nameLength + Le16(zip, at + 30) + Le16(zip, at + 32);
-        const std::size_t local = Le32(zip, at + 42);
-        if (at + 46 + nameLength > zip.size()) return false;
-        const std::string name = zip.substr(at + 46, nameLength);
-        at = next;
-        if (name.size() < 4 || !SameName(std::string_view(name).substr(name.size() - 4), ".csv")) continue;
-        if (local + 30 > zip.size() || Le32(zip, local) != 0x04034b50u || size > kMaxHistoryBytes) return false;
-        const std::size_t data = local + 30 + Le16(zip, local + 26) + Le16(zip, local + 28);
-        if (data > zip.size() || packed > zip.size() - data) return false;
-        if (method == 0) {
-            if (packed != size) return false;
-            csv = zip.substr(data, size);
-        } else if (method != 8 || !Inflate(zip, data, packed, size, csv)) {
-            return false;
-        }
-        return crc32(0L, reinterpret_cast<const Bytef*>(csv.data()), static_cast<uInt>(csv.size())) == crc;
-    }
-    return false;
-}
-
-// ---- the history CSV ----
-
-struct HistoryDay {
-    long day = 0;
-    int year = 0;
-    int month = 0;
-    std::vector<std::string> values;  // by column, column 0 being the date
+struct ArchiveCloser {
+    void operator()(archive* a) const { archive_read_free(a); }
 };
+
+bool EndsWithCsv(const char* name) {
+    const std::string_view n = name != nullptr ? name : "";
+    return n.size() >= 4 && SameName(n.substr(n.size() - 4), ".csv");
+}
+
+// Hands each line of the history text (without its line break) to visit. False when the file
+// is neither a zip holding a ".csv" entry nor plain text, cannot be read to its end, or passes
+// the bounds; what visit was handed before then is to be dropped.
+bool ForEachHistoryLine(const char* path, const std::function<void(std::string_view)>& visit) {
+    std::unique_ptr<archive, ArchiveCloser> a(archive_read_new());
+    if (!a || archive_read_support_format_zip(a.get()) != ARCHIVE_OK ||
+        archive_read_support_format_raw(a.get()) != ARCHIVE_OK ||
+        archive_read_open_filename(a.get(), path != nullptr ? path : "", 64 * 1024) != ARCHIVE_OK) {
+        return false;
+    }
+    archive_entry* entry = nullptr;
+    while (true) {
+        const int rc = archive_read_next_header(a.get(), &entry);
+        if (rc == ARCHIVE_EOF) return false;
+        if (rc < ARCHIVE_WARN) return false;
+        if (archive_format(a.get()) == ARCHIVE_FORMAT_RAW) break;
+        if (archive_entry_filetype(entry) == AE_IFREG && EndsWithCsv(archive_entry_pathname(entry))) break;
+    }
+    std::string line;
+    std::uint64_t total = 0;
+    char block[64 * 1024];
+    while (true) {
+        const la_ssize_t got = archive_read_data(a.get(), block, sizeof block);
+        if (got < 0) return false;
+        if (got == 0) break;
+        total += static_cast<std::uint64_t>(got);
+        if (total > kMaxHistoryBytes) return false;
+        std::string_view rest(block, static_cast<std::size_t>(got));
+        for (std::size_t eol = rest.find('\n'); eol != std::string_view::npos; eol = rest.find('\n')) {
+            if (line.size() + eol > kMaxHistoryLine) return false;
+            line.append(rest.substr(0, eol));
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            visit(line);
+            line.clear();
+            rest.remove_prefix(eol + 1);
+        }
+        line.append(rest);
+        if (line.size() > kMaxHistoryLine) return false;
+    }
+    if (!line.empty()) visit(line);
+    return true;
+}
+
+// The cell at column (0 = the date) of a CSV line; false past the last.
+bool CsvCell(std::string_view line, std::size_t column, std::string_view& cell) {
+    std::size_t from = 0;
+    for (std::size_t c = 0; c < column; ++c) {
+        const std::size_t comma = line.find(',', from);
+        if (comma == std::string_view::npos) return false;
+        from = comma + 1;
+    }
+    const std::size_t comma = line.find(',', from);
+    cell = TrimView(line.substr(from, comma == std::string_view::npos ? std::string_view::npos : comma - from));
+    return true;
+}
 
 std::vector<std::string> SplitCsv(std::string_view line) {
     std::vector<std::string> cells;
@@ -153,29 +152,30 @@ std::vector<std::string> SplitCsv(std::string_view line) {
     return cells;
 }
 
-struct History {
-    std::vector<std::string> codes;  // by column
-    std::vector<HistoryDay> days;
-};
-
-bool ReadHistory(const char* path, History& history) {
-    std::string zip;
-    std::string csv;
-    if (!ReadWholeFile(path, zip) || !ReadCsvFromZip(zip, csv)) return false;
-    std::istringstream lines(csv);
-    std::string line;
-    if (!std::getline(lines, line)) return false;
-    history.codes = SplitCsv(line);
-    if (history.codes.empty() || !SameName(history.codes[0], "Date")) return false;
-    while (std::getline(lines, line)) {
-        HistoryDay day;
-        day.values = SplitCsv(line);
+// Reads the history: the header's column names, then each dated line with its day.
+// False unless the header names "Date" first and at least one line is dated.
+bool ReadHistory(const char* path, std::vector<std::string>& codes,
+                 const std::function<void(long day, int year, int month, std::string_view line)>& visit) {
+    bool header = true;
+    bool broken = false;
+    bool dated = false;
+    const bool read = ForEachHistoryLine(path, [&](std::string_view line) {
+        if (broken) return;
+        if (header) {
+            header = false;
+            codes = SplitCsv(line);
+            broken = !SameName(codes[0], "Date");
+            return;
+        }
+        std::string_view cell;
+        int y = 0;
+        int m = 0;
         int d = 0;
-        if (!ReadIsoDate(day.values[0], day.year, day.month, d)) continue;
-        day.day = DayNumber(day.year, day.month, d);
-        history.days.push_back(std::move(day));
-    }
-    return !history.days.empty();
+        if (!CsvCell(line, 0, cell) || !ReadIsoDate(cell, y, m, d)) return;
+        dated = true;
+        visit(DayNumber(y, m, d), y, m, line);
+    });
+    return read && !broken && dated;
 }
 
 // The header template with the day's stamp in its "DATE=%s" line.
@@ -197,13 +197,13 @@ bool WriteDayFile(const std::string& fileName, const std::string& text) {
     return std::fclose(out) == 0 && ok;
 }
 
-std::string DayFileText(const History& history, const HistoryDay& day, std::string_view headerTemplate,
+std::string DayFileText(const std::vector<std::string>& codes, std::string_view line, std::string_view headerTemplate,
                         const char* stamp) {
     std::string text = HeaderFor(headerTemplate, stamp);
-    for (std::size_t c = 1; c < day.values.size() && c < history.codes.size(); ++c) {
-        const std::string& value = day.values[c];
-        if (!IsCurrencyCode(history.codes[c]) || !IsRate(value)) continue;
-        text += history.codes[c] + "=" + value + "\r\n";
+    const std::vector<std::string> values = SplitCsv(line);
+    for (std::size_t c = 1; c < values.size() && c < codes.size(); ++c) {
+        if (!IsCurrencyCode(codes[c]) || !IsRate(values[c])) continue;
+        text += codes[c] + "=" + values[c] + "\r\n";
     }
     return text;
 }
@@ -249,14 +249,16 @@ VEMRA_RATESOURCE_EXPORT const char* SubscriptionParseItem(const char*, const cha
 }
 
 VEMRA_RATESOURCE_EXPORT int32_t HistoryDataSet(const char* historyFile, double* firstDay, double* lastDay) {
-    History history;
-    if (!ReadHistory(historyFile, history)) return 0;
-    long first = history.days.front().day;
-    long last = first;
-    for (const HistoryDay& day : history.days) {
-        if (day.day < first) first = day.day;
-        if (day.day > last) last = day.day;
-    }
+    std::vector<std::string> codes;
+    long first = 0;
+    long last = 0;
+    bool any = false;
+    const bool ok = ReadHistory(historyFile, codes, [&](long day, int, int, std::string_view) {
+        if (!any || day < first) first = day;
+        if (!any || day > last) last = day;
+        any = true;
+    });
+    if (!ok) return 0;
     *firstDay = static_cast<double>(first);
     *lastDay = static_cast<double>(last);
     return 1;
@@ -264,26 +266,31 @@ VEMRA_RATESOURCE_EXPORT int32_t HistoryDataSet(const char* historyFile, double* 
 
 VEMRA_RATESOURCE_EXPORT int32_t HistoryDataGet(const char* code, const char* dataFolder, const char* historyFile,
                                                const char* headerTemplate, double date) {
-    History history;
-    if (!std::isfinite(date) || !ReadHistory(historyFile, history)) return 0;
+    // Far outside any calendar a day number cannot even be turned into a month.
+    if (code == nullptr || dataFolder == nullptr || !std::isfinite(date) || std::fabs(date) > 1e7) return 0;
     int year = 0;
     int month = 0;
     int dayOfMonth = 0;
     CivilFromDayNumber(static_cast<long>(date), year, month, dayOfMonth);
-    bool any = false;
-    for (const HistoryDay& day : history.days) {
-        if (day.year != year || day.month != month) continue;
+    // Only the month's lines are kept; nothing is written unless the whole history read well.
+    std::vector<std::string> codes;
+    std::vector<std::pair<long, std::string>> days;
+    const bool ok = ReadHistory(historyFile, codes, [&](long day, int y, int m, std::string_view line) {
+        if (y == year && m == month) days.emplace_back(day, line);
+    });
+    if (!ok) return 0;
+    const std::string_view header = headerTemplate != nullptr ? headerTemplate : "";
+    for (const auto& [day, line] : days) {
         int y = 0;
         int m = 0;
         int d = 0;
-        CivilFromDayNumber(day.day, y, m, d);
+        CivilFromDayNumber(day, y, m, d);
         char stamp[16];
         std::snprintf(stamp, sizeof stamp, "%04d.%02d.%02d", y, m, d);
         const std::string fileName = std::string(dataFolder) + "/" + stamp + "-" + code + ".vmr";
-        if (!WriteDayFile(fileName, DayFileText(history, day, headerTemplate, stamp))) return 0;
-        any = true;
+        if (!WriteDayFile(fileName, DayFileText(codes, line, header, stamp))) return 0;
     }
-    return any ? 1 : 0;
+    return days.empty() ? 0 : 1;
 }
 
 }  // extern "C"

@@ -3,10 +3,14 @@
 // hands over, whole-file reads and day numbers (days since 1899-12-30). Header-only, so each
 // library stays one self-contained module; nothing here is exported.
 
+#include <charconv>
+#include <cfloat>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace vemra::ratesource {
 
@@ -53,12 +57,42 @@ inline bool IsCurrencyCode(std::string_view s) {
     return true;
 }
 
-// False when the file cannot be opened or read.
-inline bool ReadWholeFile(const char* path, std::string& bytes) {
-    std::ifstream in(path != nullptr ? path : "", std::ios::binary);
+// Largest rate page the libraries read; real pages are a few kilobytes.
+constexpr std::size_t kMaxPageBytes = 16u * 1024u * 1024u;
+
+// False when the file cannot be opened or read, or holds more than limit bytes (its size is
+// looked at before anything is read).
+inline bool ReadWholeFile(const char* path, std::string& bytes, std::size_t limit = kMaxPageBytes) {
+    std::ifstream in(path != nullptr ? path : "", std::ios::binary | std::ios::ate);
     if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    const std::streamoff size = in.tellg();
+    if (size < 0 || static_cast<unsigned long long>(size) > limit) return false;
+    in.seekg(0);
+    bytes.assign(static_cast<std::size_t>(size), '\0');
+    in.read(bytes.data(), size);
+    return in.gcount() == size;
+}
+
+// A rate the day rate file reader takes as one: single precision holds it as a positive normal
+// number, so it reads neither as zero nor as infinity.
+inline bool IsUsableRate(double rate) { return std::isfinite(rate) && rate >= FLT_MIN && rate <= FLT_MAX; }
+
+// Digits with at most one decimal point ("1.0877", "0.5"), read as a usable rate.
+inline bool ReadPointDecimal(std::string_view s, double& rate) {
+    bool digit = false;
+    bool point = false;
+    for (const char c : s) {
+        if (c >= '0' && c <= '9') {
+            digit = true;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    if (!digit) return false;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), rate, std::chars_format::fixed);
+    return ec == std::errc() && end == s.data() + s.size() && IsUsableRate(rate);
 }
 
 // Days from 1970-01-01 of a proleptic Gregorian date (H. Hinnant's algorithm).

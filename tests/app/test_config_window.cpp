@@ -308,7 +308,7 @@ TEST_F(ConfigWindowTest, ChoosingSpanishRetranslatesEveryWindowAndKeepsTheRates)
 
 TEST_F(ConfigWindowTest, ASourceChoiceInAnyListSelectsItProgramWide) {
     EXPECT_EQ(VisibleNotifications(), 0);  // the start-up's fill loads nothing and tells nothing
-    ASSERT_EQ(PlugginMan->Plugins.Count(), 2);
+    ASSERT_EQ(PlugginMan->Plugins().Count(), 2);
     const int cbr = PlugginMan->IndexOfPlugin("CBR");
     const int ecb = PlugginMan->IndexOfPlugin("ECB");
     ASSERT_GE(cbr, 0);

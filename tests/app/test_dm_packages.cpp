@@ -62,7 +62,7 @@ TEST_F(DmPackagesTest, TheManagersStartInstallsWaitingPackagesAndShowsEachFailur
     manager->LoadPlugins();
 
     EXPECT_EQ(boxes, std::vector<std::string>{"Error installing: " + PubData + "/BROKEN.vpl"});
-    EXPECT_EQ(test::Strings(manager->Plugins), std::vector<std::string>{"ECB - European Central Bank"});
+    EXPECT_EQ(test::Strings(manager->Plugins()), std::vector<std::string>{"ECB - European Central Bank"});
     EXPECT_TRUE(FileExists(AppData + "/ECB.so"));
     EXPECT_TRUE(FileExists(PubData + "/BROKEN.vpl"));
     EXPECT_EQ(test::FolderEntries(PubData + "/Installed"),

@@ -170,7 +170,7 @@ TEST_F(UpdaterTest, TheBusyStateSwitchesTheConverterOffAndBack) {
     EXPECT_FALSE(update->isEnabled());
     EXPECT_FALSE(updateAll->isEnabled());
     EXPECT_FALSE(dm.Updater->isActive());
-    EXPECT_NE(InetSession, nullptr);
+    EXPECT_NE(InetSession(), nullptr);
     // A second run does not start while one is going on.
     PublishVersion("[VEMRA]\r\nVERSION=99.0.0.0\r\n");
     dm.UpdaterTimer(dm.Updater);
@@ -191,7 +191,7 @@ TEST_F(UpdaterTest, TheBusyStateSwitchesTheConverterOffAndBack) {
     EXPECT_TRUE(updateAll->isEnabled());
     EXPECT_TRUE(dm.Updater->isActive());
     EXPECT_GE(dm.Updater->interval(), 300000);
-    EXPECT_EQ(InetSession, nullptr);
+    EXPECT_EQ(InetSession(), nullptr);
 
     // A converter that was off stays off.
     conv.SetSwitchedOn(false);

@@ -64,7 +64,7 @@ TEST_F(PackageInstallTest, TheShippedEcbPackageInstallsWithRatesToConvertBeforeA
     man.LoadPlugins();
 
     EXPECT_EQ(messages, std::vector<std::string>{});
-    EXPECT_EQ(Strings(man.Plugins), std::vector<std::string>{"ECB - European Central Bank"});
+    EXPECT_EQ(Strings(man.Plugins()), std::vector<std::string>{"ECB - European Central Bank"});
     EXPECT_TRUE(FileExists(env.App("ECB.so")));
     EXPECT_FALSE(FileExists(env.Pub("ECB/ECB.so")));  // moved, not copied
     EXPECT_FALSE(FileExists(env.Pub("ECB.vpl")));
@@ -106,7 +106,7 @@ TEST_F(PackageInstallTest, TheShippedEcbPackageInstallsWithRatesToConvertBeforeA
     // The registration reached the store: the next start finds the source without a package.
     TPlugginMan next;
     next.LoadPlugins();
-    EXPECT_EQ(Strings(next.Plugins), std::vector<std::string>{"ECB - European Central Bank"});
+    EXPECT_EQ(Strings(next.Plugins()), std::vector<std::string>{"ECB - European Central Bank"});
 }
 
 TEST_F(PackageInstallTest, APackageNamedWithASuffixInstallsItsCodeAndIsFiledUnderItsWholeName) {

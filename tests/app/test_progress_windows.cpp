@@ -105,7 +105,7 @@ TEST_F(OnDemandTest, ThreeDaysWithTheSecondFailingListNewestFirstAndSumUp) {
         EXPECT_TRUE(p.isSelected);
         EXPECT_TRUE(p.quiet);
     }
-    EXPECT_EQ(InetSession, nullptr) << "the session is closed after the run";
+    EXPECT_EQ(InetSession(), nullptr) << "the session is closed after the run";
 }
 
 TEST_F(OnDemandTest, CancelKeepsTheDaysDoneAndEmptiesTheFileLabel) {

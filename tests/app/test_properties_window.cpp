@@ -177,12 +177,12 @@ protected:
     HistorySource* AddSource(const std::string& code, const std::string& publisher) {
         TStringList definition;
         definition.Add("Publisher=" + publisher);
-        auto* added = new HistorySource(definition, code);
+        auto* added = static_cast<HistorySource*>(
+            manager_->AdoptPlugin(std::make_unique<HistorySource>(definition, code), code + " - " + publisher));
         added->PublishMask = "1111100";
         added->SecondMask = "1111100";
         added->write = [this, added](TDateTime day) { WriteDay(*added, day, "1.3000"); };
-        manager_->Plugins.AddObject(code + " - " + publisher, added);
-        manager_->SelectedIndex = manager_->Plugins.Count() == 1 ? 0 : manager_->SelectedIndex;
+        manager_->SelectedIndex = manager_->Plugins().Count() == 1 ? 0 : manager_->SelectedIndex;
         std::filesystem::create_directories(SourceFolder(*added));
         return added;
     }

@@ -107,12 +107,16 @@ TEST_F(RateUpdateTest, APageWithMissingItemsGivesSeven) {
 TEST_F(RateUpdateTest, FailuresGiveTheirResultCodesAndLogLines) {
     server.Route("/nodate.xml", HttpResponse{.body = ReadText(FixturePath("eurofxref-daily-nodate.xml"))});
     server.Route("/error.html", HttpResponse{.status = 503, .body = "<html><body>Service unavailable</body></html>"});
+    std::string ahead = ReadText(FixturePath("eurofxref-daily.xml"));
+    ahead.replace(ahead.find("2024-01-17"), 10, "2099-12-31");
+    server.Route("/ahead.xml", HttpResponse{.body = ahead});
     const struct {
         std::string url;
         std::uint8_t code;
         std::vector<std::string> log;
     } cases[] = {
         {server.Url("/nodate.xml"), 2, {"ECB : ERROR PARSING DATE"}},
+        {server.Url("/ahead.xml"), 2, {"ECB : ERROR PARSING DATE"}},  // would stand as the last update until 2099
         {server.Url("/error.html"), 6, {"ECB : ERROR PARSING HTML"}},  // the pre-clean rejects what is no rate page
         {"http://127.0.0.1:" + std::to_string(HttpTestServer::ClosedPort()) + "/daily.xml", 4, {"ECB : NO INTERNET"}},
         {"", 3, {}},

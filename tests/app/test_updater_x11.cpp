@@ -150,7 +150,7 @@ TEST_F(UpdaterX11Test, TheTimerFetchesTheDaysRatesWithinAMinuteAndTheConverterUs
     source.SetPluginValue("LastUpdate", FormatDateTimeStamp(due - 1));
     PlugginMan->SaveCurrentPluginDefinition();
     // Every other source asks a port where nothing listens: no request leaves the machine.
-    for (int i = 0; i < PlugginMan->Plugins.Count(); ++i) {
+    for (int i = 0; i < PlugginMan->Plugins().Count(); ++i) {
         if (i == ecb) continue;
         PlugginMan->GetPlugin(i)->SetPluginValue(
             "DataUrl", "http://127.0.0.1:" + std::to_string(HttpTestServer::ClosedPort()) + "/rates");

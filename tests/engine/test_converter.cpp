@@ -30,6 +30,8 @@ struct PathCase {
     double result;  // of 100
 };
 
+void PrintTo(const PathCase& c, std::ostream* os) { *os << c.from << " to " << c.to; }
+
 class RatePathTest : public ConverterTest, public ::testing::WithParamInterface<PathCase> {};
 
 TEST_P(RatePathTest, KindAndFormula) {
@@ -202,6 +204,8 @@ struct AgeCase {
     std::uint32_t color;
 };
 
+void PrintTo(const AgeCase& c, std::ostream* os) { *os << c.hours << " h " << c.minutes << " min after"; }
+
 class RateAgeTest : public ConverterTest, public ::testing::WithParamInterface<AgeCase> {};
 
 // The source publishes at 16:00 in GMT+1 (15:00 GMT); the user lives at GMT-5 in winter.
@@ -256,6 +260,10 @@ struct AmountCase {
     std::string text;
 };
 
+void PrintTo(const AmountCase& c, std::ostream* os) {
+    *os << Quoted(c.text) << " in a " << (c.commaLocale ? "comma" : "point") << " locale";
+}
+
 class FormatAmountTest : public ConverterTest, public ::testing::WithParamInterface<AmountCase> {};
 
 TEST_P(FormatAmountTest, ShowsTheDecimalsOfTheGeneralForm) {
@@ -273,6 +281,23 @@ INSTANTIATE_TEST_SUITE_P(
                       AmountCase{false, 1.0856, 6, "1 EUR = %s $", "1 EUR = 1.0856 $"},
                       AmountCase{true, 1234.5, 2, "", "1.234,5"}, AmountCase{true, 0.126, 2, "", "0,13"},
                       AmountCase{true, 1.0856, 6, "1 EUR = %s $", "1 EUR = 1,0856 $"}));
+
+// Capping the decimals rounds the value once, never the 7-digit form a second time.
+TEST_F(ConverterTest, FormatAmountRoundsOnceAtTheTighterLimit) {
+    const struct {
+        double value;
+        int maxDecimals;
+        const char* text;
+    } cases[] = {
+        {1.0049996, 2, "1.00"},      {9028.2747, 2, "9,028.27"},  {-9028.2747, 2, "-9,028.27"},
+        {0.0012499996, 4, "0.0012"},   {2.675, 2, "2.68"},          {0.125, 2, "0.13"},
+        {999.99949, 3, "999.999"},   {12345678.9, 2, "1.234568E7"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        EXPECT_EQ(TCurrencyConverter::FormatAmount(c.value, c.maxDecimals, ""), c.text);
+    }
+}
 
 }  // namespace
 }  // namespace vemra::test

@@ -55,6 +55,11 @@ struct CellCase {
     bool pairChanged;
 };
 
+void PrintTo(const CellCase& c, std::ostream* os) {
+    *os << Quoted(c.text);
+    if (c.flags != 0) *os << " flags " << int(c.flags) << " mode " << int(c.atcMode);
+}
+
 class CellCurrencyTest : public QueriesTest, public ::testing::WithParamInterface<CellCase> {};
 
 TEST_P(CellCurrencyTest, TakesTheCurrencyWhenANumberRemains) {

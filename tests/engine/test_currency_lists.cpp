@@ -63,6 +63,11 @@ struct ViewCase {
     std::vector<std::string> texts;
 };
 
+void PrintTo(const ViewCase& c, std::ostream* os) {
+    *os << "mode " << int(c.mode) << " style " << c.style;
+    if (!c.favorites.empty()) *os << " favourites " << c.favorites;
+}
+
 class CurrencyViewTest : public EngineTest, public ::testing::WithParamInterface<ViewCase> {};
 
 TEST_P(CurrencyViewTest, FillsByFilterModeAndTextStyle) {

@@ -43,10 +43,22 @@ TEST_F(DateColumnTest, DashedYearFirstDates) {
     EXPECT_FALSE(row.Dmy || row.Mdy);
 }
 
+// Three dashes or one are no date's dashes: only the row with two slashes counts.
+TEST_F(DateColumnTest, ASeparatorCountsForARowOnlyWhenItOccursExactlyTwice) {
+    ui.DateSeparator = '.';
+    ConvertTable({"x\ty", "1-2-3-4\t1", "5-6-7-8\t2", "9-1\t3", "05/06/2024\t4"});
+    EXPECT_EQ(conv.Table.DateSeparator, '/');
+    EXPECT_EQ(conv.Table.DateInfo[1].Dashes, 3);
+    EXPECT_EQ(conv.Table.DateInfo[3].Dashes, 1);
+    EXPECT_EQ(conv.Table.DateInfo[4].Slashes, 2);
+}
+
 struct SeparatorCase {
     char locale;
     char chosen;
 };
+
+void PrintTo(const SeparatorCase& c, std::ostream* os) { *os << "locale '" << c.locale << "'"; }
 
 class SeparatorTieTest : public DateColumnTest, public ::testing::WithParamInterface<SeparatorCase> {};
 
@@ -66,6 +78,8 @@ struct OrderCase {
     std::string pattern;   // the locale's
     std::uint8_t order;
 };
+
+void PrintTo(const OrderCase& c, std::ostream* os) { *os << "choice " << c.choice << " locale " << c.pattern; }
 
 class AmbiguousDayOrderTest : public DateColumnTest, public ::testing::WithParamInterface<OrderCase> {};
 
@@ -103,6 +117,8 @@ struct DayOrderCase {
     std::string second;
     std::uint8_t order;
 };
+
+void PrintTo(const DayOrderCase& c, std::ostream* os) { *os << Quoted(c.first) << " and " << Quoted(c.second); }
 
 class RowRatesTest : public DateColumnTest, public ::testing::WithParamInterface<DayOrderCase> {};
 

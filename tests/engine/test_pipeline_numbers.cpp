@@ -16,6 +16,8 @@ struct ClassCase {
     std::string normalized;  // with the comma decision
 };
 
+void PrintTo(const ClassCase& c, std::ostream* os) { *os << Quoted(c.text); }
+
 class AutomaticClassTest : public ::testing::TestWithParam<ClassCase> {};
 
 TEST_P(AutomaticClassTest, ClassAndNormalForm) {
@@ -98,6 +100,10 @@ struct ChoiceCase {
     std::vector<int> classes;
     bool decimalPoint;
 };
+
+void PrintTo(const ChoiceCase& c, std::ostream* os) {
+    *os << "choice " << c.choice << " in a locale with '" << c.localeDecimal << "'";
+}
 
 class DesambiChoiceTest : public PipelineTest, public ::testing::WithParamInterface<ChoiceCase> {};
 

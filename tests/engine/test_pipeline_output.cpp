@@ -19,6 +19,8 @@ struct FormatCase {
     std::string output;
 };
 
+void PrintTo(const FormatCase& c, std::ostream* os) { *os << Quoted(c.output); }
+
 class OutputFormTest : public PipelineTest, public ::testing::WithParamInterface<FormatCase> {};
 
 TEST_P(OutputFormTest, OrderAndLabels) {

@@ -59,6 +59,10 @@ struct PaddingCase {
     std::string padding;
 };
 
+void PrintTo(const PaddingCase& c, std::ostream* os) {
+    for (std::size_t i = 0; i < c.lines.size(); ++i) *os << (i > 0 ? " " : "") << Quoted(c.lines[i]);
+}
+
 class LineEndPaddingTest : public SplitTest, public ::testing::WithParamInterface<PaddingCase> {};
 
 TEST_P(LineEndPaddingTest, LastDifferingRunOfTrailingBlanks) {

@@ -115,6 +115,8 @@ struct CrossCase {
     Strings inner;  // cells (1,1), (1,2), (2,1), (2,2)
 };
 
+void PrintTo(const CrossCase& c, std::ostream* os) { *os << "value choice " << c.value; }
+
 class CrossTableTest : public TableTest, public ::testing::WithParamInterface<CrossCase> {};
 
 TEST_P(CrossTableTest, FromColumnCurrencyIntoRowCurrency) {

@@ -38,6 +38,8 @@ struct ValueCase {
     double rate;
 };
 
+void PrintTo(const ValueCase& c, std::ostream* os) { *os << c.what; }
+
 class RateValueTest : public RateFileTest, public ::testing::WithParamInterface<ValueCase> {};
 
 TEST_P(RateValueTest, GivesTheRate) {

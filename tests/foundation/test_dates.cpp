@@ -238,7 +238,10 @@ struct DateCase {
     std::optional<std::tuple<int, int, int>> date;  // nullopt = not a date
 };
 
-void PrintTo(const DateCase& c, std::ostream* os) { *os << '"' << c.text << "\" as " << c.shortDate; }
+void PrintTo(const DateCase& c, std::ostream* os) {
+    *os << '"' << c.text << "\" as " << c.shortDate;
+    if (c.window != 0) *os << " window " << c.window;
+}
 
 class StrToDateTable : public FixedClock, public testing::WithParamInterface<DateCase> {};
 

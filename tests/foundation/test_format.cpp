@@ -30,7 +30,13 @@ struct Case {
     std::string expected;
 };
 
-void PrintTo(const Case& c, std::ostream* os) { *os << '"' << c.fmt << "\" -> \"" << c.expected << '"'; }
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << '"' << c.fmt << '"';
+    // A float argument tells cases of one format and one text apart ("%.2f" of 0 and of -0.001).
+    for (const FormatArg& a : c.args)
+        if (a.kind() == FormatArg::Kind::Float) *os << ' ' << a.f();
+    *os << " -> \"" << c.expected << '"';
+}
 
 class FormatTable : public testing::TestWithParam<Case> {};
 

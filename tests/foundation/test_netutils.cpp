@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -185,6 +186,27 @@ TEST_F(NetUtilsTest, TransferBrokenOffIsAFailure) {
     EXPECT_TRUE(InetDownloadLines(server_.Url("/cut"))->Empty());
 }
 
+TEST_F(NetUtilsTest, ADownloadCutOffLeavesTheOldFileWholeAndNoTemporaryFile) {
+    const std::string old = "the rates of yesterday\n" + Body(3000);
+    WriteFileAtomic(File("rates.txt"), old);
+    ASSERT_EQ(::chmod(File("rates.txt").c_str(), 0640), 0);
+    server_.Route("/cut", HttpResponse{.body = Body(6000), .contentLength = "20000"});
+    EXPECT_FALSE(InetDownloadToFile(server_.Url("/cut"), File("rates.txt")));
+    EXPECT_FALSE(DownloadWithProgress(server_.Url("/cut"), false).empty());  // blocks came, then the cut
+    EXPECT_EQ(ReadFileBytes(File("rates.txt")), old);
+    EXPECT_FALSE(std::filesystem::exists(File("out.bin")));
+
+    // A whole document replaces the file and keeps its permission bits.
+    server_.Route("/whole", HttpResponse{.body = Body(5000)});
+    EXPECT_TRUE(InetDownloadToFile(server_.Url("/whole"), File("rates.txt")));
+    EXPECT_EQ(ReadFileBytes(File("rates.txt")), Body(5000));
+    EXPECT_EQ(std::filesystem::status(File("rates.txt")).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write | std::filesystem::perms::group_read);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_)) names.push_back(entry.path().filename().string());
+    EXPECT_THAT(names, ElementsAre("rates.txt"));
+}
+
 TEST_F(NetUtilsTest, FileThatCannotBeCreatedRaises) {
     server_.Route("/page", HttpResponse{.body = "hello"});
     EXPECT_THROW(InetDownloadToFile(server_.Url("/page"), File("no/such/folder/page.html")), EInOutError);
@@ -193,12 +215,12 @@ TEST_F(NetUtilsTest, FileThatCannotBeCreatedRaises) {
 
 TEST_F(NetUtilsTest, OneSessionUntilClosedThenDownloadsFail) {
     server_.Route("/page", HttpResponse{.body = "hello"});
-    TInetSessionRec* first = InetSession;
+    const TInetSessionRec* first = InetSession();
     EXPECT_TRUE(InetOpenSession());
-    EXPECT_EQ(InetSession, first);
+    EXPECT_EQ(InetSession(), first);
 
     InetCloseSession();
-    EXPECT_EQ(InetSession, nullptr);
+    EXPECT_EQ(InetSession(), nullptr);
     InetCloseSession();
     TMemoryStream stream;
     EXPECT_FALSE(InetDownloadToStream(server_.Url("/page"), stream));
@@ -219,7 +241,7 @@ TEST_F(NetUtilsTest, ClosingTheSessionFromTheProgressCallbackEndsTheTransfer) {
         InetCloseSession();
     }));
     EXPECT_GE(calls, 1);
-    EXPECT_EQ(InetSession, nullptr);
+    EXPECT_EQ(InetSession(), nullptr);
     EXPECT_TRUE(InetOpenSession());
     TMemoryStream stream;
     EXPECT_TRUE(InetDownloadToStream(server_.Url("/data"), stream));
@@ -244,7 +266,7 @@ TEST_F(NetUtilsTest, LinesOpenTheSessionAndSplitAtEveryLineBreak) {
     ASSERT_NE(lines, nullptr);
     const std::vector<std::string> items = test::Strings(*lines);
     EXPECT_THAT(items, ElementsAre("one", "two", "three", "four"));
-    EXPECT_NE(InetSession, nullptr);
+    EXPECT_NE(InetSession(), nullptr);
     EXPECT_TRUE(InetDownloadLines("127.0.0.1:" + std::to_string(HttpTestServer::ClosedPort()) + "/x")->Empty());
 }
 

@@ -105,7 +105,9 @@ TEST_F(RegistryTest, HiveFileIsRegedit4Text) {
     }
     const std::string text = ReadText(UserHive());
     EXPECT_EQ(text.rfind("REGEDIT4\n", 0), 0u) << text;
-    for (const char* line : {"\n[HKEY_CURRENT_USER\\Software]\n", "\n[HKEY_CURRENT_USER\\Software\\Vemra]\n",
+    // A parent without values of its own is implied by its subkeys' lines.
+    EXPECT_EQ(text.find("[HKEY_CURRENT_USER\\Software]"), std::string::npos) << text;
+    for (const char* line : {"\n[HKEY_CURRENT_USER\\Software\\Vemra]\n",
                              "\n@=\"Vemra Currency Converter\"\n", "\n\"Path\"=\"a\\\\b \\\"c\\\"\"\n",
                              "\n\"Answer\"=dword:0000002a\n", "\n\"Minus\"=dword:fffffffe\n",
                              "\n\"One\"=hex:00,00,00,00,00,00,f0,3f\n"})
@@ -254,7 +256,8 @@ TEST_F(RegistryTest, DamagedLinesAreSkippedAndUnknownTypesKept) {
     ASSERT_TRUE(reg.OpenKey(kKey, false));
     TStringList names;
     reg.GetValueNames(names);
-    EXPECT_EQ(names.CommaText(), "Good,Spaced,Wrapped,Expand,Multi");
+    // The header without "]" still names Software\Vemra.
+    EXPECT_EQ(names.CommaText(), "Good,Spaced,Wrapped,Expand,Multi,AfterBadKey");
     EXPECT_EQ(reg.ReadString("Good"), "yes");
     EXPECT_EQ(reg.ReadInteger("Spaced"), 7);
     EXPECT_EQ(reg.ReadBinaryData("Wrapped"), "\x01\x02\x03\x04");
@@ -267,6 +270,133 @@ TEST_F(RegistryTest, DamagedLinesAreSkippedAndUnknownTypesKept) {
     EXPECT_NE(text.find("\"Multi\"=hex(7):61,00,62,00,00,00\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\"Expand\"=hex(2):25,48,4f,4d,45,25,00\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("HKEY_LOCAL_MACHINE"), std::string::npos) << text;
+}
+
+std::vector<std::string> DamagedCopies(const std::string& dir) {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(dir))
+        if (entry.path().filename().string().starts_with("user.reg.damaged-")) found.push_back(entry.path().string());
+    return found;
+}
+
+// Each damaged key line sits between values that must all survive reading and the next write.
+TEST_F(RegistryTest, ADamagedKeyLineCostsOnlyItself) {
+    struct Case {
+        const char* name;
+        const char* damaged;
+        const char* afterKey;  // where the values after the damaged line belong
+    } cases[] = {
+        {"LoneBracket", "[", "Software\\Vemra"},
+        {"BracketAndBlanks", "[  ", "Software\\Vemra"},
+        {"NoRootName", "[\\Software\\Elsewhere]", "Software\\Vemra"},
+        {"CutRootName", "[HKEY_CURRENT_US", "Software\\Vemra"},
+        {"HeaderWithoutClosingBracket", "[HKEY_CURRENT_USER\\Software\\Vemra\\Sub", "Software\\Vemra\\Sub"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string hive = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Vemra]\n";
+        for (int i = 0; i < 50; ++i) hive += "\"Before" + std::to_string(i) + "\"=\"" + std::string(100, 'b') + "\"\n";
+        hive += std::string(c.damaged) + "\n";
+        for (int i = 0; i < 50; ++i) hive += "\"After" + std::to_string(i) + "\"=dword:" + "0000000" + std::to_string(i % 10) + "\n";
+        hive += "[HKEY_CURRENT_USER\\Software\\Other]\n\"Last\"=\"x\"\n";
+        WriteText(UserHive(), hive);
+
+        const auto expectAll = [&] {
+            TRegistry reg(KEY_READ);
+            ASSERT_TRUE(reg.OpenKey(kKey, false));
+            for (int i = 0; i < 50; ++i) EXPECT_EQ(reg.ReadString("Before" + std::to_string(i)), std::string(100, 'b'));
+            ASSERT_TRUE(reg.OpenKey(c.afterKey, false));
+            for (int i = 0; i < 50; ++i) EXPECT_EQ(reg.ReadInteger("After" + std::to_string(i)), i % 10);
+            ASSERT_TRUE(reg.OpenKey("Software\\Other", false));
+            EXPECT_EQ(reg.ReadString("Last"), "x");
+        };
+        expectAll();
+        {
+            TRegistry reg;
+            ASSERT_TRUE(reg.OpenKey(kKey, false));
+            reg.WriteString("New", "v");
+        }
+        expectAll();
+        EXPECT_GT(ReadText(UserHive()).size(), hive.size() - 20);
+        EXPECT_TRUE(DamagedCopies(dir_).empty());
+    }
+}
+
+TEST_F(RegistryTest, AHiveThatIsNoHiveIsKeptAsideBeforeANewOneIsWritten) {
+    const std::string garbage("\x00\x00\x7F" "ELF\x01\x02 not a registry [x\n\xFF\xFE junk\n", 30);
+    WriteText(UserHive(), garbage);
+    {
+        TRegistry reg;
+        EXPECT_FALSE(reg.OpenKey(kKey, false));
+        ASSERT_TRUE(reg.OpenKey(kKey, true));
+        reg.WriteString("Fresh", "start");
+    }
+    const std::vector<std::string> aside = DamagedCopies(dir_);
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(ReadText(aside[0]), garbage);
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kKey, false));
+    EXPECT_EQ(reg.ReadString("Fresh"), "start");
+    reg.WriteString("Second", "write");  // the new hive is sound: nothing more is put aside
+    EXPECT_EQ(DamagedCopies(dir_).size(), 1u);
+
+    // A hive that is merely damaged, or empty, is read and rewritten in place.
+    for (const char* text : {"REGEDIT4\n\ngarbage only\n", "", "\n\n"}) {
+        WriteText(UserHive(), text);
+        TRegistry again;
+        ASSERT_TRUE(again.OpenKey(kKey, true));
+        EXPECT_EQ(DamagedCopies(dir_).size(), 1u) << text;
+    }
+}
+
+TEST_F(RegistryTest, IntegersInHexFormAreLittleEndian) {
+    WriteText(UserHive(), "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Vemra]\n"
+                          "\"Le\"=hex(4):2a,00,00,01\n\"Short\"=hex(4):2a,00\n");
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kKey, false));
+    EXPECT_EQ(reg.ReadInteger("Le"), 0x0100002a);
+    EXPECT_EQ(reg.GetDataType("Short"), TRegDataType::rdUnknown);  // not four bytes: kept as it is
+    reg.WriteString("Touch", "x");
+    EXPECT_NE(ReadText(UserHive()).find("\"Le\"=dword:0100002a\n"), std::string::npos);
+}
+
+std::string DeepPath(std::size_t levels, const std::string& name = "k") {
+    std::string path;
+    for (std::size_t i = 0; i < levels; ++i) path += (i == 0 ? "" : "\\") + name;
+    return path;
+}
+
+TEST_F(RegistryTest, KeysBeyondThePlatformBoundsAreSkippedAndNeverMade) {
+    const std::string hive = "REGEDIT4\n\n[HKEY_CURRENT_USER\\" + DeepPath(1000, "level") + "]\n\"Deep\"=\"x\"\n"
+                             "[HKEY_CURRENT_USER\\Software\\Vemra]\n\"Kept\"=\"yes\"\n"
+                             "[HKEY_CURRENT_USER\\" + DeepPath(512, "ok") + "]\n\"AtLimit\"=\"y\"\n";
+    WriteText(UserHive(), hive);
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(kKey, false));
+        EXPECT_EQ(reg.ReadString("Kept"), "yes");
+        reg.WriteString("New", "v");
+        EXPECT_FALSE(reg.OpenKey(DeepPath(513, "level"), false));
+        ASSERT_TRUE(reg.OpenKey(DeepPath(512, "ok"), false));
+        EXPECT_EQ(reg.ReadString("AtLimit"), "y");
+    }
+    // Neither the deep key nor every parent of the key at the limit is written out.
+    const std::string text = ReadText(UserHive());
+    EXPECT_LT(text.size(), DeepPath(512, "ok").size() + 200) << text.substr(0, 300);
+    EXPECT_EQ(text.find("level"), std::string::npos);
+
+    TRegistry reg;
+    EXPECT_FALSE(reg.OpenKey(DeepPath(513), true));
+    EXPECT_TRUE(reg.OpenKey(DeepPath(512), true));
+    EXPECT_FALSE(reg.OpenKey("Software\\" + std::string(256, 'n'), true));
+    EXPECT_TRUE(reg.OpenKey("Software\\" + std::string(255, 'n'), true));
+    std::string wide;  // 255 characters of two bytes each
+    for (int i = 0; i < 255; ++i) wide += "\xC3\xA9";
+    EXPECT_TRUE(reg.OpenKey("Software\\" + wide, true));
+    EXPECT_FALSE(reg.OpenKey("Software\\" + wide + "e", true));
+    TRegistry fresh;
+    EXPECT_TRUE(fresh.OpenKey(DeepPath(512), false));
+    EXPECT_TRUE(fresh.OpenKey("Software\\" + wide, false));
 }
 
 TEST_F(RegistryTest, MachineAndUserHivesAreSeparate) {
@@ -309,7 +439,7 @@ TEST_F(RegistryTest, AStoreThatCannotBeWrittenFailsVisibly) {
 }
 
 TEST_F(RegistryTest, AnUnreadableHiveIsNotReplaced) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
+    if (!test::PermissionsBind()) GTEST_SKIP() << "permissions do not bind this process";
     {
         TRegistry reg;
         ASSERT_TRUE(reg.OpenKey(kKey, true));

@@ -23,6 +23,8 @@ struct SettingsCase {
     std::string text;
 };
 
+void PrintTo(const SettingsCase& c, std::ostream* os) { *os << Quoted(c.settings); }
+
 class SettingsTest : public ::testing::TestWithParam<SettingsCase> {};
 
 TEST_P(SettingsTest, ParsesTheScheduleOrFallsBackToTheDefaults) {
@@ -60,6 +62,8 @@ struct SplitCase {
     char separator;
     std::vector<std::string> fields;
 };
+
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << Quoted(c.text) << " at '" << c.separator << "'"; }
 
 class SplitTest : public ::testing::TestWithParam<SplitCase> {};
 
@@ -162,7 +166,7 @@ protected:
 TEST_F(PluginLibraryTest, BindsTheGivenLibraryAndLooksUpItsEntryPoints) {
     TConverterPlugInn source(Lines({}), "TST");
     ASSERT_TRUE(source.LoadPluginLibrary(kTestLibrary));
-    EXPECT_NE(source.LibraryHandle, nullptr);
+    EXPECT_NE(source.LibraryHandle(), nullptr);
     EXPECT_NE(source.PreCleanEntry, nullptr);
     EXPECT_NE(source.GetDateEntry, nullptr);
     EXPECT_NE(source.ComposeQueryEntry, nullptr);
@@ -173,7 +177,7 @@ TEST_F(PluginLibraryTest, BindsTheGivenLibraryAndLooksUpItsEntryPoints) {
     // A bound library stays bound; the path is then not looked at.
     EXPECT_TRUE(source.LoadPluginLibrary(env.File("nothing.so")));
     source.UnloadPluginLibrary();
-    EXPECT_EQ(source.LibraryHandle, nullptr);
+    EXPECT_EQ(source.LibraryHandle(), nullptr);
     EXPECT_EQ(source.ParseItemEntry, nullptr);
     EXPECT_EQ(source.HistoryDataGetEntry, nullptr);
 
@@ -182,7 +186,7 @@ TEST_F(PluginLibraryTest, BindsTheGivenLibraryAndLooksUpItsEntryPoints) {
     EXPECT_EQ(source.SetDataEntry, nullptr);
     source.UnloadPluginLibrary();
     EXPECT_FALSE(source.LoadPluginLibrary(env.File("nothing.so")));
-    EXPECT_EQ(source.LibraryHandle, nullptr);
+    EXPECT_EQ(source.LibraryHandle(), nullptr);
 }
 
 TEST_F(PluginLibraryTest, WithoutAPathTheInstalledLibraryComesFirstThenTheDataFolder) {
@@ -228,6 +232,8 @@ struct DateCase {
     std::string attributes;
     TDateTime expected;
 };
+
+void PrintTo(const DateCase& c, std::ostream* os) { *os << Quoted(c.attributes); }
 
 class PluginDateTest : public PluginLibraryTest, public ::testing::WithParamInterface<DateCase> {};
 
@@ -304,7 +310,7 @@ TEST_F(PluginLibraryTest, InstallReplacesTheDefinitionKeepingTheSourcesOwnValues
                                         "HistoryBounds=40179-45291", "HistoryFile=hist.zip",
                                         "Version=" + std::string(VEMRA_VERSION_TEXT)}));
     for (int i = 0; i < definition.Count(); ++i) EXPECT_EQ(DefinitionMark(definition, i), 1) << definition[i];
-    EXPECT_EQ(source.LibraryHandle, nullptr);
+    EXPECT_EQ(source.LibraryHandle(), nullptr);
 }
 
 TEST_F(PluginLibraryTest, InstallFailsWithoutDefinitionLinesOrWithoutTheExport) {
@@ -331,7 +337,7 @@ TEST_F(PluginLibraryTest, InstallFailsWithoutDefinitionLinesOrWithoutTheExport) 
     EXPECT_FALSE(source.InstallPluginLibrary(definition, kBareLibrary));
     EXPECT_EQ(Strings(definition), (std::vector<std::string>{"Publisher=Old"}));
     EXPECT_FALSE(source.InstallPluginLibrary(definition, env.File("nothing.so")));
-    EXPECT_EQ(source.LibraryHandle, nullptr);
+    EXPECT_EQ(source.LibraryHandle(), nullptr);
 }
 
 TEST_F(PluginLibraryTest, WhatTheInstallExportThrowsPassesAfterTheUnload) {
@@ -339,7 +345,7 @@ TEST_F(PluginLibraryTest, WhatTheInstallExportThrowsPassesAfterTheUnload) {
     TConverterPlugInn source(Lines({}), "TST");
     TStringList definition = Lines({"Publisher=Old"});
     EXPECT_ANY_THROW(source.InstallPluginLibrary(definition, kTestLibrary));
-    EXPECT_EQ(source.LibraryHandle, nullptr);
+    EXPECT_EQ(source.LibraryHandle(), nullptr);
     EXPECT_EQ(source.ParseItemEntry, nullptr);
 }
 

@@ -20,8 +20,20 @@ TEST(DecodeEntity, NamesNumbersAndMisses) {
         {"#$41", "A"},
         {"#0x41", "A"},
         {"#233", "\xC3\xA9"},           // Latin-1 e acute, in UTF-8
-        {"#321", "A"},                  // low 8 bits of 0x141
-        {"#256", std::string(1, '\0')},  // low 8 bits are 0
+        {"#xE9", "\xC3\xA9"},
+        {"#255", "\xC3\xBF"},
+        {"#256", "\xC4\x80"},           // above Latin-1: the character of that code
+        {"#321", "\xC5\x81"},
+        {"#8364", "\xE2\x82\xAC"},      // euro sign
+        {"#x20AC", "\xE2\x82\xAC"},
+        {"#xFFFF", "\xEF\xBF\xBF"},
+        {"#x1F600", "\xF0\x9F\x98\x80"},
+        {"#x10FFFF", "\xF4\x8F\xBF\xBF"},
+        {"#xD800", "\xEF\xBF\xBD"},     // a surrogate is no character: U+FFFD
+        {"#xDFFF", "\xEF\xBF\xBD"},
+        {"#x110000", "\xEF\xBF\xBD"},   // beyond the last code point
+        {"#2147483647", "\xEF\xBF\xBD"},
+        {"#2147483648", "#2147483648"},  // no integer
         {"#0", "#0"},
         {"#-5", "#-5"},
         {"#abc", "#abc"},
@@ -53,6 +65,7 @@ TEST(DecodeEntities, ReplacesEntitiesAndKeepsPlainText) {
         {"a & b", "a  b"},  // the empty name gives nothing
         {"&lt;b&gt;", "<b>"},
         {"&#65;&#x41;", "AA"},
+        {"5 &#8364; = &#x20AC;5 &#233;t&#xE9;", "5 \xE2\x82\xAC = \xE2\x82\xAC" "5 \xC3\xA9t\xC3\xA9"},
         {"&copy; 2024", "\xC2\xA9 2024"},
         {"&nbsp+1", " +1"},
         {"5&percnt%", "5&percnt%"},

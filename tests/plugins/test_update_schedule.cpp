@@ -10,6 +10,7 @@
 #include "FakeRateUpdateHost.h"
 #include "PlugginMan.h"
 #include "PluginTestSupport.h"
+#include <cstdio>
 
 namespace vemra::test {
 namespace {
@@ -47,6 +48,19 @@ struct DueCase {
     TDateTime day;         // GMT, as the walk hands it over
     bool due;
 };
+
+std::string Stamp(TDateTime dt) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, ms = 0;
+    DecodeDateTime(dt, y, mo, d, h, mi, s, ms);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d.%02d.%02d %02d:%02d:%02d", y, mo, d, h, mi, s);
+    return text;
+}
+
+void PrintTo(const DueCase& c, std::ostream* os) {
+    *os << "day " << Stamp(c.day) << " at " << Stamp(c.now) << " in " << c.tz.substr(0, c.tz.find(',')) << " for "
+        << c.settings;
+}
 
 class DueTest : public ScheduleTest, public ::testing::WithParamInterface<DueCase> {};
 

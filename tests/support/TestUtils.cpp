@@ -1,7 +1,9 @@
 #include "support/TestUtils.h"
 
+#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -90,6 +92,43 @@ std::vector<std::string> FolderEntries(const std::string& folder, bool recursive
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+bool PermissionsBind() {
+    static const bool bind = [] {
+        const TempFolder folder("vemra-permissions");
+        const std::string probe = folder / "probe";
+        WriteText(probe, "x");
+        ::chmod(probe.c_str(), 0);
+        const int reading = ::open(probe.c_str(), O_RDONLY | O_CLOEXEC);
+        const int writing = ::open(probe.c_str(), O_WRONLY | O_CLOEXEC);
+        if (reading >= 0) ::close(reading);
+        if (writing >= 0) ::close(writing);
+        return reading < 0 && writing < 0;
+    }();
+    return bind;
+}
+
+std::string Quoted(std::string_view text) {
+    constexpr std::size_t Shown = 40;
+    std::string out = "\"";
+    for (std::size_t i = 0; i < text.size() && i < Shown; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\t') out += "\\t";
+        else if (c == '\r') out += "\\r";
+        else if (c == '\n') out += "\\n";
+        else if (c < 0x20 || c == 0x7F) {
+            static constexpr char Hex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += Hex[c >> 4];
+            out += Hex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    out += '"';
+    if (text.size() > Shown) out.insert(out.size() - 1, "...").append(" of " + std::to_string(text.size()) + " bytes");
+    return out;
 }
 
 }  // namespace vemra::test

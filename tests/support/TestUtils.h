@@ -49,6 +49,10 @@ private:
     std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
+// A text as a parametrised test's name shows it: in double quotes, control characters as
+// \t, \r, \n or \xNN, cut after 40 characters with "..." and followed by its length.
+std::string Quoted(std::string_view text);
+
 // The file's bytes; "" when it cannot be read.
 std::string ReadText(const std::string& path);
 // Writes the bytes, making missing parent folders; throws std::runtime_error on failure.
@@ -57,6 +61,11 @@ void WriteText(const std::string& path, std::string_view bytes);
 mode_t FileMode(const std::string& path);
 // The names in a folder, sorted; with recursive, every path below it relative to it.
 std::vector<std::string> FolderEntries(const std::string& folder, bool recursive = false);
+
+// False when file permissions do not bind this process (root with its capabilities): a
+// file without permission bits can still be opened. Tests of unreadable or unwritable files
+// skip then; scripts/test.sh runs them again without the capabilities.
+bool PermissionsBind();
 
 // The strings of a TStringList, in order (a template, so that the helpers need no library).
 template <class List>
