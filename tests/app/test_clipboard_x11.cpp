@@ -116,6 +116,18 @@ TEST_F(ClipboardX11, HtmlOnlyCopyConvertsTheCellsOfItsTable) {
     EXPECT_EQ(CurrencyConverter->Table.RowCount, 3);
 }
 
+TEST_F(ClipboardX11, TenMegabytesFromAnotherProgramAreRefusedAndTheNextCopyConverts) {
+    std::string big;
+    while (big.size() < (10u << 20)) big += "1234,56\t";
+    Shell("xdotool keydown ctrl");
+    CopyText(big);
+    Spin(1500);  // the transfer in parts, then the refusal
+    EXPECT_FALSE(w->ColorHint->isVisible());
+    EXPECT_TRUE(w->MEINN().Empty());
+    CopyText("10\t20\n30\t40\n");
+    EXPECT_TRUE(WaitUntil([&] { return BalloonShown(); }));
+}
+
 TEST_F(ClipboardX11, ThePasteZonePastesTheConvertedTextIntoTheOtherProgram) {
     const std::string out = home.home / "pasted.txt";
     target.start(QString::fromUtf8(VEMRA_PASTE_TARGET), {QString::fromStdString(out)});
