@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "SysWinCore.h"
+#include "platform/FileTrust.h"
 #include "rtl/Format.h"
 #include "rtl/NumParse.h"
 #include "rtl/SysUtils.h"
@@ -242,6 +243,8 @@ bool TConverterPlugInn::LoadPluginLibrary(const std::string& path) {
             file = PluginLibraryPath();
             if (!FileExists(file)) file = JoinPath(JoinPath(PubData, Code), Code + ".so");
         }
+        // Its code runs with the user's rights: never from a place another user can write.
+        if (platform::WritableByOthers(file)) return false;
         LibraryHandle = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (LibraryHandle == nullptr) return false;
         libraryFile_ = file;
