@@ -28,8 +28,8 @@ inline bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 10
     timer.start();
     while (!condition()) {
         if (timer.elapsed() > timeoutMs) return false;
+        // No pause: a close watch of another program's files is what the installer does too.
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(20);
     }
     return true;
 }

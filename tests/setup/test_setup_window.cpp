@@ -345,6 +345,7 @@ TEST_F(InstallerWindow, ASecondUnattendedInstallationClosesTheRunningConverterFi
     converter.setProcessEnvironment(env);
     converter.start(QString::fromStdString(home.home / ".local/opt/Vemra/vemra"), {});
     ASSERT_TRUE(converter.waitForStarted(5000));
+    // Looked for without pause while the converter makes it: a look must never remove a new mark.
     ASSERT_TRUE(WaitUntil([] { return platform::GlobalFindAtom("JustOneVemraApp") != 0; }, 20000))
         << "the installed converter did not start: " << testing::PrintToString(FolderEntries(home.home / "run", true));
     // Its start-up goes on after the mark: let it reach the message loop.
