@@ -1,3 +1,5 @@
+#include <QElapsedTimer>
+#include <cstdio>
 // The main window's creation and start-up, the single-instance marker, the close path and
 // the two interfaces the window answers (the conversion pipeline's and the data module's).
 
@@ -37,6 +39,7 @@
 #include "VMRCalcProgressForm.h"
 #include "VMRConfigForm.h"
 #include "VMRConverterForm.h"
+#include "VMRPropertiesForm.h"
 #include "VMRSplashForm.h"
 #include "dm.h"
 #include "platform/GlobalAtoms.h"
@@ -280,6 +283,7 @@ void TVMRConverter::FormCreate() {
             else
                 ShowConverterState(false);
             hide();
+            if (dm != nullptr) dm->StartUpdater();
         }
     } catch (...) {
         InitResult = 9;
@@ -368,10 +372,13 @@ void TVMRConverter::ShapeWindow() {
 
 void TVMRConverter::RunConversion(bool asTable) {
     if (!asTable) meinnLines_.SetText(MEINNMemo->toPlainText().toStdString());
+    QElapsedTimer t0; t0.start();
     run_->DoConvert(asTable);
+    qint64 a = t0.nsecsElapsed();
     CellCount = run_->CellCount;
     UnconvertedCount = run_->UnconvertedCount;
     ShowMemos();
+    fprintf(stderr, "TIMING cells=%d convert=%.2f memos=%.2f\n", CellCount, a/1e6, (t0.nsecsElapsed()-a)/1e6);
 }
 
 void TVMRConverter::ConvertCellsAgain() {
@@ -480,7 +487,9 @@ int TVMRConverter::IndexOfPlugin(const std::string& code) { return PlugginMan ? 
 // ---- IAppWindows ----
 
 QWidget* TVMRConverter::OptionsWindow() { return VMRConfig; }
-QWidget* TVMRConverter::VisiblePropertiesWindow() { return nullptr; }  // comes with the properties window
+QWidget* TVMRConverter::VisiblePropertiesWindow() {
+    return PropertiesWindow != nullptr && PropertiesWindow->isVisible() ? PropertiesWindow : nullptr;
+}
 bool TVMRConverter::AudioOn() { return VMRConfig && VMRConfig->ui->btAudio->Checked(); }
 QComboBox* TVMRConverter::LanguageList() { return VMRConfig ? VMRConfig->ui->cbLang : nullptr; }
 void TVMRConverter::FillOptionsTexts() { if (VMRConfig) VMRConfig->LoadConfigTexts(); }
@@ -493,5 +502,12 @@ void TVMRConverter::SetTrayTip(const std::string& tip) {
 }
 bool TVMRConverter::DetailLogEnabled() { return VMRConfig && VMRConfig->ui->ofDetailLog->Checked(); }
 std::string TVMRConverter::CurrencyConfigFileName() { return configFileName_; }
+void TVMRConverter::RefillCurrencyLists() {
+    if (CurrencyConverter != nullptr) FillCurrencyCombos(CurrencyConverter->SourceCode(), CurrencyConverter->TargetCode());
+}
+void TVMRConverter::RefreshPropertiesWindow() { RefreshOpenPropertiesWindow(); }
+void TVMRConverter::RefreshRateSourcePage() {
+    if (VMRConfig != nullptr) VMRConfig->cbPropertiesChange();
+}
 
 }  // namespace vemra
