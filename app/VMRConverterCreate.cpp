@@ -1,5 +1,3 @@
-#include <QElapsedTimer>
-#include <cstdio>
 // The main window's creation and start-up, the single-instance marker, the close path and
 // the two interfaces the window answers (the conversion pipeline's and the data module's).
 
@@ -372,13 +370,10 @@ void TVMRConverter::ShapeWindow() {
 
 void TVMRConverter::RunConversion(bool asTable) {
     if (!asTable) meinnLines_.SetText(MEINNMemo->toPlainText().toStdString());
-    QElapsedTimer t0; t0.start();
     run_->DoConvert(asTable);
-    qint64 a = t0.nsecsElapsed();
     CellCount = run_->CellCount;
     UnconvertedCount = run_->UnconvertedCount;
     ShowMemos();
-    fprintf(stderr, "TIMING cells=%d convert=%.2f memos=%.2f\n", CellCount, a/1e6, (t0.nsecsElapsed()-a)/1e6);
 }
 
 void TVMRConverter::ConvertCellsAgain() {
