@@ -18,6 +18,7 @@
 
 #include "FrmInstall.h"
 #include "SetupCore.h"
+#include "SysWinCore.h"
 #include "support/TestUtils.h"
 #include "vmrconsts.h"
 
@@ -58,7 +59,8 @@ public:
             asked.push_back(askYesNo);
             return answer;
         };
-        savedGlobals_ = {AppFolder, PubData, AppData};
+        savedGlobals_ = {AppFolder, PubData, AppData, TempDir};
+        TempDir = home / "tmp";
     }
     ~SetupHome() {
         window.reset();
@@ -67,6 +69,7 @@ public:
         AppFolder = savedGlobals_[0];
         PubData = savedGlobals_[1];
         AppData = savedGlobals_[2];
+        TempDir = savedGlobals_[3];
     }
     // Creates the window with the command line; with waitForEnd, runs events until the window
     // has closed (an unattended or confirmed run) or the time is up.

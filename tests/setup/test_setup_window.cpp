@@ -99,6 +99,19 @@ TEST_F(InstallerWindow, TermsBoxEnablesInstallAndTheTypeChoosesTheFolders) {
     EXPECT_EQ(w.Folders.StartupBase, home.home / "config/autostart/Vemra");
 }
 
+TEST_F(InstallerWindow, TheTermsAreWrittenOutAndOpenedWithTheDesktop) {
+    // The desktop's opener, standing in for xdg-open: it records what it was asked to open.
+    WriteText(home.home / "bin/xdg-open", "#!/bin/sh\necho \"$1\" > \"" + home.home / "opened" + "\"\n");
+    ::chmod((home.home / "bin/xdg-open").c_str(), 0755);
+    home.env.Set("PATH", home.home / "bin:" + std::string(std::getenv("PATH") ? std::getenv("PATH") : ""));
+    TFrmInstall& w = home.Start({});
+    w.ui->BtTerms->click();
+    ASSERT_TRUE(WaitUntil([&] { return !ReadText(home.home / "opened").empty(); }, 5000));
+    EXPECT_EQ(ReadText(home.home / "opened"), home.home / "tmp/license.rtf\n");
+    EXPECT_EQ(ReadText(home.home / "tmp/license.rtf").rfind("{\\rtf1", 0), 0u);
+    EXPECT_TRUE(home.messages.empty());
+}
+
 TEST_F(InstallerWindow, AProgramFolderWithoutVemraGetsItAppended) {
     TFrmInstall& w = home.Start({});
     w.ui->InsFolder->setText(QString::fromStdString(home.home / "Apps"));
