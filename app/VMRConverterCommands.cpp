@@ -98,6 +98,7 @@ class TMainWindowEvents : public QObject {
 public:
     explicit TMainWindowEvents(TVMRConverter* window) : QObject(window), window_(window) {}
     ~TMainWindowEvents() override {
+        HotKeys().Pressed = nullptr;  // no press may reach a window that is gone
         if (termNotifier_ != nullptr) {
             std::signal(SIGTERM, SIG_DFL);
             termPipeWrite = -1;
