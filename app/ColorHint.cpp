@@ -2,11 +2,14 @@
 
 #include <QCursor>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
 
 #include <algorithm>
+#include <string_view>
+#include <unordered_map>
 
 #include "CurrencyConverter.h"
 #include "rtl/StringList.h"
@@ -50,6 +53,78 @@ const QFontMetrics& MetricsFor(int pixels) {
     return pixels == 9 ? small : body;
 }
 
+// A table balloon measures every output cell, and laying out each text costs more than its
+// conversion. A text made only of characters that the font sets without kerning or ligatures
+// with each other is as wide as their advances together; each character seen is checked in
+// pairs with every one seen before.
+class TAdvanceTable {
+public:
+    explicit TAdvanceTable(const QFont& font) : metrics_(font) {}
+
+    // The width, or -1 when the text needs the full layout.
+    int Width(std::string_view text) {
+        qreal width = 0;
+        std::size_t i = 0;
+        while (i < text.size()) {
+            const char32_t c = NextCodePoint(text, i);
+            if (!Simple(c)) return -1;
+            auto found = entries_.find(c);
+            if (found == entries_.end()) found = Add(c);
+            if (!found->second.plain) return -1;
+            width += found->second.advance;
+        }
+        return qRound(width);
+    }
+
+private:
+    struct Entry {
+        qreal advance;
+        bool plain;
+    };
+
+    // Printable ASCII, Latin-1 and the currency signs: one glyph each, left to right.
+    static bool Simple(char32_t c) {
+        return (c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c <= 0xFF && c != 0xAD) || (c >= 0x20A0 && c <= 0x20CF);
+    }
+
+    // The UTF-8 sequence at i (which moves past it); 0 for a malformed one.
+    static char32_t NextCodePoint(std::string_view text, std::size_t& i) {
+        const auto lead = static_cast<unsigned char>(text[i++]);
+        if (lead < 0x80) return lead;
+        int more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
+        if (more < 0 || i + static_cast<std::size_t>(more) > text.size()) return 0;
+        char32_t c = lead & (0x3F >> more);
+        for (; more > 0; --more) {
+            const auto next = static_cast<unsigned char>(text[i++]);
+            if ((next & 0xC0) != 0x80) return 0;
+            c = (c << 6) | (next & 0x3F);
+        }
+        return c;
+    }
+
+    std::unordered_map<char32_t, Entry>::iterator Add(char32_t c) {
+        const QString single(QChar(static_cast<char16_t>(c)));
+        auto added = entries_.emplace(c, Entry{metrics_.horizontalAdvance(single), true}).first;
+        for (auto& [other, entry] : entries_) {
+            const QString o(QChar(static_cast<char16_t>(other)));
+            if (metrics_.horizontalAdvance(single + o) == added->second.advance + entry.advance &&
+                metrics_.horizontalAdvance(o + single) == added->second.advance + entry.advance)
+                continue;
+            added->second.plain = false;
+            entry.plain = false;
+        }
+        return added;
+    }
+
+    QFontMetricsF metrics_;
+    std::unordered_map<char32_t, Entry> entries_;
+};
+
+TAdvanceTable& AdvancesFor(int pixels) {
+    static TAdvanceTable small(SmallFont());
+    static TAdvanceTable body(BodyFont());
+    return pixels == 9 ? small : body;
+}
 QString Q(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 void DrawLabel(QPainter& painter, const QRect& rect, const QString& text, int flags = Qt::AlignLeft) {
@@ -151,7 +226,8 @@ QRect TColorHint::CalcHintRect(int maxWidth, const std::string& text, int data) 
     else if (data == 7) measurePixels_ = 9;
     (void)maxWidth;  // a single line is measured whole, as wide as it is
     const QFontMetrics& metrics = MetricsFor(measurePixels_);
-    int right = metrics.horizontalAdvance(Q(text));
+    int right = AdvancesFor(measurePixels_).Width(text);
+    if (right < 0) right = metrics.horizontalAdvance(Q(text));
     int bottom = metrics.height();
     if (data < 9) {
         right += 5;

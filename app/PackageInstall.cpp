@@ -2,6 +2,7 @@
 
 #include "PlugginMan.h"
 #include "SysCaller.h"
+#include "platform/FileTrust.h"
 #include "rtl/DateUtils.h"
 #include "rtl/SysUtils.h"
 #include "vmrconsts.h"
@@ -32,7 +33,9 @@ std::string InstalledPackageFileName(const std::string& packageName) {
 bool InstallPluginPackage(TPlugginMan& manager, const TPackageInstallHost& host, const std::string& packagePath,
                           const std::string& packageName, const std::string& code, const std::string& folder) {
     bool installed = false;
-    if (host.ExtractArchive(packagePath, folder)) {
+    // A package that another user could have placed would bring its library into every
+    // converter of the installation.
+    if (!platform::WritableByOthers(packagePath) && host.ExtractArchive(packagePath, folder)) {
         const std::string library = JoinPath(AppData, code + std::string(kLibrarySuffix));
         const std::string unpacked = JoinPath(folder, code + std::string(kLibrarySuffix));
         if (CopyFileTo(unpacked, library, false)) DeleteFile(unpacked);

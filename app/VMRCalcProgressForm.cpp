@@ -33,6 +33,7 @@ TVMRCalcProgress::TVMRCalcProgress(QWidget* parent)
     // The user keeps Ctrl held in another program; the window must not take the focus.
     setAttribute(Qt::WA_ShowWithoutActivating);
     TranslateWindow(this);
+    created_.start();
 }
 
 TVMRCalcProgress::~TVMRCalcProgress() {
@@ -40,10 +41,59 @@ TVMRCalcProgress::~TVMRCalcProgress() {
 }
 
 void TVMRCalcProgress::SetProgress(int position) {
-    lbPro->setText(FormatText(ProgressFormat, {position, PBar->maximum()}));
-    SetGaugePosition(PBar, position);
+    position_ = position;
+    if (!isVisible()) {
+        if (revealWanted_ && created_.elapsed() >= CalcProgressRevealDelayMs) ShowNow();
+        return;
+    }
+    if (position == displayed_ || (painted_.isValid() && painted_.elapsed() < CalcProgressRepaintMs)) return;
+    Display();
+}
+
+void TVMRCalcProgress::Reveal() {
+    if (isVisible()) {
+        Refresh();
+        return;
+    }
+    revealWanted_ = true;
+    if (created_.elapsed() >= CalcProgressRevealDelayMs) ShowNow();
+}
+
+void TVMRCalcProgress::Refresh() {
+    displayed_ = -1;
+    if (isVisible()) Display();
+}
+
+void TVMRCalcProgress::SetTextAndGauge() {
+    lbPro->setText(FormatText(ProgressFormat, {position_, PBar->maximum()}));
+    SetGaugePosition(PBar, position_);
+    displayed_ = position_;
+}
+
+void TVMRCalcProgress::Display() {
+    SetTextAndGauge();
     PBar->repaint();
     lbPro->repaint();
+    painted_.start();
+}
+
+void TVMRCalcProgress::ShowNow() {
+    Shown = true;
+    SetTextAndGauge();
+    show();
+    raise();
+    // The conversion blocks the event loop; an X window shows only once it is exposed. Only
+    // window-system and posted events run here: no timers, sockets or user input, so that
+    // nothing else starts in the middle of the conversion.
+    QElapsedTimer waited;
+    waited.start();
+    while (windowHandle() != nullptr && !windowHandle()->isExposed() && waited.elapsed() < 250) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers |
+                                            QEventLoop::X11ExcludeTimers,
+                                        10);
+    }
+    repaint();
+    painted_.start();
 }
 
 void TVMRCalcProgress::paintEvent(QPaintEvent*) {
@@ -86,27 +136,13 @@ void TCalcProgressHost::SetCalcProgressRange(const std::string& pattern, int max
     VMRCalcProgress->ProgressFormat = pattern;
     // A maximum of 0 would turn the Qt bar into a busy indicator.
     VMRCalcProgress->PBar->setRange(0, std::max(maximum, 1));
+    VMRCalcProgress->Refresh();
 }
 
 void TCalcProgressHost::SetProgress(int position) { vemra::SetProgress(position); }
 
 void TCalcProgressHost::RevealCalcProgress() {
-    if (VMRCalcProgress == nullptr) return;
-    TVMRCalcProgress* window = VMRCalcProgress;
-    window->Shown = true;
-    window->show();
-    window->raise();
-    // The conversion blocks the event loop; an X window shows only once it is exposed. Only
-    // window-system and posted events run here: no timers, sockets or user input, so that
-    // nothing else starts in the middle of the conversion.
-    QElapsedTimer waited;
-    waited.start();
-    while (window->windowHandle() != nullptr && !window->windowHandle()->isExposed() && waited.elapsed() < 250) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers |
-                                            QEventLoop::X11ExcludeTimers,
-                                        10);
-    }
-    window->repaint();
+    if (VMRCalcProgress != nullptr) VMRCalcProgress->Reveal();
 }
 
 void TCalcProgressHost::CloseCalcProgress() {

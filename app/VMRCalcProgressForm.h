@@ -3,6 +3,7 @@
 // conversion runs: a text, a gauge and a "position of maximum" label. One at a time, in
 // VMRCalcProgress; the conversion creates, shows and closes it, and closing frees it.
 
+#include <QElapsedTimer>
 #include <QPoint>
 #include <QSize>
 #include <QString>
@@ -26,8 +27,15 @@ public:
     ~TVMRCalcProgress() override;
 
     // lbPro := Format(ProgressFormat, [position, the gauge's maximum]); the gauge follows and
-    // is painted at once.
+    // is painted at once, at most every CalcProgressRepaintMs while the window is shown. A
+    // hidden window only keeps the position, and shows itself here once a revealed run has
+    // lasted CalcProgressRevealDelayMs.
     void SetProgress(int position);
+    // Shows the window now when the run has lasted long enough, else when SetProgress comes
+    // after that time.
+    void Reveal();
+    // The text and gauge again from the kept position, e.g. after a new pattern or range.
+    void Refresh();
 
     QProgressBar* PBar;
     QLabel* lbKeep;
@@ -40,8 +48,24 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void ShowNow();
+    void SetTextAndGauge();
+    void Display();
+
     std::unique_ptr<Ui::TVMRCalcProgress> ui_;
+    QElapsedTimer created_;
+    QElapsedTimer painted_;  // invalid until the first paint of text and gauge
+    int position_ = 0;
+    int displayed_ = -1;     // the position the text and gauge show; -1 when they are stale
+    bool revealWanted_ = false;
 };
+
+// A run that ends sooner never shows the window: showing it costs some 40 ms on X, more than
+// such a run, and a flash of a window tells the user nothing.
+inline constexpr qint64 CalcProgressRevealDelayMs = 200;
+// About 30 paints a second follow the count smoothly; painting per cell cost more than the
+// conversion itself.
+inline constexpr qint64 CalcProgressRepaintMs = 30;
 
 // The open window; nullptr when there is none.
 extern TVMRCalcProgress* VMRCalcProgress;

@@ -131,6 +131,8 @@ public:
     explicit TCurrencyEvents(TVMRConfig& window) : QObject(&window), window_(window) {}
 
     bool eventFilter(QObject* watched, QEvent* event) override {
+        // The window's children still send events while it is destroyed, after its controls' record.
+        if (!window_.ui) return false;
         const Ui::TVMRConfig& ui = *window_.ui;
         if (watched == ui.ChList && event->type() == QEvent::KeyPress) {
             const QString key = static_cast<QKeyEvent*>(event)->text();

@@ -98,6 +98,7 @@ class TMainWindowEvents : public QObject {
 public:
     explicit TMainWindowEvents(TVMRConverter* window) : QObject(window), window_(window) {}
     ~TMainWindowEvents() override {
+        HotKeys().Pressed = nullptr;  // no press may reach a window that is gone
         if (termNotifier_ != nullptr) {
             std::signal(SIGTERM, SIG_DFL);
             termPipeWrite = -1;
@@ -146,16 +147,30 @@ protected:
         if (modalLoop_ != nullptr && (event->type() == QEvent::Hide || event->type() == QEvent::Close) &&
             watched != window_ && watched != window_->Mask)
             modalLoop_->quit();
-        if (event->type() == QEvent::MouseButtonPress && (watched == window_ || watched == window_->Mask)) {
-            auto* press = static_cast<QMouseEvent*>(event);
-            const QPoint client = window_->mapFromGlobal(press->globalPosition().toPoint());
-            // The press itself says the left button is down.
-            if (press->button() == Qt::LeftButton && TVMRConverter::DragZone(client.x(), client.y())) {
-                if (QWindow* handle = window_->windowHandle()) handle->startSystemMove();
+        if (watched != window_ && watched != window_->Mask) return false;
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        switch (event->type()) {
+            case QEvent::MouseButtonPress: {
+                const QPoint client = window_->mapFromGlobal(mouse->globalPosition().toPoint());
+                // The press itself says the left button is down.
+                if (mouse->button() != Qt::LeftButton || !TVMRConverter::DragZone(client.x(), client.y())) return false;
+                QWindow* handle = window_->windowHandle();
+                // Without a window manager that moves windows, the window follows the mouse itself.
+                dragging_ = handle == nullptr || !handle->startSystemMove();
+                dragOffset_ = mouse->globalPosition().toPoint() - window_->pos();
                 return true;
             }
+            case QEvent::MouseMove:
+                if (!dragging_ || !(mouse->buttons() & Qt::LeftButton)) return false;
+                window_->move(mouse->globalPosition().toPoint() - dragOffset_);
+                return true;
+            case QEvent::MouseButtonRelease:
+                if (!dragging_) return false;
+                dragging_ = false;
+                return true;
+            default:
+                return false;
         }
-        return false;
     }
 
 private:
@@ -163,6 +178,8 @@ private:
     int termFds_[2] = {-1, -1};
     QSocketNotifier* termNotifier_ = nullptr;
     QEventLoop* modalLoop_ = nullptr;
+    bool dragging_ = false;  // following the mouse ourselves
+    QPoint dragOffset_;
 };
 
 void TVMRConverter::ConnectCommands() {

@@ -37,6 +37,7 @@
 #include "VMRCalcProgressForm.h"
 #include "VMRConfigForm.h"
 #include "VMRConverterForm.h"
+#include "VMRPropertiesForm.h"
 #include "VMRSplashForm.h"
 #include "dm.h"
 #include "platform/GlobalAtoms.h"
@@ -280,6 +281,7 @@ void TVMRConverter::FormCreate() {
             else
                 ShowConverterState(false);
             hide();
+            if (dm != nullptr) dm->StartUpdater();
         }
     } catch (...) {
         InitResult = 9;
@@ -480,7 +482,9 @@ int TVMRConverter::IndexOfPlugin(const std::string& code) { return PlugginMan ? 
 // ---- IAppWindows ----
 
 QWidget* TVMRConverter::OptionsWindow() { return VMRConfig; }
-QWidget* TVMRConverter::VisiblePropertiesWindow() { return nullptr; }  // comes with the properties window
+QWidget* TVMRConverter::VisiblePropertiesWindow() {
+    return PropertiesWindow != nullptr && PropertiesWindow->isVisible() ? PropertiesWindow : nullptr;
+}
 bool TVMRConverter::AudioOn() { return VMRConfig && VMRConfig->ui->btAudio->Checked(); }
 QComboBox* TVMRConverter::LanguageList() { return VMRConfig ? VMRConfig->ui->cbLang : nullptr; }
 void TVMRConverter::FillOptionsTexts() { if (VMRConfig) VMRConfig->LoadConfigTexts(); }
@@ -493,5 +497,12 @@ void TVMRConverter::SetTrayTip(const std::string& tip) {
 }
 bool TVMRConverter::DetailLogEnabled() { return VMRConfig && VMRConfig->ui->ofDetailLog->Checked(); }
 std::string TVMRConverter::CurrencyConfigFileName() { return configFileName_; }
+void TVMRConverter::RefillCurrencyLists() {
+    if (CurrencyConverter != nullptr) FillCurrencyCombos(CurrencyConverter->SourceCode(), CurrencyConverter->TargetCode());
+}
+void TVMRConverter::RefreshPropertiesWindow() { RefreshOpenPropertiesWindow(); }
+void TVMRConverter::RefreshRateSourcePage() {
+    if (VMRConfig != nullptr) VMRConfig->cbPropertiesChange();
+}
 
 }  // namespace vemra

@@ -159,6 +159,13 @@ public:
     void SetTrayTip(const std::string& tip) override;
     bool DetailLogEnabled() override;
     std::string CurrencyConfigFileName() override;
+    TCurrencyConverter* RateConverter() override { return CurrencyConverter; }
+    int MainWindowMode() override { return WindowMode; }
+    void AttachHintHandler(bool attached) override { hintAttached_ = attached; }
+    void SaveUserSettings(int mask) override { SaveSettings(mask); }
+    void RefillCurrencyLists() override;
+    void RefreshPropertiesWindow() override;
+    void RefreshRateSourcePage() override;
 
     // Sets RGFormat's checked button (0..2); -1 clears it. Emits the group's click.
     void SetRGFormatIndex(int index);

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "SysWinCore.h"
+#include "platform/FileTrust.h"
 #include "rtl/Format.h"
 #include "rtl/NumParse.h"
 #include "rtl/SysUtils.h"
@@ -241,6 +242,8 @@ bool TConverterPlugInn::LoadPluginLibrary(const std::string& path) {
             file = PluginLibraryPath();
             if (!FileExists(file)) file = JoinPath(JoinPath(PubData, Code), Code + ".so");
         }
+        // Its code runs with the user's rights: never from a place another user can write.
+        if (platform::WritableByOthers(file)) return false;
         library_.reset(::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL));
         if (library_ == nullptr) return false;
         void* const handle = library_.get();

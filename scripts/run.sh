@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# Builds the converter and starts it from the current user's installation: the README's run
-# command. The first run lays the installation out as the installer will (the install key,
-# the program, the shared data with the waiting plug-in packages, the resource library in
-# the user's XDG folders); later runs reuse it and refresh only the program.
+# Builds the converter and its installer, installs it unattended for the current user through
+# the installer (vemrasetup /INSTALL /DATA=, as an update run does) and starts the installed
+# converter: the README's run command. A later run installs over the same folders, closing a
+# running converter first, and keeps the user's settings and rates.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 build=${VEMRA_BUILD_DIR:-build}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --parallel --target vemra vemra_lay_out vemra_shipped_data
-program=$(scripts/lay-out-installation.sh "$build")
-exec "$program" "$@"
+cmake --build "$build" --parallel --target vemrasetup
+# The current user's folders even when run as root: a machine root that does not exist cannot
+# be written, so every "All users" folder falls back to the user's own.
+export VEMRA_SYSTEM_ROOT="$(cd "$build" && pwd)/no-machine-wide-folders"
+# Nothing after /DATA= keeps the installation type's plug-ins folder (~/Documents/Vemra).
+"$build/setup/vemrasetup" /INSTALL /DATA=
+exec "${HOME:?}/.local/opt/Vemra/vemra" "$@"

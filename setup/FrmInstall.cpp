@@ -28,6 +28,9 @@
 #include "ui_FrmInstall.h"
 #include "vmrconsts.h"
 
+// The window's pictures live in this static library.
+static void InitInstallerPictures() { Q_INIT_RESOURCE(FrmInstall); }
+
 namespace vemra {
 namespace {
 
@@ -73,6 +76,7 @@ std::function<void()> TFrmInstall::WaitForQuit = [] { QThread::msleep(setup::kQu
 
 TFrmInstall::TFrmInstall(const QStringList& arguments, QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::TFrmInstall>()) {
+    InitInstallerPictures();
     ui->setupUi(this);
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     ui->lbFolder->setBuddy(ui->InsFolder->edit());

@@ -75,8 +75,9 @@ struct AtomRecord {
     unsigned long long start = 0;
 };
 
-bool ReadRecord(const std::string& path, AtomRecord& record) {
+bool ReadRecord(const std::string& path, AtomRecord& record, bool* opened = nullptr) {
     std::ifstream in(path);
+    if (opened != nullptr) *opened = in.is_open();
     unsigned number = 0;
     if (!(in >> number >> record.pid >> record.start)) return false;
     if (number < FirstAtom || number > 0xFFFF) return false;
@@ -92,7 +93,10 @@ bool OwnerAlive(const AtomRecord& record) {
 
 // A live atom's record; a dead owner's file is removed on the way.
 bool LiveRecord(const std::string& path, AtomRecord& record) {
-    if (!ReadRecord(path, record)) {
+    bool opened = false;
+    if (!ReadRecord(path, record, &opened)) {
+        // Absent when looked at: a file linked into place since then is another's new atom.
+        if (!opened) return false;
         struct stat st {};
         // A file still being written by its adder is not garbage yet.
         if (::stat(path.c_str(), &st) == 0 && st.st_size == 0) return false;

@@ -106,6 +106,16 @@ TEST_F(ClipboardX11, TheSameCopyWithoutCtrlDoesNothing) {
     EXPECT_TRUE(w->MEINN().Empty());
 }
 
+TEST_F(ClipboardX11, ASelectionWithCtrlHeldIsNoCopy) {
+    Shell("xdotool keydown ctrl");
+    const std::string file = home.home / "selected.txt";
+    std::ofstream(file) << "10\t20\n30\t40\n";
+    ASSERT_EQ(Shell("xclip -selection primary -i " + file), 0);
+    Spin(500);
+    EXPECT_FALSE(w->ColorHint->isVisible());
+    EXPECT_TRUE(w->MEINN().Empty());
+}
+
 TEST_F(ClipboardX11, HtmlOnlyCopyConvertsTheCellsOfItsTable) {
     Shell("xdotool keydown ctrl");
     CopyText("<meta charset=\"utf-8\"><table><tr><td>1</td><td>2</td></tr><tr><td>3</td><td>4</td></tr>"
@@ -114,6 +124,18 @@ TEST_F(ClipboardX11, HtmlOnlyCopyConvertsTheCellsOfItsTable) {
     ASSERT_TRUE(WaitUntil([&] { return BalloonShown(); }));
     EXPECT_EQ(Strings(w->MEINN()), (std::vector<std::string>{"1", "2", "3", "4", "5", "6"}));
     EXPECT_EQ(CurrencyConverter->Table.RowCount, 3);
+}
+
+TEST_F(ClipboardX11, TenMegabytesFromAnotherProgramAreRefusedAndTheNextCopyConverts) {
+    std::string big;
+    while (big.size() < (10u << 20)) big += "1234,56\t";
+    Shell("xdotool keydown ctrl");
+    CopyText(big);
+    Spin(1500);  // the transfer in parts, then the refusal
+    EXPECT_FALSE(w->ColorHint->isVisible());
+    EXPECT_TRUE(w->MEINN().Empty());
+    CopyText("10\t20\n30\t40\n");
+    EXPECT_TRUE(WaitUntil([&] { return BalloonShown(); }));
 }
 
 TEST_F(ClipboardX11, ThePasteZonePastesTheConvertedTextIntoTheOtherProgram) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QImage>
 #include <QTimer>
 
@@ -290,6 +291,21 @@ TEST_F(ColorHintTest, MeasureFontFollowsTheDataAndAddsTheMargins) {
     EXPECT_EQ(bare.width(), small.width() - 5);
     EXPECT_EQ(bare.height(), small.height() - 14);
     EXPECT_EQ(hint.CalcHintRect(480, "", 7).width(), 5);
+}
+
+TEST_F(ColorHintTest, NumberCellsMeasureAsTheirWholeLayout) {
+    // The balloon's body font, as the balloon sets it up.
+    QFont font(QStringLiteral("Tahoma"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    const QFontMetrics metrics(font);
+    std::vector<std::string> texts = {"", "0", "-0,5", "1.234,56", "(12 345.67)", "100%", "12/11/2025", "1'000.00",
+                                      "+7:30", "1.234,56 EUR", "€ 12,00", "1111111111,11", "$116.19 ( €100.25 )",
+                                      "AVAWAY To", "fiflffi", "£ 1,00 ¥", "Ä\xC3", "\xFF\xFE", "\xE2\x82"};
+    for (int i = 0; i < 400; ++i) texts.push_back(std::to_string(i * 7919 % 100000) + "," + std::to_string(i % 100));
+    for (const std::string& text : texts)
+        EXPECT_EQ(hint.CalcHintRect(640, text, 0).width(), metrics.horizontalAdvance(QString::fromStdString(text)) + 5)
+            << text;
 }
 
 // ---- painting ----

@@ -325,7 +325,12 @@ TEST_F(CurrencyPageTest, ATickAddsAFavouriteWithTheBalloonAndASecondOfTheSameSym
     };
     ASSERT_GE(row("USD"), 0);
     ASSERT_GE(row("CAD"), 0);
-    c->ChList->item(row("USD"))->setCheckState(Qt::Checked);
+    // A click on the entry's tick box.
+    QListWidgetItem* usd = c->ChList->item(row("USD"));
+    c->ChList->scrollToItem(usd);
+    const QRect entry = c->ChList->visualItemRect(usd);
+    QTest::mouseClick(c->ChList->viewport(), Qt::LeftButton, {}, QPoint(entry.left() + 8, entry.center().y()));
+    EXPECT_EQ(usd->checkState(), Qt::Checked);
     EXPECT_EQ(CurrencyConverter->Favorites().CommaText(), "USD");
     ASSERT_NE(VMRConfig->HintBalloon, nullptr);
     EXPECT_TRUE(VMRConfig->HintBalloon->isVisible());

@@ -364,7 +364,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ReloadCase{"TheLoadedDayIsNotEarlier", true, "ECB", 17, "ECB", 0, false},
                       ReloadCase{"TheBalloonIsShowing", true, "ECB", 16, "ECB", 1, false},
                       ReloadCase{"TheMainWindowIsShowing", true, "ECB", 16, "ECB", 2, false}),
-    [](const ::testing::TestParamInfo<ReloadCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<ReloadCase>& param) { return std::string(param.param.name); });
 
 }  // namespace
 }  // namespace vemra::test

@@ -183,6 +183,25 @@ TEST_F(MainWindowOnXTest, AKeyAnotherClientHoldsIsReportedAndTheOthersGrabStays)
     XCloseDisplay(other);
 }
 
+TEST_F(MainWindowOnXTest, APressInTheMarginDragsTheWindowAndOneInsideDoesNot) {
+    window->WindowShow(nullptr);
+    window->move(100, 100);
+    ASSERT_TRUE(WaitUntil([this] { return window->isVisible() && window->pos() == QPoint(100, 100); }));
+    auto drag = [](QPoint from, QPoint to) {
+        RunTool("xdotool", {"mousemove", QString::number(from.x()), QString::number(from.y()), "mousedown", "1"});
+        WaitUntil([] { return false; }, 100);
+        RunTool("xdotool", {"mousemove", QString::number(to.x()), QString::number(to.y())});
+        WaitUntil([] { return false; }, 100);
+        RunTool("xdotool", {"mouseup", "1"});
+        WaitUntil([] { return false; }, 100);
+    };
+    drag({104, 250}, {154, 280});  // client (4, 150): the left margin beside the options picture
+    EXPECT_TRUE(WaitUntil([this] { return window->pos() == QPoint(150, 130); })) << window->pos().x() << "," << window->pos().y();
+    drag({150 + 300, 130 + 150}, {150 + 340, 130 + 190});  // inside the memo area
+    WaitUntil([] { return false; }, 200);
+    EXPECT_EQ(window->pos(), QPoint(150, 130));
+}
+
 // ---- the installed program ----
 
 class InstalledConverterTest : public ::testing::Test {

@@ -14,8 +14,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <chrono>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -106,10 +108,17 @@ TEST(CalcProgressTest, OpensFormatsItsProgressAndCloses) {
 
     host.SetCalcProgressRange("%d of %d cells", 500);
     host.RevealCalcProgress();
-    EXPECT_TRUE(window->isVisible());
+    host.SetProgress(60);
+    EXPECT_FALSE(window->isVisible()) << "a run that ends at once shows no window";
+    // The conversion blocks the event loop for a while: the next step shows the window.
+    std::this_thread::sleep_for(std::chrono::milliseconds(CalcProgressRevealDelayMs));
     host.SetProgress(120);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->Shown);
     EXPECT_EQ(window->lbPro->text(), QStringLiteral("120 of 500 cells"));
     EXPECT_EQ(window->PBar->value(), 120);
+    host.SetCalcProgressRange("%d of %d rows", 40);
+    EXPECT_EQ(window->lbPro->text(), QStringLiteral("120 of 40 rows")) << "a new pattern shows at once";
 
     host.CloseCalcProgress();
     EXPECT_FALSE(host.CalcProgressOpen());
@@ -124,6 +133,8 @@ TEST(CalcProgressTest, AGivenTextAndABadPatternShowAsTheyStand) {
     ASSERT_NE(VMRCalcProgress, nullptr);
     EXPECT_EQ(VMRCalcProgress->lbKeep->text(), QStringLiteral("Keep Ctrl held"));
     VMRCalcProgress->ProgressFormat = "%s of %s";
+    TCalcProgressHost().RevealCalcProgress();
+    std::this_thread::sleep_for(std::chrono::milliseconds(CalcProgressRevealDelayMs));
     SetProgress(3);
     EXPECT_EQ(VMRCalcProgress->lbPro->text(), QStringLiteral("%s of %s"));
     TCalcProgressHost().CloseCalcProgress();

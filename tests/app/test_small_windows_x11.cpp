@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QProgressBar>
 #include <QTimer>
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -33,7 +35,15 @@ TEST(CalcProgressX11, ShowsWhileTheConversionBlocksTheEventLoop) {
     host.ShowCalcProgress("Keep Ctrl held");
     host.SetCalcProgressRange("%d of %d", 10);
     host.RevealCalcProgress();
-    host.SetProgress(10);  // a full gauge: its bar colour spans the gauge
+    // A conversion long enough to show the window: it steps through the cells and ends on a
+    // full gauge, whose bar colour spans the gauge.
+    QElapsedTimer run;
+    run.start();
+    const qint64 length = CalcProgressRevealDelayMs + 10 * CalcProgressRepaintMs;
+    while (run.elapsed() < length + 3 * CalcProgressRepaintMs)
+        host.SetProgress(static_cast<int>(std::min<qint64>(10, run.elapsed() * 10 / length)));
+    ASSERT_TRUE(VMRCalcProgress->isVisible());
+    ASSERT_EQ(VMRCalcProgress->PBar->value(), 10);
     const QImage screen = Screen(folder);
     ASSERT_FALSE(screen.isNull());
 

@@ -1,10 +1,12 @@
 // The update timer in the running converter on a real X server with a tray host: a converter
 // started in this process on a laid-out installation, its rate source pointed at a page on
-// 127.0.0.1, fetches the due day's rates on the timer's first run and converts with them.
+// 127.0.0.1, fetches the due day's rates on the timer's first run and converts with them; and
+// the installed program started alone does the same.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QProcess>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
@@ -18,6 +20,7 @@
 #include <string>
 #include <thread>
 
+#include "CommandChannel.h"
 #include "CurrencyConverter.h"
 #include "InstallationLayout.h"
 #include "PlugginMan.h"
@@ -42,33 +45,6 @@ bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
     return true;
 }
 
-// The main window as the data module's update run reaches it: everything the window answers
-// itself, and the update run's questions answered from its converter and state.
-class UpdateRunWindows final : public IAppWindows {
-public:
-    explicit UpdateRunWindows(TVMRConverter& window) : window_(window) {}
-    QWidget* MainWindow() override { return &window_; }
-    QWidget* OptionsWindow() override { return window_.OptionsWindow(); }
-    QWidget* VisiblePropertiesWindow() override { return window_.VisiblePropertiesWindow(); }
-    bool AudioOn() override { return false; }
-    QComboBox* LanguageList() override { return window_.LanguageList(); }
-    void FillOptionsTexts() override { window_.FillOptionsTexts(); }
-    void ShowConverterState() override { window_.ShowConverterState(); }
-    void RunTour() override {}
-    void SetTrayTip(const std::string& tip) override { window_.SetTrayTip(tip); }
-    bool DetailLogEnabled() override { return window_.DetailLogEnabled(); }
-    std::string CurrencyConfigFileName() override { return window_.CurrencyConfigFileName(); }
-    TCurrencyConverter* RateConverter() override { return CurrencyConverter; }
-    int MainWindowMode() override { return window_.WindowMode; }
-    void SaveUserSettings(int mask) override { window_.SaveSettings(mask); }
-    void RefillCurrencyLists() override {
-        window_.FillCurrencyCombos(CurrencyConverter->SourceCode(), CurrencyConverter->TargetCode());
-    }
-
-private:
-    TVMRConverter& window_;
-};
-
 class UpdaterX11Test : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -85,25 +61,65 @@ protected:
         saved_ = StartupDialogs;
         StartupDialogs.Ask = [](const std::string&) { return true; };
         StartupDialogs.Show = [](const std::string&) {};
-        std::string error;
-        ASSERT_TRUE(LayOutInstallation(VEMRA_SHIPPED_DIR, "", UserInstallationLayout(), error)) << error;
+        ASSERT_NO_FATAL_FAILURE(LayOut());
         module = std::make_unique<Tdm>();
         dm = module.get();
         Tdm::SetServiceBaseForTests(server.Url(""));  // the version check stays local too
         module->ConnectionTest = [] { return true; };
         window = std::make_unique<TVMRConverter>();
         ASSERT_EQ(InitResult, 0);
-        windows = std::make_unique<UpdateRunWindows>(*window);
-        module->SetAppWindows(windows.get());
     }
     void TearDown() override {
-        if (module) module->SetAppWindows(window.get());
         window.reset();
-        windows.reset();
         module.reset();
         dm = nullptr;
         Tdm::SetServiceBaseForTests("");
         StartupDialogs = saved_;
+    }
+
+    // Points the store at the test server: the selected source ECB gets a page for the newest
+    // day it has published by now (that day's file removed) and its last update the day
+    // before; every other source asks a port where nothing listens, so no request leaves the
+    // machine.
+    void PointTheStoreAtTheServer(TDateTime& due, std::string& dayFile) {
+        ASSERT_NE(PlugginMan, nullptr);
+        ASSERT_EQ(CurrencyConverter->Currencies().ProviderCode, "ECB");
+        const int ecb = PlugginMan->IndexOfPlugin("ECB");
+        ASSERT_GE(ecb, 0);
+        ASSERT_EQ(PlugginMan->SelectedIndex, ecb);
+        for (int d = 0; d < 10 && due == 0; ++d) {
+            const TDateTime day = LocalToGMT(Now() - d);
+            bool exists = false;
+            if (PlugginMan->IsUpdateDue(day, dayFile, exists)) due = DateOf(day);
+        }
+        ASSERT_GT(due, 0);
+        ASSERT_LT(ParseDateTimeStamp(CurrencyConverter->Currencies().DateText), due) << "the shipped day is not older";
+        if (FileExists(dayFile)) {
+            ::chmod(dayFile.c_str(), 0644);
+            std::filesystem::remove(dayFile);
+        }
+        const std::string dueStamp = FormatDateStamp(due);
+        std::string page = ReadText(std::string(VEMRA_FIXTURES_DIR) + "/plugins/eurofxref-daily.xml");
+        const std::string isoDay = dueStamp.substr(0, 4) + "-" + dueStamp.substr(5, 2) + "-" + dueStamp.substr(8, 2);
+        page.replace(page.find("2024-01-17"), 10, isoDay);
+        server.Route("/daily.xml", HttpResponse{.body = page});
+        THTMLConverterPlugInn& source = *PlugginMan->GetPlugin(ecb);
+        source.SetPluginValue("DataUrl", server.Url("/daily.xml"));
+        source.SetPluginValue("LastUpdate", FormatDateTimeStamp(due - 1));
+        PlugginMan->SaveCurrentPluginDefinition();
+        for (int i = 0; i < PlugginMan->Plugins().Count(); ++i) {
+            if (i == ecb) continue;
+            THTMLConverterPlugInn& other = *PlugginMan->GetPlugin(i);
+            other.SetPluginValue("DataUrl", "http://127.0.0.1:" + std::to_string(HttpTestServer::ClosedPort()) + "/rates");
+            PlugginMan->WritePluginDefinition(other.Code, *other.CopyPluginDefinition());
+        }
+        if (PlugginMan->Store != nullptr) PlugginMan->Store->UpdateFile();
+    }
+
+    // Lays out the installation; the in-process converter reads the same one.
+    virtual void LayOut() {
+        std::string error;
+        ASSERT_TRUE(LayOutInstallation(VEMRA_SHIPPED_DIR, "", UserInstallationLayout(), error)) << error;
     }
 
     TempFolder home{"vemra-x11updater"};
@@ -111,56 +127,22 @@ protected:
     HttpTestServer server;
     std::unique_ptr<Tdm> module;
     std::unique_ptr<TVMRConverter> window;
-    std::unique_ptr<UpdateRunWindows> windows;
 
 private:
     TStartupDialogs saved_;
 };
 
 TEST_F(UpdaterX11Test, TheTimerFetchesTheDaysRatesWithinAMinuteAndTheConverterUsesThem) {
-    ASSERT_NE(PlugginMan, nullptr);
-    ASSERT_EQ(CurrencyConverter->Currencies().ProviderCode, "ECB");
-    const int ecb = PlugginMan->IndexOfPlugin("ECB");
-    ASSERT_GE(ecb, 0);
-    ASSERT_EQ(PlugginMan->SelectedIndex, ecb);
-    THTMLConverterPlugInn& source = *PlugginMan->GetPlugin(ecb);
-
-    // The newest day the source has published by now, as the schedule sees it.
+    // The start-up armed the timer; the run comes a second after the store points at the server.
+    ASSERT_TRUE(module->Updater->isActive());
     TDateTime due = 0;
     std::string dayFile;
-    for (int d = 0; d < 10 && due == 0; ++d) {
-        const TDateTime day = LocalToGMT(Now() - d);
-        bool exists = false;
-        if (PlugginMan->IsUpdateDue(day, dayFile, exists)) due = DateOf(day);
-    }
-    ASSERT_GT(due, 0);
-    ASSERT_LT(ParseDateTimeStamp(CurrencyConverter->Currencies().DateText), due) << "the shipped day is not older";
-    if (FileExists(dayFile)) {
-        ::chmod(dayFile.c_str(), 0644);
-        std::filesystem::remove(dayFile);
-    }
-
-    // The store's address of the source on the test server, its last update the day before.
+    ASSERT_NO_FATAL_FAILURE(PointTheStoreAtTheServer(due, dayFile));
     const std::string dueStamp = FormatDateStamp(due);
-    std::string page = ReadText(std::string(VEMRA_FIXTURES_DIR) + "/plugins/eurofxref-daily.xml");
-    const std::string isoDay = dueStamp.substr(0, 4) + "-" + dueStamp.substr(5, 2) + "-" + dueStamp.substr(8, 2);
-    page.replace(page.find("2024-01-17"), 10, isoDay);
-    server.Route("/daily.xml", HttpResponse{.body = page});
-    source.SetPluginValue("DataUrl", server.Url("/daily.xml"));
-    source.SetPluginValue("LastUpdate", FormatDateTimeStamp(due - 1));
-    PlugginMan->SaveCurrentPluginDefinition();
-    // Every other source asks a port where nothing listens: no request leaves the machine.
-    for (int i = 0; i < PlugginMan->Plugins().Count(); ++i) {
-        if (i == ecb) continue;
-        PlugginMan->GetPlugin(i)->SetPluginValue(
-            "DataUrl", "http://127.0.0.1:" + std::to_string(HttpTestServer::ClosedPort()) + "/rates");
-    }
-
-    // What the start-up does once it succeeded.
     module->StartUpdater();
     ASSERT_TRUE(WaitUntil([&] { return CurrencyConverter->Currencies().DateText == dueStamp; }, 60000))
         << "no new rates within a minute; loaded: " << CurrencyConverter->Currencies().DateText;
-    EXPECT_EQ(PlugginMan->LastRateFile(source), dayFile);
+    EXPECT_EQ(PlugginMan->LastRateFile(*PlugginMan->CurrentPlugin()), dayFile);
     EXPECT_TRUE(FileExists(dayFile));
     EXPECT_FALSE(module->IsBusy());
     EXPECT_TRUE(module->Updater->isActive());
@@ -177,6 +159,79 @@ TEST_F(UpdaterX11Test, TheTimerFetchesTheDaysRatesWithinAMinuteAndTheConverterUs
     ASSERT_NE(window->TrayIcon, nullptr);
     EXPECT_TRUE(window->TrayIcon->toolTip().contains(QString::fromStdString(dueStamp)))
         << window->TrayIcon->toolTip().toStdString();
+}
+
+// ---- the installed program ----
+
+// The program laid out as the run command does; this process only prepares the store and the
+// pair, then the program runs alone with every address off the machine sent to a closed port.
+class InstalledUpdaterX11Test : public UpdaterX11Test {
+protected:
+    void LayOut() override {
+        QProcess layOut;
+        layOut.start(QStringLiteral(VEMRA_LAY_OUT), {QStringLiteral(VEMRA_SHIPPED_DIR), QStringLiteral(VEMRA_PROGRAM)});
+        ASSERT_TRUE(layOut.waitForFinished(30000));
+        ASSERT_EQ(layOut.exitCode(), 0) << layOut.readAllStandardError().toStdString();
+        program = QString::fromLocal8Bit(layOut.readAllStandardOutput()).trimmed();
+        ASSERT_FALSE(program.isEmpty());
+    }
+    void TearDown() override {
+        if (vemra.state() != QProcess::NotRunning) {
+            vemra.kill();
+            vemra.waitForFinished(5000);
+        }
+        UpdaterX11Test::TearDown();
+    }
+    static std::string Clipboard() {
+        QProcess xclip;
+        xclip.start(QStringLiteral("xclip"), {"-selection", "clipboard", "-o"});
+        xclip.waitForFinished(5000);
+        return xclip.readAllStandardOutput().toStdString();
+    }
+
+    QString program;
+    QProcess vemra;
+};
+
+TEST_F(InstalledUpdaterX11Test, TheInstalledProgramFetchesTheDaysRatesWithinAMinuteAndConvertsWithThem) {
+    module->ConnectionTest = [] { return false; };
+    TDateTime due = 0;
+    std::string dayFile;
+    ASSERT_NO_FATAL_FAILURE(PointTheStoreAtTheServer(due, dayFile));
+    CurrencyConverter->SetFromCurrency("EUR");
+    CurrencyConverter->SetToCurrency("USD");
+    CurrencyConverter->UpdatePair();
+    const std::string log = Tdm::UpdateLogPath();
+    window.reset();  // saves the pair and lets the marker go
+    module.reset();
+    dm = nullptr;
+
+    const std::string closed = "http://127.0.0.1:" + std::to_string(HttpTestServer::ClosedPort());
+    for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "ALL_PROXY", "all_proxy"}) env.Set(name, closed);
+    env.Set("no_proxy", "127.0.0.1,localhost");
+    vemra.setProcessChannelMode(QProcess::ForwardedChannels);
+    vemra.start(program, {});
+    ASSERT_TRUE(vemra.waitForStarted(5000));
+    ASSERT_TRUE(WaitUntil([&] { return ReadText(log).find("ECB : UPDATED : " + dayFile) != std::string::npos; }, 60000))
+        << "no new rates within a minute; log: " << ReadText(log);
+    EXPECT_TRUE(FileExists(dayFile));
+
+    // The copied amount converts at the page's rate (1 EUR = 1.0877 USD); the paste-back
+    // command leaves the result on the clipboard.
+    QProcess xclip;
+    xclip.start(QStringLiteral("xclip"), {"-selection", "clipboard", "-i"});
+    ASSERT_TRUE(xclip.waitForStarted());
+    xclip.write("100\n");
+    xclip.closeWriteChannel();
+    ASSERT_TRUE(xclip.waitForFinished(5000));
+    WaitUntil([] { return false; }, 500);
+    ASSERT_TRUE(ui::PostCommand(QStringLiteral("TVMRConverter"), 10, 0));
+    WaitUntil([] { return false; }, 500);
+    ASSERT_TRUE(ui::PostCommand(QStringLiteral("TVMRConverter"), 4, 0));
+    EXPECT_TRUE(WaitUntil([] { return Clipboard().find("108.77") != std::string::npos; }, 5000))
+        << "clipboard: " << Clipboard();
+    ASSERT_TRUE(ui::PostCommand(QStringLiteral("TVMRConverter"), 99, 0));
+    EXPECT_TRUE(WaitUntil([&] { return vemra.state() == QProcess::NotRunning; }, 10000));
 }
 
 }  // namespace

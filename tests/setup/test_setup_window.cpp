@@ -1,0 +1,375 @@
+// The installer's window in this process (offscreen): its start state, the folder boxes, the
+// previous installation, unattended and attended installations, their messages and faults.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QComboBox>
+#include <QLabel>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <string>
+
+#include "DirectoryEdit.h"
+#include "SetupTestSupport.h"
+#include "platform/GlobalAtoms.h"
+#include "platform/Registry.h"
+#include "rtl/DateUtils.h"
+#include "rtl/SysUtils.h"
+#include "ui_FrmInstall.h"
+
+namespace vemra::test {
+namespace {
+
+const char* const kRunning = "Please manually quit Vemra before setup and try again.";
+const char* const kUpdate = "About to update vemra with current settings, proceed?";
+const char* const kInvalid = "Error: invalid folder";
+const char* const kFailed = "Error while installing application";
+const char* const kSuccess = "Application has been succsessfully installed\r\nPlease start application from desktop icon.";
+
+std::string S(const QString& s) { return s.toStdString(); }
+
+std::unique_ptr<TRegistry> MachineKey(const std::string& key) {
+    auto reg = std::make_unique<TRegistry>(KEY_READ);
+    reg->SetRootKey(HKEY_LOCAL_MACHINE);
+    EXPECT_TRUE(reg->OpenKeyReadOnly(key)) << key;
+    return reg;
+}
+
+// Writes a previous installation's key.
+void WritePrevious(const std::string& appFolder, const std::string& appData, const std::string& pubData,
+                   bool allUser, TDateTime date, bool dateAsInteger = false) {
+    TRegistry reg(KEY_ALL_ACCESS);
+    reg.SetRootKey(HKEY_LOCAL_MACHINE);
+    ASSERT_TRUE(reg.OpenKey(setup::kInstallKey, true));
+    reg.WriteString("AppFolder", appFolder);
+    reg.WriteString("AppData", appData);
+    reg.WriteString("PubData", pubData);
+    reg.WriteBool("AllUser", allUser);
+    if (dateAsInteger)
+        reg.WriteInteger("InstallDate", static_cast<int>(date));
+    else
+        reg.WriteDateTime("InstallDate", date);
+}
+
+class InstallerWindow : public testing::Test {
+protected:
+    SetupHome home;
+};
+
+TEST_F(InstallerWindow, StartsWithItsComponentsAtTheirSizesAndTexts) {
+    TFrmInstall& w = home.Start({});
+    EXPECT_TRUE(home.messages.empty());
+    EXPECT_EQ(w.size(), QSize(462, 278));
+    EXPECT_TRUE(w.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(S(w.windowTitle()), "vemra setup");
+    EXPECT_EQ(S(w.ui->lbFolder->text()), "Installation folder:");
+    EXPECT_EQ(S(w.ui->Label1->text()), "Installation type:");
+    EXPECT_EQ(S(w.ui->lbPlugins->text()), "Pluggins folder:");
+    EXPECT_EQ(S(w.ui->chTerms->text()), "I have read && agree the terms && conditions");
+    EXPECT_EQ(S(w.ui->BtInstall->text()), "&Install");
+    EXPECT_EQ(S(w.ui->BtTerms->text()), "&Terms && conditions");
+    EXPECT_EQ(S(w.ui->BtClose->text()), "&Close");
+    EXPECT_EQ(S(w.ui->InsFolder->dialogTitle()), "Please select folder to install");
+    EXPECT_TRUE(w.ui->InsFolder->edit()->isReadOnly());
+    ASSERT_EQ(w.ui->cbUser->count(), 2);
+    EXPECT_EQ(S(w.ui->cbUser->itemText(0)), "All users");
+    EXPECT_EQ(S(w.ui->cbUser->itemText(1)), "Current user");
+    EXPECT_EQ(w.ui->cbUser->currentIndex(), 0);
+    EXPECT_FALSE(w.ui->BtInstall->isEnabled());
+    EXPECT_FALSE(w.ui->fpb->isVisible());
+    EXPECT_EQ(w.ui->fpb->geometry(), w.ui->InsFolder->geometry());
+    EXPECT_EQ(S(w.ui->InsFolder->text()), home.home / ".local/opt/Vemra");
+    EXPECT_EQ(S(w.ui->VplFolder->text()), home.home / "Documents/Vemra");
+}
+
+TEST_F(InstallerWindow, TermsBoxEnablesInstallAndTheTypeChoosesTheFolders) {
+    ForceDirectories(home.home / "machine");
+    TFrmInstall& w = home.Start({});
+    EXPECT_EQ(S(w.ui->VplFolder->text()), home.home / "machine/var/lib/Vemra");
+    w.ui->chTerms->click();
+    EXPECT_TRUE(w.ui->BtInstall->isEnabled());
+    w.ui->chTerms->click();
+    EXPECT_FALSE(w.ui->BtInstall->isEnabled());
+    w.ui->cbUser->setCurrentIndex(1);
+    EXPECT_EQ(S(w.ui->VplFolder->text()), home.home / "Documents/Vemra");
+    EXPECT_EQ(w.Folders.AppMenu, home.home / "data/applications/Vemra");
+    EXPECT_EQ(w.Folders.StartupBase, home.home / "config/autostart/Vemra");
+}
+
+TEST_F(InstallerWindow, TheTermsAreWrittenOutAndOpenedWithTheDesktop) {
+    // The desktop's opener, standing in for xdg-open: it records what it was asked to open.
+    WriteText(home.home / "bin/xdg-open", "#!/bin/sh\necho \"$1\" > \"" + home.home / "opened" + "\"\n");
+    ::chmod((home.home / "bin/xdg-open").c_str(), 0755);
+    home.env.Set("PATH", home.home / "bin:" + std::string(std::getenv("PATH") ? std::getenv("PATH") : ""));
+    TFrmInstall& w = home.Start({});
+    w.ui->BtTerms->click();
+    ASSERT_TRUE(WaitUntil([&] { return !ReadText(home.home / "opened").empty(); }, 5000));
+    EXPECT_EQ(ReadText(home.home / "opened"), home.home / "tmp/license.rtf\n");
+    EXPECT_EQ(ReadText(home.home / "tmp/license.rtf").rfind("{\\rtf1", 0), 0u);
+    EXPECT_TRUE(home.messages.empty());
+}
+
+TEST_F(InstallerWindow, AProgramFolderWithoutVemraGetsItAppended) {
+    TFrmInstall& w = home.Start({});
+    w.ui->InsFolder->setText(QString::fromStdString(home.home / "Apps"));
+    EXPECT_EQ(S(w.ui->InsFolder->text()), home.home / "Apps/Vemra");
+    w.ui->VplFolder->setText(QString::fromStdString(home.home / "Plug"));
+    EXPECT_EQ(S(w.ui->VplFolder->text()), home.home / "Plug/Vemra");
+    w.ui->InsFolder->setText(QString::fromStdString(home.home / "Apps/Vemra"));
+    EXPECT_EQ(S(w.ui->InsFolder->text()), home.home / "Apps/Vemra");
+}
+
+TEST_F(InstallerWindow, UnattendedInstallationWritesEverythingOfTheInstallation) {
+    const std::string plugins = home.home / "Plug";
+    const TDateTime before = Now();
+    // Lower case is accepted; the trailing slash goes.
+    home.Start({QStringLiteral("/install"), QString::fromStdString("/data=" + plugins + "/")}, true);
+    ASSERT_TRUE(home.window->Installed());
+    EXPECT_TRUE(home.window->Unattended());
+    EXPECT_TRUE(home.messages.empty()) << home.messages.front();
+
+    const std::string app = home.home / ".local/opt/Vemra";
+    const std::string data = home.home / "data/Vemra";
+    const std::string menu = home.home / "data/applications/Vemra";
+    for (const char* program : {"vemra", "vmrupdater"}) {
+        EXPECT_EQ(FileMode(JoinPath(app, program)) & 0777, 0755u) << program;
+    }
+    EXPECT_TRUE(FileExists(JoinPath(app, "license.rtf")));
+    EXPECT_EQ(FolderEntries(plugins), (std::vector<std::string>{"CBR.vpl", "ECB.vpl", "plugins.dat"}));
+    EXPECT_EQ(FolderEntries(data), std::vector<std::string>{"Resources.so"});
+    EXPECT_EQ(FolderEntries(home.home / "tmp"), std::vector<std::string>{}) << "the archives are deleted";
+    // Packages are loaded by every converter: their folder is the owner's alone.
+    EXPECT_EQ(FileMode(plugins) & 022, 0u);
+
+    auto regKey = MachineKey(setup::kInstallKey);
+    TRegistry& reg = *regKey;
+    struct Value {
+        const char* name;
+        std::string text;
+    };
+    const std::vector<Value> strings = {
+        {"", "Vemra Currency Converter"},
+        {"Vmr-Vemra", JoinPath(app, "vemra")},
+        {"Vmr-VemraVer", VEMRA_VERSION_TEXT},
+        {"Vmr-Updater", JoinPath(app, "vmrupdater")},
+        {"Vmr-UpdaterVer", VEMRA_VERSION_TEXT},
+        {"InstallFrom", S(QCoreApplication::applicationFilePath())},
+        {"AppFolder", app},
+        {"PubData", plugins},
+        {"AppData", data},
+        {"AppMenu", menu},
+        {"DesktopIcon", home.home / "Desktop/Vemra.desktop"},
+        {"StartupIcon", home.home / "config/autostart/Vemra.desktop"},
+        {"UninstallLnk", menu + "/Uninstall.desktop"},
+    };
+    for (const Value& v : strings) {
+        EXPECT_EQ(reg.GetDataType(v.name), TRegDataType::rdString) << v.name;
+        EXPECT_EQ(reg.ReadString(v.name), v.text) << v.name;
+    }
+    EXPECT_EQ(reg.GetDataType("AllUser"), TRegDataType::rdInteger);
+    EXPECT_FALSE(reg.ReadBool("AllUser")) << "all users fell back to the user's folders";
+    EXPECT_EQ(reg.GetDataType("ProgramaticInstall"), TRegDataType::rdInteger);
+    EXPECT_TRUE(reg.ReadBool("ProgramaticInstall"));
+    EXPECT_EQ(reg.GetDataType("InstallDate"), TRegDataType::rdBinary);
+    EXPECT_GE(reg.ReadDateTime("InstallDate"), before);
+    EXPECT_LE(reg.ReadDateTime("InstallDate"), Now());
+
+    auto entryKey = MachineKey(std::string(setup::kUninstallKey) + "\\Vemra");
+    TRegistry& entry = *entryKey;
+    EXPECT_EQ(entry.ReadString("DisplayName"), "Vemra Currency Converter");
+    EXPECT_EQ(entry.ReadString("GetInstallData"), "\"" + JoinPath(app, "vmrupdater") + "\" /UNINSTALL");
+    EXPECT_EQ(entry.ReadString("InstallLocation"), app);
+    EXPECT_EQ(entry.ReadString("DisplayIcon"), JoinPath(app, "vemra"));
+    EXPECT_EQ(entry.ReadString("DisplayVersion"), VEMRA_VERSION_TEXT);
+    EXPECT_EQ(entry.ReadString("Publisher"), "BREMOLT Software");
+    for (const char* address : {"URLInfoAbout", "URLUpdateInfo", "HelpLink"})
+        EXPECT_EQ(entry.ReadString(address), "https://vemra.example.org") << address;
+    EXPECT_EQ(entry.ReadInteger("NoModify"), 1);
+    EXPECT_EQ(entry.ReadInteger("NoRepair"), 1);
+
+    const std::string exec = "Exec=\"" + JoinPath(app, "vemra") + "\"\n";
+    for (const std::string& shortcut : {home.home / "Desktop/Vemra.desktop", home.home / "config/autostart/Vemra.desktop",
+                                        menu + "/Vemra.desktop"})
+        EXPECT_NE(ReadText(shortcut).find(exec), std::string::npos) << shortcut << ReadText(shortcut);
+    EXPECT_NE(ReadText(menu + "/Uninstall.desktop").find("Exec=\"" + JoinPath(app, "vmrupdater") + "\" /UNINSTALL\n"),
+              std::string::npos)
+        << ReadText(menu + "/Uninstall.desktop");
+}
+
+TEST_F(InstallerWindow, InstallationForAllUsersOnAWritableMachineUsesTheMachineFolders) {
+    const std::string machine = home.home / "machine";
+    ForceDirectories(machine);
+    home.Start({QStringLiteral("/INSTALL"), QStringLiteral("/DATA=")}, true);
+    ASSERT_TRUE(home.window->Installed()) << (home.messages.empty() ? "" : home.messages.front());
+    const std::string plugins = machine + "/var/lib/Vemra";
+    EXPECT_TRUE(FileExists(plugins + "/ECB.vpl")) << "nothing after /DATA= keeps the type's plug-ins folder";
+    EXPECT_EQ(FileMode(plugins) & 022, 0u);
+    EXPECT_EQ(FileMode(machine + "/opt/Vemra") & 022, 0u);
+    EXPECT_TRUE(FileExists(machine + "/opt/Vemra/vemra"));
+    EXPECT_TRUE(FileExists(machine + "/usr/local/share/applications/Vemra.desktop"));
+    EXPECT_TRUE(FileExists(machine + "/usr/local/share/applications/Vemra/Uninstall.desktop"));
+    EXPECT_TRUE(FileExists(machine + "/etc/xdg/autostart/Vemra.desktop"));
+    EXPECT_TRUE(MachineKey(setup::kInstallKey)->ReadBool("AllUser"));
+}
+
+TEST_F(InstallerWindow, InstallAloneLeavesTheWindowUpWithoutAskingAboutThePreviousInstallation) {
+    WritePrevious(home.home / "old/Vemra", home.home / "data/Vemra", home.home / "oldplug/Vemra", false, Now());
+    TFrmInstall& w = home.Start({QStringLiteral("/INSTALL")});
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(w.Unattended());
+    EXPECT_FALSE(w.Installed());
+    EXPECT_TRUE(home.messages.empty());
+}
+
+TEST_F(InstallerWindow, APreviousInstallationIsOfferedAsAnUpdateOnlyWithAnInstallDate) {
+    const std::string old = home.home / "old/Vemra";
+    const std::string oldPlug = home.home / "oldplug/Vemra";
+    WritePrevious(old, home.home / "data/Vemra", oldPlug, false, 0);
+    home.Start({});
+    EXPECT_TRUE(home.messages.empty()) << "an install date of 0 is no installation";
+    EXPECT_EQ(S(home.window->ui->InsFolder->text()), old);
+    home.window.reset();
+
+    WritePrevious(old, home.home / "data/Vemra", oldPlug, false, Now());
+    home.answer = false;
+    TFrmInstall& w = home.Start({});
+    ASSERT_EQ(home.messages, std::vector<std::string>{kUpdate});
+    EXPECT_TRUE(home.asked.front());
+    // Declined: the folders follow the selected type again, the program folder stays.
+    EXPECT_EQ(w.ui->cbUser->currentIndex(), 1);
+    EXPECT_EQ(S(w.ui->VplFolder->text()), home.home / "Documents/Vemra");
+    EXPECT_EQ(S(w.ui->InsFolder->text()), old);
+    EXPECT_FALSE(w.Installed());
+}
+
+TEST_F(InstallerWindow, AnIntegerInstallDateCountsToo) {
+    WritePrevious(home.home / "old/Vemra", home.home / "data/Vemra", home.home / "oldplug/Vemra", true, 45000, true);
+    home.answer = false;
+    home.Start({});
+    EXPECT_EQ(home.messages, std::vector<std::string>{kUpdate});
+}
+
+TEST_F(InstallerWindow, AProgramFolderEqualToTheDataFolderIsReplacedByTheDefault) {
+    WritePrevious(home.home / "data/Vemra", home.home / "data/Vemra", home.home / "oldplug/Vemra", false, 0);
+    TFrmInstall& w = home.Start({});
+    EXPECT_EQ(S(w.ui->InsFolder->text()), home.home / ".local/opt/Vemra");
+}
+
+TEST_F(InstallerWindow, AConfirmedUpdateInstallsIntoTheRecordedFoldersWithTheRecordedTypesShortcuts) {
+    ForceDirectories(home.home / "machine");
+    const std::string old = home.home / "old/Vemra";
+    const std::string oldPlug = home.home / "oldplug/Vemra";
+    WritePrevious(old, home.home / "data/Vemra", oldPlug, false, Now());
+    home.Start({}, true);
+    ASSERT_TRUE(home.window->Installed());
+    EXPECT_EQ(home.messages, (std::vector<std::string>{kUpdate, kSuccess}));
+    EXPECT_TRUE(FileExists(old + "/vemra"));
+    EXPECT_TRUE(FileExists(oldPlug + "/ECB.vpl"));
+    auto regKey = MachineKey(setup::kInstallKey);
+    TRegistry& reg = *regKey;
+    EXPECT_FALSE(reg.ReadBool("AllUser"));
+    EXPECT_EQ(reg.ReadString("AppMenu"), home.home / "data/applications/Vemra");
+    EXPECT_EQ(reg.ReadString("StartupIcon"), home.home / "config/autostart/Vemra.desktop");
+    EXPECT_FALSE(reg.ReadBool("ProgramaticInstall"));
+}
+
+TEST_F(InstallerWindow, AttendedInstallationShowsTheProgressAndTheSuccessMessage) {
+    TFrmInstall& w = home.Start({});
+    w.ui->cbUser->setCurrentIndex(1);
+    w.ui->chTerms->click();
+    int highest = 0;
+    bool boxesHidden = false;
+    QObject::connect(w.ui->fpb, &QProgressBar::valueChanged, [&](int v) {
+        highest = std::max(highest, v);
+        boxesHidden = w.ui->fpb->isVisible() && !w.ui->VplFolder->isVisible() &&
+                      S(w.ui->lbFolder->text()) == "Installation progress:";
+    });
+    w.ui->BtInstall->click();
+    EXPECT_TRUE(w.Installed());
+    EXPECT_EQ(home.messages, std::vector<std::string>{kSuccess});
+    EXPECT_EQ(highest, 100);
+    EXPECT_TRUE(boxesHidden);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_FALSE(MachineKey(setup::kInstallKey)->ReadBool("AllUser"));
+}
+
+TEST_F(InstallerWindow, AFolderThatCannotBeWrittenGivesInvalidFolderAndChangesNothing) {
+    WriteText(home.home / "afile", "x");
+    TFrmInstall& w = home.Start({});
+    {
+        const QSignalBlocker blocker(w.ui->VplFolder);
+        w.ui->VplFolder->setText(QString::fromStdString(home.home / "afile/Vemra"));
+    }
+    w.ui->chTerms->click();
+    w.ui->BtInstall->click();
+    EXPECT_EQ(home.messages, std::vector<std::string>{kInvalid});
+    EXPECT_FALSE(w.Installed());
+    EXPECT_TRUE(w.ui->VplFolder->isVisible());
+    EXPECT_TRUE(w.ui->BtInstall->isEnabled());
+    EXPECT_FALSE(FileExists(home.home / ".local/opt/Vemra/vemra"));
+}
+
+TEST_F(InstallerWindow, AFailedInstallationShowsTheFolderBoxesAgain) {
+    // A folder where the program file belongs makes its unpacking fail.
+    ForceDirectories(home.home / ".local/opt/Vemra/vemra");
+    TFrmInstall& w = home.Start({});
+    w.ui->chTerms->click();
+    w.ui->BtInstall->click();
+    EXPECT_EQ(home.messages, std::vector<std::string>{kFailed});
+    EXPECT_FALSE(w.Installed());
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.ui->InsFolder->isVisible());
+    EXPECT_TRUE(w.ui->lbPlugins->isVisible());
+    EXPECT_TRUE(w.ui->VplFolder->isVisible());
+    EXPECT_FALSE(w.ui->fpb->isVisible());
+    EXPECT_EQ(S(w.ui->lbFolder->text()), "&Installation folder:");
+    TRegistry reg(KEY_READ);
+    reg.SetRootKey(HKEY_LOCAL_MACHINE);
+    EXPECT_FALSE(reg.OpenKeyReadOnly(setup::kInstallKey));
+}
+
+TEST_F(InstallerWindow, AConverterThatNeverQuitsEndsTheSetupAfter51Passes) {
+    ::mkdir((home.home / "run").c_str(), 0700);
+    const auto atom = platform::GlobalAddAtom("JustOneVemraApp");
+    ASSERT_NE(atom, 0);
+    int waits = 0;
+    TFrmInstall::WaitForQuit = [&] { ++waits; };
+    TFrmInstall& w = home.Start({QStringLiteral("/INSTALL"), QString::fromStdString("/DATA=" + home.home / "Plug")});
+    platform::GlobalDeleteAtom(atom);
+    EXPECT_TRUE(w.Ended());
+    EXPECT_EQ(w.QuitPasses(), 51);
+    EXPECT_EQ(waits, 51);
+    EXPECT_EQ(home.messages, std::vector<std::string>{kRunning});
+    EXPECT_FALSE(w.Installed());
+    EXPECT_FALSE(DirectoryExists(home.home / "Plug"));
+}
+
+TEST_F(InstallerWindow, ASecondUnattendedInstallationClosesTheRunningConverterFirst) {
+    ASSERT_TRUE(home.InstallUnattended(home.home / "Plug"));
+    home.window.reset();
+    QProcess converter;
+    converter.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    converter.setProcessEnvironment(env);
+    converter.start(QString::fromStdString(home.home / ".local/opt/Vemra/vemra"), {});
+    ASSERT_TRUE(converter.waitForStarted(5000));
+    // Looked for without pause while the converter makes it: a look must never remove a new mark.
+    ASSERT_TRUE(WaitUntil([] { return platform::GlobalFindAtom("JustOneVemraApp") != 0; }, 20000))
+        << "the installed converter did not start: " << testing::PrintToString(FolderEntries(home.home / "run", true));
+    // Its start-up goes on after the mark: let it reach the message loop.
+    WaitUntil([] { return false; }, 2000);
+    ASSERT_NE(platform::GlobalFindAtom("JustOneVemraApp"), 0) << "the converter ended its start";
+    ASSERT_TRUE(home.InstallUnattended(home.home / "Plug")) << (home.messages.empty() ? "" : home.messages.front());
+    EXPECT_GE(home.window->QuitPasses(), 2);
+    EXPECT_TRUE(converter.state() == QProcess::NotRunning || converter.waitForFinished(10000));
+    EXPECT_EQ(converter.exitStatus(), QProcess::NormalExit);
+    EXPECT_TRUE(home.messages.empty());
+}
+
+}  // namespace
+}  // namespace vemra::test
