@@ -148,8 +148,11 @@ protected:
             watched != window_ && watched != window_->Mask)
             modalLoop_->quit();
         if (watched != window_ && watched != window_->Mask) return false;
+        const QEvent::Type type = event->type();
+        if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
+            return false;
         auto* mouse = static_cast<QMouseEvent*>(event);
-        switch (event->type()) {
+        switch (type) {
             case QEvent::MouseButtonPress: {
                 const QPoint client = window_->mapFromGlobal(mouse->globalPosition().toPoint());
                 // The press itself says the left button is down.

@@ -114,6 +114,7 @@ TVMRProperties::TVMRProperties(QWidget* owner, IPropertiesHost& host)
     QPalette agePalette = lbOld->palette();
     agePalette.setColor(QPalette::Window, QColor(0x90, 0x98, 0xA8));
     lbOld->setPalette(agePalette);
+    lbOld->setAutoFillBackground(false);  // until it shows an age
 
     ui_->VMRLogo->setPixmap(QPixmap(QStringLiteral(":/vemra/vmrlogo.png")));
     pmUpd = new QMenu(this);
@@ -359,6 +360,7 @@ void TVMRProperties::ShowDayFile() {
         }
         PnlDate->clear();
         lbOld->clear();
+        lbOld->setAutoFillBackground(false);
         pnlValues->clear();
         lbNumItems->clear();
         LastShownFile.clear();
@@ -387,6 +389,7 @@ void TVMRProperties::ShowDayFile() {
         ShownFileDay = static_cast<std::int32_t>(std::floor(stamp));
         PnlDate->setText(Q(FormatDateTime(FormatSettings.ShortDateFormat, stamp)));
         const int age = static_cast<int>(std::trunc(Now() - stamp));
+        lbOld->setAutoFillBackground(true);
         if (age == -1) {
             lbOld->setText(Q(host_.MessageText(msg::RateFile40)));
             SetTextColor(lbOld, clBlack);
@@ -400,6 +403,7 @@ void TVMRProperties::ShowDayFile() {
     } else {
         PnlDate->setText(Q(host_.MessageText(msg::RateFile67)));
         lbOld->clear();
+        lbOld->setAutoFillBackground(false);
     }
     TStringList keys;
     ini->ReadSection("DATA", keys);

@@ -21,6 +21,13 @@ std::string Value(const TRegistry& reg, const char* name) {
     return reg.GetDataType(name) == TRegDataType::rdString ? reg.ReadString(name) : std::string();
 }
 
+// A recorded folder is used only when it is an absolute path below the root, so that a damaged
+// key never points the removal at the root or at the working folder.
+std::string Folder(const TRegistry& reg, const char* name) {
+    std::string folder = ExcludeTrailingPathDelimiter(Value(reg, name));
+    return folder.size() > 1 && folder.front() == '/' ? folder : std::string();
+}
+
 void RemoveFile(const std::string& path, TUninstallResult& result) {
     if (!path.empty() && FileExists(path) && DeleteFile(path)) result.Removed.push_back(path);
 }
@@ -53,7 +60,7 @@ TUninstallResult Uninstall(const std::function<void()>& askToQuit, const std::fu
             result.Error = "No installation of Vemra was found.";
             return result;
         }
-        rec = {Value(reg, "AppFolder"), Value(reg, "PubData"),     Value(reg, "AppData"),     Value(reg, "AppMenu"),
+        rec = {Folder(reg, "AppFolder"),  Folder(reg, "PubData"),     Folder(reg, "AppData"),     Folder(reg, "AppMenu"),
                Value(reg, "DesktopIcon"), Value(reg, "StartupIcon"), Value(reg, "UninstallLnk")};
     } catch (const std::exception& error) {
         result.Error = error.what();
@@ -77,8 +84,9 @@ TUninstallResult Uninstall(const std::function<void()>& askToQuit, const std::fu
         RemoveMatching(JoinPath(rec.PubData, "Installed"), "*.vpl", result);
         RemoveFolderIfEmpty(JoinPath(rec.PubData, "Installed"), result);
     }
+    // Only shortcut files: a damaged value never takes anything else with it.
     for (const std::string* shortcut : {&rec.DesktopIcon, &rec.StartupIcon, &rec.UninstallLnk})
-        RemoveFile(*shortcut, result);
+        if (ExtractFileExt(*shortcut) == ".desktop") RemoveFile(*shortcut, result);
     if (!rec.AppMenu.empty()) RemoveFile(JoinPath(rec.AppMenu, "Vemra") + ".desktop", result);
     RemoveFolderIfEmpty(rec.AppMenu, result);
     RemoveFolderIfEmpty(rec.AppData, result);
