@@ -507,6 +507,8 @@ void TVMRConverter::mniVemrawebClick(QObject*) {
     }
 }
 
+QObject* EventsObject(TMainWindowEvents* events) { return events; }
+
 }  // namespace vemra
 
 #include "VMRConverterCommands.moc"

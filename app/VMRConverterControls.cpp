@@ -491,4 +491,6 @@ void TVMRConverter::cbSubsChange(QObject*) {
     if (VMRConfig != nullptr) VMRConfig->cbSubscriptionsChange(cbSubs);
 }
 
+QObject* EventsObject(TControlEvents* events) { return events; }
+
 }  // namespace vemra

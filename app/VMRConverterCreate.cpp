@@ -227,9 +227,20 @@ TVMRConverter::TVMRConverter(QWidget* parent)
     FormCreate();
 }
 
+// The event filters of the commands and the controls, defined beside them.
+QObject* EventsObject(TMainWindowEvents* events);
+QObject* EventsObject(TControlEvents* events);
+
 TVMRConverter::~TVMRConverter() {
     FormDestroy();
     if (VMRConverter == this) VMRConverter = nullptr;
+    // The children still send events while QWidget's destructor frees them, when this is no
+    // longer a TVMRConverter: the filters that read its members must be gone by then.
+    if (controlEvents_ != nullptr) qApp->removeEventFilter(EventsObject(controlEvents_));
+    if (events_ != nullptr) {
+        removeEventFilter(EventsObject(events_));
+        if (Mask != nullptr) Mask->removeEventFilter(EventsObject(events_));
+    }
 }
 
 std::string TVMRConverter::InitResultMessage(std::int32_t code) {

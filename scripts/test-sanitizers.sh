@@ -9,4 +9,5 @@ cmake --build "$build" --parallel
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan-suppressions.txt:print_suppressions=0"
+source scripts/test-env.sh
 ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)" --timeout 600

@@ -6,6 +6,7 @@ scripts/install-deps.sh
 build=${VEMRA_BUILD_DIR:-build}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build" --parallel
+source scripts/test-env.sh
 ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)" --timeout 300
 
 # Root's capabilities pass every permission check, so the tests of unreadable and unwritable
