@@ -139,6 +139,7 @@ public:
     TStringList& OutputLines();
     void AddOutputLine(std::string_view line) { packedOutput_.Add(line); }
     void ClearOutputLines();
+    int OutputLineCount() const { return outputLines_.Count() + packedOutput_.Count(); }
     // Every output line in order, unpacking nothing into the list.
     void ForEachOutputLine(const std::function<void(std::string_view)>& f) const;
     TConverterTable Table;
