@@ -117,6 +117,8 @@ void TConversionRun::RestoreRunStartRates() {
 void TConversionRun::FinishConversion() {
     conv_.SetFromCurrency(keptSource_);
     conv_.SetToCurrency(keptTarget_);
+    // The converter's output lines are the memo's lines of this run: shared, not copied.
+    conv_.SetOutputLines(host_.MEOUT());
     WriteOutputTable();
     if (host_.CalcProgressOpen()) host_.CloseCalcProgress();
     host_.MEINNChange();
@@ -139,7 +141,6 @@ void TConversionRun::ConvertCell(int k, const OutputChoices& choices) {
         LogTextCell(cell);
     else
         ConvertClassedCell(k, k % columns, k / columns, choices, info, cell);
-    conv_.AddOutputLine(cell.output);
     host_.MEOUT().Add(cell.output);  // a copy of just the text's size: the built one has room to spare
 }
 
