@@ -117,6 +117,8 @@ void TConversionRun::RestoreRunStartRates() {
 void TConversionRun::FinishConversion() {
     conv_.SetFromCurrency(keptSource_);
     conv_.SetToCurrency(keptTarget_);
+    // The converter's output lines are the memo's lines of this run: shared, not copied.
+    conv_.SetOutputLines(host_.MEOUT());
     WriteOutputTable();
     if (host_.CalcProgressOpen()) host_.CloseCalcProgress();
     host_.MEINNChange();
@@ -139,7 +141,6 @@ void TConversionRun::ConvertCell(int k, const OutputChoices& choices) {
         LogTextCell(cell);
     else
         ConvertClassedCell(k, k % columns, k / columns, choices, info, cell);
-    conv_.AddOutputLine(cell.output);
     host_.MEOUT().Add(cell.output);  // a copy of just the text's size: the built one has room to spare
 }
 
@@ -421,10 +422,34 @@ std::string TConversionRun::RateLogText(const CellWork& cell) {
 
 // ---- result lines ----
 
+// True when every result line would be the output memo's line of the same number: each
+// row holds one cell, and no line has blanks at its ends or is empty before the last.
+bool TConversionRun::ResultLinesAreOutputMemo() const {
+    const TStringList& memo = host_.MEOUT();
+    const int count = memo.Count();
+    if (count != conv_.OutputLineCount()) return false;
+    if (table_.Cells.empty()) return true;
+    if (static_cast<std::size_t>(count) > table_.Cells.size()) return false;
+    for (int k = 0; k < count; ++k) {
+        const std::size_t i = static_cast<std::size_t>(k);
+        if (k > 0 && table_.Cells[i].Row == table_.Cells[i - 1].Row) return false;
+        const std::string& line = memo[k];
+        if (line.empty() ? k + 1 < count : IsBlankOrControl(line.front()) || IsBlankOrControl(line.back()))
+            return false;
+    }
+    return true;
+}
+
 void TConversionRun::WriteOutputTable() {
     TStringList& result = host_.ResultLines();
     table_.RowCells.Clear();
     result.Clear();
+    if (!table_.AsTable && ResultLinesAreOutputMemo()) {
+        // A plain column: the result lines share the memo's lines instead of copying them.
+        if (!table_.Cells.empty()) table_.ColumnWidths.assign(static_cast<std::size_t>(std::max(1, table_.ColumnCount)) + 1, 0);
+        result.Assign(host_.MEOUT());
+        return;
+    }
     if (table_.Cells.empty()) {
         conv_.ForEachOutputLine([&](std::string_view line) { result.Add(std::string(line)); });
         return;

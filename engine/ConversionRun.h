@@ -121,6 +121,7 @@ private:
     const PairRateTexts& RateTexts();
     std::string RateLogText(const CellWork& cell);
     void WriteOutputTable();
+    bool ResultLinesAreOutputMemo() const;
     void RestoreRunStartRates();
     void FinishConversion();
 

@@ -194,6 +194,11 @@ void TCurrencyConverter::ClearOutputLines() {
     packedOutput_.Clear();
 }
 
+void TCurrencyConverter::SetOutputLines(const TStringList& lines) {
+    packedOutput_.Clear();
+    outputLines_.Assign(lines);
+}
+
 void TCurrencyConverter::ForEachOutputLine(const std::function<void(std::string_view)>& f) const {
     for (const TStringList::Item& item : outputLines_.Items()) f(item.str);
     packedOutput_.ForEach(f);

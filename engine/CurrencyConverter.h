@@ -139,6 +139,9 @@ public:
     TStringList& OutputLines();
     void AddOutputLine(std::string_view line) { packedOutput_.Add(line); }
     void ClearOutputLines();
+    // The output lines become lines, shared with it until either list changes.
+    void SetOutputLines(const TStringList& lines);
+    int OutputLineCount() const { return outputLines_.Count() + packedOutput_.Count(); }
     // Every output line in order, unpacking nothing into the list.
     void ForEachOutputLine(const std::function<void(std::string_view)>& f) const;
     TConverterTable Table;

@@ -58,7 +58,7 @@ public:
     template <class T> T* ObjectAs(int index) const { return items_.ObjectAs<T>(index); }
     int IndexOf(std::string_view s) const { return items_.IndexOf(s); }
     bool Find(std::string_view s, int& index) const { return items_.Find(s, index); }
-    const std::vector<TStringList::Item>& Items() const { return items_.Items(); }
+    TStringList::ItemRange Items() const { return items_.Items(); }
     auto begin() const { return items_.begin(); }
     auto end() const { return items_.end(); }
 

@@ -19,7 +19,7 @@ const TMemIniFile::Section* FirstSection(const TMemIniFile& ini, std::string_vie
 TIniSectionIndex::TIniSectionIndex(const TMemIniFile& ini, std::string_view section) {
     const TMemIniFile::Section* found = FirstSection(ini, section);
     if (found == nullptr) return;
-    const std::vector<TStringList::Item>& lines = found->lines.Items();
+    const TStringList::ItemRange lines = found->lines.Items();
     entries_.reserve(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string_view line = lines[i].str;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 #include "SysUtils.h"
 
@@ -52,29 +53,50 @@ std::string ExtractQuoted(std::string_view text, std::size_t& i, char quote) {
 
 }  // namespace
 
+const TStringList::Store& TStringList::EmptyStore() {
+    static const Store empty;
+    return empty;
+}
+
+TStringList::Store& TStringList::Own() {
+    if (!store_) {
+        store_ = std::make_shared<Store>();
+    } else if (store_.use_count() > 1) {
+        store_ = std::make_shared<Store>(*store_);
+    } else {
+        // Pairs with the release of the last other holder, which may have run on another thread.
+        std::atomic_thread_fence(std::memory_order_acquire);
+    }
+    return *store_;
+}
+
 void TStringList::CheckIndex(int index) const {
     if (index < 0 || index >= Count()) IndexError(index);
 }
 
 const std::string& TStringList::operator[](int index) const {
     CheckIndex(index);
-    return items_[static_cast<std::size_t>(index)].str;
+    return Strs()[static_cast<std::size_t>(index)];
 }
 
 void TStringList::SetString(int index, std::string s) {
     if (sorted_) throw Exception(kSortedListError);
     CheckIndex(index);
-    items_[static_cast<std::size_t>(index)].str = std::move(s);
+    Own().strs[static_cast<std::size_t>(index)] = std::move(s);
 }
 
 void* TStringList::Objects(int index) const {
     CheckIndex(index);
-    return items_[static_cast<std::size_t>(index)].obj;
+    const std::vector<void*>& objs = Objs();
+    return objs.empty() ? nullptr : objs[static_cast<std::size_t>(index)];
 }
 
 void TStringList::SetObject(int index, void* object) {
     CheckIndex(index);
-    items_[static_cast<std::size_t>(index)].obj = object;
+    if (object == nullptr && Objs().empty()) return;
+    Store& store = Own();
+    if (store.objs.empty()) store.objs.assign(store.strs.size(), nullptr);
+    store.objs[static_cast<std::size_t>(index)] = object;
 }
 
 int TStringList::Add(std::string s) { return AddObject(std::move(s), nullptr); }
@@ -96,12 +118,29 @@ void TStringList::Insert(int index, std::string s, void* object) {
 }
 
 void TStringList::InsertItem(int index, std::string s, void* object) {
-    items_.insert(items_.begin() + index, Item{std::move(s), object});
+    Store& store = Own();
+    const bool withObjects = object != nullptr || !store.objs.empty();
+    if (withObjects && store.objs.empty()) {
+        store.objs.reserve(store.strs.capacity());
+        store.objs.assign(store.strs.size(), nullptr);
+    }
+    store.strs.insert(store.strs.begin() + index, std::move(s));
+    if (withObjects) store.objs.insert(store.objs.begin() + index, object);
+}
+
+void TStringList::SetCapacity(int n) {
+    const std::size_t room = n > 0 ? static_cast<std::size_t>(n) : 0;
+    if (room <= Strs().capacity()) return;
+    Store& store = Own();
+    store.strs.reserve(room);
+    if (!store.objs.empty()) store.objs.reserve(room);
 }
 
 void TStringList::Delete(int index) {
     CheckIndex(index);
-    items_.erase(items_.begin() + index);
+    Store& store = Own();
+    store.strs.erase(store.strs.begin() + index);
+    if (!store.objs.empty()) store.objs.erase(store.objs.begin() + index);
 }
 
 void TStringList::Move(int from, int to) {
@@ -109,18 +148,34 @@ void TStringList::Move(int from, int to) {
     if (sorted_) throw Exception(kSortedListError);
     CheckIndex(from);
     CheckIndex(to);
-    Item item = std::move(items_[static_cast<std::size_t>(from)]);
-    items_.erase(items_.begin() + from);
-    items_.insert(items_.begin() + to, std::move(item));
+    Store& store = Own();
+    std::string s = std::move(store.strs[static_cast<std::size_t>(from)]);
+    store.strs.erase(store.strs.begin() + from);
+    store.strs.insert(store.strs.begin() + to, std::move(s));
+    if (!store.objs.empty()) {
+        void* object = store.objs[static_cast<std::size_t>(from)];
+        store.objs.erase(store.objs.begin() + from);
+        store.objs.insert(store.objs.begin() + to, object);
+    }
 }
 
 void TStringList::Exchange(int a, int b) {
     CheckIndex(a);
     CheckIndex(b);
-    std::swap(items_[static_cast<std::size_t>(a)], items_[static_cast<std::size_t>(b)]);
+    if (a == b) return;
+    Store& store = Own();
+    std::swap(store.strs[static_cast<std::size_t>(a)], store.strs[static_cast<std::size_t>(b)]);
+    if (!store.objs.empty()) std::swap(store.objs[static_cast<std::size_t>(a)], store.objs[static_cast<std::size_t>(b)]);
 }
 
-void TStringList::Clear() { items_.clear(); }
+void TStringList::Clear() {
+    if (store_.use_count() > 1) {
+        store_.reset();
+    } else if (store_) {
+        store_->strs.clear();  // the room stays for the next filling
+        store_->objs.clear();
+    }
+}
 
 void TStringList::Assign(const TStringList& other) {
     if (&other == this) return;
@@ -129,12 +184,32 @@ void TStringList::Assign(const TStringList& other) {
 }
 
 void TStringList::AddStrings(const TStringList& other) {
-    const std::vector<Item> copy = other.items_;  // other may be this list
-    if (!sorted_) {
-        items_.insert(items_.end(), copy.begin(), copy.end());
+    if (!sorted_ && Empty()) {
+        store_ = other.store_;  // the same items in the same order: shared until one list changes
         return;
     }
-    for (const Item& item : copy) AddObject(item.str, item.obj);
+    if (!other.store_ || other.Empty()) return;
+    const Store* from = other.store_.get();
+    Store self;
+    if (&other == this) {  // the list adds itself: read from a copy
+        self = *from;
+        from = &self;
+    }
+    if (!sorted_) {
+        Store& store = Own();
+        const std::size_t before = store.strs.size();
+        store.strs.insert(store.strs.end(), from->strs.begin(), from->strs.end());
+        if (!from->objs.empty() || !store.objs.empty()) {
+            store.objs.resize(before, nullptr);
+            if (from->objs.empty())
+                store.objs.resize(before + from->strs.size(), nullptr);
+            else
+                store.objs.insert(store.objs.end(), from->objs.begin(), from->objs.end());
+        }
+        return;
+    }
+    for (std::size_t i = 0; i < from->strs.size(); ++i)
+        AddObject(from->strs[i], from->objs.empty() ? nullptr : from->objs[i]);
 }
 
 int TStringList::IndexOf(std::string_view s) const {
@@ -142,14 +217,17 @@ int TStringList::IndexOf(std::string_view s) const {
         int index = 0;
         return Find(s, index) ? index : -1;
     }
-    for (std::size_t i = 0; i < items_.size(); ++i)
-        if (Compare(items_[i].str, s) == 0) return static_cast<int>(i);
+    const std::vector<std::string>& strs = Strs();
+    for (std::size_t i = 0; i < strs.size(); ++i)
+        if (Compare(strs[i], s) == 0) return static_cast<int>(i);
     return -1;
 }
 
 int TStringList::IndexOfObject(const void* object) const {
-    for (std::size_t i = 0; i < items_.size(); ++i)
-        if (items_[i].obj == object) return static_cast<int>(i);
+    const std::vector<void*>& objs = Objs();
+    if (objs.empty()) return object == nullptr && !Empty() ? 0 : -1;
+    for (std::size_t i = 0; i < objs.size(); ++i)
+        if (objs[i] == object) return static_cast<int>(i);
     return -1;
 }
 
@@ -158,13 +236,13 @@ bool TStringList::Find(std::string_view s, int& index) const {
     int lo = 0, hi = Count();
     while (lo < hi) {
         const int mid = lo + (hi - lo) / 2;
-        if (Compare(items_[static_cast<std::size_t>(mid)].str, s) < 0)
+        if (Compare(Strs()[static_cast<std::size_t>(mid)], s) < 0)
             lo = mid + 1;
         else
             hi = mid;
     }
     index = lo;
-    return lo < Count() && Compare(items_[static_cast<std::size_t>(lo)].str, s) == 0;
+    return lo < Count() && Compare(Strs()[static_cast<std::size_t>(lo)], s) == 0;
 }
 
 void TStringList::SetSorted(bool sorted) {
@@ -179,8 +257,26 @@ void TStringList::SetCaseSensitive(bool v) {
 }
 
 void TStringList::Sort() {
-    std::stable_sort(items_.begin(), items_.end(),
-                     [this](const Item& a, const Item& b) { return Compare(a.str, b.str) < 0; });
+    if (Count() < 2) return;
+    Store& store = Own();
+    if (store.objs.empty()) {
+        std::stable_sort(store.strs.begin(), store.strs.end(),
+                         [this](const std::string& a, const std::string& b) { return Compare(a, b) < 0; });
+        return;
+    }
+    // Sorted by position, so that each string keeps its object.
+    std::vector<std::size_t> order(store.strs.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return Compare(store.strs[a], store.strs[b]) < 0; });
+    Store sorted;
+    sorted.strs.reserve(order.size());
+    sorted.objs.reserve(order.size());
+    for (std::size_t i : order) {
+        sorted.strs.push_back(std::move(store.strs[i]));
+        sorted.objs.push_back(store.objs[i]);
+    }
+    store = std::move(sorted);
 }
 
 int TStringList::Compare(std::string_view a, std::string_view b) const {
@@ -222,8 +318,9 @@ void TStringList::SetValue(std::string_view name, std::string_view value) {
 }
 
 int TStringList::IndexOfName(std::string_view name) const {
-    for (std::size_t i = 0; i < items_.size(); ++i) {
-        const std::string& s = items_[i].str;
+    const std::vector<std::string>& strs = Strs();
+    for (std::size_t i = 0; i < strs.size(); ++i) {
+        const std::string& s = strs[i];
         if (s.size() <= name.size() || s[name.size()] != '=') continue;
         const std::string_view head(s.data(), name.size());
         if (head.find('=') == std::string_view::npos && Compare(head, name) == 0) return static_cast<int>(i);
@@ -237,11 +334,12 @@ void TStringList::SetCommaText(std::string_view text) { SetDelimitedText(text, '
 
 std::string TStringList::DelimitedText(char delimiter, char quote) const {
     // A single empty item must still read back as one item.
-    if (items_.size() == 1 && items_[0].str.empty()) return std::string(2, quote);
+    const std::vector<std::string>& strs = Strs();
+    if (strs.size() == 1 && strs[0].empty()) return std::string(2, quote);
     std::string r;
-    for (std::size_t i = 0; i < items_.size(); ++i) {
+    for (std::size_t i = 0; i < strs.size(); ++i) {
         if (i > 0) r += delimiter;
-        const std::string& s = items_[i].str;
+        const std::string& s = strs[i];
         r += NeedsQuotes(s, delimiter, quote) ? Quoted(s, quote) : s;
     }
     return r;
@@ -273,10 +371,10 @@ void TStringList::SetDelimitedText(std::string_view text, char delimiter, char q
 
 std::string TStringList::Text() const {
     std::size_t total = 0;
-    for (const Item& item : items_) total += item.str.size() + LineBreak.size();
+    for (const std::string& s : Strs()) total += s.size() + LineBreak.size();
     std::string r;
     r.reserve(total);
-    for (const Item& item : items_) r.append(item.str).append(LineBreak);
+    for (const std::string& s : Strs()) r.append(s).append(LineBreak);
     return r;
 }
 

@@ -4,7 +4,10 @@
 // are handled by Duplicates); name=value access; comma text; line text.
 // Comparisons fold ASCII letters only when CaseSensitive is false (the default).
 
+#include <atomic>
 #include <cstddef>
+#include <iterator>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,8 +25,8 @@ public:
     TStringList(TStringList&&) noexcept = default;
     TStringList& operator=(TStringList&&) noexcept = default;
 
-    int Count() const { return static_cast<int>(items_.size()); }
-    bool Empty() const { return items_.empty(); }
+    int Count() const { return static_cast<int>(Strs().size()); }
+    bool Empty() const { return Strs().empty(); }
     const std::string& operator[](int index) const;  // throws std::out_of_range ("List index out of bounds (%d)")
     const std::string& Strings(int index) const { return (*this)[index]; }
     void SetString(int index, std::string s);  // not allowed on a sorted list (throws Exception)
@@ -41,7 +44,7 @@ public:
     void Exchange(int a, int b);
     void Clear();
     // Room for n items, so that filling a long list does not move it again and again.
-    void SetCapacity(int n) { items_.reserve(n > 0 ? static_cast<std::size_t>(n) : 0); }
+    void SetCapacity(int n);
     void Assign(const TStringList& other);  // strings and objects; keeps this list's options
     void AddStrings(const TStringList& other);
 
@@ -80,20 +83,74 @@ public:
     void LoadFromFile(const std::string& path);  // throws EInOutError when unreadable
     void SaveToFile(const std::string& path) const;  // atomic replace; throws EInOutError
 
-    auto begin() const { return items_.begin(); }
-    auto end() const { return items_.end(); }
-
+    // An item as read: its string and its object.
     struct Item {
-        std::string str;
+        const std::string& str;
         void* obj = nullptr;
     };
-    const std::vector<Item>& Items() const { return items_; }
+    class ItemRange {
+    public:
+        class iterator {
+        public:
+            using iterator_category = std::random_access_iterator_tag;
+            using value_type = Item;
+            using difference_type = std::ptrdiff_t;
+            using reference = Item;
+            using pointer = void;
+            iterator() = default;
+            iterator(const ItemRange& range, std::size_t i) : strs_(range.strs_), objs_(range.objs_), i_(i) {}
+            Item operator*() const { return At(i_); }
+            Item operator[](difference_type n) const { return At(i_ + static_cast<std::size_t>(n)); }
+            iterator& operator++() { ++i_; return *this; }
+            iterator operator++(int) { iterator t = *this; ++i_; return t; }
+            iterator& operator--() { --i_; return *this; }
+            iterator operator--(int) { iterator t = *this; --i_; return t; }
+            iterator& operator+=(difference_type n) { i_ += static_cast<std::size_t>(n); return *this; }
+            iterator& operator-=(difference_type n) { i_ -= static_cast<std::size_t>(n); return *this; }
+            friend iterator operator+(iterator it, difference_type n) { return it += n; }
+            friend iterator operator+(difference_type n, iterator it) { return it += n; }
+            friend iterator operator-(iterator it, difference_type n) { return it -= n; }
+            friend difference_type operator-(const iterator& a, const iterator& b) {
+                return static_cast<difference_type>(a.i_) - static_cast<difference_type>(b.i_);
+            }
+            friend bool operator==(const iterator& a, const iterator& b) { return a.i_ == b.i_; }
+            friend auto operator<=>(const iterator& a, const iterator& b) { return a.i_ <=> b.i_; }
+        private:
+            Item At(std::size_t i) const { return Item{(*strs_)[i], objs_->empty() ? nullptr : (*objs_)[i]}; }
+            const std::vector<std::string>* strs_ = nullptr;
+            const std::vector<void*>* objs_ = nullptr;
+            std::size_t i_ = 0;
+        };
+        ItemRange(const std::vector<std::string>& strs, const std::vector<void*>& objs) : strs_(&strs), objs_(&objs) {}
+        std::size_t size() const { return strs_->size(); }
+        bool empty() const { return strs_->empty(); }
+        Item operator[](std::size_t i) const { return Item{(*strs_)[i], objs_->empty() ? nullptr : (*objs_)[i]}; }
+        iterator begin() const { return iterator(*this, 0); }
+        iterator end() const { return iterator(*this, size()); }
+    private:
+        const std::vector<std::string>* strs_;
+        const std::vector<void*>* objs_;
+    };
+    // Valid while the list is not changed; iterate it as a named value or straight in a for.
+    ItemRange Items() const { return ItemRange(Strs(), Objs()); }
+    ItemRange::iterator begin() const { return Items().begin(); }
+    ItemRange::iterator end() const { return Items().end(); }
 
 private:
+    // The items, shared between copies of a list until one of them changes: handing a long
+    // list to another holder costs nothing. Objects are kept only once one is set.
+    struct Store {
+        std::vector<std::string> strs;
+        std::vector<void*> objs;  // empty while every object is nullptr, else one per string
+    };
+    const std::vector<std::string>& Strs() const { return store_ ? store_->strs : EmptyStore().strs; }
+    const std::vector<void*>& Objs() const { return store_ ? store_->objs : EmptyStore().objs; }
+    static const Store& EmptyStore();
+    Store& Own();  // this list's own store, copied first when shared
     void InsertItem(int index, std::string s, void* object);
     void CheckIndex(int index) const;
 
-    std::vector<Item> items_;
+    std::shared_ptr<Store> store_;
     bool sorted_ = false;
     bool caseSensitive_ = false;
     TDuplicates duplicates_ = TDuplicates::dupIgnore;

@@ -154,6 +154,86 @@ TEST(StringList, AssignAndAddStringsGoThroughThisListsRules) {
     EXPECT_EQ(Strings(plain), (V{"x", "x", "b", "a", "B"}));
 }
 
+// Copies share their items until one changes: every change must reach only the list it is
+// made on, whichever of the two lists it is.
+TEST(StringList, CopiesChangeEachOnItsOwn) {
+    int o1 = 1, o2 = 2;
+    struct Case {
+        const char* name;
+        void (*change)(TStringList&, void*);
+        V strings;  // of the changed list
+    };
+    const Case cases[] = {
+        {"SetString", [](TStringList& l, void*) { l.SetString(1, "B"); }, {"c", "B", "a"}},
+        {"SetObject", [](TStringList& l, void* o) { l.SetObject(2, o); }, {"c", "b", "a"}},
+        {"Add", [](TStringList& l, void*) { l.Add("d"); }, {"c", "b", "a", "d"}},
+        {"Insert", [](TStringList& l, void* o) { l.Insert(0, "z", o); }, {"z", "c", "b", "a"}},
+        {"Delete", [](TStringList& l, void*) { l.Delete(0); }, {"b", "a"}},
+        {"Move", [](TStringList& l, void*) { l.Move(0, 2); }, {"b", "a", "c"}},
+        {"Exchange", [](TStringList& l, void*) { l.Exchange(0, 2); }, {"a", "b", "c"}},
+        {"Sort", [](TStringList& l, void*) { l.Sort(); }, {"a", "b", "c"}},
+        {"Clear", [](TStringList& l, void*) { l.Clear(); }, {}},
+        {"SetText", [](TStringList& l, void*) { l.SetText("x\ny"); }, {"x", "y"}},
+        {"AddStrings", [](TStringList& l, void*) { l.AddStrings(l); }, {"c", "b", "a", "c", "b", "a"}},
+    };
+    for (const Case& c : cases) {
+        for (bool changeCopy : {true, false}) {
+            SCOPED_TRACE(std::string(c.name) + (changeCopy ? " on the copy" : " on the original"));
+            TStringList original = ListOf({"c", "b", "a"});
+            original.SetObject(1, &o1);
+            TStringList copy(original);
+            TStringList assigned;
+            assigned.Assign(original);
+            TStringList& changed = changeCopy ? copy : original;
+            const TStringList& kept = changeCopy ? original : copy;
+            c.change(changed, &o2);
+            EXPECT_EQ(Strings(changed), c.strings);
+            for (const TStringList* other : {&kept, static_cast<const TStringList*>(&assigned)}) {
+                EXPECT_EQ(Strings(*other), (V{"c", "b", "a"}));
+                EXPECT_EQ(other->Objects(0), nullptr);
+                EXPECT_EQ(other->Objects(1), &o1);
+                EXPECT_EQ(other->Objects(2), nullptr);
+            }
+        }
+    }
+}
+
+// Objects are kept apart from the strings once the first one is set; each must stay with
+// its string through every change, and a list without objects reads nullptr everywhere.
+TEST(StringList, ObjectsSetLateStayWithTheirStrings) {
+    int o1 = 1, o2 = 2, o3 = 3;
+    TStringList list = ListOf({"d", "b"});
+    EXPECT_EQ(list.Objects(1), nullptr);
+    EXPECT_EQ(list.IndexOfObject(nullptr), 0);
+    list.SetObject(1, nullptr);  // nullptr on a list without objects changes nothing
+    list.AddObject("c", &o1);
+    list.Insert(0, "a", &o2);
+    list.Add("e");
+    EXPECT_EQ(Strings(list), (V{"a", "d", "b", "c", "e"}));
+    EXPECT_EQ(list.IndexOfObject(nullptr), 1);
+    EXPECT_EQ(list.IndexOfObject(&o1), 3);
+
+    TStringList plain = ListOf({"f"});
+    plain.AddStrings(list);
+    plain.SetObject(0, &o3);
+    list.AddStrings(ListOf({"g"}));
+    list.SetSorted(true);  // sorting moves each object with its string
+    EXPECT_EQ(Strings(list), (V{"a", "b", "c", "d", "e", "g"}));
+    const std::vector<void*> objects = {&o2, nullptr, &o1, nullptr, nullptr, nullptr};
+    for (int i = 0; i < list.Count(); ++i) EXPECT_EQ(list.Objects(i), objects[static_cast<std::size_t>(i)]) << i;
+    int i = 0;
+    for (const TStringList::Item& item : list.Items()) {
+        EXPECT_EQ(item.str, list[i]);
+        EXPECT_EQ(item.obj, list.Objects(i++));
+    }
+    EXPECT_EQ(i, list.Count());
+    EXPECT_EQ(Strings(plain), (V{"f", "a", "d", "b", "c", "e"}));
+    EXPECT_EQ(plain.Objects(0), &o3);
+    EXPECT_EQ(plain.Objects(1), &o2);
+    EXPECT_EQ(plain.Objects(4), &o1);
+    EXPECT_EQ(plain.Objects(5), nullptr);
+}
+
 TEST(StringList, NameValueAccess) {
     TStringList list = ListOf({"Alpha=1", "bare", "Beta=x=y", "=empty", "alpha=2"});
     EXPECT_EQ(list.Names(0), "Alpha");
