@@ -6,7 +6,9 @@ cd "$(dirname "$0")/.."
 build=${VEMRA_ASAN_BUILD_DIR:-build-asan}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVEMRA_SANITIZE=ON -DVEMRA_BUILD_BENCHMARKS=OFF
 cmake --build "$build" --parallel
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1
+# strndup is left to the C library: the X keyboard library reads key names past their end
+# when Qt connects to a display, which the x11 tests do.
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1:intercept_strndup=0
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan-suppressions.txt:print_suppressions=0"
 source scripts/test-env.sh
