@@ -1,13 +1,15 @@
 #pragma once
-// A started converter for the clipboard tests: an installation laid out in a temporary home
+// A started converter for the application's tests: an installation laid out in a temporary home
 // the way the run command does, a fresh data module and the main window created on it.
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "CurrencyConverter.h"
 #include "InstallationLayout.h"
@@ -19,7 +21,10 @@ namespace vemra::test {
 
 class ConverterHome {
 public:
-    explicit ConverterHome(const std::string& shippedDir) {
+    // Points HOME, the XDG folders and the registry at a fresh temporary home (named after
+    // folder) and answers the start-up's dialogs; lays the installation out from shippedDir
+    // unless it is empty. A fixture may set StartupDialogs itself afterwards: it is restored.
+    explicit ConverterHome(const std::string& shippedDir, std::string_view folder = "vemra-clip") : home(folder) {
         env.Set("HOME", home.path());
         env.Set("XDG_DATA_HOME", home / "data");
         env.Set("XDG_CONFIG_HOME", home / "config");
@@ -31,26 +36,40 @@ public:
         saved_ = StartupDialogs;
         StartupDialogs.Ask = [](const std::string&) { return true; };
         StartupDialogs.Show = [this](const std::string& text) { shown = text; };
+        if (!shippedDir.empty()) LayOut(shippedDir);
+    }
+    ~ConverterHome() {
+        Stop();
+        StartupDialogs = saved_;
+    }
+    ConverterHome(const ConverterHome&) = delete;
+    ConverterHome& operator=(const ConverterHome&) = delete;
+
+    // Lays the installation out from shippedDir as the run command does; false with layoutError.
+    bool LayOut(const std::string& shippedDir) {
         std::string error;
         laidOut = LayOutInstallation(shippedDir, "", UserInstallationLayout(), error);
         layoutError = error;
+        return laidOut;
     }
-    ~ConverterHome() {
-        window.reset();
-        module.reset();
-        dm = nullptr;
-        StartupDialogs = saved_;
-    }
-    // Creates the data module and the main window; the start-up's result.
-    int Start() {
+    // Creates the data module and the main window; the start-up's result. beforeWindow sees the
+    // fresh data module before the window is created on it.
+    int Start(const std::function<void(Tdm&)>& beforeWindow = {}) {
         window.reset();
         module = std::make_unique<Tdm>();
         dm = module.get();
+        if (beforeWindow) beforeWindow(*module);
         window = std::make_unique<TVMRConverter>();
         return InitResult;
     }
+    // Frees the main window, then the data module; a fixture calls it before undoing its fakes.
+    void Stop() {
+        window.reset();
+        module.reset();
+        dm = nullptr;
+    }
 
-    TempFolder home{"vemra-clip"};
+    TempFolder home;
     ScopedEnv env;
     bool laidOut = false;
     std::string layoutError;
