@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QProcess>
+#include <QString>
+
 #include <sys/stat.h>
 
 #include <functional>
@@ -62,6 +65,13 @@ public:
         window = std::make_unique<TVMRConverter>();
         return InitResult;
     }
+    // Starts the converter switched on and watching the clipboard, as the clipboard tests want.
+    void StartWatchingClipboard() {
+        ASSERT_TRUE(laidOut) << layoutError;
+        ASSERT_EQ(Start(), 0) << shown;
+        CurrencyConverter->SetSwitchedOn(true);
+        window->SetClipboardWatch(true);
+    }
     // Frees the main window, then the data module; a fixture calls it before undoing its fakes.
     void Stop() {
         window.reset();
@@ -80,5 +90,16 @@ public:
 private:
     TStartupDialogs saved_;
 };
+
+// Lays the program out from shippedDir with the lay-out tool, as the run command does; program
+// is the laid-out program's path.
+inline void LayOutWithTool(const QString& tool, const QString& shippedDir, const QString& programFile, QString& program) {
+    QProcess layOut;
+    layOut.start(tool, {shippedDir, programFile});
+    ASSERT_TRUE(layOut.waitForFinished(30000));
+    ASSERT_EQ(layOut.exitCode(), 0) << layOut.readAllStandardError().toStdString();
+    program = QString::fromLocal8Bit(layOut.readAllStandardOutput()).trimmed();
+    ASSERT_FALSE(program.isEmpty());
+}
 
 }  // namespace vemra::test
