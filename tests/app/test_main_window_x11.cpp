@@ -184,12 +184,8 @@ TEST_F(MainWindowOnXTest, APressInTheMarginDragsTheWindowAndOneInsideDoesNot) {
 class InstalledConverterTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        QProcess layOut;
-        layOut.start(QStringLiteral(VEMRA_LAY_OUT), {QStringLiteral(VEMRA_SHIPPED_DIR), QStringLiteral(VEMRA_PROGRAM)});
-        ASSERT_TRUE(layOut.waitForFinished(30000));
-        ASSERT_EQ(layOut.exitCode(), 0) << layOut.readAllStandardError().toStdString();
-        program = QString::fromLocal8Bit(layOut.readAllStandardOutput()).trimmed();
-        ASSERT_FALSE(program.isEmpty());
+        ASSERT_NO_FATAL_FAILURE(LayOutWithTool(QStringLiteral(VEMRA_LAY_OUT), QStringLiteral(VEMRA_SHIPPED_DIR),
+                                               QStringLiteral(VEMRA_PROGRAM), program));
         vemra.setProcessChannelMode(QProcess::ForwardedChannels);
         vemra.start(program, {});
         ASSERT_TRUE(vemra.waitForStarted(5000));
