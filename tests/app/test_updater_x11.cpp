@@ -145,12 +145,8 @@ TEST_F(UpdaterX11Test, TheTimerFetchesTheDaysRatesWithinAMinuteAndTheConverterUs
 class InstalledUpdaterX11Test : public UpdaterX11Test {
 protected:
     void LayOut() override {
-        QProcess layOut;
-        layOut.start(QStringLiteral(VEMRA_LAY_OUT), {QStringLiteral(VEMRA_SHIPPED_DIR), QStringLiteral(VEMRA_PROGRAM)});
-        ASSERT_TRUE(layOut.waitForFinished(30000));
-        ASSERT_EQ(layOut.exitCode(), 0) << layOut.readAllStandardError().toStdString();
-        program = QString::fromLocal8Bit(layOut.readAllStandardOutput()).trimmed();
-        ASSERT_FALSE(program.isEmpty());
+        ASSERT_NO_FATAL_FAILURE(LayOutWithTool(QStringLiteral(VEMRA_LAY_OUT), QStringLiteral(VEMRA_SHIPPED_DIR),
+                                               QStringLiteral(VEMRA_PROGRAM), program));
     }
     void TearDown() override {
         if (vemra.state() != QProcess::NotRunning) {
