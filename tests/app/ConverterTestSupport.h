@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <QString>
+#include <QTimer>
 
 #include <sys/stat.h>
 
@@ -13,10 +16,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "CurrencyConverter.h"
 #include "InstallationLayout.h"
 #include "VMRConverterForm.h"
+#include "VMRMessageForm.h"
 #include "dm.h"
 #include "support/TestUtils.h"
 
@@ -89,6 +94,28 @@ public:
 
 private:
     TStartupDialogs saved_;
+};
+
+// Reads every message box of the program into texts as soon as it shows and answers it: Yes
+// where *answerYes holds and the box asks, No otherwise.
+class MessageBoxWatch {
+public:
+    void Start(std::vector<std::string>& texts, const bool* answerYes = nullptr) {
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [&texts, answerYes] {
+            if (MsgBox == nullptr || !MsgBox->isVisible()) return;
+            texts.push_back(MsgBox->lbMsg->text().toStdString());
+            if (answerYes != nullptr && *answerYes && MsgBox->btOk->isVisible())
+                MsgBox->btOk->click();
+            else
+                MsgBox->btKo->click();
+        });
+        timer_.start();
+    }
+    void Stop() { timer_.stop(); }
+
+private:
+    QTimer timer_;
 };
 
 // Lays the program out from shippedDir with the lay-out tool, as the run command does; program
