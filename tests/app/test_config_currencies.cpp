@@ -61,19 +61,10 @@ protected:
         };
         SetHotKeys(&hotKeys);
         // Every message box is read and answered as soon as it shows.
-        boxWatch.setInterval(10);
-        QObject::connect(&boxWatch, &QTimer::timeout, [this] {
-            if (MsgBox == nullptr || !MsgBox->isVisible()) return;
-            boxes.push_back(MsgBox->lbMsg->text().toStdString());
-            if (answerYes && MsgBox->btOk->isVisible())
-                MsgBox->btOk->click();
-            else
-                MsgBox->btKo->click();
-        });
-        boxWatch.start();
+        boxWatch.Start(boxes, &answerYes);
     }
     ~CurrencyPageTest() override {
-        boxWatch.stop();
+        boxWatch.Stop();
         Stop();
         SetHotKeys(nullptr);
         TVMRConfig::ChooseDefinitionFile = savedChoose_;
@@ -142,7 +133,7 @@ protected:
     }
 
     TRecordingHotKeys hotKeys;
-    QTimer boxWatch;
+    MessageBoxWatch boxWatch;
     std::vector<std::string> boxes;
     bool answerYes = false;
     std::string chosenFile;
