@@ -65,16 +65,10 @@ protected:
         TVMRConfig::OpenWithShell = [this](const std::string& target) { opened.push_back(target); };
         SetHotKeys(&hotKeys);
         // Every message box is read and answered as soon as it shows.
-        boxWatch.setInterval(10);
-        QObject::connect(&boxWatch, &QTimer::timeout, [this] {
-            if (MsgBox == nullptr || !MsgBox->isVisible()) return;
-            boxes.push_back(MsgBox->lbMsg->text().toStdString());
-            MsgBox->btKo->click();
-        });
-        boxWatch.start();
+        boxWatch.Start(boxes);
     }
     ~ConfigWindowTest() override {
-        boxWatch.stop();
+        boxWatch.Stop();
         Stop();
         SetHotKeys(nullptr);
         TVMRConfig::ChooseColor = savedChoose_;
@@ -122,7 +116,7 @@ protected:
     static std::string ShortDate(TDateTime day) { return FormatDateTime(LocaleFormat.ShortDateFormat, day, LocaleFormat); }
 
     TRecordingHotKeys hotKeys;
-    QTimer boxWatch;
+    MessageBoxWatch boxWatch;
     std::vector<std::string> boxes;
     std::vector<std::string> opened;
     TColor pickedColor = -1;  // the colour dialog's answer; negative: cancelled
