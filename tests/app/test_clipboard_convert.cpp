@@ -32,13 +32,13 @@ protected:
         SetWindowSystem(&keys);
         keys.ctrlDown = true;
     }
-    ~ClipboardConvertTest() override { SetWindowSystem(nullptr); }
+    ~ClipboardConvertTest() override {
+        home.Stop();  // the window goes while its fake desktop is still in place
+        SetWindowSystem(nullptr);
+    }
     void SetUp() override {
-        ASSERT_TRUE(home.laidOut) << home.layoutError;
-        ASSERT_EQ(home.Start(), 0) << home.shown;
+        ASSERT_NO_FATAL_FAILURE(home.StartWatchingClipboard());
         w = home.window.get();
-        CurrencyConverter->SetSwitchedOn(true);
-        w->SetClipboardWatch(true);
     }
 
     // Puts the data on the clipboard as another program does; the watch reacts to it.

@@ -52,11 +52,8 @@ class ClipboardX11 : public testing::Test {
 protected:
     ClipboardX11() : home(VEMRA_SHIPPED_DIR) {}
     void SetUp() override {
-        ASSERT_TRUE(home.laidOut) << home.layoutError;
-        ASSERT_EQ(home.Start(), 0) << home.shown;
+        ASSERT_NO_FATAL_FAILURE(home.StartWatchingClipboard());
         w = home.window.get();
-        CurrencyConverter->SetSwitchedOn(true);
-        w->SetClipboardWatch(true);
         Shell("xdotool keyup ctrl");
         Shell("xdotool mousemove 400 300");
         Spin(50);

@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "ConverterTestSupport.h"
 #include "CurrencyConverter.h"
 #include "CurrencyFiles.h"
 #include "DmTestSupport.h"
@@ -48,20 +49,10 @@ namespace {
 
 const std::string kShippedDir = VEMRA_SHIPPED_DIR;
 
-class CurrencyPageTest : public ::testing::Test {
+class CurrencyPageTest : public ::testing::Test, protected ConverterHome {
 protected:
-    CurrencyPageTest() {
+    CurrencyPageTest() : ConverterHome("", "vemra-currencies") {
         App();
-        env.Set("HOME", home.path());
-        env.Set("XDG_DATA_HOME", home / "data");
-        env.Set("XDG_CONFIG_HOME", home / "config");
-        env.Set("VEMRA_REGISTRY_DIR", home / "registry");
-        ::mkdir((home / "run").c_str(), 0700);
-        env.Set("XDG_RUNTIME_DIR", home / "run");
-        env.Set("LC_ALL", std::nullopt);
-        env.Set("LC_MESSAGES", "en_US.UTF-8");
-        savedDialogs_ = StartupDialogs;
-        StartupDialogs.Ask = [](const std::string&) { return true; };
         StartupDialogs.Show = [this](const std::string& text) { boxes.push_back(text); };
         savedChoose_ = TVMRConfig::ChooseDefinitionFile;
         TVMRConfig::ChooseDefinitionFile = [this](bool save) {
@@ -70,36 +61,20 @@ protected:
         };
         SetHotKeys(&hotKeys);
         // Every message box is read and answered as soon as it shows.
-        boxWatch.setInterval(10);
-        QObject::connect(&boxWatch, &QTimer::timeout, [this] {
-            if (MsgBox == nullptr || !MsgBox->isVisible()) return;
-            boxes.push_back(MsgBox->lbMsg->text().toStdString());
-            if (answerYes && MsgBox->btOk->isVisible())
-                MsgBox->btOk->click();
-            else
-                MsgBox->btKo->click();
-        });
-        boxWatch.start();
+        boxWatch.Start(boxes, &answerYes);
     }
     ~CurrencyPageTest() override {
-        boxWatch.stop();
-        window.reset();
-        module.reset();
-        dm = nullptr;
+        boxWatch.Stop();
+        Stop();
         SetHotKeys(nullptr);
         TVMRConfig::ChooseDefinitionFile = savedChoose_;
-        StartupDialogs = savedDialogs_;
         for (QWidget* w : QApplication::topLevelWidgets())
             if (qobject_cast<TVMRInfo*>(w) != nullptr) delete w;
     }
 
     void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(LayOutInstallation(kShippedDir, "", UserInstallationLayout(), error)) << error;
-        module = std::make_unique<Tdm>();
-        dm = module.get();
-        window = std::make_unique<TVMRConverter>();
-        ASSERT_EQ(InitResult, 0) << (boxes.empty() ? "" : boxes[0]);
+        ASSERT_TRUE(LayOut(kShippedDir)) << layoutError;
+        ASSERT_EQ(Start(), 0) << (boxes.empty() ? "" : boxes[0]);
         ASSERT_NE(VMRConfig, nullptr);
         c = VMRConfig->ui.get();
         VMRConfig->show();
@@ -157,21 +132,16 @@ protected:
         WaitFor([&] { return boxes.size() >= count; }, 2000);
     }
 
-    TempFolder home{"vemra-currencies"};
-    ScopedEnv env;
     TRecordingHotKeys hotKeys;
-    QTimer boxWatch;
+    MessageBoxWatch boxWatch;
     std::vector<std::string> boxes;
     bool answerYes = false;
     std::string chosenFile;
     std::vector<bool> chosenForSave;
     std::string configFile;
-    std::unique_ptr<Tdm> module;
-    std::unique_ptr<TVMRConverter> window;
     Ui::TVMRConfig* c = nullptr;
 
 private:
-    TStartupDialogs savedDialogs_;
     std::function<std::string(bool)> savedChoose_;
 };
 

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "ArchiveWriter.h"
+#include "ConverterTestSupport.h"
 #include "CurrencyConverter.h"
 #include "DmTestSupport.h"
 #include "HotKey.h"
@@ -50,20 +51,10 @@ namespace {
 
 const std::string kShippedDir = VEMRA_SHIPPED_DIR;
 
-class ConfigWindowTest : public ::testing::Test {
+class ConfigWindowTest : public ::testing::Test, protected ConverterHome {
 protected:
-    ConfigWindowTest() {
+    ConfigWindowTest() : ConverterHome("", "vemra-config") {
         App();
-        env.Set("HOME", home.path());
-        env.Set("XDG_DATA_HOME", home / "data");
-        env.Set("XDG_CONFIG_HOME", home / "config");
-        env.Set("VEMRA_REGISTRY_DIR", home / "registry");
-        ::mkdir((home / "run").c_str(), 0700);
-        env.Set("XDG_RUNTIME_DIR", home / "run");
-        env.Set("LC_ALL", std::nullopt);
-        env.Set("LC_MESSAGES", "en_US.UTF-8");
-        savedDialogs_ = StartupDialogs;
-        StartupDialogs.Ask = [](const std::string&) { return true; };
         StartupDialogs.Show = [this](const std::string& text) { boxes.push_back(text); };
         savedChoose_ = TVMRConfig::ChooseColor;
         savedOpen_ = TVMRConfig::OpenWithShell;
@@ -74,34 +65,21 @@ protected:
         TVMRConfig::OpenWithShell = [this](const std::string& target) { opened.push_back(target); };
         SetHotKeys(&hotKeys);
         // Every message box is read and answered as soon as it shows.
-        boxWatch.setInterval(10);
-        QObject::connect(&boxWatch, &QTimer::timeout, [this] {
-            if (MsgBox == nullptr || !MsgBox->isVisible()) return;
-            boxes.push_back(MsgBox->lbMsg->text().toStdString());
-            MsgBox->btKo->click();
-        });
-        boxWatch.start();
+        boxWatch.Start(boxes);
     }
     ~ConfigWindowTest() override {
-        boxWatch.stop();
-        window.reset();
-        module.reset();
-        dm = nullptr;
+        boxWatch.Stop();
+        Stop();
         SetHotKeys(nullptr);
         TVMRConfig::ChooseColor = savedChoose_;
         TVMRConfig::OpenWithShell = savedOpen_;
-        StartupDialogs = savedDialogs_;
         for (QWidget* w : QApplication::topLevelWidgets())
             if (qobject_cast<TVMRInfo*>(w) != nullptr) delete w;
     }
 
     void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(LayOutInstallation(kShippedDir, "", UserInstallationLayout(), error)) << error;
-        module = std::make_unique<Tdm>();
-        dm = module.get();
-        window = std::make_unique<TVMRConverter>();
-        ASSERT_EQ(InitResult, 0) << (boxes.empty() ? "" : boxes[0]);
+        ASSERT_TRUE(LayOut(kShippedDir)) << layoutError;
+        ASSERT_EQ(Start(), 0) << (boxes.empty() ? "" : boxes[0]);
         ASSERT_NE(VMRConfig, nullptr);
         c = VMRConfig->ui.get();
         boxes.clear();
@@ -137,19 +115,14 @@ protected:
     static std::string StartupEntry() { return StartupIcon + ".desktop"; }
     static std::string ShortDate(TDateTime day) { return FormatDateTime(LocaleFormat.ShortDateFormat, day, LocaleFormat); }
 
-    TempFolder home{"vemra-config"};
-    ScopedEnv env;
     TRecordingHotKeys hotKeys;
-    QTimer boxWatch;
+    MessageBoxWatch boxWatch;
     std::vector<std::string> boxes;
     std::vector<std::string> opened;
     TColor pickedColor = -1;  // the colour dialog's answer; negative: cancelled
-    std::unique_ptr<Tdm> module;
-    std::unique_ptr<TVMRConverter> window;
     Ui::TVMRConfig* c = nullptr;
 
 private:
-    TStartupDialogs savedDialogs_;
     std::function<bool(TColor, TColor&)> savedChoose_;
     std::function<void(const std::string&)> savedOpen_;
 };

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "ColorHint.h"
+#include "ConverterTestSupport.h"
 #include "CurrencyConverter.h"
 #include "DmTestSupport.h"
 #include "HotKey.h"
@@ -68,40 +69,23 @@ private:
     QTimer timer_;
 };
 
-class MainWindowCommandsTest : public ::testing::Test {
+class MainWindowCommandsTest : public ::testing::Test, protected ConverterHome {
 protected:
-    MainWindowCommandsTest() {
+    MainWindowCommandsTest() : ConverterHome("", "vemra-main") {
         App();
-        env.Set("HOME", home.path());
-        env.Set("XDG_DATA_HOME", home / "data");
-        env.Set("XDG_CONFIG_HOME", home / "config");
-        env.Set("VEMRA_REGISTRY_DIR", home / "registry");
-        ::mkdir((home / "run").c_str(), 0700);
-        env.Set("XDG_RUNTIME_DIR", home / "run");
-        env.Set("LC_ALL", std::nullopt);
-        env.Set("LC_MESSAGES", "en_US.UTF-8");
-        saved_ = StartupDialogs;
-        StartupDialogs.Ask = [](const std::string&) { return true; };
         StartupDialogs.Show = [this](const std::string& text) { shown.push_back(text); };
         SetWindowSystem(&desktop);
         SetHotKeys(&hotKeys);
     }
     ~MainWindowCommandsTest() override {
-        window.reset();
-        module.reset();
-        dm = nullptr;
+        Stop();
         SetHotKeys(nullptr);
         SetWindowSystem(nullptr);
-        StartupDialogs = saved_;
     }
 
     void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(LayOutInstallation(VEMRA_SHIPPED_DIR, "", UserInstallationLayout(), error)) << error;
-        module = std::make_unique<Tdm>();
-        dm = module.get();
-        window = std::make_unique<TVMRConverter>();
-        ASSERT_EQ(InitResult, 0) << (shown.empty() ? "" : shown.front());
+        ASSERT_TRUE(LayOut(VEMRA_SHIPPED_DIR)) << layoutError;
+        ASSERT_EQ(Start(), 0) << (shown.empty() ? "" : shown.front());
     }
 
     TCurrencyConverter& Conv() { return *CurrencyConverter; }
@@ -113,16 +97,9 @@ protected:
     }
     static std::string Message(int number) { return dm->GetMessageText(number); }
 
-    TempFolder home{"vemra-main"};
-    ScopedEnv env;
     TRecordingWindowSystem desktop;
     TRecordingHotKeys hotKeys;
-    std::unique_ptr<Tdm> module;
-    std::unique_ptr<TVMRConverter> window;
-    std::vector<std::string> shown;
-
-private:
-    TStartupDialogs saved_;
+    std::vector<std::string> shown;  // the start-up's messages, all of them
 };
 
 // ---- the command table ----

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "CommandChannel.h"
+#include "ConverterTestSupport.h"
 #include "CurrencyConverter.h"
 #include "InstallationLayout.h"
 #include "MessageNumbers.h"
@@ -61,44 +62,24 @@ int RunTool(const QString& program, const QStringList& arguments) {
 }
 
 // Points HOME, the XDG folders and the registry at a temporary home, as a fresh user has.
-class Home {
+class Home : public ConverterHome {
 public:
-    Home() {
-        env.Set("HOME", home.path());
-        env.Set("XDG_DATA_HOME", home / "data");
-        env.Set("XDG_CONFIG_HOME", home / "config");
-        env.Set("VEMRA_REGISTRY_DIR", home / "registry");
-        ::mkdir((home / "run").c_str(), 0700);
-        env.Set("XDG_RUNTIME_DIR", home / "run");
-        env.Set("LC_ALL", std::nullopt);
-        env.Set("LC_MESSAGES", "en_US.UTF-8");
-    }
+    Home() : ConverterHome("", "vemra-x11main") {}
     std::string AtomsFolder() const { return home / "run/vemra/atoms"; }
     int AtomCount() const { return static_cast<int>(QDir(QString::fromStdString(AtomsFolder())).entryList(QDir::Files).size()); }
-
-    TempFolder home{"vemra-x11main"};
-    ScopedEnv env;
 };
 
 // A converter started in this process on a laid-out installation.
 class MainWindowOnXTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        saved_ = StartupDialogs;
-        StartupDialogs.Ask = [](const std::string&) { return true; };
-        StartupDialogs.Show = [](const std::string&) {};
-        std::string error;
-        ASSERT_TRUE(LayOutInstallation(VEMRA_SHIPPED_DIR, "", UserInstallationLayout(), error)) << error;
-        module = std::make_unique<Tdm>();
-        dm = module.get();
-        window = std::make_unique<TVMRConverter>();
-        ASSERT_EQ(InitResult, 0);
+        ASSERT_TRUE(home.LayOut(VEMRA_SHIPPED_DIR)) << home.layoutError;
+        ASSERT_EQ(home.Start(), 0);
+        window = home.window.get();
     }
     void TearDown() override {
-        window.reset();
-        module.reset();
-        dm = nullptr;
-        StartupDialogs = saved_;
+        window = nullptr;
+        home.Stop();
     }
     void SetHotKey(bool ctrl, int functionIndex) {
         const Ui::TVMRConfig& c = *VMRConfig->ui;
@@ -110,11 +91,7 @@ protected:
     }
 
     Home home;
-    std::unique_ptr<Tdm> module;
-    std::unique_ptr<TVMRConverter> window;
-
-private:
-    TStartupDialogs saved_;
+    TVMRConverter* window = nullptr;
 };
 
 TEST_F(MainWindowOnXTest, TheIconSitsInTheTrayHost) {
@@ -207,12 +184,8 @@ TEST_F(MainWindowOnXTest, APressInTheMarginDragsTheWindowAndOneInsideDoesNot) {
 class InstalledConverterTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        QProcess layOut;
-        layOut.start(QStringLiteral(VEMRA_LAY_OUT), {QStringLiteral(VEMRA_SHIPPED_DIR), QStringLiteral(VEMRA_PROGRAM)});
-        ASSERT_TRUE(layOut.waitForFinished(30000));
-        ASSERT_EQ(layOut.exitCode(), 0) << layOut.readAllStandardError().toStdString();
-        program = QString::fromLocal8Bit(layOut.readAllStandardOutput()).trimmed();
-        ASSERT_FALSE(program.isEmpty());
+        ASSERT_NO_FATAL_FAILURE(LayOutWithTool(QStringLiteral(VEMRA_LAY_OUT), QStringLiteral(VEMRA_SHIPPED_DIR),
+                                               QStringLiteral(VEMRA_PROGRAM), program));
         vemra.setProcessChannelMode(QProcess::ForwardedChannels);
         vemra.start(program, {});
         ASSERT_TRUE(vemra.waitForStarted(5000));

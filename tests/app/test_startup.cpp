@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "ConverterTestSupport.h"
 #include "CurrencyConverter.h"
 #include "DmTestSupport.h"
 #include "InstallationLayout.h"
@@ -44,35 +45,17 @@ namespace {
 
 const std::string kShippedDir = VEMRA_SHIPPED_DIR;
 
-class StartupTest : public ::testing::Test {
+class StartupTest : public ::testing::Test, protected ConverterHome {
 protected:
-    StartupTest() {
+    StartupTest() : ConverterHome("", "vemra-startup") {
         App();
-        env.Set("HOME", home.path());
-        env.Set("XDG_DATA_HOME", home / "data");
-        env.Set("XDG_CONFIG_HOME", home / "config");
-        env.Set("VEMRA_REGISTRY_DIR", home / "registry");
-        ::mkdir((home / "run").c_str(), 0700);
-        env.Set("XDG_RUNTIME_DIR", home / "run");
-        env.Set("LC_ALL", std::nullopt);
-        env.Set("LC_MESSAGES", "en_US.UTF-8");
-        saved_ = StartupDialogs;
         StartupDialogs.Ask = [this](const std::string& text) {
             questions.push_back(text);
             return answer;
         };
         StartupDialogs.Show = [this](const std::string& text) { messages.push_back(text); };
     }
-    ~StartupTest() override {
-        window.reset();
-        module.reset();
-        StartupDialogs = saved_;
-    }
-
-    void LayOut() {
-        std::string error;
-        ASSERT_TRUE(LayOutInstallation(kShippedDir, "", UserInstallationLayout(), error)) << error;
-    }
+    void LayOut() { ASSERT_TRUE(ConverterHome::LayOut(kShippedDir)) << layoutError; }
     std::string Data(const std::string& name) const { return JoinPath(UserInstallationLayout().PubData, name); }
     std::string UserData(const std::string& name) const { return JoinPath(UserInstallationLayout().AppData, name); }
 
@@ -82,14 +65,6 @@ protected:
         const std::string file = ResourceLibraryFileName();
         AppData = saved;
         return file;
-    }
-    // Runs the main window's creation with a fresh data module; the start-up's result.
-    int Start() {
-        window.reset();
-        module = std::make_unique<Tdm>();
-        dm = module.get();
-        window = std::make_unique<TVMRConverter>();
-        return InitResult;
     }
     // The message of a numbered text in the loaded language.
     static std::string Message(int number) { return dm->GetMessageText(number); }
@@ -113,16 +88,9 @@ protected:
         return out;
     }
 
-    TempFolder home{"vemra-startup"};
-    ScopedEnv env;
-    std::unique_ptr<Tdm> module;
-    std::unique_ptr<TVMRConverter> window;
     bool answer = false;
     std::vector<std::string> questions;
     std::vector<std::string> messages;
-
-private:
-    TStartupDialogs saved_;
 };
 
 TEST_F(StartupTest, WithoutAnInstallationTheStartEndsWithCode6AndItsMessage) {

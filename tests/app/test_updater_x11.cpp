@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "CommandChannel.h"
+#include "ConverterTestSupport.h"
 #include "CurrencyConverter.h"
 #include "InstallationLayout.h"
 #include "PlugginMan.h"
@@ -45,36 +46,22 @@ bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
     return true;
 }
 
-class UpdaterX11Test : public ::testing::Test {
+class UpdaterX11Test : public ::testing::Test, protected ConverterHome {
 protected:
+    UpdaterX11Test() : ConverterHome("", "vemra-x11updater") {}
     void SetUp() override {
-        env.Set("HOME", home.path());
-        env.Set("XDG_DATA_HOME", home / "data");
-        env.Set("XDG_CONFIG_HOME", home / "config");
-        env.Set("VEMRA_REGISTRY_DIR", home / "registry");
-        ::mkdir((home / "run").c_str(), 0700);
-        env.Set("XDG_RUNTIME_DIR", home / "run");
-        env.Set("LC_ALL", std::nullopt);
-        env.Set("LC_MESSAGES", "en_US.UTF-8");
         // The first run a second after start instead of five.
         env.Set("VEMRA_FIRST_UPDATE_MS", "1000");
-        saved_ = StartupDialogs;
-        StartupDialogs.Ask = [](const std::string&) { return true; };
-        StartupDialogs.Show = [](const std::string&) {};
         ASSERT_NO_FATAL_FAILURE(LayOut());
-        module = std::make_unique<Tdm>();
-        dm = module.get();
-        Tdm::SetServiceBaseForTests(server.Url(""));  // the version check stays local too
-        module->ConnectionTest = [] { return true; };
-        window = std::make_unique<TVMRConverter>();
-        ASSERT_EQ(InitResult, 0);
+        const int result = Start([this](Tdm& fresh) {
+            Tdm::SetServiceBaseForTests(server.Url(""));  // the version check stays local too
+            fresh.ConnectionTest = [] { return true; };
+        });
+        ASSERT_EQ(result, 0);
     }
     void TearDown() override {
-        window.reset();
-        module.reset();
-        dm = nullptr;
+        Stop();
         Tdm::SetServiceBaseForTests("");
-        StartupDialogs = saved_;
     }
 
     // Points the store at the test server: the selected source ECB gets a page for the newest
@@ -117,19 +104,9 @@ protected:
     }
 
     // Lays out the installation; the in-process converter reads the same one.
-    virtual void LayOut() {
-        std::string error;
-        ASSERT_TRUE(LayOutInstallation(VEMRA_SHIPPED_DIR, "", UserInstallationLayout(), error)) << error;
-    }
+    virtual void LayOut() { ASSERT_TRUE(ConverterHome::LayOut(VEMRA_SHIPPED_DIR)) << layoutError; }
 
-    TempFolder home{"vemra-x11updater"};
-    ScopedEnv env;
     HttpTestServer server;
-    std::unique_ptr<Tdm> module;
-    std::unique_ptr<TVMRConverter> window;
-
-private:
-    TStartupDialogs saved_;
 };
 
 TEST_F(UpdaterX11Test, TheTimerFetchesTheDaysRatesWithinAMinuteAndTheConverterUsesThem) {
@@ -168,12 +145,8 @@ TEST_F(UpdaterX11Test, TheTimerFetchesTheDaysRatesWithinAMinuteAndTheConverterUs
 class InstalledUpdaterX11Test : public UpdaterX11Test {
 protected:
     void LayOut() override {
-        QProcess layOut;
-        layOut.start(QStringLiteral(VEMRA_LAY_OUT), {QStringLiteral(VEMRA_SHIPPED_DIR), QStringLiteral(VEMRA_PROGRAM)});
-        ASSERT_TRUE(layOut.waitForFinished(30000));
-        ASSERT_EQ(layOut.exitCode(), 0) << layOut.readAllStandardError().toStdString();
-        program = QString::fromLocal8Bit(layOut.readAllStandardOutput()).trimmed();
-        ASSERT_FALSE(program.isEmpty());
+        ASSERT_NO_FATAL_FAILURE(LayOutWithTool(QStringLiteral(VEMRA_LAY_OUT), QStringLiteral(VEMRA_SHIPPED_DIR),
+                                               QStringLiteral(VEMRA_PROGRAM), program));
     }
     void TearDown() override {
         if (vemra.state() != QProcess::NotRunning) {

@@ -31,6 +31,13 @@ protected:
     void Drain() {
         for (int i = 0; i < 20; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
+    // Connects a peer of our own to the converter's socket and writes the bytes on it.
+    static void SendAsPeer(QLocalSocket& socket, const QByteArray& bytes) {
+        socket.connectToServer(CommandSocketPath("TVMRConverter"));
+        ASSERT_TRUE(socket.waitForConnected(1000));
+        socket.write(bytes);
+        socket.waitForBytesWritten(1000);
+    }
 
     TempFolder runtime_{"vemra-cmd"};
     ScopedEnv env_{"XDG_RUNTIME_DIR", runtime_.path()};
@@ -56,10 +63,7 @@ TEST_F(CommandChannelTest, IgnoresLinesThatAreNotTwoNumbers) {
     ASSERT_TRUE(server.Listen());
     QSignalSpy spy(&server, &TCommandServer::Command);
     QLocalSocket socket;
-    socket.connectToServer(CommandSocketPath("TVMRConverter"));
-    ASSERT_TRUE(socket.waitForConnected(1000));
-    socket.write("hello\n99\n1 2 3\n-1 0\n4 x\n\n10 0\n");
-    socket.waitForBytesWritten(1000);
+    ASSERT_NO_FATAL_FAILURE(SendAsPeer(socket, "hello\n99\n1 2 3\n-1 0\n4 x\n\n10 0\n"));
     WaitFor(spy, 1);
     Drain();
     ASSERT_EQ(spy.count(), 1);
@@ -71,10 +75,7 @@ TEST_F(CommandChannelTest, CutsOffAPeerThatNeverEndsItsLine) {
     ASSERT_TRUE(server.Listen());
     QSignalSpy spy(&server, &TCommandServer::Command);
     QLocalSocket socket;
-    socket.connectToServer(CommandSocketPath("TVMRConverter"));
-    ASSERT_TRUE(socket.waitForConnected(1000));
-    socket.write(QByteArray(100000, '7'));
-    socket.waitForBytesWritten(1000);
+    ASSERT_NO_FATAL_FAILURE(SendAsPeer(socket, QByteArray(100000, '7')));
     QElapsedTimer timer;
     timer.start();
     while (socket.state() == QLocalSocket::ConnectedState && timer.elapsed() < 5000) {
