@@ -19,9 +19,12 @@
 #include <string>
 #include <utility>
 
+#include "PeakMemory.h"
 #include "html/HTMLParser.h"
 
 namespace {
+
+using vemra::bench::PeakBytes;
 
 // ---- inputs ----
 
@@ -212,39 +215,6 @@ const std::string& Input(Page page) {
 
 // ---- peak memory ----
 
-std::size_t StatusKb(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    const std::size_t n = std::strlen(field);
-    while (std::getline(status, line))
-        if (line.compare(0, n, field) == 0) return std::stoul(line.substr(n + 1));
-    return 0;
-}
-
-// Growth of the peak resident set while work runs once in a child process.
-std::size_t PeakBytes(const std::function<void()>& work) {
-    int fds[2];
-    if (pipe(fds) != 0) return 0;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        malloc_trim(0);
-        { std::ofstream("/proc/self/clear_refs") << "5"; }  // resets the peak to the current size
-        const std::size_t before = StatusKb("VmRSS:");
-        work();
-        const std::size_t peak = StatusKb("VmHWM:");
-        const std::size_t bytes = (peak > before ? peak - before : 0) * 1024;
-        if (write(fds[1], &bytes, sizeof bytes) != sizeof bytes) _exit(1);
-        _exit(0);
-    }
-    close(fds[1]);
-    std::size_t bytes = 0;
-    if (read(fds[0], &bytes, sizeof bytes) != sizeof bytes) bytes = 0;
-    close(fds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return bytes;
-}
 
 double PeakPerByte(const char* parser, Page page, const std::function<void()>& work) {
     static std::map<std::pair<std::string, int>, double> measured;
