@@ -16,7 +16,7 @@ trap 'rm -rf "$home"' EXIT
 mkdir -m 700 "$home/run"
 export HOME="$home" XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" \
   VEMRA_REGISTRY_DIR="$home/registry" XDG_RUNTIME_DIR="$home/run"
-program=$("$build/app/vemra_lay_out" "$build/shipped" "$build/app/vemra")
+program=$("$build/app/core/vemra_lay_out" "$build/shipped" "$build/app/vemra")
 # The first start is the installation's first (it saves every setting); it is not counted.
 "$build/benchmarks/startup_probe" vemra 2500 "$program" >/dev/null
 times=()

@@ -5,4 +5,4 @@
 # vemra_lay_out and the shipped data.
 set -euo pipefail
 build=$(cd "${1:?usage: lay-out-installation.sh <build dir>}" && pwd)
-exec "$build/app/vemra_lay_out" "$build/shipped" "$build/app/vemra"
+exec "$build/app/core/vemra_lay_out" "$build/shipped" "$build/app/vemra"

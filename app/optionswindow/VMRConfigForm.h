@@ -107,7 +107,7 @@ public:
     // ============ end of C2 ============
 
     // ---- currency page handlers that the frame calls (defined with the currency page,
-    // VMRConfigCurrencies.cpp; fallbacks that do nothing until it is linked) ----
+    // VMRConfigCurrencies.cpp) ----
     void cbWhatShowChange(QObject* sender);  // refills the currency list; ConfigChanged
     void ChListClick(QObject* sender);       // shows the selected currency
     // ---- end of the currency page handlers the frame calls ----
@@ -142,8 +142,8 @@ public:
     // ============ end of C3 ============
 };
 
-// ---- the rate source properties window as the options window reaches it (C2 calls, the
-// properties window's unit defines; fallbacks until it is linked) ----
+// ---- the rate source properties window as the options window reaches it (C2 calls,
+// VMRPropertiesHost.cpp defines) ----
 // Creates the properties window owned by owner, not yet shown; nullptr when there is none.
 QWidget* CreatePropertiesWindow(QWidget* owner);
 // The properties window shows the source of that index (its list set, its own change run).

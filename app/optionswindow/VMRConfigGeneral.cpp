@@ -367,8 +367,4 @@ void TVMRConfig::LoadConfigTexts() {
     ShowSourceDetails();
 }
 
-// The currency page brings these; until it is linked the frame's calls do nothing.
-__attribute__((weak)) void TVMRConfig::cbWhatShowChange(QObject*) { ConfigChanged = true; }
-__attribute__((weak)) void TVMRConfig::ChListClick(QObject*) {}
-
 }  // namespace vemra

@@ -1,7 +1,6 @@
 // The options window's rate sources page: choosing a source program-wide, its schedule,
 // weekdays, properties and history bounds, the history download and the calendar.
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -320,21 +319,6 @@ void TVMRConfig::btCalendarClick() {
         properties->show();
         properties->raise();
     }
-}
-
-// ---- the properties window's side until its unit is linked ----
-
-__attribute__((weak)) QWidget* CreatePropertiesWindow(QWidget*) { return nullptr; }
-
-__attribute__((weak)) void ShowSourceInPropertiesWindow(QWidget* properties, int index) {
-    if (auto* list = properties->findChild<QComboBox*>(QStringLiteral("cbPublisher")))
-        if (list->currentIndex() != index) list->setCurrentIndex(index);
-}
-
-__attribute__((weak)) QWidget* CurrentPropertiesWindow() {
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (qstrcmp(window->metaObject()->className(), "vemra::TVMRProperties") == 0) return window;
-    return nullptr;
 }
 
 }  // namespace vemra

@@ -16,12 +16,6 @@
 #include "rtl/SysUtils.h"
 #include "ui_VMRConfigForm.h"
 
-// Makes every program that links the converter's library also link this file, whose entry
-// points replace the options window's fallbacks (a static library alone would keep those).
-extern "C" {
-int vemra_properties_window_anchor = 0;
-}
-
 namespace vemra {
 
 namespace {
