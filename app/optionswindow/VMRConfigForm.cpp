@@ -35,7 +35,8 @@ TVMRConfig::TVMRConfig(QWidget* parent) : QWidget(parent, Qt::Dialog), ui(std::m
         {ui->btPag1, 0}, {ui->btPag2, 1}, {ui->btPag3, 2}, {ui->btPag0, 3}};
     for (auto [button, page] : buttons) {
         button->setProperty("Tag", page);
-        connect(button, &QAbstractButton::clicked, this, [this, page] { ShowPage(page); });
+        // A copy of the page, not the binding itself: clang before 16 cannot capture a binding.
+        connect(button, &QAbstractButton::clicked, this, [this, index = page] { ShowPage(index); });
     }
     SetDefaultHintColors();
     ShowPage(0);
