@@ -14,6 +14,7 @@
 
 #include "CurrencyConverter.h"
 #include "FormVMRViewer.h"
+#include "MessageFormat.h"
 #include "MessageNumbers.h"
 #include "PlugginMan.h"
 #include "RateFile.h"
@@ -139,7 +140,7 @@ void TVMRConfig::ShowSourceDetails() {
         return;
     }
     std::string schedule = source->PublicationTimeText;
-    if (source->DayLag > 0) schedule += Format(Message(msg::DayLag), source->DayLag);
+    if (source->DayLag > 0) schedule += FillMessage(dm, msg::DayLag, Message(msg::DayLag), source->DayLag);
     c.EUpdSettings->setText(QString::fromStdString(schedule));
 
     for (int p = 0; p < 7; ++p) {
