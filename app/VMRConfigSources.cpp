@@ -90,7 +90,8 @@ void TVMRConfig::cbSubscriptionsChange(QObject* sender) {
     if (source != nullptr) {
         if (source->Code != previous) {
             PlugginMan->SelectedCode = source->Code;
-            PlugginMan->SaveSelectedPlugin();
+            // A settings file that cannot be written is told once, by the settings' own save.
+            if (!PlugginMan->SaveSelectedPlugin() && VMRConverter != nullptr) VMRConverter->SaveSettings(0);
         }
         const std::string file = sender != nullptr ? PlugginMan->LastRateFile(*source) : std::string();
         if (!file.empty() && FileExists(file) && CurrencyConverter != nullptr) {

@@ -199,9 +199,15 @@ bool TPlugginMan::InstallPlugin(const std::string& code, const std::string& libr
     }
 }
 
-void TPlugginMan::SaveSelectedPlugin() {
+bool TPlugginMan::SaveSelectedPlugin() {
     TRegistryEx registry(true);
-    if (registry.OpenKey("Software\\Vemra", false)) registry.WriteString("SelectedPlugin", SelectedCode);
+    if (!registry.OpenKey("Software\\Vemra", false)) return true;  // no key: nothing is saved, as for every setting
+    try {
+        registry.WriteString("SelectedPlugin", SelectedCode);
+        return true;
+    } catch (const ERegistryException&) {
+        return false;
+    }
 }
 
 THTMLConverterPlugInn* TPlugginMan::GetPlugin(int index) const {

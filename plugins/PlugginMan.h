@@ -70,7 +70,8 @@ public:
     // Adds or replaces a source from its plug-in library's definition; false on any failure.
     bool InstallPlugin(const std::string& code, const std::string& libraryPath);
     // Writes SelectedCode to "SelectedPlugin" when the user's key exists.
-    void SaveSelectedPlugin();
+    // False when the settings file cannot be written (the choice holds for this run).
+    bool SaveSelectedPlugin();
 
     // Appends a source made elsewhere (a reader of its own kind) under its list name; the
     // manager owns it from then on.

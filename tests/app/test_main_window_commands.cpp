@@ -392,6 +392,11 @@ TEST_F(MainWindowCommandsTest, ASettingsFileThatCannotBeWrittenIsToldOnceAndTheE
     window->btIntCh->click();
     window->CBINN->setCurrentIndex(window->CBINN->findText(QStringLiteral("GBP"), Qt::MatchContains));
     window->ComboMoneyChange(window->CBINN);
+    // So does choosing another rate source, which stores the choice.
+    QComboBox* sources = VMRConfig->ui->cbSubscriptions;
+    ASSERT_GT(sources->count(), 1);
+    sources->setCurrentIndex(sources->currentIndex() == 0 ? 1 : 0);
+    VMRConfig->cbSubscriptionsChange(sources);
     window->WMVmrCommand(99, 0);
     EXPECT_EQ(window->TrayRecordSize, 0u);
     window.reset();  // the end's save fails too, without a box that would hold the end up
