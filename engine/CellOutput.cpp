@@ -8,6 +8,7 @@
 
 #include "ConversionRun.h"
 #include "DetailLog.h"
+#include "MessageFormat.h"
 #include "MessageNumbers.h"
 #include "NumberCells.h"
 #include "RateFile.h"
@@ -251,7 +252,7 @@ void TConversionRun::LoadRowDate(int row, std::int32_t day, bool dateCell, CellW
     TDateTime date = rowDate;
     info.Found = LoadRatesOfDay(date, daysBack);
     const std::string rowFile = conv_.RateSources().SelectedRateFileName(rowDate);
-    const std::string warning = Format(conv_.Host().GetMessageText(msg::OnDemandDayFailed), ExtractFileName(rowFile));
+    const std::string warning = FormatMessageText(conv_.Host(), msg::OnDemandDayFailed, ExtractFileName(rowFile));
     const auto notFound = [&] {
         return Format(" (not found) %s -> Current values from: %s", std::string(LineBreak) + cell.log.substr(0, 5),
                       conv_.Currencies().RateFileName);

@@ -7,6 +7,7 @@
 #include <climits>
 
 #include "DetailLog.h"
+#include "MessageFormat.h"
 #include "MessageNumbers.h"
 #include "rtl/Format.h"
 #include "rtl/SysUtils.h"
@@ -208,7 +209,7 @@ void TConversionRun::CheckProviderCell(bool warn) {
     table_.FirstCellUnexplained = !code.empty() && code != emptyCell_ && table_.Flags != 0 && FirstCellUnexplained();
     if (table_.FirstCellUnexplained && warn && code.size() == 3) {
         // Converting the same table again must not repeat the warning.
-        const std::string text = Format(conv_.Host().GetMessageText(msg::WarnProviderCode), code);
+        const std::string text = FormatMessageText(conv_.Host(), msg::WarnProviderCode, code);
         if (!HasWarning(conv_.Warnings(), text)) conv_.AddWarning(text, -1);
     }
     table_.ProviderIndex = host_.PluginSelectedIndex();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "CurrencyConverter.h"
+#include "MessageFormat.h"
 #include "MessageNumbers.h"
 #include "rtl/Format.h"
 #include "rtl/NumParse.h"
@@ -117,7 +118,7 @@ void TCurrencyConverter::AddWarning(const std::string& text, double key) {
 }
 
 std::string TCurrencyConverter::WarningCountText() const {
-    return Format(host_->GetMessageText(msg::WarningCount), warnings_.Count());
+    return FormatMessageText(*host_, msg::WarningCount, warnings_.Count());
 }
 
 // ---- date separators ----

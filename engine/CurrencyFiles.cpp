@@ -5,6 +5,7 @@
 
 #include "CurrencyConverter.h"
 #include "IniSection.h"
+#include "MessageFormat.h"
 #include "MessageNumbers.h"
 #include "SysStrings.h"
 #include "ZEPHStrUtils.h"
@@ -221,7 +222,7 @@ bool ImportCurrencyDefinitions(TCurrencyChangeList& list, const std::string& fil
             message = error;
         } else {
             message = DecodeLineMarks(
-                Format(HostOf(list).GetMessageText(msg::ImportResult), ExtractFileName(fileName), replaced, added));
+                FormatMessageText(HostOf(list), msg::ImportResult, ExtractFileName(fileName), replaced, added));
             list.ResolveReferenceRates();
             result = true;
         }

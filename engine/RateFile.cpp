@@ -5,6 +5,7 @@
 
 #include "CurrencyConverter.h"
 #include "IniSection.h"
+#include "MessageFormat.h"
 #include "MessageNumbers.h"
 #include "StreamedIniFile.h"
 #include "rtl/Format.h"
@@ -59,11 +60,12 @@ void SetRateDateAndTip(TCurrencyChangeList& list) {
     }
     list.RateDate = RateDay(list.DateText) + RateSourcesOf(list).SelectedPublicationMinute() * OneMinute;
     const std::string day = FormatDateTime("ddd", list.RateDate);
-    const std::string message = host.GetMessageText(ConverterIsOn(list) ? msg::ConverterOn : msg::ConverterOff);
+    const int number = ConverterIsOn(list) ? msg::ConverterOn : msg::ConverterOff;
+    const std::string message = host.GetMessageText(number);
     list.Provider += " ";
     std::string tip;
     do {
-        tip = Format(message, list.Provider, day, list.DateText);
+        tip = FillMessage(&host, number, message, list.Provider, day, list.DateText);
         if (list.Provider.empty()) {
             tip = CutToTipLimit(tip);
             break;

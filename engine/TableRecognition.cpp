@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "ConversionRun.h"
+#include "MessageFormat.h"
 #include "MessageNumbers.h"
 #include "RateFile.h"
 #include "ZEPHStrUtils.h"
@@ -53,9 +54,9 @@ void CheckCurrencyCode(TCurrencyConverter& converter, const std::string& code) {
     IEngineHost& host = converter.Host();
     int position = 0;
     if (!converter.Currencies().Find(trimmed, position))
-        converter.AddWarning(Format(host.GetMessageText(msg::WarnUnknownCurrency), trimmed), -1);
+        converter.AddWarning(FormatMessageText(host, msg::WarnUnknownCurrency, trimmed), -1);
     else if (converter.Currencies().ItemRate(position) == 0)
-        converter.AddWarning(Format(host.GetMessageText(msg::WarnNoRate), trimmed), -1);
+        converter.AddWarning(FormatMessageText(host, msg::WarnNoRate, trimmed), -1);
 }
 
 TFormatSettings* DateFormatRecord(std::uint8_t dateOrder) {
@@ -314,10 +315,10 @@ void TConversionRun::ApplyTableHeaders() {
 void TConversionRun::SelectProviderSource() {
     host_.SetPluginSelectedIndex(table_.ProviderIndex);
     if (!host_.HasCurrentPlugin())
-        throw Exception(Format(conv_.Host().GetMessageText(msg::SourceMissing), table_.ProviderCode));
+        throw Exception(FormatMessageText(conv_.Host(), msg::SourceMissing, table_.ProviderCode));
     const std::string file = conv_.RateSources().LastRateFile();
     if (!FileExists(file))
-        conv_.AddWarning(Format(conv_.Host().GetMessageText(msg::TableSourceNoFile), ExtractFileName(file)), 0);
+        conv_.AddWarning(FormatMessageText(conv_.Host(), msg::TableSourceNoFile, ExtractFileName(file)), 0);
     else
         LoadRateFile(conv_.Currencies(), file);
 }

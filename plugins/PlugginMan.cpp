@@ -1,5 +1,9 @@
 #include "PlugginMan.h"
 
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
 #include "MessageNumbers.h"
 #include "RegistryEx.h"
 #include "SysCaller.h"
@@ -43,17 +47,39 @@ std::string TPlugginMan::UserLastFileName() const { return JoinPath(UserDataDir,
 // ---- the store ----
 
 void TPlugginMan::OpenPluginStore() {
+    StoreRecoveryNote.clear();
     const std::string working = JoinPath(AppData, PluginStoreName());
-    if (FileExists(working)) {
-        Store = std::make_unique<TStreamedIniFile>(0, working);
-        Store->Reload();
-        if (Store->ReadString("ECB", "Settings", "").empty()) {
-            Store->KeyIndex = PluginStoreKeyIndex;
-            Store->Reload();
-        }
-        return;
-    }
     const std::string master = JoinPath(PubData, PluginStoreName());
+    std::error_code error;
+    if (std::filesystem::exists(std::filesystem::symlink_status(working, error))) {
+        std::string fault;
+        try {
+            Store = std::make_unique<TStreamedIniFile>(0, working);
+            Store->Reload();
+            if (Store->ReadString("ECB", "Settings", "").empty()) {
+                Store->KeyIndex = PluginStoreKeyIndex;
+                Store->Reload();
+            }
+            TStringList sections;
+            Store->ReadSections(sections);
+            if (!sections.Empty()) return;
+            fault = "it holds no rate source";
+        } catch (const std::exception& e) {
+            fault = e.what();
+        }
+        // A damaged working store would stop every start ("No plugins found"): it is kept
+        // aside, for what it may still hold, and made again from the master copy.
+        const std::string aside = working + ".damaged";
+        if (!FileExists(master)) {
+            if (Store == nullptr) Store = std::make_unique<TStreamedIniFile>(PluginStoreKeyIndex, working);
+            return;
+        }
+        std::filesystem::remove_all(aside, error);
+        if (std::rename(working.c_str(), aside.c_str()) != 0)
+            throw EInOutError("Cannot set aside the damaged " + working);
+        StoreRecoveryNote = "The rate sources file " + working + " was damaged (" + fault + "). It was set aside as " +
+                            aside + " and made again from the installed copy.";
+    }
     Store = std::make_unique<TStreamedIniFile>(0, master);
     Store->Reload();
     Store->SetFileName(working);
@@ -173,9 +199,15 @@ bool TPlugginMan::InstallPlugin(const std::string& code, const std::string& libr
     }
 }
 
-void TPlugginMan::SaveSelectedPlugin() {
+bool TPlugginMan::SaveSelectedPlugin() {
     TRegistryEx registry(true);
-    if (registry.OpenKey("Software\\Vemra", false)) registry.WriteString("SelectedPlugin", SelectedCode);
+    if (!registry.OpenKey("Software\\Vemra", false)) return true;  // no key: nothing is saved, as for every setting
+    try {
+        registry.WriteString("SelectedPlugin", SelectedCode);
+        return true;
+    } catch (const ERegistryException&) {
+        return false;
+    }
 }
 
 THTMLConverterPlugInn* TPlugginMan::GetPlugin(int index) const {

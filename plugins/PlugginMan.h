@@ -55,7 +55,11 @@ public:
     // the store holds no source.
     void LoadPlugins();
     void ClearPlugins();
+    // Opens the working store in AppData, made from the master copy in PubData when missing.
+    // A working store that cannot be read or holds no rate source is set aside as
+    // "<store>.damaged" and made again from the master; StoreRecoveryNote then says so.
     void OpenPluginStore();
+    std::string StoreRecoveryNote;
     // The store's sections of at most 3 characters, in store order.
     void ReadPluginSections(TStringList& list) const;
     // The section's lines, every mark 0; empty when there is no such section or no store.
@@ -66,7 +70,8 @@ public:
     // Adds or replaces a source from its plug-in library's definition; false on any failure.
     bool InstallPlugin(const std::string& code, const std::string& libraryPath);
     // Writes SelectedCode to "SelectedPlugin" when the user's key exists.
-    void SaveSelectedPlugin();
+    // False when the settings file cannot be written (the choice holds for this run).
+    bool SaveSelectedPlugin();
 
     // Appends a source made elsewhere (a reader of its own kind) under its list name; the
     // manager owns it from then on.

@@ -45,6 +45,12 @@ public:
     // Throws Exception("No languaje file present") when the language list is empty.
     void LoadLanguageFile(const std::string& fileName);
     void LoadMessageTable(const std::string& path);
+    // LoadMessageTable that never throws: "" when the file gave a language (message 0), else
+    // what is wrong with it (the table is then empty).
+    std::string LoadUsableMessageTable(const std::string& path);
+    // What was wrong with the language file the last LoadLanguageFile chose, when even a
+    // fresh copy from the resource library could not mend it; "" when it loaded.
+    std::string LanguageFault;
     // The name=value lines of one section of the open language file.
     std::unique_ptr<TStringList> ReadLanguageSection(const std::string& section);
     // Applies the section UpperCase(class name) to the window.

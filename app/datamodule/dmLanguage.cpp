@@ -54,7 +54,26 @@ void Tdm::LoadLanguageFile(const std::string& fileName) {
     list->setCurrentIndex(index);
     const std::string chosen = list->itemText(index).toStdString();
     vemra::LanguageFileName = chosen;
-    LoadMessageTable(JoinPath(AppData, chosen));
+    const std::string path = JoinPath(AppData, chosen);
+    std::string fault = LoadUsableMessageTable(path);
+    if (!fault.empty()) {
+        // A damaged or unreadable language file is written again from the resource library,
+        // as a missing one is; one that is not shipped stays as it is, and the program goes
+        // on with the English texts of its start-up.
+        try {
+            if (ExtractResourceFiles()) fault = LoadUsableMessageTable(path);
+        } catch (const std::exception& e) {
+            fault += std::string("; extracting it again failed: ") + e.what();
+        }
+        if (!fault.empty()) {
+            try {
+                WriteLogLine("UPD", "LANGUAGE FILE: " + path + " " + fault);
+            } catch (const std::exception&) {
+                // the log is a record only: the language load goes on
+            }
+        }
+    }
+    LanguageFault = fault.empty() ? std::string() : "The language file " + path + " " + fault + ".";
     vemra::LanguageName = GetMessageText(msg::LanguageName);
 
     TStringList days;
@@ -95,6 +114,22 @@ void Tdm::LoadMessageTable(const std::string& path) {
         messages_.Add(found == firstValue.end() ? std::string() : DecodeLineMarks(found->second));
     }
     EmptyCellText = UpperCase(GetMessageText(msg::EmptyCell));
+}
+
+std::string Tdm::LoadUsableMessageTable(const std::string& path) {
+    try {
+        LoadMessageTable(path);
+    } catch (const std::exception& e) {
+        messages_.Clear();
+        EmptyCellText.clear();
+        return std::string("cannot be read: ") + e.what();
+    }
+    if (GetMessageText(msg::LanguageName).empty()) return "is damaged: it has no language name";
+    // A shipped file ends with the windows' sections, the properties window's last: a file
+    // cut short (a truncated copy, a full disk) lacks them while its messages still read.
+    for (const char* section : {"TVMRCONVERTER", "TVMRCONFIG", "TVMRPROPERTIES"})
+        if (!languageIni_->SectionExists(section)) return std::string("is damaged: it has no section ") + section;
+    return {};
 }
 
 std::unique_ptr<TStringList> Tdm::ReadLanguageSection(const std::string& section) {

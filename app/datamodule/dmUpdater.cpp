@@ -18,6 +18,7 @@
 
 #include "AppWindows.h"
 #include "CurrencyConverter.h"
+#include "MessageFormat.h"
 #include "MessageNumbers.h"
 #include "NetUtils.h"
 #include "PlugginMan.h"
@@ -192,7 +193,7 @@ void Tdm::UpdaterTimer(QObject* sender) {
                 auto* button = options != nullptr ? options->findChild<QPushButton*>(QStringLiteral("btNewUpdate")) : nullptr;
                 auto* panel = options != nullptr ? options->findChild<QWidget*>(QStringLiteral("pnNewUpdate")) : nullptr;
                 if (button != nullptr)
-                    button->setText(QString::fromStdString(Format(GetMessageText(msg::NewVersion), version)));
+                    button->setText(QString::fromStdString(FormatMessageText(*this, msg::NewVersion, version)));
                 if (panel != nullptr) panel->setVisible(true);
             }
         }
@@ -272,7 +273,7 @@ void Tdm::ProcessRateUpdate(std::uint8_t code, bool isSelected, bool quiet) {
         case 1: {
             const std::string library = source->PluginLibraryPath();
             WriteLogLine("UPD", "ERROR LOADING: " + library);
-            if (!quiet) ShowMessageText(Format(GetMessageText(msg::SourceMissing), library));
+            if (!quiet) ShowMessageText(FormatMessageText(*this, msg::SourceMissing, library));
             break;
         }
         case 2: logResult("ERROR PARSING DATE"); break;

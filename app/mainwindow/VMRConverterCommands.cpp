@@ -31,6 +31,7 @@
 #include "CurrencyConverter.h"
 #include "DetailLog.h"
 #include "HotKey.h"
+#include "MessageFormat.h"
 #include "MessageNumbers.h"
 #include "OnOffSwitch.h"
 #include "SysCaller.h"
@@ -430,12 +431,13 @@ void TVMRConverter::SetConverterOn(bool on) {
 std::string TVMRConverter::TrayTipText(bool on) {
     if (CurrencyConverter == nullptr || dm == nullptr) return {};
     const TCurrencyChangeList& rates = CurrencyConverter->Currencies();
-    const std::string format = dm->GetMessageText(on ? msg::ConverterOn : msg::ConverterOff);
+    const int number = on ? msg::ConverterOn : msg::ConverterOff;
+    const std::string format = dm->GetMessageText(number);
     const std::string day = rates.RateDate != 0 ? FormatDateTime("ddd", rates.RateDate) : std::string();
     std::string name = rates.Provider + " ";
     std::string tip;
     do {
-        tip = Format(format, name, day, rates.DateText);
+        tip = FillMessage(dm, number, format, name, day, rates.DateText);
         DropLastCharacter(name);
     } while (tip.size() > kMaxTipLength && !name.empty());
     return CutToBytes(tip, kMaxTipLength);

@@ -25,6 +25,7 @@
 #include "ConversionRun.h"
 #include "CurrencyConverter.h"
 #include "DetailLog.h"
+#include "MessageFormat.h"
 #include "MessageNumbers.h"
 #include "PluginItemDelegate.h"
 #include "VMRConfigForm.h"
@@ -165,19 +166,24 @@ void TVMRConverter::FillCurrencyCombos(const std::string& from, const std::strin
     if (VMRConfig != nullptr) {
         QComboBox* reference = VMRConfig->ui->EDivTriCode;
         const QSignalBlocker block(reference);
+        // The currency page reads its tie from this list when it saves: a refill (the update
+        // run's reload, the favourites button) keeps the currency it shows.
+        const QString tie = reference->currentText();
         reference->clear();
         reference->addItem(QStringLiteral("---"));
         const TCurrencyChangeList& all = CurrencyConverter->Currencies();
         for (int i = 0; i < all.Count(); ++i) reference->addItem(QString::fromStdString(all[i]));
-        reference->setCurrentIndex(0);
+        reference->setCurrentIndex(std::max(0, tie.isEmpty() ? 0 : reference->findText(tie)));
     }
 
     SelectCurrencyInCombo(from, to);
 
     static constexpr int kCountMessages[] = {msg::GroupOwnRate, msg::GroupLinked, msg::GroupFavorites};
     const TCurrencyChangeList& rates = CurrencyConverter->Currencies();
-    const std::string format = dm != nullptr ? dm->GetMessageText(kCountMessages[std::min<int>(users.FilterMode, 2)]) : "";
-    lbNumDiv->setText(QString::fromStdString(Format(format, users.Count(), rates.ProviderCode, rates.DateText)));
+    const int countMessage = kCountMessages[std::min<int>(users.FilterMode, 2)];
+    const std::string format = dm != nullptr ? dm->GetMessageText(countMessage) : "";
+    lbNumDiv->setText(QString::fromStdString(
+        FillMessage(dm, countMessage, format, users.Count(), rates.ProviderCode, rates.DateText)));
     ShowRateIndicator();
 }
 
@@ -420,7 +426,8 @@ void TVMRConverter::MEINNChange() { ShowLineCount(meinnLines_.Count()); }
 
 void TVMRConverter::ShowLineCount(int lines) {
     if (lines >= 1) {
-        lbNumLines->setText(QString::fromStdString(Format(Message(msg::InputLineCount).toStdString(), lines)));
+        lbNumLines->setText(QString::fromStdString(
+            FillMessage(dm, msg::InputLineCount, Message(msg::InputLineCount).toStdString(), lines)));
         lbNumLines->show();
     } else {
         lbNumLines->hide();

@@ -21,6 +21,7 @@
 #include <QSystemTrayIcon>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 
 #include "ConversionRun.h"
@@ -41,6 +42,7 @@
 #include "VMRSplashForm.h"
 #include "dm.h"
 #include "platform/GlobalAtoms.h"
+#include "rtl/Format.h"
 #include "rtl/SysUtils.h"
 #include "ui_VMRConfigForm.h"
 #include "ui_VMRConverterForm.h"
@@ -98,6 +100,38 @@ std::string NewestRateFileIn(const std::string& folder) {
     return newest;
 }
 
+// The messages of the start-up in English, for when the language file cannot give them
+// (missing, damaged, unreadable): a start must never end without a word.
+std::string BuiltInStartupText(int number) {
+    switch (number) {
+        case msg::AnotherInstance: return "Vemra is already running. Start another copy anyway?";
+        case msg::StartupFailed9:
+            return "Vemra could not start: the main window could not be created or the rates could not be loaded.";
+        case msg::RatesNotLoaded: return "The rates could not be loaded.";
+        case msg::NoCurrencies: return "No currencies could be loaded. Please check the currency configuration file.";
+        case msg::StartupFailed2: return "Vemra could not start: the data files or the settings could not be read.";
+        default: return {};
+    }
+}
+
+std::string StartupMessage(int number) {
+    const std::string text = dm != nullptr ? dm->GetMessageText(number) : std::string();
+    return text.empty() ? BuiltInStartupText(number) : text;
+}
+
+// The list as after a start without any day rate file: names, no rates.
+void ForgetRates(TCurrencyChangeList& list) {
+    for (int i = 0; i < list.Count(); ++i) list.GetCurrency(i)->Rate = 0;
+    list.RateFileName.clear();
+    list.RateDate = 0;
+    list.Factor = 0;
+    list.Provider.clear();
+    list.ProviderCode.clear();
+    list.DateText.clear();
+    list.BaseCode.clear();
+    list.BaseIndex = NoCurrency;
+}
+
 }  // namespace
 
 std::string BuildShortDatePattern(const std::string& shortDateFormat, char dateSeparator) {
@@ -149,6 +183,53 @@ std::string StartupRateFile() {
         if (!newest.empty()) return newest;
     }
     return {};
+}
+
+void TVMRConverter::LoadStartupRates(const std::string& rateFile) {
+    if (rateFile.empty()) return;
+    TCurrencyChangeList& list = CurrencyConverter->Currencies();
+    std::string fault;
+    try {
+        if (LoadRateFile(list, rateFile)) return;
+        fault = "not a day rate file";
+    } catch (const std::exception& e) {
+        fault = e.what();
+    }
+    // A damaged day rate file must not stop the start, or no update could ever mend it: it
+    // is put aside, so that the update finds the day missing and fetches it again, and the
+    // start goes on at the newest older file of the folder, or without rates.
+    const std::string aside = rateFile + ".damaged";
+    std::remove(aside.c_str());
+    std::rename(rateFile.c_str(), aside.c_str());
+    std::string older;
+    for (std::string candidate = NewestRateFileIn(ExtractFileDir(rateFile)); !candidate.empty();
+         candidate = NewestRateFileIn(ExtractFileDir(rateFile))) {
+        try {
+            if (LoadRateFile(list, candidate)) {
+                older = candidate;
+                break;
+            }
+        } catch (const std::exception&) {
+            // damaged as well: set aside below
+        }
+        const std::string damaged = candidate + ".damaged";
+        std::remove(damaged.c_str());
+        if (std::rename(candidate.c_str(), damaged.c_str()) != 0) break;
+    }
+    if (older.empty()) ForgetRates(list);
+    if (dm != nullptr) {
+        try {
+            dm->WriteLogLine("UPD", "LOAD_DATA: " + rateFile + " DAMAGED (" + fault + "), SET ASIDE AS " + aside);
+        } catch (const std::exception&) {
+            // the log is a record only: the start goes on
+        }
+    }
+    const std::string text = Format(
+        "The day rate file %s is damaged (%s) and was set aside as %s. Vemra starts %s; the next update "
+        "fetches the rates again.",
+        rateFile, fault, ExtractFileName(aside),
+        older.empty() ? std::string("without rates") : "at the rates of " + ExtractFileName(older));
+    if (StartupDialogs.Show) StartupDialogs.Show(text);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -243,17 +324,18 @@ TVMRConverter::~TVMRConverter() {
     }
 }
 
-std::string TVMRConverter::InitResultMessage(std::int32_t code) {
-    auto message = [](int number) { return dm != nullptr ? dm->GetMessageText(number) : std::string(); };
+std::string TVMRConverter::InitResultMessage(std::int32_t code, const std::string& detail) {
+    std::string text;
     switch (code) {
-        case 1: return "Error: languaje file not found";
-        case 2: return message(msg::StartupFailed2);
-        case 4: return message(msg::NoCurrencies);
-        case 5: return message(msg::RatesNotLoaded);
-        case 6: return "Error: No installation found";
-        case 9: return message(msg::StartupFailed9);
+        case 1: text = "Error: languaje file not found"; break;
+        case 2: text = StartupMessage(msg::StartupFailed2); break;
+        case 4: text = StartupMessage(msg::NoCurrencies); break;
+        case 5: text = StartupMessage(msg::RatesNotLoaded); break;
+        case 6: text = "Error: No installation found"; break;
+        case 9: text = StartupMessage(msg::StartupFailed9); break;
         default: return {};
     }
+    return detail.empty() ? text : text + "\r\n\r\n" + detail;
 }
 
 void TVMRConverter::FormCreate() {
@@ -283,6 +365,7 @@ void TVMRConverter::FormCreate() {
         if (dm != nullptr) dm->SetAppWindows(this);
         ConnectControls();
         ShapeWindow();
+        initFault_.clear();
         InitResult = InitApplication();
         if (InitResult == 0) {
             ConnectCommands();
@@ -294,11 +377,14 @@ void TVMRConverter::FormCreate() {
             hide();
             if (dm != nullptr) dm->StartUpdater();
         }
+    } catch (const std::exception& e) {
+        InitResult = 9;
+        initFault_ = e.what();
     } catch (...) {
         InitResult = 9;
     }
     if (InitResult > 0) {
-        const std::string text = InitResultMessage(InitResult);
+        const std::string text = InitResultMessage(InitResult, initFault_);
         if (!text.empty() && StartupDialogs.Show) StartupDialogs.Show(text);
         ReleaseSingleInstance();
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
@@ -333,31 +419,46 @@ std::int32_t TVMRConverter::InitApplication() {
         }
         LoadSettings(isoFrom, isoTo);
         if (firstStart) CurrencyConverter->SetFavorites(UnscrambleLiteral(kDefaultFavorites));
+    } catch (const std::exception& e) {
+        dataFault = true;
+        initFault_ = e.what();
     } catch (...) {
         dataFault = true;
     }
 
     if (dm != nullptr) LanguageFileName = dm->SelectLanguage();
     if (VMRConfig->ui->cbLang->count() == 0) return 1;
-    if (dm != nullptr) dm->LoadLanguageFile(LanguageFileName);
+    if (dm != nullptr) {
+        dm->LoadLanguageFile(LanguageFileName);
+        if (!dm->LanguageFault.empty() && StartupDialogs.Show) StartupDialogs.Show(dm->LanguageFault);
+    }
     PlugginMan->LoadPlugins();
+    if (!PlugginMan->StoreRecoveryNote.empty() && StartupDialogs.Show)
+        StartupDialogs.Show(PlugginMan->StoreRecoveryNote);
     VMRConfig->FillSubscriptions(false);
     if (dataFault) return 2;
 
     if (CheckSingleInstance()) {
-        const std::string question = dm != nullptr ? dm->GetMessageText(msg::AnotherInstance) : std::string();
+        const std::string question = StartupMessage(msg::AnotherInstance);
         if (!StartupDialogs.Ask || !StartupDialogs.Ask(question)) return 3;
     }
 
-    if (!LoadCurrencyNames(CurrencyConverter->Currencies(), configFileName_) ||
-        CurrencyConverter->Currencies().Count() == 0)
+    // The message names the file at fault: the configuration when it does not load, else the
+    // currency names of the language (a configuration without any named currency).
+    if (!LoadCurrencyNames(CurrencyConverter->Currencies(), configFileName_)) {
+        initFault_ = configFileName_;
         return 4;
+    }
+    if (CurrencyConverter->Currencies().Count() == 0) {
+        initFault_ =
+            Format("No currency of %s has a name in %s.", configFileName_, CurrencyNameFileName(vemra::LanguageName));
+        return 4;
+    }
 
     try {
-        const std::string rateFile = StartupRateFile();
         // No day rate file anywhere (no source has fetched or shipped one): the program
         // still starts, without rates, and the update fetches them.
-        if (!rateFile.empty() && !LoadRateFile(CurrencyConverter->Currencies(), rateFile)) return 5;
+        LoadStartupRates(StartupRateFile());
         FillCurrencyCombos(isoFrom, isoTo);
         OutputTarget = &meoutLines_;
         if (firstStart) {
@@ -366,6 +467,9 @@ std::int32_t TVMRConverter::InitApplication() {
             SaveSettings(255);
         }
         if (VMRConfig->ui->btHotKeyOn->Checked()) RegisterAppHotKey();
+    } catch (const std::exception& e) {
+        initFault_ = e.what();
+        return 9;
     } catch (...) {
         return 9;
     }

@@ -102,8 +102,13 @@ public:
     void FormCreate();
     std::int32_t InitApplication();
     void ShapeWindow();
-    // The text shown for a start-up result code; "" for codes without a message.
-    static std::string InitResultMessage(std::int32_t code);
+    // Loads the day rate file the start begins at; a damaged one is put aside (and told),
+    // and the start goes on at an older file of its folder or without rates.
+    void LoadStartupRates(const std::string& rateFile);
+    // The text shown for a start-up result code; "" for codes without a message. The
+    // language file's message, or its English text when the file cannot give it; detail
+    // (what failed, which file) follows on a line of its own.
+    static std::string InitResultMessage(std::int32_t code, const std::string& detail = {});
     // Converts through the pipeline: asTable false takes the typed text of MEINN, true the
     // staged clipboard lines of MeClip. The memos' widgets show the lists afterwards.
     void RunConversion(bool asTable);
@@ -115,6 +120,8 @@ public:
 
     // ---- user settings (VMRConverterSettings.cpp) ----
     void LoadSettings(std::string& isoFrom, std::string& isoTo);
+    // Never throws: a settings file that cannot be written is told to the user once per run,
+    // and the file stays as it was.
     void SaveSettings(int mask);
     void ClearSettingsAndClose();  // deletes the user's settings key, then CloseApplication
 
@@ -336,6 +343,10 @@ private:
     TStringList meoutLines_;
     bool destroyed_ = false;
     std::string configFileName_;  // setting "VMRConfigFile"
+    std::string initFault_;       // what made the start fail, for its message
+    // The user heard once that the settings cannot be read or stored: later faults are only logged.
+    bool settingsFaultShown_ = false;
+    void ReportSettingsFault(const std::string& text, bool showBox);
 
     // ---- clipboard and balloon (B2) private members ----
     int ClipboardMethod() const;  // the options window's clipboard-method list (0..2)

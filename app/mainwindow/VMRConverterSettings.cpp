@@ -5,6 +5,13 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QLineEdit>
+#include <QtGlobal>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "CurrencyConverter.h"
 #include "CurrencyFiles.h"
@@ -14,6 +21,7 @@
 #include "VMRConfigForm.h"
 #include "VMRConverterForm.h"
 #include "dm.h"
+#include "rtl/Format.h"
 #include "rtl/SysUtils.h"
 #include "ui_VMRConfigForm.h"
 #include "vmrconsts.h"
@@ -32,12 +40,70 @@ void SetIndex(QComboBox* combo, int index) {
     combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : (combo->count() > 0 ? 0 : -1));
 }
 
+std::string SettingsFile() { return TRegistry::HivePathForWrite(HKEY_CURRENT_USER); }
+
+// Why the settings file cannot be read; "" when it reads or does not exist yet.
+std::string UnreadableReason(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? std::string() : std::string(std::strerror(errno));
+    char byte = 0;
+    const ssize_t got = ::read(fd, &byte, 1);
+    const int error = errno;
+    ::close(fd);
+    return got < 0 ? std::string(std::strerror(error)) : std::string();
+}
+
+// The registry's writes with the system's reason of the one that failed kept in errno:
+// each write starts from a clear errno, so a stale value is never given as the reason.
+class SettingsWriter {
+public:
+    explicit SettingsWriter(TRegistryEx& registry) : registry_(registry) {}
+    void String(std::string_view name, std::string_view value) {
+        errno = 0;
+        registry_.WriteString(name, value);
+    }
+    void Integer(std::string_view name, int value) {
+        errno = 0;
+        registry_.WriteInteger(name, value);
+    }
+    void Bool(std::string_view name, bool value) {
+        errno = 0;
+        registry_.WriteBool(name, value);
+    }
+
+private:
+    TRegistryEx& registry_;
+};
+
 }  // namespace
+
+void TVMRConverter::ReportSettingsFault(const std::string& text, bool showBox) {
+    if (settingsFaultShown_ || !showBox) {
+        qWarning("%s", text.c_str());
+        return;
+    }
+    settingsFaultShown_ = true;
+    if (dm != nullptr) dm->ShowMessageText(text);
+}
 
 void TVMRConverter::LoadSettings(std::string& isoFrom, std::string& isoTo) {
     TRegistryEx registry(false);
     // Without the key every read gives its default.
-    registry.OpenKey(kSettingsKey, false);
+    if (!registry.OpenKey(kSettingsKey, false)) {
+        // A settings file that is there but cannot be read would otherwise start with the
+        // defaults and drop every change without a word (a save never replaces a file it
+        // could not read).
+        const std::string file = TRegistry::HivePathForRead(HKEY_CURRENT_USER);
+        const std::string reason = UnreadableReason(file);
+        if (!reason.empty()) {
+            settingsFaultShown_ = true;
+            const std::string text = Format(
+                "Vemra could not read its settings in %s (%s). It starts with the default settings, and "
+                "changes cannot be saved until the file can be read.",
+                file, reason);
+            if (StartupDialogs.Show) StartupDialogs.Show(text);
+        }
+    }
     Ui::TVMRConfig& config = *VMRConfig->ui;
 
     VMRConfig->SettingsLoading = 1;
@@ -103,53 +169,65 @@ void TVMRConverter::SaveSettings(int mask) {
     if (!registry.OpenKey(kSettingsKey, false)) return;
     Ui::TVMRConfig& config = *VMRConfig->ui;
 
-    if (mask & 8) {
-        registry.WriteString("VMRConfigFile", CurrencyConverter->Currencies().ConfigFileName.empty()
-                                                  ? configFileName_
-                                                  : CurrencyConverter->Currencies().ConfigFileName);
-        registry.WriteString("Favorites", CurrencyConverter->Favorites().CommaText());
-        registry.WriteString("DefaultFrom", CurrencyConverter->Table.DefaultSourceCode);
-        registry.WriteString("DefaultTo", CurrencyConverter->Table.DefaultTargetCode);
-        registry.WriteString("IsoFrom", CurrencyConverter->SourceCode());
-        registry.WriteString("IsoTo", CurrencyConverter->TargetCode());
-        registry.WriteString("VMRLanguaje", LanguageFileName);
+    SettingsWriter w(registry);
+    try {
+        if (mask & 8) {
+            w.String("VMRConfigFile", CurrencyConverter->Currencies().ConfigFileName.empty()
+                                          ? configFileName_
+                                          : CurrencyConverter->Currencies().ConfigFileName);
+            w.String("Favorites", CurrencyConverter->Favorites().CommaText());
+            w.String("DefaultFrom", CurrencyConverter->Table.DefaultSourceCode);
+            w.String("DefaultTo", CurrencyConverter->Table.DefaultTargetCode);
+            w.String("IsoFrom", CurrencyConverter->SourceCode());
+            w.String("IsoTo", CurrencyConverter->TargetCode());
+            w.String("VMRLanguaje", LanguageFileName);
+        }
+        if (mask & 1) {
+            w.Integer("Desambiguation", cbDesambi->currentIndex());
+            w.Integer("DesambiguationDate", cbDateDesambi->currentIndex());
+            w.String("FormatLeft", EdFormatLeft->text().toStdString());
+            w.String("FormatRight", EdFormatRight->text().toStdString());
+            w.Integer("FormatNames", cbFormat->currentIndex());
+            w.Integer("Format", RGFormatIndex());
+        }
+        if (mask & 4) {
+            w.Integer("HintColor1", TVMRConfig::PanelColor(config.pnHintColor1));
+            w.Integer("HintColor2", TVMRConfig::PanelColor(config.pnHintColor2));
+            w.Integer("HintColorText", TVMRConfig::PanelColor(config.pnHintColorText));
+            w.Integer("HintColorCurrency", TVMRConfig::PanelColor(config.pnATCColorCurrency));
+            w.Integer("HintColorDate", TVMRConfig::PanelColor(config.pnATCColorDate));
+            w.Integer("HintColorPlugin", TVMRConfig::PanelColor(config.pnATCColorPlugin));
+            w.Integer("ATCBadDateMethod", config.cbBadDateMethod->currentIndex());
+            w.Integer("CrossTableGet", config.cbCrossTabSel->currentIndex());
+            w.Integer("ClipMethod", config.cbClipTech->currentIndex());
+            w.Bool("HotKeyOn", config.btHotKeyOn->Checked());
+            w.Bool("HotKeyCtrl", config.chHKCtrl->isChecked());
+            w.Bool("HotKeyAlt", config.chHKAlt->isChecked());
+            w.Integer("HotKeyFunction", config.cbHKF->currentIndex());
+        }
+        if (mask & 2) {
+            w.Bool("Detaillog", DetailLogEnabled());
+            w.Bool("LoadOnInit", config.btLoadOnInit->Checked());
+            w.Bool("InitiallyOn", config.btInitiallyOn->Checked());
+            w.Bool("ShowTour", config.btRunTour->Checked());
+            w.Bool("AudioEvents", config.btAudio->Checked());
+        }
+        w.Integer("PConverter.Left", x());
+        w.Integer("PConverter.Top", y());
+        w.Integer("PConfig.Left", VMRConfig->x());
+        w.Integer("PConfig.Top", VMRConfig->y());
+        w.Integer("PProperties.Left", PropertiesLeft);
+        w.Integer("PProperties.Top", PropertiesTop);
+    } catch (const std::exception&) {
+        // The hive is replaced as a whole by each write, so the file keeps its last good
+        // state; the run goes on with the settings in the controls. At the end of the run
+        // nothing is shown, so that an end asked for (command 99 of the installer) is not
+        // held up by a box.
+        const int error = errno;
+        const std::string reason = error != 0 ? std::string(std::strerror(error)) : std::string("it cannot be written");
+        ReportSettingsFault(Format("Vemra could not save its settings in %s (%s).", SettingsFile(), reason),
+                            !destroyed_);
     }
-    if (mask & 1) {
-        registry.WriteInteger("Desambiguation", cbDesambi->currentIndex());
-        registry.WriteInteger("DesambiguationDate", cbDateDesambi->currentIndex());
-        registry.WriteString("FormatLeft", EdFormatLeft->text().toStdString());
-        registry.WriteString("FormatRight", EdFormatRight->text().toStdString());
-        registry.WriteInteger("FormatNames", cbFormat->currentIndex());
-        registry.WriteInteger("Format", RGFormatIndex());
-    }
-    if (mask & 4) {
-        registry.WriteInteger("HintColor1", TVMRConfig::PanelColor(config.pnHintColor1));
-        registry.WriteInteger("HintColor2", TVMRConfig::PanelColor(config.pnHintColor2));
-        registry.WriteInteger("HintColorText", TVMRConfig::PanelColor(config.pnHintColorText));
-        registry.WriteInteger("HintColorCurrency", TVMRConfig::PanelColor(config.pnATCColorCurrency));
-        registry.WriteInteger("HintColorDate", TVMRConfig::PanelColor(config.pnATCColorDate));
-        registry.WriteInteger("HintColorPlugin", TVMRConfig::PanelColor(config.pnATCColorPlugin));
-        registry.WriteInteger("ATCBadDateMethod", config.cbBadDateMethod->currentIndex());
-        registry.WriteInteger("CrossTableGet", config.cbCrossTabSel->currentIndex());
-        registry.WriteInteger("ClipMethod", config.cbClipTech->currentIndex());
-        registry.WriteBool("HotKeyOn", config.btHotKeyOn->Checked());
-        registry.WriteBool("HotKeyCtrl", config.chHKCtrl->isChecked());
-        registry.WriteBool("HotKeyAlt", config.chHKAlt->isChecked());
-        registry.WriteInteger("HotKeyFunction", config.cbHKF->currentIndex());
-    }
-    if (mask & 2) {
-        registry.WriteBool("Detaillog", DetailLogEnabled());
-        registry.WriteBool("LoadOnInit", config.btLoadOnInit->Checked());
-        registry.WriteBool("InitiallyOn", config.btInitiallyOn->Checked());
-        registry.WriteBool("ShowTour", config.btRunTour->Checked());
-        registry.WriteBool("AudioEvents", config.btAudio->Checked());
-    }
-    registry.WriteInteger("PConverter.Left", x());
-    registry.WriteInteger("PConverter.Top", y());
-    registry.WriteInteger("PConfig.Left", VMRConfig->x());
-    registry.WriteInteger("PConfig.Top", VMRConfig->y());
-    registry.WriteInteger("PProperties.Left", PropertiesLeft);
-    registry.WriteInteger("PProperties.Top", PropertiesTop);
     registry.CloseKey();
 }
 

@@ -28,6 +28,7 @@
 
 #include "CurrencyConverter.h"
 #include "CurrencyFiles.h"
+#include "MessageFormat.h"
 #include "MessageNumbers.h"
 #include "RateFile.h"
 #include "VMRConfigForm.h"
@@ -279,8 +280,8 @@ void TVMRConfig::cbWhatShowChange(QObject*) {
     }
     const TCurrencyChangeList* currencies = Currencies();
     ui->lbNumDiv->setText(QString::fromStdString(
-        Format(Message(msg::CurrencyCount), entries, currencies != nullptr ? currencies->ProviderCode : std::string(),
-               std::string())));
+        FillMessage(dm, msg::CurrencyCount, Message(msg::CurrencyCount), entries,
+                    currencies != nullptr ? currencies->ProviderCode : std::string(), std::string())));
     if (entries > 0)
         list->setCurrentRow(0);  // shown through the selection change
     else
@@ -475,7 +476,7 @@ void TVMRConfig::btDivEditClick() {
     const int holder = currencies->IndexOfCode(code);
     if (holder >= 0 && holder != EditedCurrency) {
         SetFontColor(c.EDivCode, Qt::red);
-        return ShowText(Format(Message(msg::CurrencyCodeCheck), code));
+        return ShowText(FillMessage(dm, msg::CurrencyCodeCheck, Message(msg::CurrencyCodeCheck), code));
     }
 
     TCurrencyRec* rec = EditedCurrency >= 0 ? currencies->GetCurrency(EditedCurrency) : nullptr;
@@ -560,7 +561,7 @@ void TVMRConfig::btDivDelClick() {
     int linked = 0;
     for (int i = 0; i < currencies->Count(); ++i)
         if (const TCurrencyRec* rec = currencies->GetCurrency(i); rec != nullptr && rec->RefCode == code) ++linked;
-    if (linked > 0) return ShowText(Format(Message(msg::DeleteCurrency), code, linked));
+    if (linked > 0) return ShowText(FillMessage(dm, msg::DeleteCurrency, Message(msg::DeleteCurrency), code, linked));
     if (dm == nullptr || !dm->AskMessageText(Message(msg::DeleteCurrencyLinked), true)) return;
     currencies->RemoveCurrency(code);
     // A deleted currency is no favourite any more; the others' positions move up.
@@ -602,7 +603,7 @@ void TVMRConfig::EDivCodeExit() {
     const int position = currencies != nullptr ? currencies->IndexOfCode(code) : -1;
     if (position >= 0 && position != EditedCurrency) {
         SetFontColor(c.EDivCode, Qt::red);
-        ShowText(Format(Message(msg::CurrencyCodeCheck), code));
+        ShowText(FillMessage(dm, msg::CurrencyCodeCheck, Message(msg::CurrencyCodeCheck), code));
         return;
     }
     if (c.EDivIso->text().isEmpty()) c.EDivIso->setText(QString::fromStdString(code));

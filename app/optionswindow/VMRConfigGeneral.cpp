@@ -19,6 +19,7 @@
 #include "CurrencyConverter.h"
 #include "CurrencyFiles.h"
 #include "DetailLog.h"
+#include "MessageFormat.h"
 #include "MessageNumbers.h"
 #include "OnOffSwitch.h"
 #include "PlugginMan.h"
@@ -350,7 +351,8 @@ int TVMRConfig::PanelWeekday(int position) {
 
 void TVMRConfig::LoadConfigTexts() {
     ui->lbClipDesc->setText(QMessage(msg::ClipMethodBase + std::max(0, ui->cbClipTech->currentIndex())));
-    ui->lbInfoVer->setText(QString::fromStdString(Format(Message(msg::VersionLabel), ProgramVersion)));
+    ui->lbInfoVer->setText(
+        QString::fromStdString(FillMessage(dm, msg::VersionLabel, Message(msg::VersionLabel), ProgramVersion)));
     FillEntries(ui->cbBadDateMethod, msg::BadDateMethodList);
     FillEntries(ui->cbCrossTabSel, msg::CrossTableList);
     FillEntries(ui->cbUpdProperties, msg::SourcePropertyList);

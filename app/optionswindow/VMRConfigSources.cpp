@@ -13,6 +13,7 @@
 
 #include "CurrencyConverter.h"
 #include "FormVMRViewer.h"
+#include "MessageFormat.h"
 #include "MessageNumbers.h"
 #include "PlugginMan.h"
 #include "RateFile.h"
@@ -88,7 +89,8 @@ void TVMRConfig::cbSubscriptionsChange(QObject* sender) {
     if (source != nullptr) {
         if (source->Code != previous) {
             PlugginMan->SelectedCode = source->Code;
-            PlugginMan->SaveSelectedPlugin();
+            // A settings file that cannot be written is told once, by the settings' own save.
+            if (!PlugginMan->SaveSelectedPlugin() && VMRConverter != nullptr) VMRConverter->SaveSettings(0);
         }
         const std::string file = sender != nullptr ? PlugginMan->LastRateFile(*source) : std::string();
         if (!file.empty() && FileExists(file) && CurrencyConverter != nullptr) {
@@ -138,7 +140,7 @@ void TVMRConfig::ShowSourceDetails() {
         return;
     }
     std::string schedule = source->PublicationTimeText;
-    if (source->DayLag > 0) schedule += Format(Message(msg::DayLag), source->DayLag);
+    if (source->DayLag > 0) schedule += FillMessage(dm, msg::DayLag, Message(msg::DayLag), source->DayLag);
     c.EUpdSettings->setText(QString::fromStdString(schedule));
 
     for (int p = 0; p < 7; ++p) {

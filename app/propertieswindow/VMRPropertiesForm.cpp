@@ -19,6 +19,7 @@
 
 #include "Colors.h"
 #include "CurrencyConverter.h"
+#include "MessageFormat.h"
 #include "MessageNumbers.h"
 #include "PlugginMan.h"
 #include "PluginItemDelegate.h"
@@ -28,6 +29,7 @@
 #include "StreamedIniFile.h"
 #include "SysCaller.h"
 #include "WindowSystem.h"
+#include "dm.h"
 #include "rtl/Format.h"
 #include "rtl/NumParse.h"
 #include "rtl/SysUtils.h"
@@ -397,7 +399,7 @@ void TVMRProperties::ShowDayFile() {
             lbOld->setText(Q(host_.MessageText(msg::RateFile39)));
             SetTextColor(lbOld, clNavy);
         } else {
-            lbOld->setText(Q(Format(host_.MessageText(msg::RateFile38), age)));
+            lbOld->setText(Q(FillMessage(dm, msg::RateFile38, host_.MessageText(msg::RateFile38), age)));
             SetTextColor(lbOld, clWhite);
         }
     } else {
@@ -415,7 +417,7 @@ void TVMRProperties::ShowDayFile() {
         pnlValues->addItem(Q(DayValues[i] + "=" + ini->ReadString("DATA", DayValues[i], "")));
         if (!CompareCode.empty() && DayValues[i] == CompareCode) compareLine = i;
     }
-    lbNumItems->setText(Q(Format(host_.MessageText(msg::RateFile95), pnlValues->count())));
+    lbNumItems->setText(Q(FillMessage(dm, msg::RateFile95, host_.MessageText(msg::RateFile95), pnlValues->count())));
     pnlValues->scrollToTop();
     pnlValues->setCurrentRow(compareLine);
     if (compareLine < 0) pnlValues->clearSelection();
@@ -589,22 +591,30 @@ void TVMRProperties::ExtractHistoryMonth() {
 void TVMRProperties::btUpdSelClick(QObject* sender) {
     if (!host_.InternetConnected()) return;
     const int tag = sender ? sender->property("Tag").toInt() : 0;
-    if (tag == 0) {
-        host_.SetBusyState(true);
-        try {
-            const std::uint8_t code = host_.DownloadRates(Date());
-            host_.ProcessRateUpdate(code, true, false);
-            if (THTMLConverterPlugInn* source = CurrentSource()) {
-                const TDateTime last = DateOf(source->GetLastUpdate());
-                if (last > 0 && last != Cal->Date()) Cal->SetDate(last);
+    // A fault of the run (an update log that cannot be opened, a full disk) must not leave
+    // the event loop: it is logged as a timer-started run's is, and shown, since the user
+    // asked for this run. The busy state is left in either case.
+    try {
+        if (tag == 0) {
+            host_.SetBusyState(true);
+            try {
+                const std::uint8_t code = host_.DownloadRates(Date());
+                host_.ProcessRateUpdate(code, true, false);
+                if (THTMLConverterPlugInn* source = CurrentSource()) {
+                    const TDateTime last = DateOf(source->GetLastUpdate());
+                    if (last > 0 && last != Cal->Date()) Cal->SetDate(last);
+                }
+            } catch (...) {
+                host_.SetBusyState(false);
+                throw;
             }
-        } catch (...) {
             host_.SetBusyState(false);
-            throw;
+        } else {
+            host_.UpdateAll();
         }
-        host_.SetBusyState(false);
-    } else {
-        host_.UpdateAll();
+    } catch (const std::exception& e) {
+        qWarning("vemra: update run failed: %s", e.what());
+        host_.ShowMessage(e.what());
     }
     SelectDate(Cal->Date());
     host_.RepaintSourceLists();
@@ -646,8 +656,9 @@ void TVMRProperties::SelectDate(TDateTime date) {
 
 void TVMRProperties::ShowCurrentRateInfo() {
     const TDateTime current = CurrentRatesDate();
-    lbCurrentInfo->setText(Q(Format(host_.MessageText(msg::CurrentRatesDate),
-                                    current > 0 ? FormatDateTime(FormatSettings.ShortDateFormat, current) : std::string())));
+    lbCurrentInfo->setText(
+        Q(FillMessage(dm, msg::CurrentRatesDate, host_.MessageText(msg::CurrentRatesDate),
+                      current > 0 ? FormatDateTime(FormatSettings.ShortDateFormat, current) : std::string())));
 }
 
 void TVMRProperties::ClearValueCompare() {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "MessageFormat.h"
 #include "dm.h"
 #include "rtl/SysUtils.h"
 
@@ -33,7 +34,8 @@ QString FormatText(const std::string& pattern, std::initializer_list<FormatArg> 
 }
 
 QString FormatMessage(int number, std::initializer_list<FormatArg> args) {
-    return FormatText(MessageText(number).toStdString(), args);
+    return QString::fromStdString(
+        FillMessageV(dm, number, MessageText(number).toStdString(), std::vector<FormatArg>(args)));
 }
 
 void TranslateWindow(QWidget* window) {

@@ -4,12 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QAction>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QSystemTrayIcon>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,14 +24,17 @@
 
 #include "ConverterTestSupport.h"
 #include "CurrencyConverter.h"
+#include "CurrencyFiles.h"
 #include "DmTestSupport.h"
 #include "InstallationLayout.h"
+#include "MessageFormat.h"
 #include "MessageNumbers.h"
 #include "OnOffSwitch.h"
 #include "PlugginMan.h"
 #include "RegistryEx.h"
 #include "ResourceFiles.h"
-#include "CurrencyFiles.h"
+#include "StreamKeys.h"
+#include "StreamedIniFile.h"
 #include "VMRConfigForm.h"
 #include "VMRConverterForm.h"
 #include "dm.h"
@@ -145,12 +149,12 @@ TEST_F(StartupTest, AnEmptyLanguageListEndsWithCode1) {
     EXPECT_EQ(messages, std::vector<std::string>{"Error: languaje file not found"});
 }
 
-TEST_F(StartupTest, NoCurrenciesEndWithCode4AndMessage44) {
+TEST_F(StartupTest, NoCurrenciesEndWithCode4AndMessage44NamingTheFile) {
     LayOut();
     WriteUserValue("VMRConfigFile", home / "missing.vmg");
     EXPECT_EQ(Start(), 4);
     ASSERT_FALSE(Message(msg::NoCurrencies).empty());
-    EXPECT_EQ(messages, std::vector<std::string>{Message(msg::NoCurrencies)});
+    EXPECT_EQ(messages, std::vector<std::string>{Message(msg::NoCurrencies) + "\r\n\r\n" + (home / "missing.vmg")});
 }
 
 TEST_F(StartupTest, AFaultWhileCreatingEndsWithCode9AndMessage15) {
@@ -161,7 +165,8 @@ TEST_F(StartupTest, AFaultWhileCreatingEndsWithCode9AndMessage15) {
     std::remove(JoinPath(UserInstallationLayout().PubData, PluginStoreName()).c_str());
     EXPECT_EQ(Start(), 9);
     ASSERT_FALSE(Message(msg::StartupFailed9).empty());
-    EXPECT_EQ(messages, std::vector<std::string>{Message(msg::StartupFailed9)});
+    // The fault follows the message.
+    EXPECT_EQ(messages, std::vector<std::string>{Message(msg::StartupFailed9) + "\r\n\r\nNo plugins found"});
 }
 
 TEST_F(StartupTest, ASecondInstanceAsksAndEndsSilentlyOnNo) {
@@ -232,6 +237,199 @@ TEST_F(StartupTest, StoredSettingsReachTheControlsAndTheTourStaysOff) {
     EXPECT_EQ(TVMRConfig::PanelColor(VMRConfig->ui->pnHintColor2), 0x123456);
     EXPECT_EQ(CurrencyConverter->SourceCode(), "GBP");
     EXPECT_NE(window->y(), 300);  // a left of 0 leaves the design position
+}
+
+TEST_F(StartupTest, AnUnreadableSettingsFileStartsWithTheDefaultsAndSaysSoOnce) {
+    LayOut();
+    ASSERT_EQ(Start(), 0);
+    window.reset();
+    const std::string hive = TRegistry::HivePathForRead(HKEY_CURRENT_USER);
+    ASSERT_TRUE(FileExists(hive));
+    // Unreadable for root as well: a folder in its place.
+    ASSERT_EQ(std::rename(hive.c_str(), (hive + ".kept").c_str()), 0);
+    ASSERT_EQ(::mkdir(hive.c_str(), 0700), 0);
+    messages.clear();
+    ASSERT_EQ(Start(), 0);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find(hive), std::string::npos) << messages[0];
+    EXPECT_NE(messages[0].find("default settings"), std::string::npos) << messages[0];
+    EXPECT_EQ(CurrencyConverter->SourceCode(), "EUR");
+    // The saves that cannot replace it stay quiet: the user was told.
+    std::vector<std::string> boxes;
+    MessageBoxWatch watch;
+    watch.Start(boxes);
+    window->btIntCh->click();
+    window.reset();
+    watch.Stop();
+    EXPECT_EQ(boxes, std::vector<std::string>{});
+    EXPECT_TRUE(DirectoryExists(hive));
+}
+
+// ---- damaged files and clear messages ----
+
+std::string BuiltInNoCurrencies() {
+    return "No currencies could be loaded. Please check the currency configuration file.";
+}
+
+std::vector<std::string> LinesWith(const std::string& text, const std::string& part) {
+    std::vector<std::string> found;
+    for (const std::string& line : SplitLines(text))
+        if (line.find(part) != std::string::npos) found.push_back(line);
+    return found;
+}
+
+TEST_F(StartupTest, MessagesWhoseFormatDoesNotFitTheirArgumentsAreShownAsTheyStandAndLoggedOnce) {
+    LayOut();
+    ASSERT_EQ(Start(), 0);
+    window.reset();
+    // A translation edited by hand: a stray specifier in the tray tip (20) and a wrong one
+    // in the line count (124).
+    {
+        TStreamedIniFile language(kLanguageKeyIndex, UserData("ENG.lib"));
+        language.Reload();
+        ASSERT_FALSE(language.ReadString("Messages", "m020", "").empty());
+        language.WriteString("Messages", "m020", "Vemra ON %d %q");
+        language.WriteString("Messages", "m124", "Lines: %s %s");
+        language.UpdateFile();
+    }
+    ForgetMessageFaultsForTesting();
+    ASSERT_EQ(Start(), 0) << (messages.empty() ? "" : messages[0]);
+    window->ShowConverterState(true);
+    EXPECT_EQ(window->TrayIcon->toolTip().toStdString(), "Vemra ON %d %q");
+    window->MEINN().SetText("1\n2\n3");
+    window->MEINNChange();
+    EXPECT_EQ(window->lbNumLines->text().toStdString(), "Lines: %s %s");
+    window->MEINN().SetText("1\n2\n3\n4");
+    window->MEINNChange();
+    const std::string log = ReadText(Tdm::UpdateLogPath());
+    EXPECT_EQ(LinesWith(log, "message 20 ").size(), 1u) << log;
+    EXPECT_EQ(LinesWith(log, "message 124 ").size(), 1u) << log;
+}
+
+struct DamageCase {
+    const char* name;
+    void (*damage)(const std::string& file);
+};
+
+class DamagedLanguageFileTest : public StartupTest, public ::testing::WithParamInterface<DamageCase> {};
+
+// A shipped language file that cannot be read is written again from the resource library.
+TEST_P(DamagedLanguageFileTest, IsExtractedAgainAndTheStartGoesOn) {
+    LayOut();
+    ASSERT_EQ(Start(), 0);  // the first start's own extraction is behind
+    window.reset();
+    GetParam().damage(UserData("ENG.lib"));
+    ASSERT_EQ(Start(), 0) << (messages.empty() ? "" : messages[0]);
+    EXPECT_EQ(messages, std::vector<std::string>{});
+    EXPECT_EQ(LanguageName, "ENG");
+    EXPECT_EQ(window->btConvert->text(), "Convert");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Damages, DamagedLanguageFileTest,
+    ::testing::Values(DamageCase{"Garbage", [](const std::string& f) { WriteText(f, std::string(4000, '\x5a')); }},
+                      DamageCase{"TruncatedToHalf",
+                                 [](const std::string& f) {
+                                     const std::string t = ReadText(f);
+                                     WriteText(f, t.substr(0, t.size() / 2));
+                                 }},
+                      DamageCase{"TruncatedToItsSalt",
+                                 [](const std::string& f) { WriteText(f, ReadText(f).substr(0, 8)); }},
+                      DamageCase{"Empty", [](const std::string& f) { WriteText(f, ""); }},
+                      // Reading it fails with an input/output error, for root as well.
+                      DamageCase{"Unreadable",
+                                 [](const std::string& f) {
+                                     std::remove(f.c_str());
+                                     ASSERT_EQ(::symlink("/proc/self/mem", f.c_str()), 0);
+                                 }}),
+    [](const ::testing::TestParamInfo<DamageCase>& info) { return std::string(info.param.name); });
+
+TEST_F(StartupTest, ALanguageFileThatCannotBeMendedIsNamed) {
+    LayOut();
+    ASSERT_EQ(Start(), 0);
+    window.reset();
+    std::remove(UserData("ENG.lib").c_str());
+    ASSERT_EQ(::mkdir(UserData("ENG.lib").c_str(), 0700), 0);  // no copy can replace it
+    // Without a language the currency names of no language can be found: the start ends,
+    // saying both.
+    EXPECT_EQ(Start(), 4);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_NE(messages[0].find(UserData("ENG.lib")), std::string::npos) << messages[0];
+    EXPECT_EQ(messages[1].rfind(BuiltInNoCurrencies(), 0), 0u) << messages[1];
+}
+
+TEST_F(StartupTest, AFailedStartWithoutLanguageTextsStillSaysWhy) {
+    LayOut();
+    ASSERT_EQ(Start(), 0);
+    const std::string userLast = JoinPath(UserDataDir, "UserLast.dat");
+    window.reset();
+    // UserLast.dat that cannot be read (an input/output error, for root as well): the fault
+    // comes before any language is loaded.
+    std::remove(userLast.c_str());
+    ASSERT_EQ(::symlink("/proc/self/mem", userLast.c_str()), 0);
+    EXPECT_EQ(Start(), 9);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].rfind("Vemra could not start: ", 0), 0u) << messages[0];
+    EXPECT_NE(messages[0].find(userLast), std::string::npos) << messages[0];
+}
+
+TEST_F(StartupTest, ADamagedWorkingPluginStoreIsMadeAgainFromTheMasterCopy) {
+    LayOut();
+    ASSERT_EQ(Start(), 0);
+    window.reset();
+    const std::string store = UserData(PluginStoreName());
+    ASSERT_TRUE(FileExists(store));
+    WriteText(store, std::string(3000, '\x13'));
+    ASSERT_EQ(Start(), 0) << (messages.empty() ? "" : messages[0]);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find(store), std::string::npos) << messages[0];
+    EXPECT_TRUE(FileExists(store + ".damaged"));
+    EXPECT_GE(PlugginMan->IndexOfPlugin("ECB"), 0);
+}
+
+TEST_F(StartupTest, ADamagedCurrencyNamesFileIsNamed) {
+    LayOut();
+    ASSERT_EQ(Start(), 0);
+    window.reset();
+    WriteText(Data("ENG.vcn"), "[CONFIG]\ngarbage\n");
+    EXPECT_EQ(Start(), 4);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find(Data("ENG.vcn")), std::string::npos) << messages[0];
+}
+
+// A damaged only day rate file must not stop the start: no update could ever mend it.
+TEST_F(StartupTest, ADamagedOnlyDayRateFileIsSetAsideAndTheStartGoesOnWithoutRates) {
+    LayOut();
+    ASSERT_EQ(Start(), 0);  // installs the shipped source with its day rate file
+    window.reset();
+    const std::string rates = Data("ECB/2025.11.28-ECB.vmr");
+    ASSERT_TRUE(FileExists(rates));
+    ::chmod(rates.c_str(), 0644);
+    WriteText(rates, "[VMR]\r\nTYPE=DATA\r\nDATE=202\r\n[DATA]\r\nUSD=1.1\r\n");
+    ASSERT_EQ(Start(), 0) << (messages.empty() ? "" : messages[0]);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find(rates), std::string::npos) << messages[0];
+    EXPECT_FALSE(FileExists(rates));  // the update finds the day missing and fetches it
+    EXPECT_TRUE(FileExists(rates + ".damaged"));
+    EXPECT_TRUE(CurrencyConverter->Currencies().RateFileName.empty());
+    EXPECT_GT(CurrencyConverter->Currencies().Count(), 0);
+}
+
+TEST_F(StartupTest, ADamagedLastDayRateFileStartsAtTheOlderOne) {
+    LayOut();
+    const std::string older = Data("ECB/2025.11.28-ECB.vmr");
+    const std::string newer = Data("ECB/2025.12.01-ECB.vmr");
+    ASSERT_EQ(Start(), 0);
+    // Plain, dated as its name: read as it stands, and its factor raises.
+    WriteText(newer,
+              "[VMR]\r\nTYPE=DATA\r\nPROVIDER=ECB\r\nCODE=ECB\r\nDATE=2025.12.01\r\nBASE=EUR\r\n"
+              "FACTOR=x\r\n[DATA]\r\nUSD=1.1\r\n");
+    PlugginMan->SetLastRateFile(*PlugginMan->CurrentPlugin(), newer);
+    window.reset();
+    ASSERT_EQ(Start(), 0) << (messages.empty() ? "" : messages[0]);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find(newer), std::string::npos) << messages[0];
+    EXPECT_EQ(CurrencyConverter->Currencies().RateFileName, older);
 }
 
 // The run command's layout step: the first run lays the installation out, the second keeps

@@ -3,13 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <ostream>
 
 #include <QLabel>
 #include <QPushButton>
 
+#include "CurrencyConverter.h"
 #include "DmTestSupport.h"
 #include "LanguageId.h"
+#include "MessageFormat.h"
 #include "MessageNumbers.h"
 #include "ResourceFiles.h"
 #include "StreamKeys.h"
@@ -305,6 +310,46 @@ TEST_F(SelectLanguageTest, NoLanguageFileAndNoLibraryLeaveTheListEmpty) {
     LanguageFileName.clear();
     EXPECT_EQ(Dm().SelectLanguage(), "");
     EXPECT_EQ(windows.cbLang->count(), 0);
+}
+
+// ---- messages that do not fit their arguments ----
+
+class MessageFitTest : public ::testing::Test, protected DmFixture {
+protected:
+    void SetUp() override {
+        ForgetMessageFaultsForTesting();
+        std::string text = "[Messages]\nm0=ENG\n";
+        for (int i = 1; i <= msg::InputLineCount; ++i) {
+            std::string value = "t";
+            if (i == msg::WarningCount) value = "Warnings: %s %d %";  // found by fuzzing the loader
+            if (i == msg::ImportResult) value = "%d imported";
+            text += "m" + std::to_string(i) + "=" + value + "\n";
+        }
+        WriteLanguageFile("T.lib", text);
+        Dm().LoadMessageTable(folder / "T.lib");
+    }
+    static std::size_t LogLinesWith(const std::string& part) {
+        if (!FileExists(Tdm::UpdateLogPath())) return 0;
+        std::size_t count = 0;
+        for (const std::string& line : SplitLines(test::ReadText(Tdm::UpdateLogPath())))
+            if (line.find(part) != std::string::npos) ++count;
+        return count;
+    }
+};
+
+TEST_F(MessageFitTest, AMessageThatDoesNotFitIsUsedAsItStandsAndLoggedOnce) {
+    TCurrencyConverter converter;
+    converter.SetHost(&Dm());
+    EXPECT_EQ(converter.WarningCountText(), "Warnings: %s %d %");
+    EXPECT_EQ(converter.WarningCountText(), "Warnings: %s %d %");
+    EXPECT_EQ(FormatMessageText(Dm(), msg::ImportResult, "a.vcd", 1, 2), "%d imported");
+    EXPECT_EQ(LogLinesWith("message 108 "), 1u);
+    EXPECT_EQ(LogLinesWith("message 48 "), 1u);
+    // A message that fits is filled; an update log that cannot be written changes nothing.
+    EXPECT_EQ(FillMessage(&Dm(), 900, "%d of %s", 3, "x"), "3 of x");
+    ASSERT_EQ(std::remove(Tdm::UpdateLogPath().c_str()), 0);
+    ASSERT_EQ(::mkdir(Tdm::UpdateLogPath().c_str(), 0700), 0);
+    EXPECT_EQ(FillMessage(&Dm(), 901, "%q", 1), "%q");
 }
 
 // The shipped resource library in AppData, as an installation has it.

@@ -22,6 +22,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -375,6 +376,35 @@ TEST_F(MainWindowCommandsTest, CtrlLStepsTheLabellingAndCtrlFTogglesTheFavourite
     EXPECT_EQ(window->CBINN->count(), Conv().Favorites().Count());
     QTest::keyRelease(window->MEINNMemo, Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(Conv().UserCurrencies().FilterMode, 0);
+}
+
+TEST_F(MainWindowCommandsTest, ASettingsFileThatCannotBeWrittenIsToldOnceAndTheEndStillComes) {
+    const std::string hive = TRegistry::HivePathForWrite(HKEY_CURRENT_USER);
+    const std::string before = ReadText(hive);
+    ASSERT_NE(before.find("\"IsoFrom\"=\"EUR\""), std::string::npos) << before;
+    // A store that can no longer be written, also for root: a folder in place of its lock file.
+    std::remove((hive + ".lock").c_str());
+    ASSERT_EQ(::mkdir((hive + ".lock").c_str(), 0700), 0);
+    std::vector<std::string> boxes;
+    MessageBoxWatch watch;
+    watch.Start(boxes);
+    // The swap button and a combo change both save the pair; neither may end the program.
+    window->btIntCh->click();
+    window->CBINN->setCurrentIndex(window->CBINN->findText(QStringLiteral("GBP"), Qt::MatchContains));
+    window->ComboMoneyChange(window->CBINN);
+    // So does choosing another rate source, which stores the choice.
+    QComboBox* sources = VMRConfig->ui->cbSubscriptions;
+    ASSERT_GT(sources->count(), 1);
+    sources->setCurrentIndex(sources->currentIndex() == 0 ? 1 : 0);
+    VMRConfig->cbSubscriptionsChange(sources);
+    window->WMVmrCommand(99, 0);
+    EXPECT_EQ(window->TrayRecordSize, 0u);
+    window.reset();  // the end's save fails too, without a box that would hold the end up
+    watch.Stop();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find(hive), std::string::npos) << boxes[0];
+    EXPECT_NE(boxes[0].find("Is a directory"), std::string::npos) << boxes[0];
+    EXPECT_EQ(ReadText(hive), before);
 }
 
 TEST_F(MainWindowCommandsTest, EscapeHidesAndCtrlRightConverts) {

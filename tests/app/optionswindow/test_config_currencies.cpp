@@ -441,6 +441,37 @@ TEST_F(CurrencyPageTest, EditingAnExistingCurrencyKeepsItsTieWhenSavedUnchanged)
     EXPECT_EQ(ShownCode(), "DEM");
 }
 
+struct RefillCase {
+    const char* name;
+    void (*refill)(TVMRConverter& window);
+    bool whileEditing;  // between Edit and Save, else before Edit
+};
+
+class CurrencyRefillTest : public CurrencyPageTest, public ::testing::WithParamInterface<RefillCase> {};
+
+// Refilling the currency lists (the update run's reload, the favourites button) must not
+// untie the currency the page shows: its next save would write it unlinked.
+TEST_P(CurrencyRefillTest, ALinkedCurrencyKeepsItsTieThroughARefill) {
+    Select("DEM");
+    if (!GetParam().whileEditing) GetParam().refill(*window);
+    c->btDivEdit->click();
+    if (GetParam().whileEditing) GetParam().refill(*window);
+    EXPECT_EQ(c->EDivTriCode->currentText(), "EUR");
+    c->btDivEdit->click();
+    EXPECT_TRUE(boxes.empty()) << boxes[0];
+    EXPECT_EQ(Config("DEM"), "DEM;DM;R;2;EUR;1.95583");
+    EXPECT_DOUBLE_EQ(Rec("DEM")->Factor, 1.95583);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Triggers, CurrencyRefillTest,
+    ::testing::Values(RefillCase{"UpdateReloadBeforeEdit", [](TVMRConverter& w) { w.RefillCurrencyLists(); }, false},
+                      RefillCase{"UpdateReloadWhileEditing", [](TVMRConverter& w) { w.RefillCurrencyLists(); }, true},
+                      RefillCase{"FavouritesButtonBeforeEdit", [](TVMRConverter& w) { w.btFavorites->click(); }, false},
+                      RefillCase{"FavouritesButtonWhileEditing", [](TVMRConverter& w) { w.btFavorites->click(); },
+                                 true}),
+    [](const ::testing::TestParamInfo<RefillCase>& info) { return std::string(info.param.name); });
+
 TEST_F(CurrencyPageTest, ChangingTheCodeMovesTheCurrencyWithItsTiesAndFavourite) {
     Enter("XAA", "XAA", "Test money", "T", "GBP", "2");
     c->btDivEdit->click();

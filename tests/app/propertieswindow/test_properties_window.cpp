@@ -67,8 +67,12 @@ public:
     }
     void ProcessRateUpdate(std::uint8_t code, bool isSelected, bool quiet) override {
         processed.push_back({code, isSelected, quiet});
+        if (viaDataModule) dm->ProcessRateUpdate(code, isSelected, quiet);
     }
-    void UpdateAll() override { ++updateRounds; }
+    void UpdateAll() override {
+        ++updateRounds;
+        if (viaDataModule) dm->UpdaterTimer(nullptr);
+    }
     void RunOnDemandDownload(const TStringList& dates) override {
         for (int i = 0; i < dates.Count(); ++i) onDemandDates.push_back(dates[i]);
         WhenModal<TVMROnDemand>([](TVMRProgress& w) { return w.Tag == 1 && !w.Working; },
@@ -117,6 +121,7 @@ public:
     bool connected = true;
     bool answer = true;
     bool historyDownloadWorks = true;
+    bool viaDataModule = false;  // the outcome and "Update all" go to the data module's real run
     int historyDownloads = 0, ratesApplied = 0, indicatorShown = 0, listsRepainted = 0, updateRounds = 0;
     std::vector<bool> busyStates;
     std::vector<int> downloads;
@@ -484,6 +489,22 @@ TEST_F(PropertiesTest, UpdateNowDownloadsTodayInTheBusyStateAndMovesToTheNewDay)
     w.btUpdAll->trigger();
     EXPECT_EQ(host.downloads.size(), 1u) << "no connection: the menu does nothing";
     EXPECT_EQ(host.updateRounds, 1);
+}
+
+TEST_F(PropertiesTest, AnUpdateLogThatCannotBeOpenedIsShownAndTheWindowGoesOn) {
+    host.viaDataModule = true;
+    manager_->SetHost(&fixture.Dm());  // "Update all" downloads through the data module too
+    fixture.Dm().ConnectionTest = [] { return true; };
+    const std::string log = Tdm::UpdateLogPath();
+    ASSERT_TRUE(std::filesystem::create_directories(log));  // a folder in its place
+    TVMRProperties& w = Open();
+    w.btUpdAll->trigger();  // today's file is missing: the run downloads, and its outcome is logged
+    w.btUpdSel->trigger();
+    ASSERT_EQ(host.messages.size(), 2u) << (host.messages.empty() ? "" : host.messages[0]);
+    for (const std::string& message : host.messages) EXPECT_NE(message.find(log), std::string::npos) << message;
+    EXPECT_EQ(host.busyStates, (std::vector<bool>{true, false}));
+    EXPECT_FALSE(fixture.Dm().IsBusy());
+    EXPECT_EQ(host.listsRepainted, 2);
 }
 
 TEST_F(PropertiesTest, TheWindowComesBackWhereItWasAndOnlyOneIsOpen) {
