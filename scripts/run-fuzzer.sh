@@ -4,7 +4,7 @@
 # corpus never grows. Exits non-zero when libFuzzer reports a finding; the input is kept in
 # build-fuzz/artifacts/.
 #
-#   scripts/run-fuzzer.sh                 every target for its time below (CI, about 5 minutes)
+#   scripts/run-fuzzer.sh                 every target for its time below (CI, about 6 minutes)
 #   scripts/run-fuzzer.sh 600             every target for 600 seconds
 #   scripts/run-fuzzer.sh 600 fuzz_ini    only the named targets
 set -euo pipefail
@@ -19,6 +19,8 @@ fuzz_registry 30
 fuzz_ratesource_ecb 30
 fuzz_ratesource_cbr 30
 fuzz_plugin_definition 30
+fuzz_clipboard_html 30
+fuzz_command_line 30
 "
 
 seconds="${1:-}"

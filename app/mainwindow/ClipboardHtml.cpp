@@ -13,22 +13,80 @@ namespace {
 constexpr std::string_view StartMarker = "STARTFRAGMENT-->";
 constexpr std::string_view EndMarker = "<!--ENDFRAGMENT-->";
 
-std::string ReplaceAll(std::string text, std::string_view from, std::string_view to) {
+bool IsCellTag(std::string_view name) { return SameText(name, "td") || SameText(name, "th"); }
+
+// A cell's text ready for the conversion: trimmed, entities decoded, and without anything that
+// the conversion would read as a row or column break. Pages copied on X11 end their lines with
+// a bare LF, and indented source puts TABs inside cells; CR LF is what the clipboard of other
+// systems carries.
+std::string CellText(std::string_view raw) {
+    std::string text = DecodeEntities(Trim(raw));
     std::string out;
     out.reserve(text.size());
-    std::size_t at = 0;
-    for (std::size_t hit; (hit = text.find(from, at)) != std::string::npos; at = hit + from.size()) {
-        out.append(text, at, hit - at);
-        out.append(to);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') continue;
+        out += c == '\t' ? ' ' : c;
     }
-    out.append(text, at, std::string::npos);
-    return out;
+    return Trim(SanitizeUtf8(out));
 }
 
-std::string CellText(const THierarchyNode* cell) {
-    std::string text = ReplaceAll(GetNodeText(cell), "\r\n", "");
-    text = DecodeEntities(Trim(text));
-    return Trim(SanitizeUtf8(text));
+// The last table of the tree (the last "table" element in document order).
+const THierarchyNode* LastTable(const THierarchyNode* root) {
+    const THierarchyNode* table = nullptr;
+    std::vector<const THierarchyNode*> pending{root};
+    while (!pending.empty()) {
+        const THierarchyNode* node = pending.back();
+        pending.pop_back();
+        if (node != root)
+            if (const TTagNode* tag = TTagNode::FromNode(node); tag != nullptr && SameText(tag->TagName, "table"))
+                table = node;
+        // Children pushed last first, so they come off in document order.
+        const TNodeChildren& children = node->Children();
+        for (int i = children.size(); i-- > 0;) pending.push_back(children[i]);
+    }
+    return table;
+}
+
+struct TTableCells {
+    long long rows = 0;
+    std::vector<std::string> texts;  // raw, one per cell in document order
+};
+
+// The rows and cells of a table in one walk. A cell's text is the text of its own: a cell
+// that is not closed holds the next row and cells as children, and taking its whole subtree's
+// text (as for a closed cell) would copy the rest of the table once per cell.
+TTableCells ReadCells(const THierarchyNode* table) {
+    TTableCells out;
+    struct Frame {
+        const THierarchyNode* node;
+        int next;
+        std::ptrdiff_t cell;  // the innermost cell around the node; -1 outside every cell
+    };
+    std::vector<Frame> frames{{table, 0, -1}};
+    while (!frames.empty()) {
+        Frame& top = frames.back();
+        if (top.next == top.node->ChildCount()) {
+            frames.pop_back();
+            continue;
+        }
+        const THierarchyNode* child = top.node->Children()[top.next++];
+        std::ptrdiff_t cell = top.cell;
+        if (child->Kind == tkText) {
+            if (cell >= 0) out.texts[static_cast<std::size_t>(cell)] += child->Text.View();
+            continue;
+        }
+        if (const TTagNode* tag = TTagNode::FromNode(child)) {
+            if (SameText(tag->TagName, "tr")) {
+                ++out.rows;
+            } else if (IsCellTag(tag->TagName)) {
+                cell = static_cast<std::ptrdiff_t>(out.texts.size());
+                out.texts.emplace_back();
+            }
+        }
+        if (child->ChildCount() > 0) frames.push_back({child, 0, cell});
+    }
+    return out;
 }
 
 }  // namespace
@@ -47,8 +105,7 @@ std::string ExtractHtmlFragment(std::string_view text) {
         doc = "<html><body>" + std::string(fragment) + "</body></html>";
     else
         doc = "<html><body><table>" + std::string(fragment) + "</table></body></html>";
-    doc = ReplaceAll(std::move(doc), "<TH ", "<TR ");
-    return ReplaceAll(std::move(doc), "</TH>", "</TR>");
+    return doc;
 }
 
 std::string PresentAsHtmlFormat(std::string_view html) {
@@ -63,31 +120,28 @@ std::string PresentAsHtmlFormat(std::string_view html) {
 THtmlTableResult HtmlTableToText(THTMLParser& parser, std::string_view htmlFormatText, std::string& text) {
     text.clear();
     parser.ParseHTML(ExtractHtmlFragment(htmlFormatText));
-    TTagNodeList all;
-    FindAllTags(parser.Root(), "*", &all);
-    const TTagNode* table = nullptr;
-    for (int i = 0; i < all.TagListCount(); ++i)
-        if (SameText(std::string_view(all.TagListItem(i)->TagName), "table")) table = all.TagListItem(i);
     THtmlTableResult result = THtmlTableResult::NoTable;
-    if (table != nullptr) {
-        TTagNodeList rows;
-        TTagNodeList cells;
-        FindAllTags(table, "tr", &rows);
-        FindAllTags(table, "td", &cells);
-        const long long rowCount = rows.TagListCount();
-        const long long cellCount = cells.TagListCount();
+    if (const THierarchyNode* table = LastTable(parser.Root())) {
+        TTableCells cells = ReadCells(table);
+        parser.ClearTree();  // the tree is done with: its memory goes before the text is built
+        const long long rowCount = cells.rows;
+        const long long cellCount = static_cast<long long>(cells.texts.size());
         if (rowCount * cellCount >= 1) {
-            std::vector<std::string> items;
-            items.reserve(static_cast<std::size_t>(cellCount) + 1);
             // A first cell spanning the header row is missing from the count: keep the grid.
-            if (cellCount % rowCount != 0 && (cellCount + 1) % rowCount == 0) items.emplace_back();
-            for (int i = 0; i < cells.TagListCount(); ++i) items.push_back(CellText(cells.TagListItem(i)));
-            const std::size_t perRow = items.size() / static_cast<std::size_t>(rowCount);
+            const bool padded = cellCount % rowCount != 0 && (cellCount + 1) % rowCount == 0;
+            const std::size_t count = cells.texts.size() + (padded ? 1 : 0);
+            const std::size_t perRow = count / static_cast<std::size_t>(rowCount);
             if (perRow == 0) {
                 result = THtmlTableResult::Abandoned;
             } else {
-                for (std::size_t i = 0; i < items.size(); ++i) {
-                    text += items[i];
+                std::size_t size = 0;
+                for (std::string& cell : cells.texts) {
+                    cell = CellText(cell);
+                    size += cell.size() + 2;
+                }
+                text.reserve(size + 2);
+                for (std::size_t i = 0; i < count; ++i) {
+                    if (!padded || i > 0) text += cells.texts[i - (padded ? 1 : 0)];
                     text += (i + 1) % perRow == 0 ? "\r\n" : "\t";
                 }
                 result = THtmlTableResult::Table;

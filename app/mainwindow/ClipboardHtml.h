@@ -10,7 +10,7 @@ namespace vemra {
 class THTMLParser;
 
 // The fragment of an "HTML Format" text, wrapped into a document (and into a table when it
-// holds bare rows), with header cells read as rows; "" when a marker is missing.
+// holds bare rows); "" when a marker is missing.
 std::string ExtractHtmlFragment(std::string_view text);
 
 // The "HTML Format" shape of a text/html payload as other programs put it on an X11
@@ -19,8 +19,9 @@ std::string PresentAsHtmlFormat(std::string_view html);
 
 enum class THtmlTableResult { NoTable, Table, Abandoned };
 
-// The cell texts of the fragment's last table, TAB between the cells of a row and CR LF
-// after each row. Abandoned when there are fewer cells than rows; NoTable leaves text empty.
+// The cell texts (td and th) of the fragment's last table, TAB between the cells of a row and
+// CR LF after each row. Abandoned when there are fewer cells than rows; NoTable leaves text
+// empty.
 THtmlTableResult HtmlTableToText(THTMLParser& parser, std::string_view htmlFormatText, std::string& text);
 
 // Replaces every ill-formed UTF-8 sequence by U+FFFD, as a UTF-8 to UTF-16 conversion does.

@@ -34,6 +34,7 @@
 #include "PlugginMan.h"
 #include "RateFile.h"
 #include "ResourceFiles.h"
+#include "SysCaller.h"
 #include "SysStrings.h"
 #include "VMRCalcProgressForm.h"
 #include "VMRConfigForm.h"
@@ -42,6 +43,7 @@
 #include "VMRSplashForm.h"
 #include "dm.h"
 #include "platform/GlobalAtoms.h"
+#include "platform/Registry.h"
 #include "rtl/Format.h"
 #include "rtl/SysUtils.h"
 #include "ui_VMRConfigForm.h"
@@ -57,6 +59,10 @@ TCurrencyConverter* CurrencyConverter = nullptr;
 TFormatSettings LocaleFormat;
 std::string ShortDatePattern;
 std::uint64_t OwnClipboardHandle = 0;
+// A replace-by-rename write that a kill cut short leaves its temporary file behind; one that
+// has not changed for ten minutes has no writer any more (writes take moments, and a
+// download at work changes its file all the time).
+int StaleTempSeconds = 600;
 
 TStartupDialogs StartupDialogs{
     [](const std::string& text) { return dm != nullptr && dm->AskMessageText(text, false); },
@@ -74,8 +80,27 @@ inline constexpr const char* kShippedSourceCode = "ECB";
 // True while this process holds the single-instance marker: a second instance that the
 // user let run beside the first must not take the first one's marker away when it ends.
 bool markerOwned = false;
+// Why the last single-instance check could not be made ("" when it could).
+std::string instanceProblem;
 
 TCalcProgressHost calcProgress;
+
+// Removes such files from the folders the program writes that way: the user's data, the
+// shared data with each rate source's folder, the plug-in manager's folder, and the
+// settings hive's fixed temporary file.
+void RemoveStaleTemporaryFiles() {
+    std::vector<std::string> folders;
+    if (!AppData.empty()) folders.insert(folders.end(), {AppData, JoinPath(AppData, "Updates")});
+    if (const std::string local = GetSpecialFolder(2); !local.empty()) folders.push_back(JoinPath(local, "Vemra"));
+    if (!PubData.empty()) {
+        folders.push_back(PubData);
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(PubData, error))
+            if (entry.is_directory(error) && !entry.is_symlink(error)) folders.push_back(entry.path().string());
+    }
+    for (const std::string& folder : folders) RemoveStaleTempFiles(folder, StaleTempSeconds);
+    RemoveStaleTempFile(TRegistry::HivePathForWrite(HKEY_CURRENT_USER) + ".tmp", StaleTempSeconds);
+}
 
 // Shrinks every run of the letter to one letter; stops when no doubled letter is left (a
 // format such as "d/m/d" would otherwise never shrink).
@@ -147,10 +172,18 @@ std::string BuildShortDatePattern(const std::string& shortDateFormat, char dateS
     return pattern;
 }
 
-bool CheckSingleInstance() {
+bool CheckSingleInstance(std::string* problem) {
     const std::string name = UnscrambleLiteral(kInstanceMarkerName);
+    // Without a private folder for the marker no other converter can be seen, and this one
+    // would be invisible to the next start and to the installer.
+    if (std::string why = platform::AtomFolderProblem(); !why.empty()) {
+        if (problem != nullptr) *problem = std::move(why);
+        return false;
+    }
     if (platform::GlobalFindAtom(name) != 0) return true;
     markerOwned = platform::GlobalAddAtom(name) != 0;
+    if (!markerOwned && problem != nullptr)
+        *problem = "The marker of the running program could not be written in " + platform::RuntimeFolder() + "/atoms.";
     return false;
 }
 
@@ -332,6 +365,7 @@ std::string TVMRConverter::InitResultMessage(std::int32_t code, const std::strin
         case 4: text = StartupMessage(msg::NoCurrencies); break;
         case 5: text = StartupMessage(msg::RatesNotLoaded); break;
         case 6: text = "Error: No installation found"; break;
+        case 7: text = "Error: Vemra cannot tell whether it is already running. " + instanceProblem; break;
         case 9: text = StartupMessage(msg::StartupFailed9); break;
         default: return {};
     }
@@ -394,6 +428,7 @@ void TVMRConverter::FormCreate() {
 std::int32_t TVMRConverter::InitApplication() {
     const bool firstStart = ReadInstallSettings();
     if (AppFolder.empty()) return 6;
+    RemoveStaleTemporaryFiles();
 
     std::string isoFrom;
     std::string isoTo;
@@ -438,9 +473,12 @@ std::int32_t TVMRConverter::InitApplication() {
     VMRConfig->FillSubscriptions(false);
     if (dataFault) return 2;
 
-    if (CheckSingleInstance()) {
+    instanceProblem.clear();
+    if (CheckSingleInstance(&instanceProblem)) {
         const std::string question = StartupMessage(msg::AnotherInstance);
         if (!StartupDialogs.Ask || !StartupDialogs.Ask(question)) return 3;
+    } else if (!instanceProblem.empty()) {
+        return 7;
     }
 
     // The message names the file at fault: the configuration when it does not load, else the

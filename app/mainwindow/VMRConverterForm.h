@@ -63,6 +63,9 @@ extern std::string ShortDatePattern;      // the day order of the user's short d
 // The serial of the last text the program itself put on the clipboard (its private marker);
 // 0 before any.
 extern std::uint64_t OwnClipboardHandle;
+// Temporary files of interrupted writes that have not changed for this long are removed at
+// start.
+extern int StaleTempSeconds;
 // The rate source properties window's remembered position (settings "PProperties.*").
 extern std::int32_t PropertiesLeft;
 extern std::int32_t PropertiesTop;
@@ -72,7 +75,9 @@ extern std::int32_t PropertiesTop;
 std::string BuildShortDatePattern(const std::string& shortDateFormat, char dateSeparator);
 
 // The single-instance marker "JustOneVemraApp" over the per-user atom files.
-bool CheckSingleInstance();   // true: another converter runs; else this one is marked
+// true: another converter runs; else this one is marked. When the marker can be neither
+// looked for nor made (no private runtime folder), false with problem saying why.
+bool CheckSingleInstance(std::string* problem = nullptr);
 void ReleaseSingleInstance(); // removes the marker (when this process owns it) and the hot key
 
 // How the start-up asks and tells the user (message boxes of the data module; tests answer

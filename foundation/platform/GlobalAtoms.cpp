@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -19,13 +20,39 @@ namespace {
 
 constexpr std::uint16_t FirstAtom = 0xC000;
 
-bool SafeFolder(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) {
-        if (errno != ENOENT || ::mkdir(path.c_str(), 0700) != 0) return false;
-        if (::lstat(path.c_str(), &st) != 0) return false;
+// A private folder of the user: made with mode 0700 when missing, narrowed to 0700 when it
+// is the user's but open to others. A link, a file, or a folder of another user is refused
+// (problem says why); so is one whose mode cannot be narrowed.
+bool SafeFolder(const std::string& path, std::string* problem = nullptr) {
+    auto refuse = [&](const std::string& why) {
+        if (problem != nullptr) *problem = "The folder " + path + " " + why;
+        return false;
+    };
+    constexpr int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    int fd = ::open(path.c_str(), flags);
+    if (fd < 0 && errno == ENOENT) {
+        if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+            return refuse("cannot be created: " + std::string(std::strerror(errno)) + ".");
+        fd = ::open(path.c_str(), flags);
     }
-    return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
+    if (fd < 0) {
+        if (errno == ELOOP || errno == ENOTDIR) return refuse("is a link or a file, not a folder.");
+        return refuse("cannot be opened: " + std::string(std::strerror(errno)) + ".");
+    }
+    struct stat st {};
+    bool safe = ::fstat(fd, &st) == 0;
+    if (!safe) {
+        refuse("cannot be read: " + std::string(std::strerror(errno)) + ".");
+    } else if (st.st_uid != ::geteuid()) {
+        // Not ours to repair: whoever made it could read or plant what we keep there.
+        safe = refuse("belongs to another user (user id " + std::to_string(st.st_uid) + ").");
+    } else if ((st.st_mode & 077) != 0 && ::fchmod(fd, 0700) != 0) {
+        // Changed through the open folder, so it is this folder whatever happens to the name.
+        safe =
+            refuse("is open to other users and its mode cannot be changed: " + std::string(std::strerror(errno)) + ".");
+    }
+    ::close(fd);
+    return safe;
 }
 
 // The start time of a process in clock ticks since boot, so that a reused process number
@@ -93,6 +120,12 @@ bool OwnerAlive(const AtomRecord& record) {
 
 // A live atom's record; a dead owner's file is removed on the way.
 bool LiveRecord(const std::string& path, AtomRecord& record) {
+    // Planted by another user while the folder was open to others: no atom of ours.
+    struct stat owner {};
+    if (::lstat(path.c_str(), &owner) == 0 && (owner.st_uid != ::geteuid() || !S_ISREG(owner.st_mode))) {
+        ::unlink(path.c_str());
+        return false;
+    }
     bool opened = false;
     if (!ReadRecord(path, record, &opened)) {
         // Absent when looked at: a file linked into place since then is another's new atom.
@@ -122,7 +155,7 @@ void ForEachAtomFile(const std::string& folder, F&& f) {
 
 }  // namespace
 
-std::string RuntimeFolder() {
+std::string RuntimeFolder(std::string* problem) {
     const char* xdg = std::getenv("XDG_RUNTIME_DIR");
     std::string folder;
     if (xdg != nullptr && xdg[0] == '/') {
@@ -130,7 +163,15 @@ std::string RuntimeFolder() {
     } else {
         folder = "/tmp/vemra-" + std::to_string(::geteuid());
     }
-    return SafeFolder(folder) ? folder : std::string();
+    return SafeFolder(folder, problem) ? folder : std::string();
+}
+
+std::string AtomFolderProblem() {
+    std::string problem;
+    const std::string runtime = RuntimeFolder(&problem);
+    if (runtime.empty()) return problem;
+    SafeFolder(runtime + "/atoms", &problem);
+    return problem;
 }
 
 std::uint16_t GlobalFindAtom(std::string_view name) {

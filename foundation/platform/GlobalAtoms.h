@@ -11,8 +11,13 @@
 namespace vemra::platform {
 
 // The per-user runtime folder ($XDG_RUNTIME_DIR/vemra, else /tmp/vemra-<uid>), created with
-// mode 0700 when missing. "" when it cannot be made safe (not ours, a link, open to others).
-std::string RuntimeFolder();
+// mode 0700 when missing and narrowed to 0700 when it is the user's own but open to others.
+// "" when it cannot be made safe (another user's, a link, a file); problem, when given, then
+// gets a sentence that names the folder and says what is wrong.
+std::string RuntimeFolder(std::string* problem = nullptr);
+// Why the atoms cannot be kept ("" when they can): the runtime folder's problem, or that of
+// its "atoms" folder.
+std::string AtomFolderProblem();
 
 // Atom numbers of named atoms lie in 0xC000..0xFFFF; 0 means none. Names compare without
 // regard to ASCII case. Add returns the existing number when a live atom has the name.

@@ -1,5 +1,6 @@
 #include "SysUtils.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 
 namespace vemra {
@@ -307,6 +309,34 @@ void WriteFileAtomic(const std::string& path, std::string_view bytes, const TAto
         ThrowCreateError(path, err);
     }
     SyncFolder(folder);
+}
+
+bool IsReplaceTempName(std::string_view name) {
+    constexpr std::size_t kRandom = 6;  // what mkstemp puts in place of "XXXXXX"
+    if (name.size() < 2 + 1 + kRandom || name[0] != '.' || name[name.size() - kRandom - 1] != '.') return false;
+    return std::all_of(name.end() - kRandom, name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    });
+}
+
+bool RemoveStaleTempFile(const std::string& path, int maxAgeSeconds) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (st.st_ctime > std::time(nullptr) - maxAgeSeconds) return false;
+    return ::unlink(path.c_str()) == 0;
+}
+
+int RemoveStaleTempFiles(const std::string& folder, int maxAgeSeconds) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return 0;
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir))
+        if (IsReplaceTempName(entry->d_name)) names.emplace_back(entry->d_name);
+    ::closedir(dir);
+    int removed = 0;
+    for (const std::string& name : names)
+        if (RemoveStaleTempFile(JoinPath(folder, name), maxAgeSeconds)) ++removed;
+    return removed;
 }
 
 // Read from the process status: umask() itself would have to change the mask for a moment,

@@ -95,4 +95,15 @@ unsigned NewFileMode();
 // when a write fails.
 bool WriteAllToFd(int fd, std::string_view bytes);
 
+// The temporary files that a replace-by-rename writer leaves when it is killed before its
+// rename: ".<name>.XXXXXX" beside the file (WriteFileAtomic, file copies, downloads), and a
+// writer's fixed TempPath. Only regular files, and only stale ones: unchanged for
+// maxAgeSeconds by their change time (which no writer can set back), so a writer still at
+// work in another process keeps its file. The folder's count of files removed; the path's
+// true when it was removed.
+int RemoveStaleTempFiles(const std::string& folder, int maxAgeSeconds);
+bool RemoveStaleTempFile(const std::string& path, int maxAgeSeconds);
+// A name of the ".<name>.XXXXXX" form (six ASCII letters or digits at the end).
+bool IsReplaceTempName(std::string_view name);
+
 }  // namespace vemra

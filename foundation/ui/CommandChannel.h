@@ -6,8 +6,12 @@
 #include <QObject>
 #include <QString>
 
-class QLocalServer;
+#include <deque>
+
+#include <sys/types.h>
+
 class QLocalSocket;
+class QSocketNotifier;
 
 namespace vemra::ui {
 
@@ -17,6 +21,13 @@ QString CommandSocketPath(const QString& windowClass);
 class TCommandServer : public QObject {
     Q_OBJECT
 public:
+    // A peer holds one connection for the moment it takes to write a line: more open
+    // connections than this close the oldest, and one that has not completed a line within
+    // the deadline is closed, so idle peers can neither use up the descriptors nor shut
+    // others out.
+    static constexpr int MaxConnections = 16;
+    static constexpr int IdleDeadlineMs = 3000;
+
     explicit TCommandServer(QString windowClass, QObject* parent = nullptr);
     ~TCommandServer() override;
 
@@ -24,16 +35,25 @@ public:
     // (false then).
     bool Listen();
     void Close();
+    bool IsListening() const { return listenFd_ >= 0; }
+    int ConnectionCount() const { return static_cast<int>(connections_.size()); }
 
 signals:
     void Command(quint32 wParam, qint64 lParam);
 
 private:
     void Accept();
+    void Adopt(int fd);
     void ReadLines(QLocalSocket* socket);
+    void Drop(QLocalSocket* socket);
 
     QString windowClass_;
-    QLocalServer* server_ = nullptr;
+    QByteArray path_;
+    int listenFd_ = -1;
+    dev_t socketDevice_ = 0;
+    ino_t socketInode_ = 0;
+    QSocketNotifier* notifier_ = nullptr;
+    std::deque<QLocalSocket*> connections_;  // oldest first
 };
 
 // Parses one message line; false for anything but two decimal numbers.

@@ -193,6 +193,53 @@ TEST_F(StartupTest, ASecondInstanceAnsweredYesRunsBesideTheFirst) {
     platform::GlobalDeleteAtom(other);
 }
 
+// The runtime folder holds the single-instance marker and the command socket: without a
+// private one the start stops and says why, so two converters never run unknowingly.
+TEST_F(StartupTest, ARuntimeFolderOfAnotherUserEndsTheStartWithCode7AndSaysWhy) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to make another user's folder";
+    LayOut();
+    const std::string folder = home / "run/vemra";
+    ::mkdir(folder.c_str(), 0777);
+    ::chmod(folder.c_str(), 0777);
+    ASSERT_EQ(::chown(folder.c_str(), 54321, 54321), 0);
+    EXPECT_EQ(Start(), 7);
+    EXPECT_EQ(messages, std::vector<std::string>{"Error: Vemra cannot tell whether it is already running. The folder " +
+                                                 folder + " belongs to another user (user id 54321)."});
+    EXPECT_EQ(window->TrayRecordSize, 0u);
+    EXPECT_EQ(FileMode(folder), 0777u);
+}
+
+TEST_F(StartupTest, AnOwnRuntimeFolderOpenToOthersIsMadePrivateAndHoldsTheMarker) {
+    LayOut();
+    const std::string folder = home / "run/vemra";
+    ::mkdir(folder.c_str(), 0755);
+    ::chmod(folder.c_str(), 0755);
+    EXPECT_EQ(Start(), 0);
+    EXPECT_EQ(FileMode(folder), 0700u);
+    EXPECT_NE(platform::GlobalFindAtom("JustOneVemraApp"), 0);
+}
+
+TEST_F(StartupTest, TemporaryFilesThatAKillLeftAreRemovedAtStartOnceStale) {
+    LayOut();
+    std::vector<std::string> left = {Data("ECB/.Data.txt.Ab12Cd"), Data(".Data.txt.x1Y2z3"),
+                                     UserData(".settings.ini.Qw12Er"), home / "data/Vemra/.UserLast.dat.Zx98Yt"};
+    for (const std::string& file : left) WriteText(file, "half written");
+    WriteText(Data("ECB/Data.txt"), "a page");
+    // Just written: another process may still be at work on them.
+    EXPECT_EQ(Start(), 0);
+    for (const std::string& file : left) EXPECT_TRUE(FileExists(file)) << file;
+    window.reset();
+    // The settings hive's own writes replace its fixed temporary file; this one comes after.
+    left.push_back(home / "registry/user.reg.tmp");
+    WriteText(left.back(), "half a hive");
+    const int saved = StaleTempSeconds;
+    StaleTempSeconds = 0;  // as if they had lain there for ten minutes
+    EXPECT_EQ(Start(), 0);
+    StaleTempSeconds = saved;
+    for (const std::string& file : left) EXPECT_FALSE(FileExists(file)) << file;
+    EXPECT_EQ(ReadText(Data("ECB/Data.txt")), "a page");
+}
+
 TEST_F(StartupTest, AnEmptyRegistryGivesTheDefaultSettings) {
     LayOut();
     ASSERT_EQ(Start(), 0);

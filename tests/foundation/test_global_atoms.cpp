@@ -3,6 +3,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <functional>
+#include <ostream>
+
 #include "support/TestUtils.h"
 #include "platform/GlobalAtoms.h"
 
@@ -39,12 +42,79 @@ TEST_F(GlobalAtomsTest, RuntimeFolderIsPrivate) {
     EXPECT_EQ(vemra::test::FileMode(folder + "/atoms") & 0777, 0700u);
 }
 
-TEST_F(GlobalAtomsTest, FolderOpenToOthersIsRefused) {
-    ::mkdir((runtime_.path() + "/vemra").c_str(), 0777);
-    ::chmod((runtime_.path() + "/vemra").c_str(), 0777);
-    EXPECT_EQ(RuntimeFolder(), "");
-    EXPECT_EQ(GlobalAddAtom("JustOneVemraApp"), 0);
+// The user's own folder open to others is narrowed to 0700 and used; whatever another user
+// could have put into it is no atom.
+TEST_F(GlobalAtomsTest, OwnFolderOpenToOthersIsRepaired) {
+    const std::string folder = runtime_.path() + "/vemra";
+    for (mode_t mode : {0777, 0755, 0701}) {
+        ::mkdir(folder.c_str(), 0700);
+        ::chmod(folder.c_str(), mode);
+        std::string problem = "stale";
+        EXPECT_EQ(RuntimeFolder(&problem), folder) << std::oct << mode;
+        EXPECT_EQ(vemra::test::FileMode(folder), 0700u) << std::oct << mode;
+    }
+    ::mkdir((folder + "/atoms").c_str(), 0777);
+    ::chmod((folder + "/atoms").c_str(), 0777);
+    const auto atom = GlobalAddAtom("JustOneVemraApp");
+    EXPECT_GE(atom, 0xC000);
+    EXPECT_EQ(vemra::test::FileMode(folder + "/atoms"), 0700u);
+    EXPECT_EQ(AtomFolderProblem(), "");
+    if (::geteuid() == 0) {
+        // The same record in a file of another user counts for nothing.
+        ASSERT_EQ(::chown((folder + "/atoms/justonevemraapp").c_str(), 54321, 54321), 0);
+        EXPECT_EQ(GlobalFindAtom("JustOneVemraApp"), 0);
+    }
 }
+
+struct RefusedFolder {
+    const char* name;
+    std::function<void(const std::string& folder, const std::string& parent)> make;
+    const char* why;
+};
+void PrintTo(const RefusedFolder& c, std::ostream* os) { *os << c.name; }
+
+class RuntimeFolderRefusedTest : public GlobalAtomsTest, public ::testing::WithParamInterface<RefusedFolder> {};
+
+// Nothing that is not the user's own folder is used or changed, and the reason names it.
+TEST_P(RuntimeFolderRefusedTest, IsRefusedWithTheReason) {
+    const std::string folder = runtime_.path() + "/vemra";
+    GetParam().make(folder, runtime_.path());
+    if (IsSkipped() || HasFatalFailure()) return;
+    struct stat before {};
+    ASSERT_EQ(::lstat(folder.c_str(), &before), 0);
+    std::string problem;
+    EXPECT_EQ(RuntimeFolder(&problem), "");
+    EXPECT_NE(problem.find("The folder " + folder + " "), std::string::npos) << problem;
+    EXPECT_NE(problem.find(GetParam().why), std::string::npos) << problem;
+    EXPECT_EQ(AtomFolderProblem(), problem);
+    EXPECT_EQ(GlobalAddAtom("JustOneVemraApp"), 0);
+    struct stat after {};
+    ASSERT_EQ(::lstat(folder.c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, RuntimeFolderRefusedTest,
+    ::testing::Values(RefusedFolder{"AnotherUsersFolderOpenToAll",
+                                    [](const std::string& folder, const std::string&) {
+                                        if (::geteuid() != 0)
+                                            GTEST_SKIP() << "needs root to make another user's folder";
+                                        ::mkdir(folder.c_str(), 0777);
+                                        ::chmod(folder.c_str(), 0777);
+                                        ASSERT_EQ(::chown(folder.c_str(), 54321, 54321), 0);
+                                    },
+                                    "belongs to another user (user id 54321)"},
+                      RefusedFolder{"ALinkToAPrivateFolder",
+                                    [](const std::string& folder, const std::string& parent) {
+                                        ::mkdir((parent + "/elsewhere").c_str(), 0700);
+                                        ASSERT_EQ(::symlink((parent + "/elsewhere").c_str(), folder.c_str()), 0);
+                                    },
+                                    "is a link or a file"},
+                      RefusedFolder{
+                          "AFile",
+                          [](const std::string& folder, const std::string&) { vemra::test::WriteText(folder, ""); },
+                          "is a link or a file"}),
+    [](const ::testing::TestParamInfo<RefusedFolder>& info) { return std::string(info.param.name); });
 
 TEST_F(GlobalAtomsTest, AtomOfADeadProcessCountsAsAbsent) {
     const pid_t child = ::fork();

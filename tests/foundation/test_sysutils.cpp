@@ -2,6 +2,7 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -241,6 +242,30 @@ TEST_F(SysUtilsFiles, WriteFileAtomicOptions) {
     EXPECT_THROW(WriteFileAtomic(path, "newer", options), std::runtime_error);
     EXPECT_EQ(ReadFileBytes(path), "new");
     EXPECT_EQ(Entries(), std::vector<std::string>{"user.reg"});
+}
+
+TEST_F(SysUtilsFiles, StaleTemporaryFilesOfReplaceWritesAreRemovedOnlyWhenStale) {
+    for (const char* name : {".Data.txt.Ab12Cd", ".UserLast.dat.zzzzzz", "Data.txt", ".Data.txt", ".hidden",
+                             ".Data.txt.Ab12C", ".Data.txt.Ab-2Cd", "x.Data.txt.Ab12Cd", ".a.tmp"})
+        test::WriteText(JoinPath(dir_, name), "x");
+    ForceDirectories(JoinPath(dir_, ".folder.Ab12Cd"));
+    ::symlink(JoinPath(dir_, "Data.txt").c_str(), JoinPath(dir_, ".link.Ab12Cd").c_str());
+    // Just written: a writer may be at work on them.
+    EXPECT_EQ(RemoveStaleTempFiles(dir_, 600), 0);
+    EXPECT_EQ(Entries().size(), 11u);
+    // Stale (any age counts when the bound is 0): only regular files of the pattern go.
+    EXPECT_EQ(RemoveStaleTempFiles(dir_, 0), 2);
+    EXPECT_EQ(Entries(),
+              (std::vector<std::string>{".Data.txt", ".Data.txt.Ab-2Cd", ".Data.txt.Ab12C", ".a.tmp", ".folder.Ab12Cd",
+                                        ".hidden", ".link.Ab12Cd", "Data.txt", "x.Data.txt.Ab12Cd"}));
+    // A fixed temporary path by name.
+    const std::string hiveTemp = JoinPath(dir_, "user.reg.tmp");
+    test::WriteText(hiveTemp, "half a hive");
+    EXPECT_FALSE(RemoveStaleTempFile(hiveTemp, 600));
+    EXPECT_TRUE(RemoveStaleTempFile(hiveTemp, 0));
+    EXPECT_FALSE(FileExists(hiveTemp));
+    EXPECT_FALSE(RemoveStaleTempFile(JoinPath(dir_, ".folder.Ab12Cd"), 0));
+    EXPECT_EQ(RemoveStaleTempFiles(JoinPath(dir_, "none"), 0), 0);
 }
 
 TEST(SysUtilsStrings, SplitLines) {

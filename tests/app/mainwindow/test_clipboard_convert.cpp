@@ -237,6 +237,28 @@ TEST_F(ClipboardConvertTest, TextBeyondTheBoundIsRefusedWithANotice) {
     EXPECT_TRUE(BalloonShown());
 }
 
+// Cells that are never closed nest in the tree, each holding the rest of the table: every
+// cell still converts as its own row, and a copy of 800,000 of them (7 MB) is read and then
+// refused, its text being beyond the conversion's bound.
+TEST_F(ClipboardConvertTest, UnclosedCellsConvertRowByRowAndAHugeCopyIsRefused) {
+    std::string html = "<meta charset=\"utf-8\"><table>";
+    for (int i = 1; i <= 300; ++i) html += "<tr><td>" + std::to_string(i);
+    CopyHtml(html);
+    const std::vector<std::string> cells = Cells();
+    ASSERT_EQ(cells.size(), 300u);
+    EXPECT_EQ(cells[0], "1");
+    EXPECT_EQ(cells[299], "300");
+    EXPECT_EQ(CurrencyConverter->Table.RowCount, 300);
+    w->ColorHint->Dismiss(true);
+
+    html = "<meta charset=\"utf-8\"><table>";
+    for (int i = 0; i < 800000; ++i) html += "<tr><td>1";
+    CopyHtml(html);
+    EXPECT_FALSE(w->ColorHint->isVisible());
+    CopyText("10\t20\r\n30\t40\r\n");
+    EXPECT_TRUE(BalloonShown());
+}
+
 TEST_F(ClipboardConvertTest, InvalidUtf8AndNulBytesConvertWhatIsReadable) {
     auto* data = new QMimeData();
     data->setData("text/plain", QByteArray("10\xff\xfe\t20\r\n30\t40\r\n\0garbage", 25));

@@ -1,5 +1,5 @@
-// Reading copied HTML: the fragment markers, bare rows, header cells, and the cells of the
-// last table as TAB/CR LF text.
+// Reading copied HTML: the fragment markers, bare rows, header cells, unclosed cells, and the
+// cells of the last table as TAB/CR LF text.
 
 #include <gtest/gtest.h>
 
@@ -15,14 +15,14 @@ std::string Clip(const std::string& fragment) {
            "<!--EndFragment--></body></html>";
 }
 
-TEST(ExtractHtmlFragment, WrapsBareRowsIntoATableAndReadsHeaderCellsAsRows) {
+TEST(ExtractHtmlFragment, WrapsBareRowsIntoATableAndLeavesTheMarkupAsItIs) {
     EXPECT_EQ(ExtractHtmlFragment(Clip("<tr><td>1</td></tr>")),
               "<html><body><table><tr><td>1</td></tr></table></body></html>");
     EXPECT_EQ(ExtractHtmlFragment(Clip("<table><tr><td>1</td></tr></table>")),
               "<html><body><table><tr><td>1</td></tr></table></body></html>");
     EXPECT_EQ(ExtractHtmlFragment(Clip("<p>x</p>")), "<html><body><p>x</p></body></html>");
     EXPECT_EQ(ExtractHtmlFragment(Clip("<table><TH class=a>h</TH></table>")),
-              "<html><body><table><TR class=a>h</TR></table></body></html>");
+              "<html><body><table><TH class=a>h</TH></table></body></html>");
 }
 
 TEST(ExtractHtmlFragment, MissingMarkerGivesNothing) {
@@ -67,8 +67,26 @@ INSTANTIATE_TEST_SUITE_P(
                   THtmlTableResult::Table, "b\r\n"},
         TableCase{"NoTable", "<p>12 EUR</p>", THtmlTableResult::NoTable, ""},
         TableCase{"TableWithoutCells", "<table><tr></tr></table>", THtmlTableResult::NoTable, ""},
-        TableCase{"FewerCellsThanRowsIsAbandoned",
-                  "<table><tr><td>a</td></tr><tr></tr><tr></tr></table>", THtmlTableResult::Abandoned, ""}),
+        // As a browser puts a table on the X11 clipboard: LF line ends, a header row of th.
+        TableCase{"BrowserTableWithAHeaderRow",
+                  "<meta charset=\"utf-8\">\n<table class=\"rates\">\n<thead>\n<tr>\n<th>Currency</th>\n"
+                  "<th style=\"text-align: right\">Rate</th>\n</tr>\n</thead>\n<tbody>\n<tr>\n<td>USD</td>\n"
+                  "<td>1.0843</td>\n</tr>\n<tr>\n<td>JPY</td>\n<td>161.25</td>\n</tr>\n</tbody>\n</table>",
+                  THtmlTableResult::Table, "Currency\tRate\r\nUSD\t1.0843\r\nJPY\t161.25\r\n"},
+        TableCase{"HeaderCellsInAnyCaseWithOrWithoutAttributes",
+                  "<TABLE><TR><TH>a</TH><Th CLASS=x>b</tH></TR><TR><TD>1</TD><td>2</td></TR></TABLE>",
+                  THtmlTableResult::Table, "a\tb\r\n1\t2\r\n"},
+        TableCase{"LineBreaksAndTabsInsideACellKeepItOneCell",
+                  "<table><tr><td>Euro\n\tarea</td><td>\n  1,5\n</td></tr><tr><td>a\rb</td><td>c\r\nd</td></tr>"
+                  "<tr><td>x&#10;y</td><td>z</td></tr></table>",
+                  THtmlTableResult::Table, "Euro area\t1,5\r\nab\tcd\r\nxy\tz\r\n"},
+        // Unclosed cells nest in the tree (each holds the next row): each keeps its own text.
+        TableCase{"UnclosedCellsEachKeepTheirOwnText", "<meta charset=\"utf-8\"><table><tr><td>1<tr><td>2<tr><td>3",
+                  THtmlTableResult::Table, "1\r\n2\r\n3\r\n"},
+        TableCase{"UnclosedHeaderAndDataCellsInOneRow", "<table><tr><th>Name<td>1<td>2<tr><th>Other<td>3<td>4",
+                  THtmlTableResult::Table, "Name\t1\t2\r\nOther\t3\t4\r\n"},
+        TableCase{"FewerCellsThanRowsIsAbandoned", "<table><tr><td>a</td></tr><tr></tr><tr></tr></table>",
+                  THtmlTableResult::Abandoned, ""}),
     [](const ::testing::TestParamInfo<TableCase>& info) { return std::string(info.param.name); });
 
 TEST(SanitizeUtf8, ReplacesIllFormedSequencesOnly) {

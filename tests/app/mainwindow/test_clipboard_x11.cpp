@@ -123,6 +123,23 @@ TEST_F(ClipboardX11, HtmlOnlyCopyConvertsTheCellsOfItsTable) {
     EXPECT_EQ(CurrencyConverter->Table.RowCount, 3);
 }
 
+// What a browser puts on the X11 clipboard for a selected table: LF line ends, a header row
+// of th cells with attributes, cells whose text spans lines.
+TEST_F(ClipboardX11, ABrowsersTableWithAHeaderRowKeepsItsGrid) {
+    Shell("xdotool keydown ctrl");
+    CopyText(
+        "<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\">\n"
+        "<table class=\"wikitable\">\n<tbody>\n<tr>\n<th scope=\"col\">Amount</th>\n<TH>Total</TH>\n</tr>\n"
+        "<tr>\n<td>10</td>\n<td>\n  1\n000\n</td>\n</tr>\n<tr>\n<td>20</td>\n<td>2000</td>\n</tr>\n"
+        "<tr>\n<td>30</td>\n<td>3000</td>\n</tr>\n</tbody>\n</table>",
+        "text/html");
+    ASSERT_TRUE(WaitUntil([&] { return BalloonShown(); }));
+    EXPECT_EQ(Strings(w->MEINN()),
+              (std::vector<std::string>{"Amount", "Total", "10", "1000", "20", "2000", "30", "3000"}));
+    EXPECT_EQ(CurrencyConverter->Table.RowCount, 4);
+    EXPECT_EQ(CurrencyConverter->Table.ColumnCount, 2);
+}
+
 TEST_F(ClipboardX11, TenMegabytesFromAnotherProgramAreRefusedAndTheNextCopyConverts) {
     std::string big;
     while (big.size() < (10u << 20)) big += "1234,56\t";
