@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QTabBar>
 #include <QVariant>
+#include <QCoreApplication>
 
 #include "PlugginMan.h"
 #include "SysCaller.h"
@@ -13,8 +14,11 @@
 #include "rtl/SysUtils.h"
 #include "vmrconsts.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <exception>
 #include "VMRConverterForm.h"
+#include "dm.h"
 #include "ui_VMRConfigForm.h"
 
 namespace vemra {
@@ -58,6 +62,10 @@ void TVMRConfig::SetPanelColor(QFrame* panel, TColor color) {
     panel->setAutoFillBackground(true);
 }
 
+std::function<std::string()> TVMRConfig::ProgramFile = [] {
+    return QCoreApplication::applicationFilePath().toStdString();
+};
+
 void TVMRConfig::SetLoadOnStartup(bool on) {
     if (StartupIcon.empty()) return;
     // StartupIcon may name the entry with or without its extension.
@@ -65,13 +73,21 @@ void TVMRConfig::SetLoadOnStartup(bool on) {
     const std::string extension = platform::kShortcutExtension;
     if (base.size() > extension.size() && base.compare(base.size() - extension.size(), extension.size(), extension) == 0)
         base.resize(base.size() - extension.size());
+    const std::string path = base + extension;
+    bool written = true;
     try {
         if (on)
-            CreateShortcut(base, JoinPath(AppFolder, "vemra"), "");
+            CreateShortcut(base, ProgramFile ? ProgramFile() : std::string(), "");
         else
-            std::remove((base + extension).c_str());
-    } catch (...) {
-        // A start-up entry that cannot be written leaves the program as it is.
+            written = std::remove(path.c_str()) == 0 || errno == ENOENT;
+    } catch (const std::exception&) {
+        written = false;
+    }
+    // The user believes the switch: say when the session will not start the program as shown.
+    if (!written && dm != nullptr) {
+        const QString text = VMRConfig != nullptr ? VMRConfig->StartupEntryFailedText
+                                                  : QStringLiteral("The start-up entry %1 could not be written.");
+        dm->ShowMessageText(text.arg(QString::fromStdString(path)).toStdString());
     }
 }
 

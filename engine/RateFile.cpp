@@ -58,7 +58,7 @@ void SetRateDateAndTip(TCurrencyChangeList& list) {
         return;
     }
     list.RateDate = RateDay(list.DateText) + RateSourcesOf(list).SelectedPublicationMinute() * OneMinute;
-    const std::string day = FormatDateTime("ddd", list.RateDate);
+    const std::string day = LanguageDayName(list.RateDate);
     const std::string message = host.GetMessageText(ConverterIsOn(list) ? msg::ConverterOn : msg::ConverterOff);
     list.Provider += " ";
     std::string tip;

@@ -18,6 +18,7 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -184,6 +185,61 @@ TEST_F(ConfigWindowTest, TheStartupEntryFollowsTheSwitchOnlyAtCloseWhateverTheCl
     }
 }
 
+TEST_F(ConfigWindowTest, TheSwitchesAreSmallNoTabStopsAndASpaceToggleRunsTheirHandler) {
+    for (TOnOffSwitch* sw : {c->btLoadOnInit, c->btInitiallyOn, c->btAudio, c->btRunTour, c->btHotKeyOn, c->ofDetailLog}) {
+        SCOPED_TRACE(sw->objectName().toStdString());
+        EXPECT_EQ(sw->size(), QSize(28, 17));
+        EXPECT_EQ(sw->focusPolicy(), Qt::NoFocus);
+    }
+    VMRConfig->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(VMRConfig));
+    // Space on the hot-key switch registers the key, as a click does.
+    c->btHotKeyOn->setFocus();
+    QTest::keyClick(c->btHotKeyOn, Qt::Key_Space);
+    ASSERT_TRUE(c->btHotKeyOn->Checked());
+    ASSERT_EQ(hotKeys.registered.size(), 1u);
+    EXPECT_EQ(hotKeys.registered.begin()->second, std::make_pair(0u, VK_F1 + 11));
+    EXPECT_TRUE(VMRConfig->ConversionOptionsChanged);
+
+    // Space on the start-up switch marks it: the close saves the state and follows it on disk.
+    ASSERT_TRUE(c->btLoadOnInit->Checked());
+    for (const bool on : {false, true}) {
+        SCOPED_TRACE(on);
+        c->btLoadOnInit->setFocus();
+        QTest::keyClick(c->btLoadOnInit, Qt::Key_Space);
+        ASSERT_EQ(c->btLoadOnInit->Checked(), on);
+        VMRConfig->close();
+        EXPECT_EQ(ReadInteger("LoadOnInit"), on ? 1 : 0);
+        EXPECT_EQ(FileExists(StartupEntry()), on);
+        VMRConfig->show();
+    }
+    EXPECT_EQ(boxes, std::vector<std::string>{});
+}
+
+TEST_F(ConfigWindowTest, TheStartupEntryStartsTheProgramsOwnFileAndAnEntryThatCannotBeWrittenIsTold) {
+    ASSERT_TRUE(FileExists(StartupEntry()));
+    const std::string self = QCoreApplication::applicationFilePath().toStdString();
+    EXPECT_NE(ReadText(StartupEntry()).find("\nExec=\"" + self + "\"\n"), std::string::npos) << ReadText(StartupEntry());
+
+    // A folder in the entry's place can be neither replaced nor removed.
+    ASSERT_EQ(std::remove(StartupEntry().c_str()), 0);
+    ASSERT_EQ(::mkdir(StartupEntry().c_str(), 0755), 0);
+    WriteText(StartupEntry() + "/inside", "x");
+    for (const bool on : {true, false}) {
+        SCOPED_TRACE(on);
+        boxes.clear();
+        TVMRConfig::SetLoadOnStartup(on);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_NE(boxes[0].find(StartupEntry()), std::string::npos) << boxes[0];
+        EXPECT_NE(boxes[0].find("could not be written"), std::string::npos) << boxes[0];
+    }
+    // A missing entry is no failure when the switch goes off.
+    std::filesystem::remove_all(StartupEntry());
+    boxes.clear();
+    TVMRConfig::SetLoadOnStartup(false);
+    EXPECT_EQ(boxes, std::vector<std::string>{});
+}
+
 TEST_F(ConfigWindowTest, RestoringTheDefaultsKeepsARegisteredHotKeyUntilTheNextRegistration) {
     const int f12 = VK_F1 + 11;
     c->chHKCtrl->setChecked(true);
@@ -277,6 +333,17 @@ TEST_F(ConfigWindowTest, ChoosingSpanishRetranslatesEveryWindowAndKeepsTheRates)
     EXPECT_GT(CurrencyConverter->Currencies().Count(), 0);
     EXPECT_TRUE(VMRConfig->ConfigChanged);
     EXPECT_EQ(LanguageFileName, c->cbLang->itemText(spanish).toStdString());
+    // No English left where the language file speaks for the window.
+    EXPECT_EQ(c->lbBtHotKeyOn->text(), "Activar la tecla rápida");
+    EXPECT_EQ(c->lbpnATCColorPlugin->text(), "Complementos:");
+    EXPECT_EQ(c->cbClipTech->itemText(2), "Escucha estándar");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "conversor de divisas vemra");
+    EXPECT_EQ(VMRConfig->DefinitionFilesText, "Archivos de definición de divisas de Vemra");
+    EXPECT_TRUE(VMRConfig->StartupEntryFailedText.startsWith("No se pudo"));
+    const std::string tip = window->TrayTipText(true);
+    const std::string day = LanguageDayName(CurrencyConverter->Currencies().RateDate);
+    EXPECT_NE(std::string("Lun,Mar,Mié,Jue,Vie,Sáb,Dom").find(day), std::string::npos) << day;
+    EXPECT_NE(tip.find(" " + day + " "), std::string::npos) << tip;
 }
 
 TEST_F(ConfigWindowTest, ASourceChoiceInAnyListSelectsItProgramWide) {
