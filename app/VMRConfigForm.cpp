@@ -3,7 +3,9 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
+#include <QGuiApplication>
 #include <QPixmap>
+#include <QScreen>
 #include <QTabBar>
 #include <QVariant>
 #include <QCoreApplication>
@@ -28,7 +30,15 @@ TVMRConfig::TVMRConfig(QWidget* parent) : QWidget(parent, Qt::Dialog), ui(std::m
     // Fixed border with the system menu only, at the window's design size.
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(727, 410);
+    // The pages keep their design size and the page frame gets a margin on every side, so the
+    // window is 14 px wider and higher than the bare bands and pages.
+    setFixedSize(741, 424);
+    // Centred on the screen until the settings loader puts it where the user left it.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(0, 0), size());
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
     // The pages change only through the page buttons: the tab row stays out of sight.
     ui->PC->tabBar()->hide();
     ui->pnNewUpdate->hide();

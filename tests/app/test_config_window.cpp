@@ -13,11 +13,19 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QTabWidget>
+#include <QToolButton>
 #include <QTest>
 #include <QTimer>
 
 #include <sys/stat.h>
 
+#include <array>
 #include <filesystem>
 #include <memory>
 #include <ostream>
@@ -38,9 +46,15 @@
 #include "VMRConfigForm.h"
 #include "VMRConverterForm.h"
 #include "VMRInfoForm.h"
+#include "VMROnDemandForm.h"
+#include "VMRPropertiesForm.h"
+#include "SmallWindows.h"
+#include "VMRSplashForm.h"
+#include "VMRWarningsForm.h"
 #include "WindowSystem.h"
 #include "dm.h"
 #include "rtl/DateUtils.h"
+#include "rtl/Format.h"
 #include "rtl/SysUtils.h"
 #include "support/HttpTestServer.h"
 #include "support/TestUtils.h"
@@ -51,6 +65,107 @@ namespace vemra::test {
 namespace {
 
 const std::string kShippedDir = VEMRA_SHIPPED_DIR;
+
+
+// ---- every window laid out so that its texts fit ----
+
+std::string NameOf(const QWidget* w) {
+    return w->objectName().isEmpty() ? std::string(w->metaObject()->className()) : w->objectName().toStdString();
+}
+
+// A control drawn under others on purpose: a picture or gradient without text, or one that
+// covers its whole parent.
+bool IsBackdrop(const QWidget* w) {
+    if (w->parentWidget() != nullptr && w->geometry().contains(w->parentWidget()->rect())) return true;
+    if (auto* label = qobject_cast<const QLabel*>(w)) return label->text().isEmpty();
+    return false;
+}
+
+// The texts that do not fit their control, the controls that reach out of their parent, and
+// the siblings that overlap, in the window as it shows now.
+std::vector<std::string> LayoutFaults(QWidget* window) {
+    std::vector<std::string> faults;
+    const auto fault = [&](const QWidget* w, const std::string& what) { faults.push_back(NameOf(w) + ": " + what); };
+    QList<QWidget*> widgets = window->findChildren<QWidget*>();
+    widgets.prepend(window);
+    for (QWidget* w : widgets) {
+        if (w != window && !w->isVisibleTo(window)) continue;
+        // Text against room.
+        const QFontMetrics fm(w->font());
+        if (auto* label = qobject_cast<QLabel*>(w); label != nullptr && !label->text().isEmpty()) {
+            const QRect room = label->contentsRect().marginsRemoved(label->contentsMargins() * 0);
+            if (label->wordWrap()) {
+                if (label->heightForWidth(label->width()) > label->height())
+                    fault(w, "wrapped text needs " + std::to_string(label->heightForWidth(label->width())) +
+                                 " px of height, has " + std::to_string(label->height()));
+            } else {
+                const QSize need = fm.size(Qt::TextShowMnemonic, label->text());
+                if (need.width() > room.width() || need.height() > room.height() + 2)
+                    fault(w, "\"" + label->text().toStdString() + "\" needs " + std::to_string(need.width()) + "x" +
+                                 std::to_string(need.height()) + ", has " + std::to_string(room.width()) + "x" +
+                                 std::to_string(room.height()));
+            }
+        } else if (auto* button = qobject_cast<QAbstractButton*>(w); button != nullptr && !button->text().isEmpty()) {
+            int need = fm.size(Qt::TextShowMnemonic, button->text()).width();
+            if (!button->icon().isNull()) need += button->iconSize().width() + 4;
+            if (qobject_cast<QPushButton*>(w) != nullptr) {
+                need += 2 * (w->style()->pixelMetric(QStyle::PM_ButtonMargin) / 2 + 2);
+                if (static_cast<QPushButton*>(w)->menu() != nullptr) need += w->style()->pixelMetric(QStyle::PM_MenuButtonIndicator);
+            } else if (auto* tool = qobject_cast<QToolButton*>(w)) {
+                need = tool->sizeHint().width() - 2;
+            } else {
+                need = button->sizeHint().width();
+            }
+            if (need > button->width())
+                fault(w, "\"" + button->text().toStdString() + "\" needs " + std::to_string(need) + " px, has " +
+                             std::to_string(button->width()));
+        } else if (auto* combo = qobject_cast<QComboBox*>(w); combo != nullptr && !combo->currentText().isEmpty()) {
+            QStyleOptionComboBox option;
+            option.initFrom(combo);
+            option.editable = combo->isEditable();
+            const QRect field = combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
+            const int need = fm.horizontalAdvance(combo->currentText()) + (combo->iconSize().width() + 4) * !combo->itemIcon(combo->currentIndex()).isNull();
+            if (need > field.width())
+                fault(w, "\"" + combo->currentText().toStdString() + "\" needs " + std::to_string(need) + " px, has " +
+                             std::to_string(field.width()));
+        }
+        if (auto* list = qobject_cast<QListWidget*>(w); list != nullptr && !list->wordWrap()) {
+            // A line wider than the list needs the scroll bar that reaches its end.
+            const bool scrolls = list->horizontalScrollBar()->maximum() > 0;
+            for (int i = 0; i < list->count() && !scrolls; ++i) {
+                const int need = fm.horizontalAdvance(list->item(i)->text()) + 8;
+                if (need > list->viewport()->width())
+                    fault(w, "line \"" + list->item(i)->text().toStdString() + "\" needs " + std::to_string(need) +
+                                 " px, has " + std::to_string(list->viewport()->width()));
+            }
+        }
+        // Place among the siblings.
+        if (w == window || IsBackdrop(w)) continue;
+        QWidget* parent = w->parentWidget();
+        if (qobject_cast<QLabel*>(w) == nullptr && qobject_cast<QAbstractButton*>(w) == nullptr &&
+            qobject_cast<QComboBox*>(w) == nullptr && qobject_cast<QFrame*>(w) == nullptr &&
+            qobject_cast<QLineEdit*>(w) == nullptr && qobject_cast<TOnOffSwitch*>(w) == nullptr)
+            continue;  // the inner parts of composite controls
+        if (!parent->rect().contains(w->geometry()))
+            fault(w, "reaches out of " + NameOf(parent));
+        for (QWidget* other : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (other == w || !other->isVisibleTo(window) || IsBackdrop(other) || other < w) continue;
+            if (qobject_cast<QLabel*>(other) == nullptr && qobject_cast<QAbstractButton*>(other) == nullptr &&
+                qobject_cast<QComboBox*>(other) == nullptr && qobject_cast<QFrame*>(other) == nullptr &&
+                qobject_cast<QLineEdit*>(other) == nullptr && qobject_cast<TOnOffSwitch*>(other) == nullptr)
+                continue;
+            if (w->geometry().intersects(other->geometry())) fault(w, "overlaps " + NameOf(other));
+        }
+    }
+    return faults;
+}
+
+#define ExpectLaidOut(window)                                    \
+    do {                                                         \
+        std::string faults;                                      \
+        for (const auto& line : LayoutFaults(window)) faults += "\n  " + line; \
+        EXPECT_TRUE(faults.empty()) << NameOf(window) << ":" << faults; \
+    } while (false)
 
 class ConfigWindowTest : public ::testing::Test, protected ConverterHome {
 protected:
@@ -561,6 +676,80 @@ TEST_F(ConfigWindowTest, TheLastUpdateDateIsEditedAndOnlyAStampIsKept) {
     auto stored = PlugginMan->ReadPluginDefinition(source->Code);
     EXPECT_EQ(stored->Values("LastUpdate"), "2031.01.02");
 }
+
+
+class WindowLayoutTest : public ConfigWindowTest, public ::testing::WithParamInterface<const char*> {};
+
+// Each window of the options and rate-source side, in each language: no text cut, nothing on
+// top of anything else.
+TEST_P(WindowLayoutTest, NoTextIsCutAndNoControlOverlapsAnother) {
+    const int language = c->cbLang->findText(QString::fromLatin1(GetParam()), Qt::MatchStartsWith);
+    ASSERT_GE(language, 0);
+    Choose(c->cbLang, language);
+    ASSERT_EQ(LanguageName, GetParam());
+    boxes.clear();
+
+    // First shown centred, with a margin round the page frame.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_LE((VMRConfig->geometry().center() - screen.center()).manhattanLength(), 4);
+    EXPECT_GE(c->PC->geometry().left() - c->pnLeft->geometry().right(), 4);
+    EXPECT_GE(c->PC->geometry().top() - c->pnTop->geometry().bottom(), 4);
+    EXPECT_GE(VMRConfig->width() - 1 - c->PC->geometry().right(), 4);
+    EXPECT_GE(VMRConfig->height() - 1 - c->PC->geometry().bottom(), 4);
+    VMRConfig->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(VMRConfig));
+    for (int page = 0; page < c->PC->count(); ++page) {
+        SCOPED_TRACE(page);
+        VMRConfig->btPag0Click(std::array<QObject*, 4>{c->btPag1, c->btPag2, c->btPag3, c->btPag0}[page]);
+        QApplication::processEvents();
+        ExpectLaidOut(VMRConfig);
+    }
+    // The longest texts the pages compute: every labelling of the currencies, every clipboard method.
+    for (int labeling = 0; labeling < c->cbLabeling->count(); ++labeling) {
+        SCOPED_TRACE(labeling);
+        Choose(c->cbLabeling, labeling);
+        for (QAbstractButton* page : {static_cast<QAbstractButton*>(c->btPag2), static_cast<QAbstractButton*>(c->btPag0)}) {
+            VMRConfig->btPag0Click(page);
+            QApplication::processEvents();
+            ExpectLaidOut(VMRConfig);
+        }
+    }
+    Choose(c->cbLabeling, 0);
+    for (int method = 0; method < c->cbClipTech->count(); ++method) {
+        Choose(c->cbClipTech, method);
+        SCOPED_TRACE(method);
+        ExpectLaidOut(c->TSOptions);
+    }
+
+    c->btCalendar->click();
+    auto* properties = qobject_cast<TVMRProperties*>(CurrentPropertiesWindow());
+    ASSERT_NE(properties, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(properties));
+    properties->lbHistory->show();
+    properties->lbPC->setText(QStringLiteral("-100.00%"));
+    properties->lbPC->show();
+    ExpectLaidOut(properties);
+    properties->close();
+
+    std::unique_ptr<TVMROnDemand> onDemand(TVMRMsg::Create<TVMROnDemand>(TStringList(), DataModuleOnDemandRates()));
+    onDemand->show();
+    ExpectLaidOut(onDemand.get());
+    EXPECT_EQ(onDemand->ColumnCaption(), LanguageName == "ESP" ? "Archivos descargados" : "Downloaded files");
+
+    TVMRSplash splash;
+    splash.lbInfoVer->setText(FormatMessage(msg::VersionLabel, {ProgramVersion}));
+    splash.show();
+    ExpectLaidOut(&splash);
+
+    std::unique_ptr<TVMRConvertWarning> warnings(TVMRMsg::Create<TVMRConvertWarning>());
+    warnings->SetMessageText(QString::fromStdString(Format(dm->GetMessageText(msg::WarnProviderCode), "BCE")));
+    warnings->show();
+    QApplication::processEvents();
+    ExpectLaidOut(warnings.get());
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, WindowLayoutTest, ::testing::Values("ENG", "ESP"),
+                         [](const ::testing::TestParamInfo<const char*>& p) { return std::string(p.param); });
 
 }  // namespace
 }  // namespace vemra::test
