@@ -459,6 +459,10 @@ TEST_F(ConfigWindowTest, ChoosingSpanishRetranslatesEveryWindowAndKeepsTheRates)
     const std::string day = LanguageDayName(CurrencyConverter->Currencies().RateDate);
     EXPECT_NE(std::string("Lun,Mar,Mié,Jue,Vie,Sáb,Dom").find(day), std::string::npos) << day;
     EXPECT_NE(tip.find(" " + day + " "), std::string::npos) << tip;
+    // The shell's fixed English error reaches the user in Spanish.
+    boxes.clear();
+    dm->ShowMessageText("There is no application associated with the given filename extension.");
+    EXPECT_EQ(boxes, std::vector<std::string>{"No hay ningún programa asociado a este tipo de archivo."});
 }
 
 TEST_F(ConfigWindowTest, ASourceChoiceInAnyListSelectsItProgramWide) {
