@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -166,6 +167,26 @@ std::vector<std::string> LayoutFaults(QWidget* window) {
         for (const auto& line : LayoutFaults(window)) faults += "\n  " + line; \
         EXPECT_TRUE(faults.empty()) << NameOf(window) << ":" << faults; \
     } while (false)
+
+
+// What the definition file dialog shows (title, file types, accept button), cancelled at once.
+struct DefinitionDialogLook {
+    QString title;
+    QStringList filters;
+    QString accept;
+};
+DefinitionDialogLook LookAtDefinitionDialog(bool save) {
+    DefinitionDialogLook look;
+    QTimer::singleShot(0, [&look] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* dialog = qobject_cast<QFileDialog*>(w); dialog != nullptr && dialog->isVisible()) {
+                look = {dialog->windowTitle(), dialog->nameFilters(), dialog->labelText(QFileDialog::Accept)};
+                dialog->reject();
+            }
+    });
+    EXPECT_EQ(TVMRConfig::ChooseDefinitionFile(save), "");
+    return look;
+}
 
 class ConfigWindowTest : public ::testing::Test, protected ConverterHome {
 protected:
@@ -408,6 +429,13 @@ TEST_F(ConfigWindowTest, AHotKeyTakenByAnotherProgramGivesMessage109AndTheSwitch
     EXPECT_EQ(hotKeys.registered.begin()->second, std::make_pair(0u, VK_F1 + 9));
 }
 
+TEST_F(ConfigWindowTest, TheDefinitionFileDialogNamesItsPatternOnce) {
+    const DefinitionDialogLook look = LookAtDefinitionDialog(false);
+    EXPECT_EQ(look.filters, QStringList{"Vemra currency definition files (*.vcd)"});
+    EXPECT_EQ(look.title, "Import currency definitions");
+    EXPECT_EQ(LookAtDefinitionDialog(true).title, "Export currency definitions");
+}
+
 TEST_F(ConfigWindowTest, EnglishShowsSundayFirstAndTheLeftmostPanelTakesMaskCharacterSeven) {
     ASSERT_EQ(LanguageName, "ENG");
     ASSERT_EQ(PlugginMan->CurrentPlugin()->Code, "ECB");
@@ -459,6 +487,12 @@ TEST_F(ConfigWindowTest, ChoosingSpanishRetranslatesEveryWindowAndKeepsTheRates)
     const std::string day = LanguageDayName(CurrencyConverter->Currencies().RateDate);
     EXPECT_NE(std::string("Lun,Mar,Mié,Jue,Vie,Sáb,Dom").find(day), std::string::npos) << day;
     EXPECT_NE(tip.find(" " + day + " "), std::string::npos) << tip;
+    // The definition file dialog names its files once, in Spanish, and speaks Spanish.
+    const DefinitionDialogLook import = LookAtDefinitionDialog(false);
+    EXPECT_EQ(import.filters, QStringList{"Archivos de definición de divisas de Vemra (*.vcd)"});
+    EXPECT_EQ(import.title, "Importar definiciones de divisas");
+    EXPECT_EQ(import.accept, "Abrir");
+    EXPECT_EQ(LookAtDefinitionDialog(true).accept, "Guardar");
     // The shell's fixed English error reaches the user in Spanish.
     boxes.clear();
     dm->ShowMessageText("There is no application associated with the given filename extension.");
