@@ -165,14 +165,14 @@ private:
 std::function<std::string(bool)> TVMRConfig::ChooseDefinitionFile = [](bool save) {
     // Qt adds no pattern of its own: the type's name and its pattern once, in the user's language.
     const QString type = VMRConfig != nullptr ? VMRConfig->DefinitionFilesText : QString();
-    const QString filter = (type.isEmpty() ? QStringLiteral("Vemra currency definition files") : type) +
-                           QStringLiteral(" (*.vcd)");
+    const QString filter =
+        (type.isEmpty() ? QStringLiteral("Vemra currency definition files") : type) + QStringLiteral(" (*.vcd)");
     QFileDialog dialog(VMRConfig, QString(), QString(), filter);
     // The non-native dialog, so that its titles, labels and buttons take the language's texts:
     // import title, export title, look in, file name, file type, open, save, cancel.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    const QStringList texts = VMRConfig != nullptr ? VMRConfig->DefinitionDialogTexts.split(QLatin1Char('\n'))
-                                                   : QStringList();
+    const QStringList texts =
+        VMRConfig != nullptr ? VMRConfig->DefinitionDialogTexts.split(QLatin1Char('\n')) : QStringList();
     if (texts.size() >= 8) {
         dialog.setWindowTitle(texts[save ? 1 : 0]);
         dialog.setLabelText(QFileDialog::LookIn, texts[2]);

@@ -2,13 +2,13 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
-#include <QLabel>
+#include <QCoreApplication>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPixmap>
 #include <QScreen>
 #include <QTabBar>
 #include <QVariant>
-#include <QCoreApplication>
 
 #include "PlugginMan.h"
 #include "SysCaller.h"

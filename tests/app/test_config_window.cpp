@@ -20,9 +20,9 @@
 #include <QStyle>
 #include <QStyleOptionComboBox>
 #include <QTabWidget>
-#include <QToolButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include <sys/stat.h>
 
@@ -40,16 +40,16 @@
 #include "HotKey.h"
 #include "InstallationLayout.h"
 #include "MessageNumbers.h"
-#include "VMRMessageForm.h"
 #include "OnOffSwitch.h"
 #include "PlugginMan.h"
 #include "RegistryEx.h"
+#include "SmallWindows.h"
 #include "VMRConfigForm.h"
 #include "VMRConverterForm.h"
 #include "VMRInfoForm.h"
+#include "VMRMessageForm.h"
 #include "VMROnDemandForm.h"
 #include "VMRPropertiesForm.h"
-#include "SmallWindows.h"
 #include "VMRSplashForm.h"
 #include "VMRWarningsForm.h"
 #include "WindowSystem.h"
@@ -66,7 +66,6 @@ namespace vemra::test {
 namespace {
 
 const std::string kShippedDir = VEMRA_SHIPPED_DIR;
-
 
 // ---- every window laid out so that its texts fit ----
 
@@ -111,7 +110,8 @@ std::vector<std::string> LayoutFaults(QWidget* window) {
             if (!button->icon().isNull()) need += button->iconSize().width() + 4;
             if (qobject_cast<QPushButton*>(w) != nullptr) {
                 need += 2 * (w->style()->pixelMetric(QStyle::PM_ButtonMargin) / 2 + 2);
-                if (static_cast<QPushButton*>(w)->menu() != nullptr) need += w->style()->pixelMetric(QStyle::PM_MenuButtonIndicator);
+                if (static_cast<QPushButton*>(w)->menu() != nullptr)
+                    need += w->style()->pixelMetric(QStyle::PM_MenuButtonIndicator);
             } else if (auto* tool = qobject_cast<QToolButton*>(w)) {
                 need = tool->sizeHint().width() - 2;
             } else {
@@ -124,8 +124,10 @@ std::vector<std::string> LayoutFaults(QWidget* window) {
             QStyleOptionComboBox option;
             option.initFrom(combo);
             option.editable = combo->isEditable();
-            const QRect field = combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
-            const int need = fm.horizontalAdvance(combo->currentText()) + (combo->iconSize().width() + 4) * !combo->itemIcon(combo->currentIndex()).isNull();
+            const QRect field =
+                combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
+            const int need = fm.horizontalAdvance(combo->currentText()) +
+                             (combo->iconSize().width() + 4) * !combo->itemIcon(combo->currentIndex()).isNull();
             if (need > field.width())
                 fault(w, "\"" + combo->currentText().toStdString() + "\" needs " + std::to_string(need) + " px, has " +
                              std::to_string(field.width()));
@@ -147,8 +149,7 @@ std::vector<std::string> LayoutFaults(QWidget* window) {
             qobject_cast<QComboBox*>(w) == nullptr && qobject_cast<QFrame*>(w) == nullptr &&
             qobject_cast<QLineEdit*>(w) == nullptr && qobject_cast<TOnOffSwitch*>(w) == nullptr)
             continue;  // the inner parts of composite controls
-        if (!parent->rect().contains(w->geometry()))
-            fault(w, "reaches out of " + NameOf(parent));
+        if (!parent->rect().contains(w->geometry())) fault(w, "reaches out of " + NameOf(parent));
         for (QWidget* other : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             if (other == w || !other->isVisibleTo(window) || IsBackdrop(other) || other < w) continue;
             if (qobject_cast<QLabel*>(other) == nullptr && qobject_cast<QAbstractButton*>(other) == nullptr &&
@@ -161,13 +162,12 @@ std::vector<std::string> LayoutFaults(QWidget* window) {
     return faults;
 }
 
-#define ExpectLaidOut(window)                                    \
-    do {                                                         \
-        std::string faults;                                      \
+#define ExpectLaidOut(window)                                                  \
+    do {                                                                       \
+        std::string faults;                                                    \
         for (const auto& line : LayoutFaults(window)) faults += "\n  " + line; \
-        EXPECT_TRUE(faults.empty()) << NameOf(window) << ":" << faults; \
+        EXPECT_TRUE(faults.empty()) << NameOf(window) << ":" << faults;        \
     } while (false)
-
 
 // What the definition file dialog shows (title, file types, accept button), cancelled at once.
 struct DefinitionDialogLook {
@@ -322,7 +322,8 @@ TEST_F(ConfigWindowTest, TheStartupEntryFollowsTheSwitchOnlyAtCloseWhateverTheCl
 }
 
 TEST_F(ConfigWindowTest, TheSwitchesAreSmallNoTabStopsAndASpaceToggleRunsTheirHandler) {
-    for (TOnOffSwitch* sw : {c->btLoadOnInit, c->btInitiallyOn, c->btAudio, c->btRunTour, c->btHotKeyOn, c->ofDetailLog}) {
+    for (TOnOffSwitch* sw :
+         {c->btLoadOnInit, c->btInitiallyOn, c->btAudio, c->btRunTour, c->btHotKeyOn, c->ofDetailLog}) {
         SCOPED_TRACE(sw->objectName().toStdString());
         EXPECT_EQ(sw->size(), QSize(28, 17));
         EXPECT_EQ(sw->focusPolicy(), Qt::NoFocus);
@@ -355,7 +356,8 @@ TEST_F(ConfigWindowTest, TheSwitchesAreSmallNoTabStopsAndASpaceToggleRunsTheirHa
 TEST_F(ConfigWindowTest, TheStartupEntryStartsTheProgramsOwnFileAndAnEntryThatCannotBeWrittenIsTold) {
     ASSERT_TRUE(FileExists(StartupEntry()));
     const std::string self = QCoreApplication::applicationFilePath().toStdString();
-    EXPECT_NE(ReadText(StartupEntry()).find("\nExec=\"" + self + "\"\n"), std::string::npos) << ReadText(StartupEntry());
+    EXPECT_NE(ReadText(StartupEntry()).find("\nExec=\"" + self + "\"\n"), std::string::npos)
+        << ReadText(StartupEntry());
 
     // A folder in the entry's place can be neither replaced nor removed.
     ASSERT_EQ(std::remove(StartupEntry().c_str()), 0);
@@ -715,7 +717,6 @@ TEST_F(ConfigWindowTest, TheLastUpdateDateIsEditedAndOnlyAStampIsKept) {
     EXPECT_EQ(stored->Values("LastUpdate"), "2031.01.02");
 }
 
-
 class WindowLayoutTest : public ConfigWindowTest, public ::testing::WithParamInterface<const char*> {};
 
 // Each window of the options and rate-source side, in each language: no text cut, nothing on
@@ -746,7 +747,8 @@ TEST_P(WindowLayoutTest, NoTextIsCutAndNoControlOverlapsAnother) {
     for (int labeling = 0; labeling < c->cbLabeling->count(); ++labeling) {
         SCOPED_TRACE(labeling);
         Choose(c->cbLabeling, labeling);
-        for (QAbstractButton* page : {static_cast<QAbstractButton*>(c->btPag2), static_cast<QAbstractButton*>(c->btPag0)}) {
+        for (QAbstractButton* page :
+             {static_cast<QAbstractButton*>(c->btPag2), static_cast<QAbstractButton*>(c->btPag0)}) {
             VMRConfig->btPag0Click(page);
             QApplication::processEvents();
             ExpectLaidOut(VMRConfig);

@@ -357,7 +357,8 @@ TEST_F(ShippedLanguageTest, AGoneSavedLanguageFallsBackToTheUsersOwnLanguage) {
         const char* chosen;
     };
     // Spanish for a Spanish user, English for an English one and for a language not shipped.
-    for (const Case& c : {Case{"es_ES.UTF-8", "ESP.lib"}, Case{"en_US.UTF-8", "ENG.lib"}, Case{"de_DE.UTF-8", "ENG.lib"}}) {
+    for (const Case& c :
+         {Case{"es_ES.UTF-8", "ESP.lib"}, Case{"en_US.UTF-8", "ENG.lib"}, Case{"de_DE.UTF-8", "ENG.lib"}}) {
         SCOPED_TRACE(c.lang);
         env_.Set("LANG", c.lang);
         LanguageFileName = "FRA.lib";
