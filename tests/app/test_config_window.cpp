@@ -781,6 +781,18 @@ TEST_P(WindowLayoutTest, NoTextIsCutAndNoControlOverlapsAnother) {
     splash.show();
     ExpectLaidOut(&splash);
 
+    // The longest message of a box, and a notification.
+    std::unique_ptr<TVMRMsg> box(TVMRMsg::Create<TVMRMsg>());
+    box->SetMessageText(QString::fromStdString(dm->GetMessageText(msg::StartupFailed9)));
+    box->show();
+    QApplication::processEvents();
+    ExpectLaidOut(box.get());
+    TVMRInfo notification;
+    notification.SetTitle(QString::fromStdString(dm->GetMessageText(msg::RatesApplied)));
+    notification.SetText(QStringLiteral("European Central Bank\n\n2024.01.17-ECB.vmr"));
+    notification.show();
+    ExpectLaidOut(&notification);
+
     std::unique_ptr<TVMRConvertWarning> warnings(TVMRMsg::Create<TVMRConvertWarning>());
     warnings->SetMessageText(QString::fromStdString(Format(dm->GetMessageText(msg::WarnProviderCode), "BCE")));
     warnings->show();
