@@ -495,6 +495,9 @@ TEST_F(ConfigWindowTest, ChoosingSpanishRetranslatesEveryWindowAndKeepsTheRates)
     EXPECT_EQ(import.title, "Importar definiciones de divisas");
     EXPECT_EQ(import.accept, "Abrir");
     EXPECT_EQ(LookAtDefinitionDialog(true).accept, "Guardar");
+    TVMRSplash splash;
+    ASSERT_NE(splash.findChild<QLabel*>("lbSubtitle"), nullptr);
+    EXPECT_EQ(splash.findChild<QLabel*>("lbSubtitle")->text(), "conversor de divisas");
     // The shell's fixed English error reaches the user in Spanish.
     boxes.clear();
     dm->ShowMessageText("There is no application associated with the given filename extension.");
