@@ -59,7 +59,7 @@ void SetRateDateAndTip(TCurrencyChangeList& list) {
         return;
     }
     list.RateDate = RateDay(list.DateText) + RateSourcesOf(list).SelectedPublicationMinute() * OneMinute;
-    const std::string day = FormatDateTime("ddd", list.RateDate);
+    const std::string day = LanguageDayName(list.RateDate);
     const int number = ConverterIsOn(list) ? msg::ConverterOn : msg::ConverterOff;
     const std::string message = host.GetMessageText(number);
     list.Provider += " ";

@@ -4,6 +4,7 @@
 
 #include "SysWinCore.h"
 #include "platform/Registry.h"
+#include "rtl/DateUtils.h"
 #include "rtl/Format.h"
 #include "rtl/SysUtils.h"
 
@@ -106,6 +107,12 @@ TFormatSettings StampFormat = MakeFormat(".", ',', '.', ':', "yyyy.mm.dd", "hh:n
 TFormatSettings MdyFormat = MakeFormat(",", '.', '-', '\0', "mm-dd-yy", "");
 TFormatSettings DmyFormat = MakeFormat("", '\0', '-', '\0', "dd-mm-yy", "");
 TFormatSettings YmdFormat = MakeFormat("", '\0', '-', '\0', "yy-mm-dd", "");
+
+std::string LanguageDayName(TDateTime day) {
+    // The tray tip stands beside texts of the chosen language, not of the user's locale.
+    const bool named = !StampFormat.ShortDayNames[0].empty();
+    return FormatDateTime("ddd", day, named ? StampFormat : FormatSettings);
+}
 
 bool ReadInstallSettings() {
     TRegistry reg(KEY_READ | RegistryView);

@@ -31,6 +31,10 @@ extern TFormatSettings MdyFormat;    // 1,234.5  mm-dd-yy
 extern TFormatSettings DmyFormat;    // dd-mm-yy
 extern TFormatSettings YmdFormat;    // yy-mm-dd
 
+// The short day name of day ("ddd") in the interface's language: the stamp record's names,
+// which the language load fills; the user locale's until a language is loaded.
+std::string LanguageDayName(TDateTime day);
+
 // Reads the install key into the globals and makes the folders AppData, AppData/Updates
 // and TempDir/Vemra. Without the key: AppFolder is "", nothing else is touched, false.
 // With it: true when this is the first start after an installation, i.e. the user's key

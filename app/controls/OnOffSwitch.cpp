@@ -19,7 +19,8 @@ int RoundEven(double value) { return static_cast<int>(std::nearbyint(value)); }
 TOnOffSwitch::TOnOffSwitch(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMouseTracking(true);
-  setFocusPolicy(Qt::StrongFocus);
+  // Not a tab stop, and a click does not take the focus: the switch is worked by the mouse.
+  setFocusPolicy(Qt::NoFocus);
   QFont f = font();
   f.setFamily(QStringLiteral("Tahoma"));
   f.setStyleHint(QFont::SansSerif);
@@ -88,9 +89,13 @@ void TOnOffSwitch::mouseMoveEvent(QMouseEvent* event) {
   QWidget::mouseMoveEvent(event);
 }
 
+// A switch given the focus in code still toggles by Space; that toggle clicks as the mouse's
+// does, so the handlers see every toggle the user makes.
 void TOnOffSwitch::keyReleaseEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Space && !event->isAutoRepeat()) SetOff(!off_);
+  const bool toggle = event->key() == Qt::Key_Space && !event->isAutoRepeat();
+  if (toggle) SetOff(!off_);
   QWidget::keyReleaseEvent(event);
+  if (toggle) emit clicked();
 }
 
 void TOnOffSwitch::leaveEvent(QEvent* event) {

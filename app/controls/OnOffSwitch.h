@@ -34,7 +34,7 @@ class TOnOffSwitch : public QWidget {
 
  signals:
   // A left press and release over the switch (after the press toggled it, unless a modifier
-  // key was held). The space key toggles without a click.
+  // key was held), or a release of the space key (after it toggled the switch).
   void clicked();
   void doubleClicked();
 

@@ -51,6 +51,8 @@ public:
     virtual void SaveUserSettings(int) {}
     // The main window's currency lists filled again, the selected pair kept.
     virtual void RefillCurrencyLists() {}
+    // The rate source properties window while it exists, shown or hidden; nullptr when none.
+    virtual QWidget* ExistingPropertiesWindow() { return VisiblePropertiesWindow(); }
     // The properties window, when there is one, shows again the date its calendar shows.
     virtual void RefreshPropertiesWindow() {}
     // The options window's rate-source page shows the current source again (cbPropertiesChange).

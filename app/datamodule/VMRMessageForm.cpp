@@ -29,4 +29,12 @@ void TVMRMsg::FinishCreation() {
     if (dm->AppWindows() && dm->AppWindows()->AudioOn()) dm->PlayEventSound("Notify");
 }
 
+QString TVMRMsg::InLanguage(const QString& text) const {
+    for (const QString& line : FixedTexts.split(QLatin1Char('\n'))) {
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq > 0 && line.left(eq) == text) return line.mid(eq + 1);
+    }
+    return text;
+}
+
 }  // namespace vemra

@@ -12,6 +12,9 @@ namespace vemra {
 
 class TVMRMsg : public TFrmMsgBase {
     Q_OBJECT
+    // The system's fixed English texts (the shell's errors) in the language of the interface:
+    // one "English text=translation" per line, from the language file's section.
+    Q_PROPERTY(QString FixedTexts MEMBER FixedTexts)
 public:
     explicit TVMRMsg(QWidget* parent = nullptr);
 
@@ -22,6 +25,10 @@ public:
         static_cast<TVMRMsg*>(window)->FinishCreation();
         return window;
     }
+
+    QString FixedTexts;
+    // text in the interface's language when FixedTexts translates it, else text itself.
+    QString InLanguage(const QString& text) const;
 
     // The single button's caption: message 26.
     void GetOkCaption(QString& caption) override;

@@ -29,6 +29,9 @@ std::string LanguageFileName;
 
 namespace {
 
+// The language chosen when neither the saved one nor the user's own is at hand.
+constexpr std::string_view kFallbackLanguageFile = "ENG.lib";
+
 // The class name without its namespace: the window section's name is that, upper-cased.
 std::string PlainClassName(const QObject* object) {
     std::string_view name = object->metaObject()->className();
@@ -205,8 +208,24 @@ std::string Tdm::SelectLanguage() {
             files = ListFiles(mask);
         }
         list.Assign(*files);
+        // The folder's order changes from disk to disk: the list shows the files by name.
+        list.Sort();
         if (!list.Empty()) {
             index = list.IndexOf(vemra::LanguageFileName);
+            // A saved language whose file is gone: the user's own language, else English.
+            // (The extraction above releases the library: it is loaded again here.)
+            HMODULE indexLibrary = index < 0 ? LoadResourceLibrary() : nullptr;
+            if (indexLibrary) {
+                std::string_view bytes;
+                if (platform::FindModuleResource(indexLibrary, kLanguageIndexResource, bytes)) {
+                    TStringList indexLines;
+                    indexLines.SetText(bytes);
+                    int unused = -1;
+                    const std::string own = PickIndexedLanguage(indexLines, UserDefaultLangID(), unused);
+                    if (!own.empty()) index = list.IndexOf(own);
+                }
+            }
+            if (index < 0) index = list.IndexOf(kFallbackLanguageFile);
             if (index < 0) index = 0;
             result = list[index];
         }

@@ -29,7 +29,7 @@ TVMRMsg* OpenNewBox() {
 void Tdm::ShowMessageText(const std::string& text) {
     TVMRMsg* box = OpenNewBox();
     box->CloseWithNo = false;
-    box->Execute(QString::fromStdString(text), false);
+    box->Execute(box->InLanguage(QString::fromStdString(text)), false);
 }
 
 bool Tdm::AskMessageText(const std::string& text, bool closeWithNo) {

@@ -141,7 +141,8 @@ void Tdm::SetBusyState(bool busy) {
     QWidget* main = windows_ != nullptr ? windows_->MainWindow() : nullptr;
     auto* message = main != nullptr ? main->findChild<QLabel*>(QStringLiteral("lbMessage")) : nullptr;
     auto* subs = main != nullptr ? main->findChild<QComboBox*>(QStringLiteral("cbSubs")) : nullptr;
-    QWidget* properties = windows_ != nullptr ? windows_->VisiblePropertiesWindow() : nullptr;
+    // A hidden properties window shows again later: its update actions must wait as well.
+    QWidget* properties = windows_ != nullptr ? windows_->ExistingPropertiesWindow() : nullptr;
     if (busy) {
         savedConverterOn_ = converter != nullptr && converter->SwitchedOn();
         if (converter != nullptr) converter->SetSwitchedOn(false);
@@ -299,7 +300,9 @@ void Tdm::ProcessRateUpdate(std::uint8_t code, bool isSelected, bool quiet) {
 
             TRateFileHeader header;
             ReadRateFileHeader(DatedRateFile, header);
-            if (!header.ProviderCode.empty()) {
+            // A file without CODE still is the day's download; only a day rate file that is not
+            // there (the copy failed) must not become the source's last file.
+            if (FileExists(DatedRateFile)) {
                 source->SetLastUpdate(DateOf(header.Date) + TimeOf(Now()));
                 PlugginMan->SetLastRateFile(*source, DatedRateFile);
             }

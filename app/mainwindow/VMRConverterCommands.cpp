@@ -45,6 +45,7 @@
 #include "rtl/DateUtils.h"
 #include "rtl/Format.h"
 #include "ui_VMRConfigForm.h"
+#include "vmrconsts.h"
 
 // The pictures live in a static library: registered by hand, as nothing else pulls them in.
 static void InitTrayResources() { Q_INIT_RESOURCE(TrayIcon); }
@@ -433,7 +434,7 @@ std::string TVMRConverter::TrayTipText(bool on) {
     const TCurrencyChangeList& rates = CurrencyConverter->Currencies();
     const int number = on ? msg::ConverterOn : msg::ConverterOff;
     const std::string format = dm->GetMessageText(number);
-    const std::string day = rates.RateDate != 0 ? FormatDateTime("ddd", rates.RateDate) : std::string();
+    const std::string day = rates.RateDate != 0 ? LanguageDayName(rates.RateDate) : std::string();
     std::string name = rates.Provider + " ";
     std::string tip;
     do {

@@ -638,6 +638,7 @@ QWidget* TVMRConverter::OptionsWindow() { return VMRConfig; }
 QWidget* TVMRConverter::VisiblePropertiesWindow() {
     return PropertiesWindow != nullptr && PropertiesWindow->isVisible() ? PropertiesWindow : nullptr;
 }
+QWidget* TVMRConverter::ExistingPropertiesWindow() { return PropertiesWindow; }
 bool TVMRConverter::AudioOn() { return VMRConfig && VMRConfig->ui->btAudio->Checked(); }
 QComboBox* TVMRConverter::LanguageList() { return VMRConfig ? VMRConfig->ui->cbLang : nullptr; }
 void TVMRConverter::FillOptionsTexts() { if (VMRConfig) VMRConfig->LoadConfigTexts(); }

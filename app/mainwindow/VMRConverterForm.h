@@ -163,6 +163,7 @@ public:
     QWidget* MainWindow() override { return this; }
     QWidget* OptionsWindow() override;
     QWidget* VisiblePropertiesWindow() override;
+    QWidget* ExistingPropertiesWindow() override;
     bool AudioOn() override;
     QComboBox* LanguageList() override;
     void FillOptionsTexts() override;

@@ -137,7 +137,9 @@ public:
         const Ui::TVMRConfig& ui = *window_.ui;
         if (watched == ui.ChList && event->type() == QEvent::KeyPress) {
             const QString key = static_cast<QKeyEvent*>(event)->text();
-            // Space stays the list's own: it ticks the current entry.
+            // Space stays the list's own: it ticks the current entry. The jump keeps the key: the
+            // list's own search starts after the current row, so passing it on would move past
+            // the first label with that letter to the next one.
             if (!key.isEmpty() && key.at(0).isPrint() && key.at(0) != QChar(' ')) return window_.ChListKeyPress(key);
         } else if (watched == ui.ChList->viewport() && event->type() == QEvent::MouseMove) {
             window_.ChListMouseMove();
@@ -162,8 +164,24 @@ private:
 }  // namespace
 
 std::function<std::string(bool)> TVMRConfig::ChooseDefinitionFile = [](bool save) {
-    const QString filter = QStringLiteral("Vemra currency definition files ( *.vcd ) (*.vcd)");
+    // Qt adds no pattern of its own: the type's name and its pattern once, in the user's language.
+    const QString type = VMRConfig != nullptr ? VMRConfig->DefinitionFilesText : QString();
+    const QString filter =
+        (type.isEmpty() ? QStringLiteral("Vemra currency definition files") : type) + QStringLiteral(" (*.vcd)");
     QFileDialog dialog(VMRConfig, QString(), QString(), filter);
+    // The non-native dialog, so that its titles, labels and buttons take the language's texts:
+    // import title, export title, look in, file name, file type, open, save, cancel.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    const QStringList texts =
+        VMRConfig != nullptr ? VMRConfig->DefinitionDialogTexts.split(QLatin1Char('\n')) : QStringList();
+    if (texts.size() >= 8) {
+        dialog.setWindowTitle(texts[save ? 1 : 0]);
+        dialog.setLabelText(QFileDialog::LookIn, texts[2]);
+        dialog.setLabelText(QFileDialog::FileName, texts[3]);
+        dialog.setLabelText(QFileDialog::FileType, texts[4]);
+        dialog.setLabelText(QFileDialog::Accept, texts[save ? 6 : 5]);
+        dialog.setLabelText(QFileDialog::Reject, texts[7]);
+    }
     dialog.setDefaultSuffix(QStringLiteral("vcd"));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);

@@ -2,8 +2,11 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
+#include <QScreen>
 #include <QTabBar>
 #include <QVariant>
 
@@ -13,8 +16,11 @@
 #include "rtl/SysUtils.h"
 #include "vmrconsts.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <exception>
 #include "VMRConverterForm.h"
+#include "dm.h"
 #include "ui_VMRConfigForm.h"
 
 namespace vemra {
@@ -24,7 +30,15 @@ TVMRConfig::TVMRConfig(QWidget* parent) : QWidget(parent, Qt::Dialog), ui(std::m
     // Fixed border with the system menu only, at the window's design size.
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(727, 410);
+    // The pages keep their design size and the page frame gets a margin on every side, so the
+    // window is 14 px wider and higher than the bare bands and pages.
+    setFixedSize(741, 424);
+    // Centred on the screen until the settings loader puts it where the user left it.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(0, 0), size());
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
     // The pages change only through the page buttons: the tab row stays out of sight.
     ui->PC->tabBar()->hide();
     ui->pnNewUpdate->hide();
@@ -59,6 +73,10 @@ void TVMRConfig::SetPanelColor(QFrame* panel, TColor color) {
     panel->setAutoFillBackground(true);
 }
 
+std::function<std::string()> TVMRConfig::ProgramFile = [] {
+    return QCoreApplication::applicationFilePath().toStdString();
+};
+
 void TVMRConfig::SetLoadOnStartup(bool on) {
     if (StartupIcon.empty()) return;
     // StartupIcon may name the entry with or without its extension.
@@ -66,13 +84,21 @@ void TVMRConfig::SetLoadOnStartup(bool on) {
     const std::string extension = platform::kShortcutExtension;
     if (base.size() > extension.size() && base.compare(base.size() - extension.size(), extension.size(), extension) == 0)
         base.resize(base.size() - extension.size());
+    const std::string path = base + extension;
+    bool written = true;
     try {
         if (on)
-            CreateShortcut(base, JoinPath(AppFolder, "vemra"), "");
+            CreateShortcut(base, ProgramFile ? ProgramFile() : std::string(), "");
         else
-            std::remove((base + extension).c_str());
-    } catch (...) {
-        // A start-up entry that cannot be written leaves the program as it is.
+            written = std::remove(path.c_str()) == 0 || errno == ENOENT;
+    } catch (const std::exception&) {
+        written = false;
+    }
+    // The user believes the switch: say when the session will not start the program as shown.
+    if (!written && dm != nullptr) {
+        const QString text = VMRConfig != nullptr ? VMRConfig->StartupEntryFailedText
+                                                  : QStringLiteral("The start-up entry %1 could not be written.");
+        dm->ShowMessageText(text.arg(QString::fromStdString(path)).toStdString());
     }
 }
 

@@ -25,6 +25,12 @@ namespace vemra {
 
 class TVMRConfig : public QWidget {
     Q_OBJECT
+    // Texts of this window that no control shows, set by the language file's section.
+    // "%1": the start-up entry's path.
+    Q_PROPERTY(QString StartupEntryFailedText MEMBER StartupEntryFailedText)
+    // The definition file dialog: file type, the two titles, its labels and buttons, one per line.
+    Q_PROPERTY(QString DefinitionFilesText MEMBER DefinitionFilesText)
+    Q_PROPERTY(QString DefinitionDialogTexts MEMBER DefinitionDialogTexts)
 public:
     explicit TVMRConfig(QWidget* parent = nullptr);
     ~TVMRConfig() override;
@@ -52,8 +58,15 @@ public:
     void FillSubscriptions(bool select);
 
     // Makes (true) or removes (false) the start-up shortcut StartupIcon that starts the
-    // program with the session.
+    // program's own file with the session. An entry that cannot be written is reported in a
+    // message box.
     static void SetLoadOnStartup(bool on);
+    // The program file the start-up entry starts. Tests replace it.
+    static std::function<std::string()> ProgramFile;
+
+    QString StartupEntryFailedText = QStringLiteral("The start-up entry %1 could not be written.");
+    QString DefinitionFilesText = QStringLiteral("Vemra currency definition files");
+    QString DefinitionDialogTexts;
 
     // The six colour panels at the balloon's shipped colours.
     void SetDefaultHintColors();

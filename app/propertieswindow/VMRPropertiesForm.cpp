@@ -118,7 +118,8 @@ TVMRProperties::TVMRProperties(QWidget* owner, IPropertiesHost& host)
     lbOld->setPalette(agePalette);
     lbOld->setAutoFillBackground(false);  // until it shows an age
 
-    ui_->VMRLogo->setPixmap(QPixmap(QStringLiteral(":/vemra/vmrlogo.png")));
+    ui_->VMRLogo->setPixmap(QPixmap(QStringLiteral(":/vemra/vmrlogo.png"))
+                                .scaled(ui_->VMRLogo->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
     pmUpd = new QMenu(this);
     pmUpd->setObjectName(QStringLiteral("pmUpd"));
     // Aqua items in Arial 9, the selected one navy (the menu's own drawing).

@@ -61,6 +61,9 @@ TVMROnDemand::TVMROnDemand(const TStringList& dates, IOnDemandRates& rates, QWid
 
 TVMROnDemand::~TVMROnDemand() = default;
 
+QString TVMROnDemand::ColumnCaption() const { return lvItems->headerItem()->text(0); }
+void TVMROnDemand::SetColumnCaption(const QString& caption) { lvItems->headerItem()->setText(0, caption); }
+
 void TVMROnDemand::DoWork() {
     lvItems->setColumnWidth(0, 333);
     Cancelled = false;

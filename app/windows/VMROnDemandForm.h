@@ -35,12 +35,17 @@ IOnDemandRates& DataModuleOnDemandRates();
 
 class TVMROnDemand : public TVMRProgress {
     Q_OBJECT
+    // The list's column header, from the language file's section of this window.
+    Q_PROPERTY(QString ColumnCaption READ ColumnCaption WRITE SetColumnCaption)
 public:
     // dates: whole day numbers as text (copied).
     TVMROnDemand(const TStringList& dates, IOnDemandRates& rates, QWidget* parent = nullptr);
     ~TVMROnDemand() override;
 
     void DoWork() override;
+
+    QString ColumnCaption() const;
+    void SetColumnCaption(const QString& caption);
 
     QTreeWidget* lvItems;
     std::array<QIcon, 2> iml;  // 0: day failed, 1: day fetched

@@ -22,6 +22,8 @@ TVMRSplash::TVMRSplash(QWidget* parent)
     setObjectName(QStringLiteral("VMRSplash"));
     Mask = ui_->Mask;
     lbInfoVer = ui_->lbInfoVer;
+    // The subtitle is part of the picture: a click on it closes the splash as on the picture.
+    ui_->lbSubtitle->setAttribute(Qt::WA_TransparentForMouseEvents);
     InfoTimer = new QTimer(this);
     InfoTimer->setObjectName(QStringLiteral("InfoTimer"));
     InfoTimer->setInterval(2000);

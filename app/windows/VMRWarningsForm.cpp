@@ -15,6 +15,11 @@ TVMRConvertWarning::TVMRConvertWarning(QWidget* parent)
     setObjectName(QStringLiteral("VMRConvertWarning"));
     lbWarn = ui_->lbWarn;
     lbwarns = ui_->lbwarns;
+    // A warning is read whole: long lines wrap instead of running out of the list.
+    lbwarns->setWordWrap(true);
+    lbwarns->setTextElideMode(Qt::ElideNone);
+    lbwarns->setResizeMode(QListView::Adjust);
+    lbwarns->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFixedSize(425, 224);
     fondo->setGeometry(rect());
     lbMsg->hide();

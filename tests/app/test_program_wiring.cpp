@@ -94,7 +94,7 @@ TEST_F(ProgramWiringTest, TheMainWindowAnswersWhatTheUpdateRunAsks) {
     EXPECT_EQ(VMRConfig->ui->EUpdValue->text(), value);
 }
 
-TEST_F(ProgramWiringTest, ThePropertiesWindowCountsOnlyWhileItIsShown) {
+TEST_F(ProgramWiringTest, ThePropertiesWindowIsVisibleOnlyWhileShownAndExistsUntilClosed) {
     IAppWindows& windows = *w;
     EXPECT_EQ(windows.VisiblePropertiesWindow(), nullptr);
     windows.RefreshPropertiesWindow();  // none open: nothing to do
@@ -106,6 +106,14 @@ TEST_F(ProgramWiringTest, ThePropertiesWindowCountsOnlyWhileItIsShown) {
     EXPECT_EQ(properties->Cal->Date(), shown);
     properties->hide();
     EXPECT_EQ(windows.VisiblePropertiesWindow(), nullptr);
+    // Hidden, it still exists: an update run holds its update actions back all the same.
+    EXPECT_EQ(windows.ExistingPropertiesWindow(), static_cast<QWidget*>(properties));
+    auto* update = properties->findChild<QWidget*>(QStringLiteral("btUpd"));
+    ASSERT_NE(update, nullptr);
+    dm->SetBusyState(true);
+    EXPECT_FALSE(update->isEnabled());
+    dm->SetBusyState(false);
+    EXPECT_TRUE(update->isEnabled());
     properties->close();
 }
 

@@ -134,7 +134,7 @@ TEST_F(OnOffSwitchTest, ReleaseOutsideKeepsTheToggleButDoesNotClick) {
   EXPECT_EQ(clicks.count(), 0);
 }
 
-TEST_F(OnOffSwitchTest, ReleasingSpaceTogglesWithoutAClickOtherKeysDoNot) {
+TEST_F(OnOffSwitchTest, ReleasingSpaceTogglesAndClicksOtherKeysDoNot) {
   QSignalSpy clicks(&sw, &TOnOffSwitch::clicked);
   QTest::keyClick(&sw, Qt::Key_Space);
   EXPECT_TRUE(sw.Checked());
@@ -147,7 +147,26 @@ TEST_F(OnOffSwitchTest, ReleasingSpaceTogglesWithoutAClickOtherKeysDoNot) {
   EXPECT_TRUE(sw.Checked());
   QTest::keyClick(&sw, Qt::Key_Space, Qt::ControlModifier);
   EXPECT_TRUE(sw.Off());
-  EXPECT_EQ(clicks.count(), 0);
+  // Each toggle by the key clicks, as the mouse's does, after the state changed.
+  EXPECT_EQ(clicks.count(), 2);
+}
+
+TEST_F(OnOffSwitchTest, IsNoTabStopAndAClickTakesNoFocus) {
+  QWidget form;
+  auto* before = new QWidget(&form);
+  before->setFocusPolicy(Qt::StrongFocus);
+  auto* inForm = new TOnOffSwitch(&form);
+  auto* after = new QWidget(&form);
+  after->setFocusPolicy(Qt::StrongFocus);
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  form.activateWindow();
+  before->setFocus();
+  QTest::keyClick(before, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), after);
+  QTest::mouseClick(inForm, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+  EXPECT_TRUE(inForm->Checked());
+  EXPECT_FALSE(inForm->hasFocus());
 }
 
 TEST_F(OnOffSwitchTest, ThumbIsHotWhileTheMouseIsOverItWithNoButtonHeld) {

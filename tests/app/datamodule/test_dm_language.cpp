@@ -285,11 +285,23 @@ TEST_F(LoadLanguageTest, MessageBoxIsTranslatedByItsClassSectionAndTakesMessage2
 
 class SelectLanguageTest : public ::testing::Test, protected DmFixture {};
 
-TEST_F(SelectLanguageTest, SavedLanguageThatIsGoneGivesTheFirstLanguageFile) {
-    WriteLanguageFile("ENG.lib", "[Messages]\nm0=ENG\n");
+TEST_F(SelectLanguageTest, FilesAreListedByNameAndAGoneSavedLanguageFallsBackToEnglish) {
+    // Written out of order, so that the folder's order is not the names' order.
+    for (const char* name : {"ESP.lib", "ENG.lib", "DEU.lib", "zzz.lib", "CAT.lib"})
+        WriteLanguageFile(name, "[Messages]\nm0=X\n");
     LanguageFileName = "FRA.lib";
     EXPECT_EQ(Dm().SelectLanguage(), "ENG.lib");
-    ASSERT_EQ(windows.cbLang->count(), 1);
+    QStringList items;
+    for (int i = 0; i < windows.cbLang->count(); ++i) items << windows.cbLang->itemText(i);
+    EXPECT_EQ(items, (QStringList{"CAT.lib", "DEU.lib", "ENG.lib", "ESP.lib", "zzz.lib"}));
+    EXPECT_EQ(windows.cbLang->currentText(), "ENG.lib");
+}
+
+TEST_F(SelectLanguageTest, WithoutEnglishAGoneSavedLanguageTakesTheFirstByName) {
+    WriteLanguageFile("ESP.lib", "[Messages]\nm0=ESP\n");
+    WriteLanguageFile("CAT.lib", "[Messages]\nm0=CAT\n");
+    LanguageFileName = "FRA.lib";
+    EXPECT_EQ(Dm().SelectLanguage(), "CAT.lib");
     EXPECT_EQ(windows.cbLang->currentIndex(), 0);
 }
 
@@ -382,6 +394,22 @@ TEST_F(ShippedLanguageTest, UnlistedUserLanguageChoosesNothing) {
     EXPECT_EQ(Dm().SelectLanguage(), "");
     EXPECT_EQ(Items(), (QStringList{"ENG.lib", "ESP.lib"}));
     EXPECT_EQ(windows.cbLang->currentIndex(), -1);
+}
+
+TEST_F(ShippedLanguageTest, AGoneSavedLanguageFallsBackToTheUsersOwnLanguage) {
+    struct Case {
+        const char* lang;
+        const char* chosen;
+    };
+    // Spanish for a Spanish user, English for an English one and for a language not shipped.
+    for (const Case& c :
+         {Case{"es_ES.UTF-8", "ESP.lib"}, Case{"en_US.UTF-8", "ENG.lib"}, Case{"de_DE.UTF-8", "ENG.lib"}}) {
+        SCOPED_TRACE(c.lang);
+        env_.Set("LANG", c.lang);
+        LanguageFileName = "FRA.lib";
+        EXPECT_EQ(Dm().SelectLanguage(), c.chosen);
+        EXPECT_EQ(windows.cbLang->currentText().toStdString(), c.chosen);
+    }
 }
 
 TEST_F(ShippedLanguageTest, SavedLanguageWithoutFilesExtractsThemAndLoads) {

@@ -268,6 +268,23 @@ TEST_F(ProcessRateUpdateTest, ANewDayIsFiledReadOnlyAndRecorded) {
     EXPECT_FALSE(ecb.Modified);  // written back to the store
 }
 
+TEST_F(ProcessRateUpdateTest, ANewDayWithoutCodeIsRecordedTooButAFileThatIsNotThereIsNot) {
+    Downloaded("", EncodeDate(2024, 1, 17), kAllChecked);
+    dm.ProcessRateUpdate(9, false, true);
+    const std::string dated = EcbFolder() + "/2024.01.17-ECB.vmr";
+    ASSERT_TRUE(FileExists(dated));
+    THTMLConverterPlugInn& ecb = *man.CurrentPlugin();
+    EXPECT_EQ(ecb.GetPluginValue(pvLastUpdate), "2024.01.17 18:00:00");
+    EXPECT_EQ(man.LastRateFile(ecb), dated);
+
+    // No "Data.vmr" to file: the day is not there, and nothing points at it.
+    std::filesystem::remove(EcbFolder() + "/Data.vmr");
+    dm.DatedRateFile = DatedRateFileName("ECB", EcbFolder(), EncodeDate(2024, 1, 18));
+    dm.ProcessRateUpdate(9, false, true);
+    EXPECT_EQ(ecb.GetPluginValue(pvLastUpdate), "2024.01.17 18:00:00");
+    EXPECT_EQ(man.LastRateFile(ecb), dated);
+}
+
 TEST_F(ProcessRateUpdateTest, ADayFileAlreadyThereIsNeverReplaced) {
     // The schedule reports a day whose file is here with code 9; "Data.vmr" is an older download.
     const std::string kept = WriteDayFile(EcbFolder(), "ECB", EncodeDate(2024, 1, 17), "USD=9.9\r\n");

@@ -8,16 +8,26 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include <sys/stat.h>
 
+#include <array>
+#include <filesystem>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -30,16 +40,22 @@
 #include "HotKey.h"
 #include "InstallationLayout.h"
 #include "MessageNumbers.h"
-#include "VMRMessageForm.h"
 #include "OnOffSwitch.h"
 #include "PlugginMan.h"
 #include "RegistryEx.h"
+#include "SmallWindows.h"
 #include "VMRConfigForm.h"
 #include "VMRConverterForm.h"
 #include "VMRInfoForm.h"
+#include "VMRMessageForm.h"
+#include "VMROnDemandForm.h"
+#include "VMRPropertiesForm.h"
+#include "VMRSplashForm.h"
+#include "VMRWarningsForm.h"
 #include "WindowSystem.h"
 #include "dm.h"
 #include "rtl/DateUtils.h"
+#include "rtl/Format.h"
 #include "rtl/SysUtils.h"
 #include "support/HttpTestServer.h"
 #include "support/TestUtils.h"
@@ -50,6 +66,127 @@ namespace vemra::test {
 namespace {
 
 const std::string kShippedDir = VEMRA_SHIPPED_DIR;
+
+// ---- every window laid out so that its texts fit ----
+
+std::string NameOf(const QWidget* w) {
+    return w->objectName().isEmpty() ? std::string(w->metaObject()->className()) : w->objectName().toStdString();
+}
+
+// A control drawn under others on purpose: a picture or gradient without text, or one that
+// covers its whole parent.
+bool IsBackdrop(const QWidget* w) {
+    if (w->parentWidget() != nullptr && w->geometry().contains(w->parentWidget()->rect())) return true;
+    if (auto* label = qobject_cast<const QLabel*>(w)) return label->text().isEmpty();
+    return false;
+}
+
+// The texts that do not fit their control, the controls that reach out of their parent, and
+// the siblings that overlap, in the window as it shows now.
+std::vector<std::string> LayoutFaults(QWidget* window) {
+    std::vector<std::string> faults;
+    const auto fault = [&](const QWidget* w, const std::string& what) { faults.push_back(NameOf(w) + ": " + what); };
+    QList<QWidget*> widgets = window->findChildren<QWidget*>();
+    widgets.prepend(window);
+    for (QWidget* w : widgets) {
+        if (w != window && !w->isVisibleTo(window)) continue;
+        // Text against room.
+        const QFontMetrics fm(w->font());
+        if (auto* label = qobject_cast<QLabel*>(w); label != nullptr && !label->text().isEmpty()) {
+            const QRect room = label->contentsRect().marginsRemoved(label->contentsMargins() * 0);
+            if (label->wordWrap()) {
+                if (label->heightForWidth(label->width()) > label->height())
+                    fault(w, "wrapped text needs " + std::to_string(label->heightForWidth(label->width())) +
+                                 " px of height, has " + std::to_string(label->height()));
+            } else {
+                const QSize need = fm.size(Qt::TextShowMnemonic, label->text());
+                if (need.width() > room.width() || need.height() > room.height() + 2)
+                    fault(w, "\"" + label->text().toStdString() + "\" needs " + std::to_string(need.width()) + "x" +
+                                 std::to_string(need.height()) + ", has " + std::to_string(room.width()) + "x" +
+                                 std::to_string(room.height()));
+            }
+        } else if (auto* button = qobject_cast<QAbstractButton*>(w); button != nullptr && !button->text().isEmpty()) {
+            int need = fm.size(Qt::TextShowMnemonic, button->text()).width();
+            if (!button->icon().isNull()) need += button->iconSize().width() + 4;
+            if (qobject_cast<QPushButton*>(w) != nullptr) {
+                need += 2 * (w->style()->pixelMetric(QStyle::PM_ButtonMargin) / 2 + 2);
+                if (static_cast<QPushButton*>(w)->menu() != nullptr)
+                    need += w->style()->pixelMetric(QStyle::PM_MenuButtonIndicator);
+            } else if (auto* tool = qobject_cast<QToolButton*>(w)) {
+                need = tool->sizeHint().width() - 2;
+            } else {
+                need = button->sizeHint().width();
+            }
+            if (need > button->width())
+                fault(w, "\"" + button->text().toStdString() + "\" needs " + std::to_string(need) + " px, has " +
+                             std::to_string(button->width()));
+        } else if (auto* combo = qobject_cast<QComboBox*>(w); combo != nullptr && !combo->currentText().isEmpty()) {
+            QStyleOptionComboBox option;
+            option.initFrom(combo);
+            option.editable = combo->isEditable();
+            const QRect field =
+                combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
+            const int need = fm.horizontalAdvance(combo->currentText()) +
+                             (combo->iconSize().width() + 4) * !combo->itemIcon(combo->currentIndex()).isNull();
+            if (need > field.width())
+                fault(w, "\"" + combo->currentText().toStdString() + "\" needs " + std::to_string(need) + " px, has " +
+                             std::to_string(field.width()));
+        }
+        if (auto* list = qobject_cast<QListWidget*>(w); list != nullptr && !list->wordWrap()) {
+            // A line wider than the list needs the scroll bar that reaches its end.
+            const bool scrolls = list->horizontalScrollBar()->maximum() > 0;
+            for (int i = 0; i < list->count() && !scrolls; ++i) {
+                const int need = fm.horizontalAdvance(list->item(i)->text()) + 8;
+                if (need > list->viewport()->width())
+                    fault(w, "line \"" + list->item(i)->text().toStdString() + "\" needs " + std::to_string(need) +
+                                 " px, has " + std::to_string(list->viewport()->width()));
+            }
+        }
+        // Place among the siblings.
+        if (w == window || IsBackdrop(w)) continue;
+        QWidget* parent = w->parentWidget();
+        if (qobject_cast<QLabel*>(w) == nullptr && qobject_cast<QAbstractButton*>(w) == nullptr &&
+            qobject_cast<QComboBox*>(w) == nullptr && qobject_cast<QFrame*>(w) == nullptr &&
+            qobject_cast<QLineEdit*>(w) == nullptr && qobject_cast<TOnOffSwitch*>(w) == nullptr)
+            continue;  // the inner parts of composite controls
+        if (!parent->rect().contains(w->geometry())) fault(w, "reaches out of " + NameOf(parent));
+        for (QWidget* other : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (other == w || !other->isVisibleTo(window) || IsBackdrop(other) || other < w) continue;
+            if (qobject_cast<QLabel*>(other) == nullptr && qobject_cast<QAbstractButton*>(other) == nullptr &&
+                qobject_cast<QComboBox*>(other) == nullptr && qobject_cast<QFrame*>(other) == nullptr &&
+                qobject_cast<QLineEdit*>(other) == nullptr && qobject_cast<TOnOffSwitch*>(other) == nullptr)
+                continue;
+            if (w->geometry().intersects(other->geometry())) fault(w, "overlaps " + NameOf(other));
+        }
+    }
+    return faults;
+}
+
+#define ExpectLaidOut(window)                                                  \
+    do {                                                                       \
+        std::string faults;                                                    \
+        for (const auto& line : LayoutFaults(window)) faults += "\n  " + line; \
+        EXPECT_TRUE(faults.empty()) << NameOf(window) << ":" << faults;        \
+    } while (false)
+
+// What the definition file dialog shows (title, file types, accept button), cancelled at once.
+struct DefinitionDialogLook {
+    QString title;
+    QStringList filters;
+    QString accept;
+};
+DefinitionDialogLook LookAtDefinitionDialog(bool save) {
+    DefinitionDialogLook look;
+    QTimer::singleShot(0, [&look] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* dialog = qobject_cast<QFileDialog*>(w); dialog != nullptr && dialog->isVisible()) {
+                look = {dialog->windowTitle(), dialog->nameFilters(), dialog->labelText(QFileDialog::Accept)};
+                dialog->reject();
+            }
+    });
+    EXPECT_EQ(TVMRConfig::ChooseDefinitionFile(save), "");
+    return look;
+}
 
 class ConfigWindowTest : public ::testing::Test, protected ConverterHome {
 protected:
@@ -184,6 +321,63 @@ TEST_F(ConfigWindowTest, TheStartupEntryFollowsTheSwitchOnlyAtCloseWhateverTheCl
     }
 }
 
+TEST_F(ConfigWindowTest, TheSwitchesAreSmallNoTabStopsAndASpaceToggleRunsTheirHandler) {
+    for (TOnOffSwitch* sw :
+         {c->btLoadOnInit, c->btInitiallyOn, c->btAudio, c->btRunTour, c->btHotKeyOn, c->ofDetailLog}) {
+        SCOPED_TRACE(sw->objectName().toStdString());
+        EXPECT_EQ(sw->size(), QSize(28, 17));
+        EXPECT_EQ(sw->focusPolicy(), Qt::NoFocus);
+    }
+    VMRConfig->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(VMRConfig));
+    // Space on the hot-key switch registers the key, as a click does.
+    c->btHotKeyOn->setFocus();
+    QTest::keyClick(c->btHotKeyOn, Qt::Key_Space);
+    ASSERT_TRUE(c->btHotKeyOn->Checked());
+    ASSERT_EQ(hotKeys.registered.size(), 1u);
+    EXPECT_EQ(hotKeys.registered.begin()->second, std::make_pair(0u, VK_F1 + 11));
+    EXPECT_TRUE(VMRConfig->ConversionOptionsChanged);
+
+    // Space on the start-up switch marks it: the close saves the state and follows it on disk.
+    ASSERT_TRUE(c->btLoadOnInit->Checked());
+    for (const bool on : {false, true}) {
+        SCOPED_TRACE(on);
+        c->btLoadOnInit->setFocus();
+        QTest::keyClick(c->btLoadOnInit, Qt::Key_Space);
+        ASSERT_EQ(c->btLoadOnInit->Checked(), on);
+        VMRConfig->close();
+        EXPECT_EQ(ReadInteger("LoadOnInit"), on ? 1 : 0);
+        EXPECT_EQ(FileExists(StartupEntry()), on);
+        VMRConfig->show();
+    }
+    EXPECT_EQ(boxes, std::vector<std::string>{});
+}
+
+TEST_F(ConfigWindowTest, TheStartupEntryStartsTheProgramsOwnFileAndAnEntryThatCannotBeWrittenIsTold) {
+    ASSERT_TRUE(FileExists(StartupEntry()));
+    const std::string self = QCoreApplication::applicationFilePath().toStdString();
+    EXPECT_NE(ReadText(StartupEntry()).find("\nExec=\"" + self + "\"\n"), std::string::npos)
+        << ReadText(StartupEntry());
+
+    // A folder in the entry's place can be neither replaced nor removed.
+    ASSERT_EQ(std::remove(StartupEntry().c_str()), 0);
+    ASSERT_EQ(::mkdir(StartupEntry().c_str(), 0755), 0);
+    WriteText(StartupEntry() + "/inside", "x");
+    for (const bool on : {true, false}) {
+        SCOPED_TRACE(on);
+        boxes.clear();
+        TVMRConfig::SetLoadOnStartup(on);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_NE(boxes[0].find(StartupEntry()), std::string::npos) << boxes[0];
+        EXPECT_NE(boxes[0].find("could not be written"), std::string::npos) << boxes[0];
+    }
+    // A missing entry is no failure when the switch goes off.
+    std::filesystem::remove_all(StartupEntry());
+    boxes.clear();
+    TVMRConfig::SetLoadOnStartup(false);
+    EXPECT_EQ(boxes, std::vector<std::string>{});
+}
+
 TEST_F(ConfigWindowTest, RestoringTheDefaultsKeepsARegisteredHotKeyUntilTheNextRegistration) {
     const int f12 = VK_F1 + 11;
     c->chHKCtrl->setChecked(true);
@@ -237,6 +431,13 @@ TEST_F(ConfigWindowTest, AHotKeyTakenByAnotherProgramGivesMessage109AndTheSwitch
     EXPECT_EQ(hotKeys.registered.begin()->second, std::make_pair(0u, VK_F1 + 9));
 }
 
+TEST_F(ConfigWindowTest, TheDefinitionFileDialogNamesItsPatternOnce) {
+    const DefinitionDialogLook look = LookAtDefinitionDialog(false);
+    EXPECT_EQ(look.filters, QStringList{"Vemra currency definition files (*.vcd)"});
+    EXPECT_EQ(look.title, "Import currency definitions");
+    EXPECT_EQ(LookAtDefinitionDialog(true).title, "Export currency definitions");
+}
+
 TEST_F(ConfigWindowTest, EnglishShowsSundayFirstAndTheLeftmostPanelTakesMaskCharacterSeven) {
     ASSERT_EQ(LanguageName, "ENG");
     ASSERT_EQ(PlugginMan->CurrentPlugin()->Code, "ECB");
@@ -277,6 +478,30 @@ TEST_F(ConfigWindowTest, ChoosingSpanishRetranslatesEveryWindowAndKeepsTheRates)
     EXPECT_GT(CurrencyConverter->Currencies().Count(), 0);
     EXPECT_TRUE(VMRConfig->ConfigChanged);
     EXPECT_EQ(LanguageFileName, c->cbLang->itemText(spanish).toStdString());
+    // No English left where the language file speaks for the window.
+    EXPECT_EQ(c->lbBtHotKeyOn->text(), "Activar la tecla rápida");
+    EXPECT_EQ(c->lbpnATCColorPlugin->text(), "Complementos:");
+    EXPECT_EQ(c->cbClipTech->itemText(2), "Escucha estándar");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "conversor de divisas vemra");
+    EXPECT_EQ(VMRConfig->DefinitionFilesText, "Archivos de definición de divisas de Vemra");
+    EXPECT_TRUE(VMRConfig->StartupEntryFailedText.startsWith("No se pudo"));
+    const std::string tip = window->TrayTipText(true);
+    const std::string day = LanguageDayName(CurrencyConverter->Currencies().RateDate);
+    EXPECT_NE(std::string("Lun,Mar,Mié,Jue,Vie,Sáb,Dom").find(day), std::string::npos) << day;
+    EXPECT_NE(tip.find(" " + day + " "), std::string::npos) << tip;
+    // The definition file dialog names its files once, in Spanish, and speaks Spanish.
+    const DefinitionDialogLook import = LookAtDefinitionDialog(false);
+    EXPECT_EQ(import.filters, QStringList{"Archivos de definición de divisas de Vemra (*.vcd)"});
+    EXPECT_EQ(import.title, "Importar definiciones de divisas");
+    EXPECT_EQ(import.accept, "Abrir");
+    EXPECT_EQ(LookAtDefinitionDialog(true).accept, "Guardar");
+    TVMRSplash splash;
+    ASSERT_NE(splash.findChild<QLabel*>("lbSubtitle"), nullptr);
+    EXPECT_EQ(splash.findChild<QLabel*>("lbSubtitle")->text(), "conversor de divisas");
+    // The shell's fixed English error reaches the user in Spanish.
+    boxes.clear();
+    dm->ShowMessageText("There is no application associated with the given filename extension.");
+    EXPECT_EQ(boxes, std::vector<std::string>{"No hay ningún programa asociado a este tipo de archivo."});
 }
 
 TEST_F(ConfigWindowTest, ASourceChoiceInAnyListSelectsItProgramWide) {
@@ -494,6 +719,92 @@ TEST_F(ConfigWindowTest, TheLastUpdateDateIsEditedAndOnlyAStampIsKept) {
     auto stored = PlugginMan->ReadPluginDefinition(source->Code);
     EXPECT_EQ(stored->Values("LastUpdate"), "2031.01.02");
 }
+
+class WindowLayoutTest : public ConfigWindowTest, public ::testing::WithParamInterface<const char*> {};
+
+// Each window of the options and rate-source side, in each language: no text cut, nothing on
+// top of anything else.
+TEST_P(WindowLayoutTest, NoTextIsCutAndNoControlOverlapsAnother) {
+    const int language = c->cbLang->findText(QString::fromLatin1(GetParam()), Qt::MatchStartsWith);
+    ASSERT_GE(language, 0);
+    Choose(c->cbLang, language);
+    ASSERT_EQ(LanguageName, GetParam());
+    boxes.clear();
+
+    // First shown centred, with a margin round the page frame.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_LE((VMRConfig->geometry().center() - screen.center()).manhattanLength(), 4);
+    EXPECT_GE(c->PC->geometry().left() - c->pnLeft->geometry().right(), 4);
+    EXPECT_GE(c->PC->geometry().top() - c->pnTop->geometry().bottom(), 4);
+    EXPECT_GE(VMRConfig->width() - 1 - c->PC->geometry().right(), 4);
+    EXPECT_GE(VMRConfig->height() - 1 - c->PC->geometry().bottom(), 4);
+    VMRConfig->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(VMRConfig));
+    for (int page = 0; page < c->PC->count(); ++page) {
+        SCOPED_TRACE(page);
+        VMRConfig->btPag0Click(std::array<QObject*, 4>{c->btPag1, c->btPag2, c->btPag3, c->btPag0}[page]);
+        QApplication::processEvents();
+        ExpectLaidOut(VMRConfig);
+    }
+    // The longest texts the pages compute: every labelling of the currencies, every clipboard method.
+    for (int labeling = 0; labeling < c->cbLabeling->count(); ++labeling) {
+        SCOPED_TRACE(labeling);
+        Choose(c->cbLabeling, labeling);
+        for (QAbstractButton* page :
+             {static_cast<QAbstractButton*>(c->btPag2), static_cast<QAbstractButton*>(c->btPag0)}) {
+            VMRConfig->btPag0Click(page);
+            QApplication::processEvents();
+            ExpectLaidOut(VMRConfig);
+        }
+    }
+    Choose(c->cbLabeling, 0);
+    for (int method = 0; method < c->cbClipTech->count(); ++method) {
+        Choose(c->cbClipTech, method);
+        SCOPED_TRACE(method);
+        ExpectLaidOut(c->TSOptions);
+    }
+
+    c->btCalendar->click();
+    auto* properties = qobject_cast<TVMRProperties*>(CurrentPropertiesWindow());
+    ASSERT_NE(properties, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(properties));
+    properties->lbHistory->show();
+    properties->lbPC->setText(QStringLiteral("-100.00%"));
+    properties->lbPC->show();
+    ExpectLaidOut(properties);
+    properties->close();
+
+    std::unique_ptr<TVMROnDemand> onDemand(TVMRMsg::Create<TVMROnDemand>(TStringList(), DataModuleOnDemandRates()));
+    onDemand->show();
+    ExpectLaidOut(onDemand.get());
+    EXPECT_EQ(onDemand->ColumnCaption(), LanguageName == "ESP" ? "Archivos descargados" : "Downloaded files");
+
+    TVMRSplash splash;
+    splash.lbInfoVer->setText(FormatMessage(msg::VersionLabel, {ProgramVersion}));
+    splash.show();
+    ExpectLaidOut(&splash);
+
+    // The longest message of a box, and a notification.
+    std::unique_ptr<TVMRMsg> box(TVMRMsg::Create<TVMRMsg>());
+    box->SetMessageText(QString::fromStdString(dm->GetMessageText(msg::StartupFailed9)));
+    box->show();
+    QApplication::processEvents();
+    ExpectLaidOut(box.get());
+    TVMRInfo notification;
+    notification.SetTitle(QString::fromStdString(dm->GetMessageText(msg::RatesApplied)));
+    notification.SetText(QStringLiteral("European Central Bank\n\n2024.01.17-ECB.vmr"));
+    notification.show();
+    ExpectLaidOut(&notification);
+
+    std::unique_ptr<TVMRConvertWarning> warnings(TVMRMsg::Create<TVMRConvertWarning>());
+    warnings->SetMessageText(QString::fromStdString(Format(dm->GetMessageText(msg::WarnProviderCode), "BCE")));
+    warnings->show();
+    QApplication::processEvents();
+    ExpectLaidOut(warnings.get());
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, WindowLayoutTest, ::testing::Values("ENG", "ESP"),
+                         [](const ::testing::TestParamInfo<const char*>& p) { return std::string(p.param); });
 
 }  // namespace
 }  // namespace vemra::test
