@@ -455,14 +455,15 @@ TEST_F(RegistryTest, TheMachineHiveLiesUnderTheSystemRoot) {
         // A machine root that can be written (an installation by root into it) holds the hive.
         fs::create_directories(dir_ + "/machine");
         const ScopedEnv root("VEMRA_SYSTEM_ROOT", dir_ + "/machine");
-        EXPECT_EQ(TRegistry::HivePathForWrite(HKEY_LOCAL_MACHINE), dir_ + "/machine/etc/vemra/machine.reg");
+        // Asserted first: a write must never reach the real /etc.
+        ASSERT_EQ(TRegistry::HivePathForWrite(HKEY_LOCAL_MACHINE), dir_ + "/machine/etc/vemra/machine.reg");
         write("/machine/opt");
         EXPECT_NE(ReadText(dir_ + "/machine/etc/vemra/machine.reg").find("/machine/opt"), std::string::npos);
     }
     {
         // One that does not exist stands for a machine the user cannot write, even for root.
         const ScopedEnv root("VEMRA_SYSTEM_ROOT", dir_ + "/no-machine");
-        EXPECT_EQ(TRegistry::HivePathForWrite(HKEY_LOCAL_MACHINE), dir_ + "/config/vemra/machine.reg");
+        ASSERT_EQ(TRegistry::HivePathForWrite(HKEY_LOCAL_MACHINE), dir_ + "/config/vemra/machine.reg");
         EXPECT_EQ(TRegistry::HivePathForRead(HKEY_LOCAL_MACHINE), dir_ + "/config/vemra/machine.reg");
         write("/user/opt");
         EXPECT_NE(ReadText(dir_ + "/config/vemra/machine.reg").find("/user/opt"), std::string::npos);
