@@ -152,8 +152,11 @@ std::string TarData(const std::string& data) { return data + std::string((512 - 
 
 TEST_F(ArchiveExtractTest, AHardLinkThatDeclaresDataIsRefused) {
     const std::string archive = Archive("hard.tar");
-    WriteText(archive, TarHeader("good.txt", '0', 4) + TarData("fine") + TarHeader("hard", '1', 5, "good.txt") +
-                           TarData("hello") + std::string(1024, '\0'));
+    // With a pax header before it, the link's 5 bytes are read as a regular file's data.
+    const std::string pax = "13 path=hard\n";
+    WriteText(archive, TarHeader("good.txt", '0', 4) + TarData("fine") + TarHeader("PaxHeader/hard", 'x', pax.size()) +
+                           TarData(pax) + TarHeader("hard", '1', 5, "good.txt") + TarData("hello") +
+                           std::string(1024, '\0'));
     WriteText(Target() + "/kept.txt", "kept");
     EXPECT_FALSE(ExtractArchiveFiles(archive, Target(), names));
     EXPECT_EQ(FolderEntries(Target()), std::vector<std::string>{"kept.txt"});
