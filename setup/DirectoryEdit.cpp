@@ -1,6 +1,8 @@
 #include "DirectoryEdit.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QToolButton>
@@ -28,9 +30,28 @@ void TDirectoryEdit::setText(const QString& text) {
     if (text != edit_->text()) edit_->setText(text);
 }
 
+QString TDirectoryEdit::DialogFolder() const {
+    // The box's folder is often not made yet (nothing installed): the nearest one that exists.
+    QString folder = QDir::cleanPath(text());
+    while (!folder.isEmpty() && !QFileInfo(folder).isDir()) {
+        const QString parent = QFileInfo(folder).path();
+        if (parent == folder) return QDir::homePath();
+        folder = parent;
+    }
+    return folder.isEmpty() ? QDir::homePath() : folder;
+}
+
 void TDirectoryEdit::Browse() {
-    const QString chosen = QFileDialog::getExistingDirectory(this, dialogTitle_, text());
-    if (!chosen.isEmpty()) setText(chosen);
+    QFileDialog dialog(this, dialogTitle_);
+    dialog.setObjectName(QStringLiteral("FolderDialog"));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // Opened inside the folder, "Choose" takes it as it is.
+    dialog.setDirectory(DialogFolder());
+    if (dialog.exec() != QDialog::Accepted) return;
+    const QStringList chosen = dialog.selectedFiles();
+    if (!chosen.isEmpty() && !chosen.first().isEmpty()) setText(chosen.first());
 }
 
 }  // namespace vemra

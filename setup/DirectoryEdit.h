@@ -22,6 +22,8 @@ public:
     void setDialogTitle(const QString& title) { dialogTitle_ = title; }
     QLineEdit* edit() const { return edit_; }
     QToolButton* button() const { return button_; }
+    // Where the folder dialog opens: the box's folder, else its nearest existing parent.
+    QString DialogFolder() const;
 signals:
     void textChanged(const QString& text);
 private:

@@ -3,17 +3,23 @@
 #include <sys/stat.h>
 
 #include <QCoreApplication>
+#include <QDialog>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
 #include <QRegion>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QThread>
+#include <QVBoxLayout>
 #include <QWindow>
 #include <cmath>
+#include <filesystem>
 #include <stdexcept>
 
 #include "ArchiveExtract.h"
@@ -64,6 +70,44 @@ void MakeExecutable(const std::string& path) {
     if (chmod(path.c_str(), 0755) != 0) throw std::runtime_error("cannot make " + path + " executable");
 }
 
+// A private temporary folder that goes with everything in it, however the installation ends.
+class PrivateTempFolder {
+public:
+    PrivateTempFolder() : path_(setup::MakePrivateFolder(GetSystemDir(2), "vemrasetup")) {
+        if (path_.empty()) throw std::runtime_error("cannot make a private temporary folder");
+    }
+    ~PrivateTempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    PrivateTempFolder(const PrivateTempFolder&) = delete;
+    PrivateTempFolder& operator=(const PrivateTempFolder&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// Whether the desktop names a program for RTF documents: xdg-open without one hands the file
+// to whatever it finds (often nothing visible happens), so the installer shows the text itself.
+bool DesktopOpensRtf() {
+    for (const char* type : {"application/rtf", "text/rtf"}) {
+        QProcess query;
+        query.start(QStringLiteral("xdg-mime"),
+                    {QStringLiteral("query"), QStringLiteral("default"), QLatin1String(type)});
+        if (!query.waitForStarted(2000)) return false;
+        if (!query.waitForFinished(2000)) {
+            query.kill();
+            query.waitForFinished(500);
+            continue;
+        }
+        if (query.exitStatus() == QProcess::NormalExit && query.exitCode() == 0 &&
+            !query.readAllStandardOutput().trimmed().isEmpty())
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::function<bool(const QString&, bool)> TFrmInstall::ShowMessage = [](const QString& text, bool askYesNo) {
@@ -91,7 +135,12 @@ TFrmInstall::TFrmInstall(const QStringList& arguments, QWidget* parent)
     FormCreate(arguments);
 }
 
-TFrmInstall::~TFrmInstall() = default;
+TFrmInstall::~TFrmInstall() {
+    if (!termsFolder_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(termsFolder_, ignored);
+    }
+}
 
 void TFrmInstall::FormCreate(const QStringList& arguments) {
     const QSize size = ui->Mask->pixmap().isNull() ? QSize(462, 278) : ui->Mask->pixmap().size();
@@ -105,6 +154,11 @@ void TFrmInstall::FormCreate(const QStringList& arguments) {
 
     unattended_ = false;
     ReadInstallSettings();
+    // A normal user cannot install for all users: its folders would be the user's own anyway.
+    {
+        const QSignalBlocker blocker(ui->cbUser);
+        ui->cbUser->setCurrentIndex(setup::CanInstallForAllUsers() ? setup::kAllUsers : setup::kCurrentUser);
+    }
     cbUserChange();
 
     if (AppIsRunning(setup::kConverterName)) {
@@ -115,8 +169,10 @@ void TFrmInstall::FormCreate(const QStringList& arguments) {
     if (!arguments.isEmpty() && setup::IsInstallParameter(S(arguments.value(0)))) {
         std::string folder;
         if (arguments.size() > 1 && setup::ParseDataParameter(S(arguments.value(1)), folder)) {
-            // Nothing after "/DATA=" keeps the plug-ins folder of the installation type.
-            if (folder.empty()) folder = S(ui->VplFolder->text());
+            // Nothing after "/DATA=" keeps the plug-ins folder of the installation type; a
+            // relative folder is recorded as the absolute one it names from here, since the
+            // converter starts from other folders.
+            folder = folder.empty() ? S(ui->VplFolder->text()) : setup::AbsoluteFolder(folder);
             if (ForceDirectories(folder)) {
                 unattended_ = true;
                 const QSignalBlocker blocker(ui->VplFolder);
@@ -204,13 +260,48 @@ void TFrmInstall::InsFolderChange(TDirectoryEdit* edit) {
 void TFrmInstall::chTermsClick() { ui->BtInstall->setEnabled(ui->chTerms->isChecked()); }
 
 void TFrmInstall::BtTermsClick() {
-    const std::string file = JoinPath(GetSystemDir(2), setup::kLicenseFile);
     try {
-        WriteEmbedded("LIC", file);
-        ShellOpen(file);
+        // A folder of our own: a fixed name in the shared temporary folder could be a link
+        // that another user planted there.
+        if (termsFolder_.empty()) termsFolder_ = setup::MakePrivateFolder(GetSystemDir(2), "vemrasetup-terms");
+        if (!termsFolder_.empty() && DesktopOpensRtf()) {
+            const std::string file = JoinPath(termsFolder_, setup::kLicenseFile);
+            WriteEmbedded("LIC", file);
+            ShellOpen(file);
+            return;
+        }
+    } catch (const std::exception&) {
+        // No program opened it: the text is shown below.
+    }
+    try {
+        ShowTermsWindow();
     } catch (const std::exception& error) {
         ShowMessage(QString::fromStdString(error.what()), false);
     }
+}
+
+void TFrmInstall::ShowTermsWindow() {
+    if (termsWindow_ == nullptr) {
+        termsWindow_ = new QDialog(this);
+        termsWindow_->setObjectName(QStringLiteral("TermsWindow"));
+        termsWindow_->setWindowTitle(QStringLiteral("Terms & conditions"));
+        auto* text = new QPlainTextEdit(termsWindow_);
+        text->setObjectName(QStringLiteral("TermsText"));
+        text->setReadOnly(true);
+        const QByteArray rtf = EmbeddedData("LIC");
+        text->setPlainText(
+            Q(setup::RtfToPlainText(std::string_view(rtf.constData(), static_cast<std::size_t>(rtf.size())))));
+        auto* close = new QPushButton(QStringLiteral("&Close"), termsWindow_);
+        close->setObjectName(QStringLiteral("btTermsClose"));
+        connect(close, &QPushButton::clicked, termsWindow_, &QDialog::close);
+        auto* layout = new QVBoxLayout(termsWindow_);
+        layout->addWidget(text);
+        layout->addWidget(close, 0, Qt::AlignRight);
+        termsWindow_->resize(480, 360);
+    }
+    termsWindow_->show();
+    termsWindow_->raise();
+    termsWindow_->activateWindow();
 }
 
 void TFrmInstall::Command(unsigned wParam) {
@@ -265,11 +356,14 @@ void TFrmInstall::BtInstallClick() {
     ShowMessage(QString::fromLatin1(kMsgFailed), false);
     ui->lbFolder->setText(QStringLiteral("&Installation folder:"));
     SetFolderBoxesVisible(true);
+    ui->cbUser->setEnabled(true);
 }
 
 void TFrmInstall::Install() {
     ui->lbFolder->setText(QStringLiteral("Installation progress:"));
     SetFolderBoxesVisible(false);
+    // The folders of the type are taken: a change now would not reach this installation.
+    ui->cbUser->setEnabled(false);
     repaint();
 
     AppFolder = S(ui->InsFolder->text());
@@ -277,8 +371,10 @@ void TFrmInstall::Install() {
     TExtractLimits limits;
     limits.Progress = [this](std::uint64_t done, std::uint64_t total) { Progress(done, total); };
     TStringList names;
-    const std::string temp = GetSystemDir(2);
-    const std::string programs = JoinPath(temp, "Install.zip");
+    // The archives go to a folder of our own: fixed names in the shared temporary folder could
+    // be taken by another user first, and two installations at once would collide.
+    const PrivateTempFolder temp;
+    const std::string programs = JoinPath(temp.path(), "Install.zip");
     WriteEmbedded("RAR", programs);
     const bool programsOk = ExtractArchiveFiles(programs, AppFolder, names, limits);
     DeleteFile(programs);
@@ -289,7 +385,7 @@ void TFrmInstall::Install() {
 
     AppData = setup::LocalAppDataFolder();
     if (!ForceDirectories(AppData)) throw std::runtime_error("cannot make " + AppData);
-    const std::string dataArchive = JoinPath(temp, "data.zip");
+    const std::string dataArchive = JoinPath(temp.path(), "data.zip");
     WriteEmbedded("DAT", dataArchive);
     const bool dataOk = ExtractArchiveFiles(dataArchive, AppData, names, limits);
     DeleteFile(dataArchive);

@@ -13,6 +13,8 @@
 
 #include "SetupCore.h"
 
+class QDialog;
+
 namespace Ui {
 class TFrmInstall;
 }
@@ -64,12 +66,17 @@ private:
     void WriteInstallKey();
     void WriteUninstallEntry();
     void SetFolderBoxesVisible(bool visible);
+    // The licence's text in a read-only window of the installer's own.
+    void ShowTermsWindow();
     void Progress(std::uint64_t done, std::uint64_t total);
 
     bool unattended_ = false;
     bool ended_ = false;
     bool installed_ = false;
     int quitPasses_ = 0;
+    // The private folder the licence is written to for the desktop's viewer; removed at the end.
+    std::string termsFolder_;
+    QDialog* termsWindow_ = nullptr;
 };
 
 }  // namespace vemra

@@ -3,7 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 
 #include "SysCaller.h"
 #include "SysStrings.h"
@@ -67,6 +70,23 @@ bool ParseDataParameter(std::string_view parameter, std::string& folder) {
     return true;
 }
 
+std::string AbsoluteFolder(std::string_view folder) {
+    if (folder.empty()) return {};
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(folder), error);
+    if (error) return {};
+    std::string result = absolute.lexically_normal().string();
+    while (result.size() > 1 && result.back() == '/') result.pop_back();
+    return result;
+}
+
+bool CanInstallForAllUsers() {
+    const TInstallFolders all = FoldersForType(kAllUsers);
+    const TInstallFolders user = FoldersForType(kCurrentUser);
+    return all.PubData != user.PubData && all.AppMenu != user.AppMenu && all.DesktopBase != user.DesktopBase &&
+           all.StartupBase != user.StartupBase;
+}
+
 bool IsInstallParameter(std::string_view parameter) { return UpperCase(parameter) == "/INSTALL"; }
 
 std::vector<std::string> InstanceAtomNames(std::string_view name) {
@@ -87,6 +107,144 @@ bool AppIsRunning(std::string_view name, const std::function<void()>& askToQuit,
         wait();
     }
     return running;
+}
+
+namespace {
+
+void AppendUtf8(std::string& out, std::uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// Groups whose text is not part of the document.
+bool IsHiddenDestination(std::string_view word) {
+    for (std::string_view hidden : {"fonttbl", "colortbl", "stylesheet", "info", "pict", "header", "footer", "object",
+                                    "listtable", "listoverridetable", "generator"})
+        if (word == hidden) return true;
+    return false;
+}
+
+}  // namespace
+
+std::string RtfToPlainText(std::string_view rtf) {
+    std::string out;
+    // Per open group: whether its text is hidden.
+    std::vector<bool> hidden{false};
+    int skipAfterUnicode = 0;  // the fallback characters after \uN still to drop
+    bool groupStart = false;   // the next control word is the first of its group
+    std::size_t i = 0;
+    auto emit = [&](const std::string& text) {
+        if (hidden.back()) return;
+        if (skipAfterUnicode > 0) {
+            --skipAfterUnicode;
+            return;
+        }
+        out += text;
+    };
+    while (i < rtf.size()) {
+        const char c = rtf[i];
+        if (c == '{') {
+            hidden.push_back(hidden.back());
+            groupStart = true;
+            ++i;
+            continue;
+        }
+        if (c == '}') {
+            if (hidden.size() > 1) hidden.pop_back();
+            groupStart = false;
+            ++i;
+            continue;
+        }
+        if (c == '\\') {
+            if (i + 1 >= rtf.size()) break;  // a document cut after its backslash
+            const char next = rtf[i + 1];
+            const bool first = groupStart;
+            groupStart = false;
+            if (!IsLetter(next)) {
+                i += 2;
+                if (next == '*' && first) {
+                    hidden.back() = true;
+                } else if (next == '\\' || next == '{' || next == '}') {
+                    emit(std::string(1, next));
+                } else if (next == '~') {
+                    emit("\xC2\xA0");
+                } else if (next == '\'' && i + 1 < rtf.size() && HexDigit(rtf[i]) >= 0 && HexDigit(rtf[i + 1]) >= 0) {
+                    std::string ch;
+                    AppendUtf8(ch, static_cast<std::uint32_t>(HexDigit(rtf[i]) * 16 + HexDigit(rtf[i + 1])));
+                    emit(ch);
+                    i += 2;
+                } else if (next == '\n' || next == '\r') {
+                    emit("\n");
+                }
+                continue;
+            }
+            std::size_t end = i + 1;
+            while (end < rtf.size() && IsLetter(rtf[end])) ++end;
+            const std::string_view word = rtf.substr(i + 1, end - i - 1);
+            bool negative = false;
+            long number = 0;
+            bool hasNumber = false;
+            if (end < rtf.size() && rtf[end] == '-') {
+                negative = true;
+                ++end;
+            }
+            while (end < rtf.size() && rtf[end] >= '0' && rtf[end] <= '9') {
+                if (number < 1000000) number = number * 10 + (rtf[end] - '0');
+                hasNumber = true;
+                ++end;
+            }
+            if (negative) number = -number;
+            if (end < rtf.size() && rtf[end] == ' ') ++end;  // the delimiter belongs to the word
+            i = end;
+            if (first && IsHiddenDestination(word)) {
+                hidden.back() = true;
+            } else if (word == "par" || word == "line" || word == "sect" || word == "page") {
+                emit("\n");
+            } else if (word == "tab") {
+                emit("\t");
+            } else if (word == "u" && hasNumber) {
+                std::string ch;
+                AppendUtf8(ch, static_cast<std::uint32_t>(number < 0 ? number + 65536 : number) & 0x1FFFFF);
+                emit(ch);
+                skipAfterUnicode = 1;
+            }
+            continue;
+        }
+        groupStart = false;
+        ++i;
+        if (c == '\r' || c == '\n') continue;  // line ends in the source are not text
+        emit(std::string(1, c));
+    }
+    return out;
+}
+
+std::string MakePrivateFolder(const std::string& parent, std::string_view prefix) {
+    if (parent.empty()) return {};
+    std::string pattern = JoinPath(parent, std::string(prefix) + "-XXXXXX");
+    if (::mkdtemp(pattern.data()) == nullptr) return {};
+    return pattern;
 }
 
 bool RestrictToOwner(const std::string& folder) {

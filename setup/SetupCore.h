@@ -54,6 +54,14 @@ std::string FolderWithVemra(std::string_view text);
 // "/DATA=<folder>" (any case): true and the folder (at most 256 bytes, one trailing '/' off)
 // when the parameter has the prefix; the folder is "" when nothing follows it.
 bool ParseDataParameter(std::string_view parameter, std::string& folder);
+// A folder given on the command line as an absolute path: a relative one is taken from the
+// current folder (as the user who typed it meant), "." and ".." resolved; "" when the
+// current folder is unknown. The installation records it, and the converter, started from
+// anywhere, must find the same folder.
+std::string AbsoluteFolder(std::string_view folder);
+// Whether "All users" can be installed: its folders are the machine's, not the user's own
+// that stand in where the machine's cannot be written (a normal user).
+bool CanInstallForAllUsers();
 // "/INSTALL" in any case.
 bool IsInstallParameter(std::string_view parameter);
 
@@ -64,6 +72,16 @@ std::vector<std::string> InstanceAtomNames(std::string_view name);
 // passes gets the number of passes made.
 bool AppIsRunning(std::string_view name, const std::function<void()>& askToQuit,
                   const std::function<void()>& wait, int& passes);
+
+// The text of an RTF document, for showing the licence where no program opens it: paragraphs
+// and line breaks become line ends, \tab a tab, \'hh a Latin-1 character and \uN its
+// character (both as UTF-8); font and colour tables, pictures and other destinations are
+// left out, as is all formatting.
+std::string RtfToPlainText(std::string_view rtf);
+
+// A folder of the user's own (mode 0700) made with a fresh name inside parent, where no other
+// user can place or replace a file the installer writes; "" when it cannot be made.
+std::string MakePrivateFolder(const std::string& parent, std::string_view prefix);
 
 // Removes write access for group and others from a folder the installer made, so that no other
 // user can place packages or libraries the converter would load. False when it cannot.

@@ -84,9 +84,11 @@ TUninstallResult Uninstall(const std::function<void()>& askToQuit, const std::fu
         RemoveMatching(JoinPath(rec.PubData, "Installed"), "*.vpl", result);
         RemoveFolderIfEmpty(JoinPath(rec.PubData, "Installed"), result);
     }
-    // Only shortcut files: a damaged value never takes anything else with it.
+    // Only shortcut files named by an absolute path: a damaged value never takes anything else
+    // with it, nor a file that it names from the working folder.
     for (const std::string* shortcut : {&rec.DesktopIcon, &rec.StartupIcon, &rec.UninstallLnk})
-        if (ExtractFileExt(*shortcut) == ".desktop") RemoveFile(*shortcut, result);
+        if (shortcut->size() > 1 && shortcut->front() == '/' && ExtractFileExt(*shortcut) == ".desktop")
+            RemoveFile(*shortcut, result);
     if (!rec.AppMenu.empty()) RemoveFile(JoinPath(rec.AppMenu, "Vemra") + ".desktop", result);
     RemoveFolderIfEmpty(rec.AppMenu, result);
     RemoveFolderIfEmpty(rec.AppData, result);

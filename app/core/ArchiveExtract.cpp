@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <set>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "rtl/SysUtils.h"
@@ -92,8 +93,9 @@ bool RelativeMemberPath(std::string_view path, std::string& relative) {
 }
 
 // Makes the folders of a relative path under root, refusing to pass through anything that
-// is not a real folder (a link planted there earlier would lead outside root).
-bool MakeFoldersUnder(const std::string& root, std::string_view relative) {
+// is not a real folder (a link planted there earlier would lead outside root). Each folder it
+// makes is added to made (when given), parents first, so that a caller can take them away.
+bool MakeFoldersUnder(const std::string& root, std::string_view relative, std::vector<std::string>* made = nullptr) {
     std::string path = root;
     std::size_t start = 0;
     while (start < relative.size()) {
@@ -104,7 +106,11 @@ bool MakeFoldersUnder(const std::string& root, std::string_view relative) {
         struct stat st {};
         if (lstat(path.c_str(), &st) == 0) {
             if (!S_ISDIR(st.st_mode)) return false;
-        } else if (errno != ENOENT || (mkdir(path.c_str(), 0777) != 0 && errno != EEXIST)) {
+        } else if (errno != ENOENT) {
+            return false;
+        } else if (mkdir(path.c_str(), 0777) == 0) {
+            if (made != nullptr) made->push_back(path);
+        } else if (errno != EEXIST) {
             return false;
         }
         start = end + 1;
@@ -117,18 +123,23 @@ std::string ParentOf(const std::string& relative) {
     return slash == std::string::npos ? std::string() : relative.substr(0, slash);
 }
 
-// Copies the member's data into a new file; false on a read error or when the bytes written
-// by the whole extraction would pass the bound.
-bool WriteMember(archive* a, const std::string& path, std::uint64_t& written, const TExtractLimits& limits,
-                 std::uint64_t archiveSize) {
+// Copies the member's data into a new file; false on a read error, when the member holds more
+// than its header declares (declared < 0: no size given), or when the bytes written by the
+// whole extraction would pass the bound. Both are counted before a byte goes to disk: a
+// compressed member's data is not bounded by the size its header claims.
+bool WriteMember(archive* a, const std::string& path, std::int64_t declared, std::uint64_t& written,
+                 const TExtractLimits& limits, std::uint64_t archiveSize) {
     const std::uint64_t maxBytes = limits.MaxBytes;
     Fd out(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
     if (out.get() < 0) return false;
     std::vector<char> buffer(64 * 1024);
+    std::uint64_t member = 0;
     for (;;) {
         const la_ssize_t n = archive_read_data(a, buffer.data(), buffer.size());
         if (n < 0) return false;
         if (n == 0) break;
+        member += static_cast<std::uint64_t>(n);
+        if (declared >= 0 && member > static_cast<std::uint64_t>(declared)) return false;
         written += static_cast<std::uint64_t>(n);
         if (written > maxBytes) return false;
         if (!WriteAllToFd(out.get(), std::string_view(buffer.data(), static_cast<std::size_t>(n)))) return false;
@@ -170,6 +181,8 @@ bool UnpackInto(const std::string& archivePath, const std::string& staging, cons
         const char* name = archive_entry_pathname(entry);
         std::string relative;
         if (name == nullptr || !RelativeMemberPath(name, relative)) return false;
+        // A hard link is refused whatever its header says of its type or size (a tar hard link
+        // that declares data reads as a regular file).
         if (archive_entry_hardlink(entry) != nullptr || archive_entry_symlink(entry) != nullptr) return false;
         const mode_t type = archive_entry_filetype(entry);
         if (type == AE_IFDIR) {
@@ -180,27 +193,83 @@ bool UnpackInto(const std::string& archivePath, const std::string& staging, cons
         }
         if (type != AE_IFREG || relative.empty()) return false;
         // A declared size already past the bound ends it before any byte is written.
-        if (archive_entry_size_is_set(entry) &&
-            static_cast<std::uint64_t>(archive_entry_size(entry)) > limits.MaxBytes - written)
+        const std::int64_t declared = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : -1;
+        if (declared < -1 || (declared >= 0 && static_cast<std::uint64_t>(declared) > limits.MaxBytes - written))
             return false;
         if (!MakeFoldersUnder(staging, ParentOf(relative))) return false;
-        if (!WriteMember(a, staging + "/" + relative, written, limits, archiveSize)) return false;
+        if (!WriteMember(a, staging + "/" + relative, declared, written, limits, archiveSize)) return false;
         if (seen.insert(relative).second) unpacked.files.push_back(relative);
     }
     return true;
 }
 
-bool MoveIntoPlace(const std::string& staging, const std::string& folder, const Unpacked& unpacked) {
+// Moves the unpacked members from staging into folder as one step: a file that is replaced is
+// first moved aside (into the aside folder, beside staging on the same file system), and any
+// failure puts every moved file back, returns the replaced ones and removes the folders it
+// made, so the folder is left exactly as it was.
+class Placement {
+public:
+    Placement(std::string folder, std::string aside) : folder_(std::move(folder)), aside_(std::move(aside)) {}
+    ~Placement() {
+        if (!committed_) RollBack();
+    }
+    Placement(const Placement&) = delete;
+    Placement& operator=(const Placement&) = delete;
+
+    bool MakeFolders(std::string_view relative) { return MakeFoldersUnder(folder_, relative, &madeFolders_); }
+
+    bool PlaceFile(const std::string& from, const std::string& relative) {
+        if (!MakeFolders(ParentOf(relative))) return false;
+        const std::string target = folder_ + "/" + relative;
+        Moved moved{from, target, {}};
+        struct stat st {};
+        if (lstat(target.c_str(), &st) == 0) {
+            if (S_ISDIR(st.st_mode)) return false;
+            moved.aside = aside_ + "/" + std::to_string(placed_.size());
+            if (rename(target.c_str(), moved.aside.c_str()) != 0) return false;
+        } else if (errno != ENOENT) {
+            return false;
+        }
+        if (rename(from.c_str(), target.c_str()) != 0) {
+            if (!moved.aside.empty()) rename(moved.aside.c_str(), target.c_str());
+            return false;
+        }
+        placed_.push_back(std::move(moved));
+        return true;
+    }
+
+    void Commit() { committed_ = true; }
+
+private:
+    struct Moved {
+        std::string from, target, aside;  // aside: where the replaced file waits ("" for none)
+    };
+
+    void RollBack() {
+        for (auto it = placed_.rbegin(); it != placed_.rend(); ++it) {
+            if (rename(it->target.c_str(), it->from.c_str()) != 0) unlink(it->target.c_str());
+            if (!it->aside.empty()) rename(it->aside.c_str(), it->target.c_str());
+        }
+        for (auto it = madeFolders_.rbegin(); it != madeFolders_.rend(); ++it) rmdir(it->c_str());
+    }
+
+    std::string folder_;
+    std::string aside_;
+    std::vector<Moved> placed_;
+    std::vector<std::string> madeFolders_;
+    bool committed_ = false;
+};
+
+bool MoveIntoPlace(const std::string& staging, const std::string& aside, const std::string& folder,
+                   const Unpacked& unpacked) {
+    Placement placement(folder, aside);
     for (const std::string& relative : unpacked.folders) {
-        if (!MakeFoldersUnder(folder, relative)) return false;
+        if (!placement.MakeFolders(relative)) return false;
     }
     for (const std::string& relative : unpacked.files) {
-        if (!MakeFoldersUnder(folder, ParentOf(relative))) return false;
-        const std::string target = folder + "/" + relative;
-        struct stat st {};
-        if (lstat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return false;
-        if (rename((staging + "/" + relative).c_str(), target.c_str()) != 0) return false;
+        if (!placement.PlaceFile(staging + "/" + relative, relative)) return false;
     }
+    placement.Commit();
     return true;
 }
 
@@ -216,7 +285,9 @@ bool ExtractArchiveFiles(const std::string& archive, const std::string& folder, 
         StagingFolder staging(root);
         if (staging.path().empty()) return false;
         if (!UnpackInto(archive, staging.path(), limits, unpacked)) return false;
-        if (!MoveIntoPlace(staging.path(), root, unpacked)) return false;
+        StagingFolder aside(root);
+        if (aside.path().empty()) return false;
+        if (!MoveIntoPlace(staging.path(), aside.path(), root, unpacked)) return false;
     }
     for (const std::string& relative : unpacked.files) names.Add(root + "/" + relative);
     return true;

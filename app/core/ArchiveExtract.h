@@ -29,10 +29,12 @@ struct TExtractLimits {
 // folder, made with its missing parents; existing files are replaced. names is cleared, then
 // gets folder + "/" + the member's path of each file written. All or nothing: the members are
 // first unpacked into a fresh folder inside folder and moved into place only when the whole
-// archive was read, so a failure leaves folder as it was. It fails (false, names empty) on an
-// unreadable or damaged archive, a member whose path is absolute or contains "..", a symbolic
-// or hard link, a member that is neither a file nor a folder, and an archive that would unpack
-// to more than the limits allow.
+// archive was read, and a failure while moving them puts back every file it replaced, so a
+// failure leaves folder as it was. It fails (false, names empty) on an unreadable or damaged
+// archive, a member whose path is absolute or contains "..", a symbolic or hard link, a
+// member that is neither a file nor a folder, a member holding more data than its header
+// declares, and an archive that would unpack to more than the limits allow (counted before
+// the bytes are written).
 bool ExtractArchiveFiles(const std::string& archive, const std::string& folder, TStringList& names,
                          const TExtractLimits& limits = {});
 

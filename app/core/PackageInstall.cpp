@@ -1,5 +1,7 @@
 #include "PackageInstall.h"
 
+#include <cstdio>
+
 #include "PlugginMan.h"
 #include "SysCaller.h"
 #include "platform/FileTrust.h"
@@ -38,9 +40,30 @@ bool InstallPluginPackage(TPlugginMan& manager, const TPackageInstallHost& host,
     if (!platform::WritableByOthers(packagePath) && host.ExtractArchive(packagePath, folder)) {
         const std::string library = JoinPath(AppData, code + std::string(kLibrarySuffix));
         const std::string unpacked = JoinPath(folder, code + std::string(kLibrarySuffix));
-        if (CopyFileTo(unpacked, library, false)) DeleteFile(unpacked);
+        // The library this package replaces waits beside it until the source is registered, so
+        // that a package that fails leaves AppData as it found it.
+        const std::string previous = library + ".previous";
+        bool replaced = false;
+        bool brought = false;
+        if (FileExists(unpacked)) {
+            DeleteFile(previous);
+            replaced = FileExists(library) && std::rename(library.c_str(), previous.c_str()) == 0;
+            brought = CopyFileTo(unpacked, library, false);
+            if (brought) {
+                DeleteFile(unpacked);
+            } else if (replaced) {
+                std::rename(previous.c_str(), library.c_str());
+                replaced = false;
+            }
+        }
         // A library left from an earlier installation still registers the source.
         installed = manager.InstallPlugin(code, library);
+        if (!installed && brought) {
+            DeleteFile(library);
+            if (replaced) std::rename(previous.c_str(), library.c_str());
+        } else if (replaced) {
+            DeleteFile(previous);
+        }
     }
     if (!installed) {
         host.ShowMessage("Error installing: " + packagePath);

@@ -5,6 +5,7 @@
 #include "CurrencyFiles.h"
 #include "SysCaller.h"
 #include "SysStrings.h"
+#include "platform/FileTrust.h"
 #include "rtl/SysUtils.h"
 #include "vmrconsts.h"
 
@@ -40,8 +41,12 @@ std::string SkinFileName() { return JoinPath(AppData, UnscrambleLiteral(kSkinNam
 std::string LanguageDataResourceName() { return UnscrambleLiteral(kLanguageDataName); }
 
 HMODULE LoadResourceLibrary() {
-    if (resourceLibrary == nullptr && !AppData.empty())
-        resourceLibrary = dlopen(ResourceLibraryFileName().c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (resourceLibrary == nullptr && !AppData.empty()) {
+        // Loading runs the library's code with the user's rights: the same rule as for the
+        // plug-in libraries, none from a place another user could have written.
+        const std::string file = ResourceLibraryFileName();
+        if (!platform::WritableByOthers(file)) resourceLibrary = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
     return resourceLibrary;
 }
 

@@ -20,8 +20,10 @@ namespace vemra {
 
 namespace {
 
-constexpr const char* kSystemFolder = "/etc/vemra";
-constexpr const char* kSystemHive = "/etc/vemra/machine.reg";
+// The machine hive lies under the system root like every machine-wide folder, so that a run
+// with VEMRA_SYSTEM_ROOT (tests, the one-user run command, also as root) leaves /etc alone.
+std::string SystemFolder() { return platform::SystemRoot() + "/etc/vemra"; }
+std::string SystemHive() { return SystemFolder() + "/machine.reg"; }
 
 TRegistry::ReplaceHook g_replaceHook = nullptr;
 
@@ -57,8 +59,9 @@ bool PathExists(const char* path) {
 
 // Replacing the hive needs a writable folder (the rename), not a writable file.
 bool SystemHiveWritable() {
-    if (DirectoryExists(kSystemFolder)) return ::access(kSystemFolder, W_OK) == 0;
-    return !PathExists(kSystemFolder) && ::access("/etc", W_OK) == 0;
+    const std::string folder = SystemFolder();
+    if (DirectoryExists(folder)) return ::access(folder.c_str(), W_OK) == 0;
+    return !PathExists(folder.c_str()) && platform::MachineFolderWritable(folder);
 }
 
 bool MakeFolders(const std::string& folder, mode_t mode) {
@@ -176,7 +179,7 @@ struct TRegistry::Impl {
     bool Modify(HKEY root, const std::function<Edit(TRegHive&)>& edit) {
         const std::string target = HivePathForWrite(root);
         const std::string folder = ExtractFileDir(target);
-        if (!MakeFolders(folder, folder == kSystemFolder ? 0755 : 0700)) return false;
+        if (!MakeFolders(folder, folder == SystemFolder() ? 0755 : 0700)) return false;
         const HiveLock lock(target + ".lock", NewHiveMode(root));
         if (!lock.Held()) return false;
         const std::string source = HivePathForRead(root);
@@ -354,13 +357,14 @@ void TRegistry::WriteBinaryData(std::string_view name, std::string_view bytes) {
 std::string TRegistry::HivePathForRead(HKEY root) {
     const std::string write = HivePathForWrite(root);
     if (root == HKEY_CURRENT_USER || !TestStoreFolder().empty() || PathExists(write.c_str())) return write;
-    return ::access(kSystemHive, R_OK) == 0 ? std::string(kSystemHive) : write;
+    const std::string system = SystemHive();
+    return ::access(system.c_str(), R_OK) == 0 ? system : write;
 }
 
 std::string TRegistry::HivePathForWrite(HKEY root) {
     const std::string test = TestStoreFolder();
     if (!test.empty()) return test + '/' + HiveFileName(root);
-    if (root == HKEY_LOCAL_MACHINE && SystemHiveWritable()) return kSystemHive;
+    if (root == HKEY_LOCAL_MACHINE && SystemHiveWritable()) return SystemHive();
     return UserStoreFolder() + '/' + HiveFileName(root);
 }
 

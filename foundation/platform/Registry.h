@@ -8,6 +8,8 @@
 //                         virtualisation gives an unprivileged program a store of its own.
 //                         Once that per-user store exists, reads see it (the first write
 //                         copies the system hive's content into it).
+//   $VEMRA_SYSTEM_ROOT set: the system hive is <root>/etc/vemra/machine.reg, as every
+//                         machine-wide folder lies under that root.
 //   $VEMRA_REGISTRY_DIR set: both hives live in that folder (tests).
 // Key paths use "\" as on Windows and match without regard to case. Values are typed:
 // strings ("name"="text"), 32-bit integers (dword:0000002a) and binary (hex:01,02,...).

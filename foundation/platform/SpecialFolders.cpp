@@ -21,6 +21,27 @@ std::string WithoutTrailingSlash(std::string path) {
     return path;
 }
 
+// $VEMRA_SYSTEM_ROOT (absolute, tests) under which the machine-wide folders lie; "" for "/".
+std::string SystemRootFolder() {
+    std::string root = EnvValue("VEMRA_SYSTEM_ROOT");
+    if (root.empty() || root.front() != '/') return {};
+    root = WithoutTrailingSlash(root);
+    return root == "/" ? std::string() : root;
+}
+
+// A machine-wide folder can be written when its nearest existing folder can; nothing above
+// the system root counts, so a missing root stands for a machine the user cannot write.
+bool MachineFolderWritableUnder(const std::string& root, const std::string& folder) {
+    std::string probe = folder;
+    for (;;) {
+        if (access(probe.c_str(), F_OK) == 0) return access(probe.c_str(), W_OK) == 0;
+        if (probe.size() <= root.size() + 1) return false;
+        const std::size_t slash = probe.rfind('/');
+        if (slash == std::string::npos || slash < root.size()) return false;
+        probe = slash == 0 ? std::string("/") : probe.substr(0, slash);
+    }
+}
+
 std::string HomeFolder() {
     std::string home = EnvValue("HOME");
     if (!home.empty()) return WithoutTrailingSlash(home);
@@ -83,38 +104,17 @@ std::string XdgUserDir(std::string_view key, std::string_view fallback) {
     return found.empty() ? UnderHome(fallback) : WithoutTrailingSlash(found);
 }
 
-// $VEMRA_SYSTEM_ROOT (absolute, tests) under which the machine-wide folders lie; "" for "/".
-std::string SystemRoot() {
-    std::string root = EnvValue("VEMRA_SYSTEM_ROOT");
-    if (root.empty() || root.front() != '/') return {};
-    root = WithoutTrailingSlash(root);
-    return root == "/" ? std::string() : root;
-}
-
-// A machine-wide folder can be written when its nearest existing folder can; nothing above
-// the system root counts, so a missing root stands for a machine the user cannot write.
-bool MachineFolderWritable(const std::string& root, const std::string& folder) {
-    std::string probe = folder;
-    for (;;) {
-        if (access(probe.c_str(), F_OK) == 0) return access(probe.c_str(), W_OK) == 0;
-        if (probe.size() <= root.size() + 1) return false;
-        const std::size_t slash = probe.rfind('/');
-        if (slash == std::string::npos || slash < root.size()) return false;
-        probe = slash == 0 ? std::string("/") : probe.substr(0, slash);
-    }
-}
-
 // The machine-wide folder (under the system root) when it can be written, else the user's.
 std::string MachineOrUser(std::string_view machinePath, int userKind) {
-    const std::string root = SystemRoot();
+    const std::string root = SystemRootFolder();
     const std::string folder = root + std::string(machinePath);
-    if (MachineFolderWritable(root, folder)) return folder;
+    if (MachineFolderWritableUnder(root, folder)) return folder;
     return SpecialFolderPath(userKind).value_or(std::string());
 }
 
 std::string ProgramFiles() {
-    const std::string root = SystemRoot();
-    if (MachineFolderWritable(root, root + "/opt")) return root + "/opt";
+    const std::string root = SystemRootFolder();
+    if (MachineFolderWritableUnder(root, root + "/opt")) return root + "/opt";
     return UnderHome(".local/opt");
 }
 
@@ -124,6 +124,10 @@ std::string TemporaryFolder() {
 }
 
 }  // namespace
+
+std::string SystemRoot() { return SystemRootFolder(); }
+
+bool MachineFolderWritable(const std::string& folder) { return MachineFolderWritableUnder(SystemRootFolder(), folder); }
 
 std::string XdgConfigHome() { return XdgBase("XDG_CONFIG_HOME", ".config"); }
 

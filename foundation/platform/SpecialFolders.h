@@ -27,6 +27,13 @@ namespace vemra::platform {
 // (no home folder known).
 std::optional<std::string> SpecialFolderPath(int kind);
 
+// $VEMRA_SYSTEM_ROOT (absolute) under which every machine-wide path lies, so that a test or a
+// run for one user writes nothing of the machine's own; "" for the real root.
+std::string SystemRoot();
+// Whether a machine-wide folder (a path under SystemRoot()) can be written: the nearest
+// existing folder of the path, not above the system root, decides.
+bool MachineFolderWritable(const std::string& folder);
+
 // The user's configuration folder: $XDG_CONFIG_HOME when it is absolute, else ~/.config;
 // "" when no home folder is known.
 std::string XdgConfigHome();

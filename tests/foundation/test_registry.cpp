@@ -340,6 +340,17 @@ TEST_F(RegistryTest, AHiveThatIsNoHiveIsKeptAsideBeforeANewOneIsWritten) {
     reg.WriteString("Second", "write");  // the new hive is sound: nothing more is put aside
     EXPECT_EQ(DamagedCopies(dir_).size(), 1u);
 
+    // A hive that lost its REGEDIT4 line but holds keys is read, and kept where it is.
+    WriteText(UserHive(), "[HKEY_CURRENT_USER\\Software\\Vemra]\n\"Kept\"=\"yes\"\n");
+    {
+        TRegistry headless;
+        ASSERT_TRUE(headless.OpenKey(kKey, false));
+        EXPECT_EQ(headless.ReadString("Kept"), "yes");
+        headless.WriteString("Added", "too");
+    }
+    EXPECT_EQ(DamagedCopies(dir_).size(), 1u);
+    EXPECT_NE(ReadText(UserHive()).find("\"Kept\"=\"yes\""), std::string::npos) << ReadText(UserHive());
+
     // A hive that is merely damaged, or empty, is read and rewritten in place.
     for (const char* text : {"REGEDIT4\n\ngarbage only\n", "", "\n\n"}) {
         WriteText(UserHive(), text);
@@ -427,6 +438,40 @@ TEST_F(RegistryTest, HivePathsFollowTheEnvironment) {
     ASSERT_TRUE(reg.OpenKey(kKey, true));
     reg.WriteInteger("X", 1);
     EXPECT_TRUE(fs::exists(dir_ + "/config/vemra/user.reg"));
+}
+
+TEST_F(RegistryTest, TheMachineHiveLiesUnderTheSystemRoot) {
+    store_.reset();
+    const ScopedEnv noStore("VEMRA_REGISTRY_DIR", std::nullopt);
+    struct stat etcBefore {};
+    const bool etcHive = ::stat("/etc/vemra/machine.reg", &etcBefore) == 0;
+    const auto write = [](const std::string& value) {
+        TRegistry reg;
+        reg.SetRootKey(HKEY_LOCAL_MACHINE);
+        ASSERT_TRUE(reg.OpenKey(kKey, true));
+        reg.WriteString("AppFolder", value);
+    };
+    {
+        // A machine root that can be written (an installation by root into it) holds the hive.
+        fs::create_directories(dir_ + "/machine");
+        const ScopedEnv root("VEMRA_SYSTEM_ROOT", dir_ + "/machine");
+        // Asserted first: a write must never reach the real /etc.
+        ASSERT_EQ(TRegistry::HivePathForWrite(HKEY_LOCAL_MACHINE), dir_ + "/machine/etc/vemra/machine.reg");
+        write("/machine/opt");
+        EXPECT_NE(ReadText(dir_ + "/machine/etc/vemra/machine.reg").find("/machine/opt"), std::string::npos);
+    }
+    {
+        // One that does not exist stands for a machine the user cannot write, even for root.
+        const ScopedEnv root("VEMRA_SYSTEM_ROOT", dir_ + "/no-machine");
+        ASSERT_EQ(TRegistry::HivePathForWrite(HKEY_LOCAL_MACHINE), dir_ + "/config/vemra/machine.reg");
+        EXPECT_EQ(TRegistry::HivePathForRead(HKEY_LOCAL_MACHINE), dir_ + "/config/vemra/machine.reg");
+        write("/user/opt");
+        EXPECT_NE(ReadText(dir_ + "/config/vemra/machine.reg").find("/user/opt"), std::string::npos);
+        EXPECT_FALSE(fs::exists(dir_ + "/no-machine"));
+    }
+    struct stat etcAfter {};
+    EXPECT_EQ(::stat("/etc/vemra/machine.reg", &etcAfter) == 0, etcHive) << "nothing is written under /etc";
+    if (etcHive) EXPECT_EQ(etcAfter.st_mtime, etcBefore.st_mtime);
 }
 
 TEST_F(RegistryTest, AStoreThatCannotBeWrittenFailsVisibly) {

@@ -1,7 +1,10 @@
 // The installer's rules without its window: folder names, the "/DATA=" parameter, the folder
-// set of each installation type and the wait for a running converter.
+// set of each installation type, the folder checks, the licence text and the wait for a
+// running converter.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
 #include <string>
 
 #include "SetupCore.h"
@@ -110,6 +113,68 @@ TEST_F(SetupFolders, WritableCheckMakesTheFoldersAndLeavesNoProbe) {
     WriteText(home / "file", "x");
     EXPECT_FALSE(setup::CheckFoldersWritable({home / "c", home / "file/sub"}));
     EXPECT_FALSE(setup::CheckFoldersWritable({""}));
+}
+
+TEST_F(SetupFolders, WritableCheckFailsForAnExistingFolderWhereNoFileCanBeMade) {
+    if (!PermissionsBind()) GTEST_SKIP() << "permissions do not bind this process";
+    ForceDirectories(home / "locked");
+    ASSERT_EQ(::chmod((home / "locked").c_str(), 0555), 0);
+    EXPECT_FALSE(setup::CheckFoldersWritable({home / "c", home / "locked"}));
+    EXPECT_FALSE(setup::CheckFoldersWritable({home / "locked/sub"})) << "nor can a folder be made in it";
+    ::chmod((home / "locked").c_str(), 0755);
+    EXPECT_TRUE(setup::CheckFoldersWritable({home / "locked"}));
+}
+
+TEST_F(SetupFolders, APrivateFolderIsTheUsersAloneAndFreshEachTime) {
+    const std::string first = setup::MakePrivateFolder(home.path(), "vemrasetup");
+    const std::string second = setup::MakePrivateFolder(home.path(), "vemrasetup");
+    ASSERT_FALSE(first.empty());
+    EXPECT_NE(first, second);
+    EXPECT_EQ(ExtractFileDir(first), home.path());
+    EXPECT_EQ(FileMode(first) & 0777, 0700u);
+    EXPECT_EQ(setup::MakePrivateFolder(home / "missing", "vemrasetup"), "");
+}
+
+TEST_F(SetupFolders, ARelativeFolderIsTakenFromTheCurrentFolder) {
+    const std::string here = std::filesystem::current_path().string();
+    EXPECT_EQ(setup::AbsoluteFolder("plug"), here + "/plug");
+    EXPECT_EQ(setup::AbsoluteFolder("./a/../plug/"), here + "/plug");
+    EXPECT_EQ(setup::AbsoluteFolder("/srv/Plug"), "/srv/Plug");
+    EXPECT_EQ(setup::AbsoluteFolder("/srv/x/../Plug"), "/srv/Plug");
+    EXPECT_EQ(setup::AbsoluteFolder(""), "");
+}
+
+struct RtfCase {
+    const char* name;
+    std::string rtf;
+    std::string text;
+};
+
+class RtfText : public testing::TestWithParam<RtfCase> {};
+
+TEST_P(RtfText, KeepsTheWordsAndLineBreaksOnly) { EXPECT_EQ(setup::RtfToPlainText(GetParam().rtf), GetParam().text); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Documents, RtfText,
+    testing::Values(
+        RtfCase{"ParagraphsAndFormatting",
+                "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\n\\f0\\fs20 {\\b Title}\\par\n\\par\nBody text.\\par\n}",
+                "Title\n\nBody text.\n"},
+        RtfCase{"EscapedCharacters", "{\\rtf1 a\\{b\\}c\\\\d\\tab e\\line f}", "a{b}c\\d\te\nf"},
+        RtfCase{"LatinAndUnicode", "{\\rtf1 caf\\'e9 \\u8364?5}",
+                "caf\xC3\xA9 \xE2\x82\xAC"
+                "5"},
+        RtfCase{"HiddenGroups",
+                "{\\rtf1{\\colortbl;\\red0\\green0\\blue0;}{\\*\\generator Writer;}{\\info{\\title T}}Shown}", "Shown"},
+        RtfCase{"UnbalancedAndCut", "{\\rtf1 open {group} close}} tail\\", "open group close tail"}),
+    [](const testing::TestParamInfo<RtfCase>& info) { return std::string(info.param.name); });
+
+TEST(RtfText, TheShippedLicenceReadsAsText) {
+    const std::string text = setup::RtfToPlainText(ReadText(VEMRA_LICENSE_RTF));
+    EXPECT_EQ(text.rfind("Vemra Currency Converter - terms and conditions\n\n", 0), 0u) << text;
+    EXPECT_NE(text.find("Installing Vemra means that you have read and agree to these terms.\n"), std::string::npos);
+    EXPECT_EQ(text.find('\\'), std::string::npos) << text;
+    EXPECT_EQ(text.find('{'), std::string::npos) << text;
 }
 
 class QuitPasses : public SetupFolders {

@@ -3,13 +3,22 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QApplication>
 #include <QCheckBox>
-#include <QLineEdit>
 #include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <filesystem>
+#include <ostream>
 #include <string>
 
 #include "DirectoryEdit.h"
@@ -77,8 +86,11 @@ TEST_F(InstallerWindow, StartsWithItsComponentsAtTheirSizesAndTexts) {
     ASSERT_EQ(w.ui->cbUser->count(), 2);
     EXPECT_EQ(S(w.ui->cbUser->itemText(0)), "All users");
     EXPECT_EQ(S(w.ui->cbUser->itemText(1)), "Current user");
-    EXPECT_EQ(w.ui->cbUser->currentIndex(), 0);
+    // A user who cannot write the machine's folders gets the type that can be installed.
+    EXPECT_EQ(w.ui->cbUser->currentIndex(), 1);
     EXPECT_FALSE(w.ui->BtInstall->isEnabled());
+    EXPECT_FALSE(w.ui->BtInstall->isFlat()) << "Install and Close look like buttons";
+    EXPECT_FALSE(w.ui->BtClose->isFlat());
     EXPECT_FALSE(w.ui->fpb->isVisible());
     EXPECT_EQ(w.ui->fpb->geometry(), w.ui->InsFolder->geometry());
     EXPECT_EQ(S(w.ui->InsFolder->text()), home.home / ".local/opt/Vemra");
@@ -88,6 +100,7 @@ TEST_F(InstallerWindow, StartsWithItsComponentsAtTheirSizesAndTexts) {
 TEST_F(InstallerWindow, TermsBoxEnablesInstallAndTheTypeChoosesTheFolders) {
     ForceDirectories(home.home / "machine");
     TFrmInstall& w = home.Start({});
+    EXPECT_EQ(w.ui->cbUser->currentIndex(), 0) << "the machine's folders can be written";
     EXPECT_EQ(S(w.ui->VplFolder->text()), home.home / "machine/var/lib/Vemra");
     w.ui->chTerms->click();
     EXPECT_TRUE(w.ui->BtInstall->isEnabled());
@@ -99,18 +112,70 @@ TEST_F(InstallerWindow, TermsBoxEnablesInstallAndTheTypeChoosesTheFolders) {
     EXPECT_EQ(w.Folders.StartupBase, home.home / "config/autostart/Vemra");
 }
 
-TEST_F(InstallerWindow, TheTermsAreWrittenOutAndOpenedWithTheDesktop) {
-    // The desktop's opener, standing in for xdg-open: it records what it was asked to open.
-    WriteText(home.home / "bin/xdg-open", "#!/bin/sh\necho \"$1\" > \"" + home.home / "opened" + "\"\n");
-    ::chmod((home.home / "bin/xdg-open").c_str(), 0755);
-    home.env.Set("PATH", home.home / "bin:" + std::string(std::getenv("PATH") ? std::getenv("PATH") : ""));
+// The desktop's tools, standing in for xdg-mime and xdg-open: the opener records what it was
+// asked to open; either may be missing.
+struct DesktopCase {
+    const char* name;
+    const char* rtfHandler;  // xdg-mime's answer for RTF; nullptr: no xdg-mime at all
+    int openerExit;          // -1: no xdg-open at all
+    bool opened;             // else the installer shows the text itself
+};
+void PrintTo(const DesktopCase& c, std::ostream* os) { *os << c.name; }
+
+class TermsOnTheDesktop : public testing::TestWithParam<DesktopCase> {
+protected:
+    SetupHome home;
+};
+
+TEST_P(TermsOnTheDesktop, AreOpenedByTheDesktopOrShownByTheInstaller) {
+    const std::string bin = home.home / "bin";
+    ForceDirectories(bin);
+    if (GetParam().rtfHandler != nullptr) {
+        WriteText(bin + "/xdg-mime", std::string("#!/bin/sh\necho '") + GetParam().rtfHandler + "'\n");
+        ::chmod((bin + "/xdg-mime").c_str(), 0755);
+    }
+    if (GetParam().openerExit >= 0) {
+        WriteText(bin + "/xdg-open", "#!/bin/sh\necho \"$1\" > \"" + home.home / "opened" + "\"\nexit " +
+                                         std::to_string(GetParam().openerExit) + "\n");
+        ::chmod((bin + "/xdg-open").c_str(), 0755);
+    }
+    // Only the stand-ins: the machine's own desktop tools are not asked.
+    home.env.Set("PATH", bin);
     TFrmInstall& w = home.Start({});
     w.ui->BtTerms->click();
-    ASSERT_TRUE(WaitUntil([&] { return !ReadText(home.home / "opened").empty(); }, 5000));
-    EXPECT_EQ(ReadText(home.home / "opened"), home.home / "tmp/license.rtf\n");
-    EXPECT_EQ(ReadText(home.home / "tmp/license.rtf").rfind("{\\rtf1", 0), 0u);
-    EXPECT_TRUE(home.messages.empty());
+    auto* own = w.findChild<QDialog*>(QStringLiteral("TermsWindow"));
+    EXPECT_TRUE(home.messages.empty()) << home.messages.front();
+    if (GetParam().opened) {
+        ASSERT_TRUE(WaitUntil([&] { return !ReadText(home.home / "opened").empty(); }, 5000));
+        std::string file = ReadText(home.home / "opened");
+        file.pop_back();
+        // A folder of the installer's own in the temporary folder, not a fixed name there.
+        EXPECT_EQ(ExtractFileName(file), "license.rtf");
+        EXPECT_EQ(ExtractFileDir(ExtractFileDir(file)), home.home / "tmp");
+        EXPECT_EQ(FileMode(ExtractFileDir(file)) & 0777, 0700u);
+        EXPECT_EQ(ReadText(file).rfind("{\\rtf1", 0), 0u);
+        EXPECT_TRUE(own == nullptr || !own->isVisible());
+        home.window.reset();
+        EXPECT_FALSE(DirectoryExists(ExtractFileDir(file))) << "removed when the installer ends";
+    } else {
+        ASSERT_NE(own, nullptr);
+        EXPECT_TRUE(own->isVisible());
+        EXPECT_EQ(S(own->windowTitle()), "Terms & conditions");
+        auto* text = own->findChild<QPlainTextEdit*>(QStringLiteral("TermsText"));
+        ASSERT_NE(text, nullptr);
+        EXPECT_TRUE(text->isReadOnly());
+        EXPECT_EQ(S(text->toPlainText()).rfind("Vemra Currency Converter - terms and conditions\n", 0), 0u)
+            << S(text->toPlainText());
+        EXPECT_EQ(S(text->toPlainText()).find("\\par"), std::string::npos);
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(, TermsOnTheDesktop,
+                         testing::Values(DesktopCase{"AProgramForRtfOpensThem", "writer.desktop", 0, true},
+                                         DesktopCase{"NoProgramForRtf", "", 0, false},
+                                         DesktopCase{"NoDesktopToolsAtAll", nullptr, -1, false},
+                                         DesktopCase{"TheOpenerFails", "writer.desktop", 4, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(InstallerWindow, AProgramFolderWithoutVemraGetsItAppended) {
     TFrmInstall& w = home.Start({});
@@ -120,6 +185,51 @@ TEST_F(InstallerWindow, AProgramFolderWithoutVemraGetsItAppended) {
     EXPECT_EQ(S(w.ui->VplFolder->text()), home.home / "Plug/Vemra");
     w.ui->InsFolder->setText(QString::fromStdString(home.home / "Apps/Vemra"));
     EXPECT_EQ(S(w.ui->InsFolder->text()), home.home / "Apps/Vemra");
+}
+
+TEST_F(InstallerWindow, TheFolderDialogOpensAtTheBoxsFolderReadyToChooseIt) {
+    ForceDirectories(home.home / "Apps/Vemra");
+    TFrmInstall& w = home.Start({});
+    struct Seen {
+        std::string folder;
+        bool chooseEnabled = false;
+    };
+    const auto browse = [](TDirectoryEdit* box) {
+        Seen seen;
+        QTimer::singleShot(0, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            if (dialog == nullptr) {
+                ADD_FAILURE() << "no folder dialog";
+                if (modal != nullptr) modal->close();
+                return;
+            }
+            // The listing is read in the background: the button follows once it is.
+            WaitUntil(
+                [&] { return dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open)->isEnabled(); },
+                3000);
+            seen.folder = S(dialog->directory().absolutePath());
+            seen.chooseEnabled = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open)->isEnabled();
+            if (seen.chooseEnabled)
+                dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open)->click();
+            else
+                dialog->close();
+        });
+        box->button()->click();
+        return seen;
+    };
+    {
+        const QSignalBlocker blocker(w.ui->InsFolder);
+        w.ui->InsFolder->setText(QString::fromStdString(home.home / "Apps/Vemra"));
+    }
+    Seen seen = browse(w.ui->InsFolder);
+    EXPECT_EQ(seen.folder, home.home / "Apps/Vemra");
+    EXPECT_TRUE(seen.chooseEnabled);
+    EXPECT_EQ(S(w.ui->InsFolder->text()), home.home / "Apps/Vemra") << "Choose keeps the folder";
+    // A folder not made yet: its nearest existing parent.
+    seen = browse(w.ui->VplFolder);
+    EXPECT_EQ(seen.folder, home.home.path());
+    EXPECT_TRUE(seen.chooseEnabled);
 }
 
 TEST_F(InstallerWindow, UnattendedInstallationWritesEverythingOfTheInstallation) {
@@ -197,6 +307,31 @@ TEST_F(InstallerWindow, UnattendedInstallationWritesEverythingOfTheInstallation)
     EXPECT_NE(ReadText(menu + "/Uninstall.desktop").find("Exec=\"" + JoinPath(app, "vmrupdater") + "\" /UNINSTALL\n"),
               std::string::npos)
         << ReadText(menu + "/Uninstall.desktop");
+}
+
+TEST_F(InstallerWindow, ARelativePlugInsFolderIsRecordedAsTheFolderItNamesFromHere) {
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(home.home.path());
+    const bool installed = home.InstallUnattended("plug/./sub/");
+    std::filesystem::current_path(before);
+    ASSERT_TRUE(installed) << (home.messages.empty() ? "" : home.messages.front());
+    EXPECT_TRUE(FileExists(home.home / "plug/sub/ECB.vpl"));
+    EXPECT_EQ(MachineKey(setup::kInstallKey)->ReadString("PubData"), home.home / "plug/sub");
+}
+
+TEST_F(InstallerWindow, NamesTakenInTheSharedTemporaryFolderDoNotStopTheInstallation) {
+    // Another user's files under the names of the installer's archives, which it cannot replace.
+    for (const char* name : {"Install.zip", "data.zip", "license.rtf"})
+        ForceDirectories(home.home / (std::string("tmp/") + name));
+    ASSERT_TRUE(home.InstallUnattended(home.home / "Plug")) << (home.messages.empty() ? "" : home.messages.front());
+    EXPECT_EQ(FolderEntries(home.home / "tmp"), (std::vector<std::string>{"Install.zip", "data.zip", "license.rtf"}));
+}
+
+TEST_F(InstallerWindow, APlugInsFolderOthersCouldWriteIsTheOwnersAloneAfterTheInstallation) {
+    ForceDirectories(home.home / "Plug");
+    ASSERT_EQ(::chmod((home.home / "Plug").c_str(), 0777), 0);
+    ASSERT_TRUE(home.InstallUnattended(home.home / "Plug"));
+    EXPECT_EQ(FileMode(home.home / "Plug") & 0777, 0755u);
 }
 
 TEST_F(InstallerWindow, InstallationForAllUsersOnAWritableMachineUsesTheMachineFolders) {
@@ -288,11 +423,14 @@ TEST_F(InstallerWindow, AttendedInstallationShowsTheProgressAndTheSuccessMessage
         boxesHidden = w.ui->fpb->isVisible() && !w.ui->VplFolder->isVisible() &&
                       S(w.ui->lbFolder->text()) == "Installation progress:";
     });
+    bool typeLocked = false;
+    QObject::connect(w.ui->fpb, &QProgressBar::valueChanged, [&] { typeLocked = !w.ui->cbUser->isEnabled(); });
     w.ui->BtInstall->click();
     EXPECT_TRUE(w.Installed());
     EXPECT_EQ(home.messages, std::vector<std::string>{kSuccess});
     EXPECT_EQ(highest, 100);
     EXPECT_TRUE(boxesHidden);
+    EXPECT_TRUE(typeLocked) << "the installation type cannot change during the installation";
     EXPECT_FALSE(w.isVisible());
     EXPECT_FALSE(MachineKey(setup::kInstallKey)->ReadBool("AllUser"));
 }
@@ -326,6 +464,7 @@ TEST_F(InstallerWindow, AFailedInstallationShowsTheFolderBoxesAgain) {
     EXPECT_TRUE(w.ui->lbPlugins->isVisible());
     EXPECT_TRUE(w.ui->VplFolder->isVisible());
     EXPECT_FALSE(w.ui->fpb->isVisible());
+    EXPECT_TRUE(w.ui->cbUser->isEnabled());
     EXPECT_EQ(S(w.ui->lbFolder->text()), "&Installation folder:");
     TRegistry reg(KEY_READ);
     reg.SetRootKey(HKEY_LOCAL_MACHINE);

@@ -57,6 +57,12 @@ TEST(FileTrustMissing, APathThatCannotBeExaminedIsNotTrusted) {
 class UntrustedPlaces : public testing::Test {
 protected:
     UntrustedPlaces() : savedPub_(PubData), savedApp_(AppData) {
+        // The plug-in manager finds its folders through the home: a temporary one.
+        env.Set("HOME", tmp / "home");
+        env.Set("XDG_DATA_HOME", tmp / "home/data");
+        env.Set("XDG_CONFIG_HOME", tmp / "home/config");
+        env.Set("VEMRA_REGISTRY_DIR", tmp / "home/registry");
+        env.Set("VEMRA_SYSTEM_ROOT", tmp / "home/machine");
         ::mkdir((tmp / "pub").c_str(), 0755);
         ::mkdir((tmp / "app").c_str(), 0755);
         PubData = tmp / "pub";
@@ -68,6 +74,7 @@ protected:
         AppData = savedApp_;
     }
     TempFolder tmp{"untrusted"};
+    ScopedEnv env;
 
 private:
     std::string savedPub_, savedApp_;

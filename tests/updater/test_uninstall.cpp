@@ -35,6 +35,8 @@ protected:
     int RunUpdater(const QStringList& arguments, std::string* output = nullptr) {
         QProcess updater;
         updater.setProcessChannelMode(QProcess::MergedChannels);
+        // Started from the home, where a relative recorded path would lead.
+        updater.setWorkingDirectory(QString::fromStdString(home.home.path()));
         updater.start(QString::fromStdString(home.home / ".local/opt/Vemra/vmrupdater"), arguments);
         EXPECT_TRUE(updater.waitForFinished(20000));
         if (output != nullptr) *output = updater.readAll().toStdString();
@@ -69,6 +71,35 @@ TEST_F(Uninstaller, RemovesTheInstallationAndKeepsTheUsersData) {
     TRegistry user(KEY_READ);
     ASSERT_TRUE(user.OpenKeyReadOnly("Software\\Vemra"));
     EXPECT_EQ(user.ReadString("Language"), "ENG");
+}
+
+TEST_F(Uninstaller, DamagedRecordedPathsTakeNothingWithThem) {
+    // What such values would name from the updater's working folder, the home.
+    WriteText(home.home / "rel/Vemra/vemra", "someone's program");
+    WriteText(home.home / "rel/Plug/ECB.vpl", "someone's package");
+    WriteText(home.home / ".bashrc", "the user's shell");
+    WriteText(home.home / "~/.bashrc", "a file named so");
+    WriteText(home.home / "rel/Uninstall.desktop", "someone's shortcut");
+    {
+        TRegistry reg(KEY_ALL_ACCESS);
+        reg.SetRootKey(HKEY_LOCAL_MACHINE);
+        ASSERT_TRUE(reg.OpenKey(setup::kInstallKey, false));
+        reg.WriteString("AppFolder", "rel/Vemra");
+        reg.WriteString("PubData", "rel/Plug/");
+        reg.WriteString("AppData", "/");
+        reg.WriteString("AppMenu", "rel");
+        reg.WriteString("DesktopIcon", "~/.bashrc");
+        reg.WriteString("StartupIcon", home.home / ".bashrc");
+        reg.WriteString("UninstallLnk", "rel/Uninstall.desktop");
+    }
+    std::string output;
+    EXPECT_EQ(RunUpdater({QStringLiteral("/UNINSTALL")}, &output), 0) << output;
+    EXPECT_EQ(ReadText(home.home / "rel/Vemra/vemra"), "someone's program");
+    EXPECT_EQ(ReadText(home.home / "rel/Plug/ECB.vpl"), "someone's package");
+    EXPECT_EQ(ReadText(home.home / ".bashrc"), "the user's shell");
+    EXPECT_EQ(ReadText(home.home / "~/.bashrc"), "a file named so");
+    EXPECT_EQ(ReadText(home.home / "rel/Uninstall.desktop"), "someone's shortcut");
+    EXPECT_FALSE(MachineKeyExists(setup::kInstallKey));
 }
 
 TEST_F(Uninstaller, AnyOtherStartDoesNothingAndSaysSo) {

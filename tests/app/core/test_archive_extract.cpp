@@ -5,6 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -121,6 +124,115 @@ TEST_F(ArchiveExtractTest, TheSizeBoundCountsWhatIsWrittenAcrossMembers) {
     EXPECT_TRUE(ExtractArchiveFiles(archive, Target(), names, TExtractLimits{2u << 20, kMaxExtractedMembers}));
     EXPECT_EQ(names.Count(), 3);
 }
+
+// A tar archive written byte by byte: libarchive's writer gives every hard link a size of 0,
+// while a crafted header may declare data after it.
+std::string TarHeader(const std::string& name, char type, std::size_t size, const std::string& link = {}) {
+    std::string header(512, '\0');
+    header.replace(0, name.size(), name);
+    header.replace(100, 7, "0000644");
+    header.replace(108, 7, "0000000");
+    header.replace(116, 7, "0000000");
+    char number[13];
+    std::snprintf(number, sizeof number, "%011zo", size);
+    header.replace(124, 11, number);
+    header.replace(136, 11, "15000000000");
+    header.replace(148, 8, "        ");
+    header[156] = type;
+    header.replace(157, link.size(), link);
+    header.replace(257, 6, std::string("ustar\0", 6));
+    header.replace(263, 2, "00");
+    unsigned sum = 0;
+    for (const char c : header) sum += static_cast<unsigned char>(c);
+    std::snprintf(number, sizeof number, "%06o", sum);
+    header.replace(148, 7, std::string(number, 6) + '\0');
+    return header;
+}
+std::string TarData(const std::string& data) { return data + std::string((512 - data.size() % 512) % 512, '\0'); }
+
+TEST_F(ArchiveExtractTest, AHardLinkThatDeclaresDataIsRefused) {
+    const std::string archive = Archive("hard.tar");
+    // With a pax header before it, the link's 5 bytes are read as a regular file's data.
+    const std::string pax = "13 path=hard\n";
+    WriteText(archive, TarHeader("good.txt", '0', 4) + TarData("fine") + TarHeader("PaxHeader/hard", 'x', pax.size()) +
+                           TarData(pax) + TarHeader("hard", '1', 5, "good.txt") + TarData("hello") +
+                           std::string(1024, '\0'));
+    WriteText(Target() + "/kept.txt", "kept");
+    EXPECT_FALSE(ExtractArchiveFiles(archive, Target(), names));
+    EXPECT_EQ(FolderEntries(Target()), std::vector<std::string>{"kept.txt"});
+}
+
+// A zip whose headers declare 10 bytes for a member that inflates to 2 MiB: libarchive hands
+// out most of it before it notices the lie.
+std::string LyingZip(const std::string& path) {
+    WriteArchive(path, ArchiveFormat::Zip, {ZerosMember("lie.bin", 2u << 20)});
+    std::string bytes = ReadText(path);
+    const std::string declared("\x00\x00\x20\x00", 4);  // 2 MiB, little-endian
+    int patched = 0;
+    for (std::size_t at = bytes.find(declared); at != std::string::npos; at = bytes.find(declared, at + 4)) {
+        bytes.replace(at, 4, std::string("\x0a\x00\x00\x00", 4));
+        ++patched;
+    }
+    EXPECT_GE(patched, 2) << "the local and the central header";
+    WriteText(path, bytes);
+    return path;
+}
+
+TEST_F(ArchiveExtractTest, AMemberHoldingMoreThanItDeclaresIsRefusedBeforeItsBytesAreWritten) {
+    const std::string archive = LyingZip(Archive("lie.zip"));
+    // The most bytes the extraction ever had on disk, looked at each time it wrote a piece.
+    std::uintmax_t most = 0;
+    TExtractLimits limits{1u << 20, kMaxExtractedMembers};
+    limits.Progress = [&](std::uint64_t, std::uint64_t) {
+        std::uintmax_t bytes = 0;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(Target()))
+            if (entry.is_regular_file()) bytes += entry.file_size();
+        most = std::max(most, bytes);
+    };
+    EXPECT_FALSE(ExtractArchiveFiles(archive, Target(), names, limits));
+    EXPECT_LE(most, 10u);
+    EXPECT_EQ(FolderEntries(Target()), std::vector<std::string>{});
+    EXPECT_EQ(names.Count(), 0);
+}
+
+// ---- a failure while moving the members into place ----
+
+struct MoveCase {
+    const char* name;
+    std::vector<ArchiveMember> members;
+};
+void PrintTo(const MoveCase& c, std::ostream* os) { *os << c.name; }
+
+class FailedMoves : public ArchiveExtractTest, public ::testing::WithParamInterface<MoveCase> {};
+
+TEST_P(FailedMoves, LeaveTheFolderExactlyAsItWas) {
+    // The folder holds a.txt, a folder b with a file, and a file c.
+    WriteText(Target() + "/a.txt", "OLD");
+    WriteText(Target() + "/b/inside.txt", "inside");
+    WriteText(Target() + "/c", "file c");
+    const std::vector<std::string> before = FolderEntries(Target(), true);
+    const std::string archive = Archive("clash.zip");
+    WriteArchive(archive, ArchiveFormat::Zip, GetParam().members);
+
+    EXPECT_FALSE(ExtractArchiveFiles(archive, Target(), names));
+    EXPECT_EQ(names.Count(), 0);
+    EXPECT_EQ(FolderEntries(Target(), true), before);
+    EXPECT_EQ(ReadText(Target() + "/a.txt"), "OLD");
+    EXPECT_EQ(ReadText(Target() + "/b/inside.txt"), "inside");
+    EXPECT_EQ(ReadText(Target() + "/c"), "file c");
+    ExpectNothingOutsideTheTarget();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , FailedMoves,
+    ::testing::Values(
+        // a.txt is replaced and a new folder made before the file b meets the folder b.
+        MoveCase{"AFileWhereTheFolderHasAFolder",
+                 {FileMember("a.txt", "NEW"), FileMember("new/x.txt", "x"), FileMember("b", "file b")}},
+        // The folder c/d would have to pass through the file c.
+        MoveCase{"AFolderWhereTheFolderHasAFile",
+                 {FileMember("a.txt", "NEW"), FolderMember("n1/n2/"), FileMember("c/d.txt", "d")}}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(ArchiveExtractTest, TheMemberBoundStopsArchivesOfCountlessFiles) {
     const std::string archive = Archive("files.tar");

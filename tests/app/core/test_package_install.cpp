@@ -141,10 +141,25 @@ TEST_F(PackageInstallTest, PackagesThatFailStayWaitingWhileTheOthersInstall) {
                                                   "Error installing: " + env.Pub("NOP.vpl")}));
     for (const char* waiting : {"NOTES.txt", "BROKEN.vpl", "NOP.vpl"}) EXPECT_TRUE(FileExists(env.Pub(waiting))) << waiting;
     EXPECT_FALSE(FileExists(env.Pub("CBR.rar")));
+    EXPECT_FALSE(FileExists(env.App("NOP.so"))) << "a failed package takes its library away";
     EXPECT_EQ(Installed(), std::vector<std::string>{"CBR-2025.12.01.vpl"});
     TStringList sections;
     man.ReadPluginSections(sections);
     EXPECT_EQ(Strings(sections), std::vector<std::string>{"CBR"});
+}
+
+TEST_F(PackageInstallTest, APackageThatFailsLeavesTheLibraryOfTheEarlierInstallation) {
+    WriteText(env.App("NOP.so"), "earlier library");
+    WriteArchive(env.Pub("NOP.vpl"), ArchiveFormat::Zip, {FileMember("NOP.so", ReadText(kBareLibrary))});
+    TStringList files;
+    files.Add("NOP.vpl");
+    man.OpenPluginStore();
+
+    InstallPendingPackages(man, packageHost, files, PubData);
+
+    EXPECT_EQ(messages, std::vector<std::string>{"Error installing: " + env.Pub("NOP.vpl")});
+    EXPECT_TRUE(ReadText(env.App("NOP.so")) == "earlier library") << "the earlier library is back";
+    EXPECT_FALSE(FileExists(env.App("NOP.so.previous"))) << "nothing set aside stays";
 }
 
 TEST_F(PackageInstallTest, APackageThatCannotBeFiledAwayStaysToBeInstalledAgain) {

@@ -2,6 +2,8 @@
 // the extraction of its six data files into PubData and AppData, keeping the user's currency
 // configuration; without a library nothing is touched.
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -99,6 +101,27 @@ TEST_F(ResourceFilesTest, WithoutTheLibraryNothingIsTouched) {
     EXPECT_EQ(FolderEntries(PubData), std::vector<std::string>{});
     EXPECT_EQ(FolderEntries(AppData), std::vector<std::string>{"ENG.lib"});
     EXPECT_EQ(ReadText(env.App("ENG.lib")), "old");
+}
+
+TEST_F(ResourceFilesTest, ALibraryThatAnotherUserCouldHaveWrittenIsNotLoaded) {
+    InstallLibrary();
+    WriteText(env.App("ENG.lib"), "old");
+    struct Place {
+        const char* name;
+        std::string path;
+        mode_t mode;
+        mode_t safe;
+    };
+    for (const Place& place : {Place{"the library writable by all", ResourceLibraryFileName(), 0666, 0644},
+                               Place{"its folder writable by all", AppData, 0777, 0755}}) {
+        SCOPED_TRACE(place.name);
+        ASSERT_EQ(chmod(place.path.c_str(), place.mode), 0);
+        EXPECT_EQ(LoadResourceLibrary(), nullptr);
+        EXPECT_FALSE(ExtractResourceFiles());
+        EXPECT_TRUE(ReadText(env.App("ENG.lib")) == "old") << "the language file was not rewritten";
+        ASSERT_EQ(chmod(place.path.c_str(), place.safe), 0);
+    }
+    EXPECT_NE(LoadResourceLibrary(), nullptr) << "the same library from a safe place";
 }
 
 TEST_F(ResourceFilesTest, TheIndexNamesALanguageFileForEnglishAndSpanishThatExtractionWrites) {

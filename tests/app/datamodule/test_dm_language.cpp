@@ -190,8 +190,8 @@ TEST_F(MessageTableTest, ReadLanguageSectionGivesTheNameValueLines) {
 
 class LoadLanguageTest : public ::testing::Test, protected DmFixture {
 protected:
-    void SetUp() override {
-        savedStamp_ = StampFormat;
+    // A language file's messages with the given day names (message 111).
+    static std::string Messages(const std::string& weekdays) {
         std::string messages = "[Messages]\n";
         for (int i = 0; i < 112; ++i) {
             std::string value = "msg" + std::to_string(i);
@@ -199,10 +199,14 @@ protected:
             if (i == 84) value = "d0||d1||d2";
             if (i == 85) value = "o0||o1";
             if (i == 86) value = "f0||f1||f2||f3";
-            if (i == 111) value = "lu,ma,mi,ju,vi,sa,do";
+            if (i == 111) value = weekdays;
             messages += "k" + std::to_string(i) + "=" + value + "\n";
         }
-        WriteLanguageFile("ESP.lib", messages + "[QWIDGET]\nSELF:windowTitle=Translated\n");
+        return messages;
+    }
+    void SetUp() override {
+        savedStamp_ = StampFormat;
+        WriteLanguageFile("ESP.lib", Messages("lu,ma,mi,ju,vi,sa,do") + "[QWIDGET]\nSELF:windowTitle=Translated\n");
         WriteLanguageFile("ENG.lib", "[Messages]\nm0=ENG\n");
         windows.cbLang->addItems({"ENG.lib", "ESP.lib"});
         auto* format = windows.main->findChild<QComboBox*>("cbFormat");
@@ -236,6 +240,14 @@ TEST_F(LoadLanguageTest, LoadsTheFileIntoMessagesWindowsListsAndDayNames) {
     EXPECT_EQ(items("cbDateDesambi"), (QStringList{"o0", "o1"}));
     EXPECT_EQ(items("cbFormat"), (QStringList{"f0", "f1", "f2", "f3"}));
     EXPECT_EQ(windows.main->findChild<QComboBox*>("cbFormat")->currentIndex(), 2);
+}
+
+TEST_F(LoadLanguageTest, DayNamesThatAreNotSevenLeaveTheDayNamesAsTheyWere) {
+    const auto before = StampFormat.ShortDayNames;
+    WriteLanguageFile("ESP.lib", Messages("lu,ma,mi,ju,vi,sa"));
+    Dm().LoadLanguageFile("ESP.lib");
+    EXPECT_EQ(LanguageName, "ESP") << "the rest of the file is loaded";
+    EXPECT_EQ(StampFormat.ShortDayNames, before);
 }
 
 TEST_F(LoadLanguageTest, VisiblePropertiesWindowIsTranslatedToo) {

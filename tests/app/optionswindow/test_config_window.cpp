@@ -647,6 +647,7 @@ struct HistoryDownloadCase {
     const char* name;
     const char* ext;  // "zip" is the file itself, "ZIP" an archive holding it
     bool served;
+    bool holdsHistory = true;  // the archive holds the history file (else another file)
 };
 void PrintTo(const HistoryDownloadCase& c, std::ostream* os) { *os << c.name; }
 
@@ -659,7 +660,8 @@ TEST_P(HistoryDownloadTest, UpdateNowFetchesTheHistoryAndShowsItsBounds) {
     TempFolder work{"vemra-history"};
     std::string body = HistoryZip(work, "eurofxref-hist.zip");
     if (std::string(p.ext) == "ZIP") {
-        WriteArchive(work / "outer.zip", ArchiveFormat::Zip, {FileMember("eurofxref-hist.zip", body)});
+        WriteArchive(work / "outer.zip", ArchiveFormat::Zip,
+                     {FileMember(p.holdsHistory ? "eurofxref-hist.zip" : "readme.txt", body)});
         body = ReadText(work / "outer.zip");
     }
     if (p.served) server.Route("/hist.zip", HttpResponse{.body = body});
@@ -675,10 +677,12 @@ TEST_P(HistoryDownloadTest, UpdateNowFetchesTheHistoryAndShowsItsBounds) {
     c->btHisUpdate->click();
 
     const std::string folder = source->GetPluginValue(pvDataFolder);
-    if (!p.served) {
+    if (!p.served || !p.holdsHistory) {
         EXPECT_EQ(boxes, std::vector<std::string>{dm->GetMessageText(msg::HistoryFailed)});
         EXPECT_EQ(c->EHisStart->text().toStdString(), ShortDate(40000));  // the fields keep their texts
         EXPECT_EQ(c->EHisEnd->text().toStdString(), ShortDate(45000));
+        if (p.served)
+            EXPECT_EQ(source->GetPluginValue(pvHistoryBounds), "40000-45000") << "the source keeps its bounds";
         return;
     }
     EXPECT_EQ(boxes, std::vector<std::string>{dm->GetMessageText(msg::HistoryUpdated)});
@@ -695,7 +699,8 @@ TEST_P(HistoryDownloadTest, UpdateNowFetchesTheHistoryAndShowsItsBounds) {
 INSTANTIATE_TEST_SUITE_P(Downloads, HistoryDownloadTest,
                          ::testing::Values(HistoryDownloadCase{"PlainFile", "zip", true},
                                            HistoryDownloadCase{"Archive", "ZIP", true},
-                                           HistoryDownloadCase{"NotServedGivesMessage71", "zip", false}),
+                                           HistoryDownloadCase{"NotServedGivesMessage71", "zip", false},
+                                           HistoryDownloadCase{"ArchiveWithoutTheHistoryFile", "ZIP", true, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ConfigWindowTest, TheLastUpdateDateIsEditedAndOnlyAStampIsKept) {
