@@ -510,6 +510,21 @@ TEST_F(ColorHintPaint, HiddenRowsAreNotDrawnAndTheNoteTakesTheirPlace) {
     EXPECT_TRUE(HasColor(image, row2, QColor(0, 255, 0)));
 }
 
+TEST_F(ColorHintPaint, TheNoteShowsInABalloonCutToTheScreen) {
+    Table();
+    hint.Colors.Text = 0x00FF00;  // green: the note
+    THintLayout layout;
+    // Three rows need 16 + 3 * 14 + 1 (+ 4); a screen 49 high holds the header and two rows.
+    const QRect rect = CalcResultHintRect(Input(10, 3, 90, false, 0), QRect(0, 0, 800, 49), layout);
+    ASSERT_GT(layout.HiddenRows, 0);
+    hint.Layout = layout;
+    hint.resize(rect.size());
+    const QImage image = Paint();
+    const int noteTop = 19 + (3 - layout.HiddenRows) * 14;
+    EXPECT_LE(noteTop + 14, image.height());
+    EXPECT_TRUE(HasColor(image, Edges(5, noteTop, 90, noteTop + 14), QColor(0, 255, 0)));
+}
+
 TEST_F(ColorHintPaint, CellClassesChooseTheTextColour) {
     Table();
     conv.Table.Flags = tfDateColumn;
