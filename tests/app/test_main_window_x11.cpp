@@ -190,17 +190,25 @@ TEST_F(MainWindowOnXTest, TheTrayMenuOpensWhileAModalWindowIsOpen) {
     for (QWidget* top : QApplication::topLevelWidgets())
         if (top->inherits("QSystemTrayIconSys") && top->isVisible()) iconWindow = top;
     ASSERT_NE(iconWindow, nullptr);
-    QPoint icon;
-    {
+    // Read until the tray host has settled it (the same place twice, 100 ms apart).
+    auto iconCentre = [iconWindow] {
         Display* display = XOpenDisplay(nullptr);
-        ASSERT_NE(display, nullptr);
+        if (display == nullptr) return QPoint(-1, -1);
         int x = 0, y = 0;
         Window child = 0;
         XTranslateCoordinates(display, static_cast<Window>(iconWindow->winId()), DefaultRootWindow(display),
                               iconWindow->width() / 2, iconWindow->height() / 2, &x, &y, &child);
         XCloseDisplay(display);
-        icon = QPoint(x, y);
-    }
+        return QPoint(x, y);
+    };
+    QPoint icon = iconCentre();
+    ASSERT_TRUE(WaitUntil([&] {
+        WaitUntil([] { return false; }, 100);
+        const QPoint again = iconCentre();
+        const bool settled = again == icon && again.y() >= 0;
+        icon = again;
+        return settled;
+    }));
     struct Seen {
         bool modal = false;
         bool menu = false;
