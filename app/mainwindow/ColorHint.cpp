@@ -22,7 +22,6 @@ namespace vemra {
 
 namespace {
 
-constexpr int kScreenBottom = 672;  // the balloon ends above this line
 constexpr int kRowHeight = 14;
 
 // The rectangle from (l, t) to (r, b), right and bottom excluded.
@@ -140,41 +139,51 @@ void StrikeLine(QPainter& painter, int x1, int y, int x2) {
 
 }  // namespace
 
-QRect CalcResultHintRect(const TResultHintInput& in, THintLayout& layout) {
-    int top = in.Y + 5;
-    const int left = in.X - 35;
-    int right = left;
-    int bottom = top;
+QRect PlaceBalloon(const QPoint& pointer, const QSize& size, const QRect& screen) {
+    int left = pointer.x() - 37;
+    int top = pointer.y() + 3;
+    const int screenRight = screen.left() + screen.width();
+    const int screenBottom = screen.top() + screen.height();
+    if (left + size.width() > screenRight) left = screenRight - size.width();
+    if (left < screen.left()) left = screen.left();
+    if (top + size.height() > screenBottom) top = screenBottom - size.height();
+    if (top < screen.top()) top = screen.top();
+    return QRect(QPoint(left, top), size);
+}
+
+QRect CalcResultHintRect(const TResultHintInput& in, const QRect& screen, THintLayout& layout) {
     layout.PairTextWidth = in.PairWidth;
     layout.ModeTextWidth = in.ModeWidth;
     layout.SourceTextWidth = in.SourceWidth;
-    right = left + in.PairWidth + in.ModeWidth + in.SourceWidth + (in.DateColumn ? 108 : 90);
-    bottom += 16;
-    if (right - left < in.ColumnsWidth) right = left + in.ColumnsWidth;
-    bottom += in.Rows * kRowHeight + 1;
+    int width = in.PairWidth + in.ModeWidth + in.SourceWidth + (in.DateColumn ? 108 : 90);
+    if (width < in.ColumnsWidth) width = in.ColumnsWidth;
+    int height = 16 + in.Rows * kRowHeight + 1;
     layout.WarningTextWidth = in.WarningWidth;
     if (in.WarningWidth > 0) {
-        if (right - left < in.WarningWidth) right = left + in.WarningWidth + 4;
-        bottom += kRowHeight;
+        if (width < in.WarningWidth) width = in.WarningWidth + 4;
+        height += kRowHeight;
     }
+    // The screen's height bounds the balloon (a fixed screen line would put it far from the
+    // pointer on a tall screen and below the edge of a short one); the note under the last
+    // shown row takes the place of one more row.
     layout.HiddenRows = 0;
-    if (bottom > kScreenBottom) {
-        while (top - kRowHeight > 20) {
-            top -= kRowHeight;
-            bottom -= kRowHeight;
-        }
-        const int limit = layout.WarningTextWidth > 0 ? kScreenBottom - kRowHeight : kScreenBottom;
-        while (bottom > limit && layout.HiddenRows < in.Rows) {
-            bottom -= kRowHeight;
+    const int room = screen.height() - 4;  // the 2-pixel inflation above and below
+    if (height > room && in.Rows > 0) {
+        while (height > room && layout.HiddenRows < in.Rows) {
+            height -= kRowHeight;
             ++layout.HiddenRows;
         }
+        if (layout.HiddenRows < in.Rows) ++layout.HiddenRows;
     }
-    layout.BalloonTextWidth = right - left;
-    return Span(left - 2, top - 2, right + 2, bottom + 2);
+    // Columns wider than the screen are cut at its right edge: the header with the command
+    // pictures stays whole on the screen.
+    width = std::min(width, screen.width() - 4);
+    layout.BalloonTextWidth = width;
+    return PlaceBalloon(QPoint(in.X, in.Y), QSize(width + 4, height + 4), screen);
 }
 
-std::string BuildPasteText(const std::string& resultText, const std::string& emptyCell,
-                           const std::string& padding, const std::string& leadingBlankLines) {
+std::string BuildPasteText(const std::string& resultText, const std::string& emptyCell, const std::string& padding,
+                           const std::string& leadingBlankLines, bool finalLineBreak) {
     std::string text = Trim(resultText);
     if (!emptyCell.empty()) text = StringReplace(text, emptyCell, " ", rfReplaceAll);
     TStringList lines;
@@ -186,6 +195,7 @@ std::string BuildPasteText(const std::string& resultText, const std::string& emp
         if (i > 0) out.push_back('\n');
         out.append(lines[i]).append(padding);
     }
+    if (finalLineBreak && !out.empty()) out.push_back('\n');
     return out;
 }
 
@@ -260,10 +270,14 @@ void TColorHint::LayoutZones() {
     zones_.fill(QRect());
     zones_[zrPair] = Span(2, 2, Layout.PairTextWidth + 4, 16);
     const int modeName = Converter && !Converter->ConversionModeName().empty();
+    int headerEnd = zones_[zrPair].right() + 1;  // where the texts at the left end
     if (modeName) {
+        // As wide as the mode's own name: a box as wide as the pair (less 12) would cut a long
+        // name, or run into the rate source of a narrow balloon.
         const QRect& p = zones_[zrPair];
-        const int shift = Layout.PairTextWidth + 4;
-        zones_[zrMode] = Span(p.left() + shift, p.top(), p.right() + 1 + shift - 12, p.bottom() + 1);
+        const int left = p.left() + Layout.PairTextWidth + 4;
+        zones_[zrMode] = Span(left, p.top(), left + Layout.ModeTextWidth, p.bottom() + 1);
+        headerEnd = left + Layout.ModeTextWidth;
     }
     const QPixmap& paste = PastePicture();
     const QPixmap& report = ReportPicture();
@@ -275,7 +289,12 @@ void TColorHint::LayoutZones() {
         const QRect& f = zones_[zrFormat];
         zones_[zrDateOrder] = Span(f.left() - 22, f.top(), f.right() + 1 - 22 + 10, f.bottom() + 1);
     }
+    // Centred, but never over the texts at the left (the dot reaches 4 pixels left of the
+    // offset) nor, where room allows, into the date order and the pictures at the right.
+    const int rightStart = zones_[zrDateOrder].isNull() ? zones_[zrFormat].left() : zones_[zrDateOrder].left();
     sourceOffset_ = (Layout.BalloonTextWidth - Layout.SourceTextWidth) / 2;
+    sourceOffset_ = std::min(sourceOffset_, rightStart - Layout.SourceTextWidth + 6);
+    sourceOffset_ = std::max(sourceOffset_, headerEnd + 6);
     zones_[zrSource] = Span(sourceOffset_, 2, sourceOffset_ + Layout.SourceTextWidth, H + 2);
 }
 
@@ -409,7 +428,6 @@ int TColorHint::HitZone(int x, int y) const {
         }
         return hzBody;
     }
-    if (ForcedBalloon) return hzNone;
     const bool cross = Converter && Converter->IsCrossTable();
     if (zones_[zrPair].contains(x, y)) return cross ? hzNone : hzPair;
     if (zones_[zrMode].contains(x, y)) return cross ? hzNone : hzMode;

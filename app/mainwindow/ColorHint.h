@@ -56,14 +56,23 @@ struct TResultHintInput {
     int WarningWidth = 0;      // 0 without warnings
 };
 
-// The balloon's screen rectangle (inflated) for the input; fills the layout values.
-QRect CalcResultHintRect(const TResultHintInput& input, THintLayout& layout);
+// Where a balloon of that size (inflated) shows for the pointer: 37 pixels left of it and 3
+// below, then moved, as little as needed, to lie wholly inside the screen (its available
+// geometry). A balloon wider than the screen starts at the screen's left edge.
+QRect PlaceBalloon(const QPoint& pointer, const QSize& size, const QRect& screen);
+
+// The balloon's screen rectangle (inflated) for the input on that screen (the available
+// geometry of the screen that holds the anchor); fills the layout values. Rows that do not fit
+// the screen's height are left out, one more to make room for the "more lines" note; columns
+// wider than the screen are cut at its right edge.
+QRect CalcResultHintRect(const TResultHintInput& input, const QRect& screen, THintLayout& layout);
 
 // The text the paste-back puts on the clipboard: the result rows trimmed as one text, the
 // empty-cell placeholder as a blank, every line padded, the leading blank lines first;
-// lines joined by LF.
-std::string BuildPasteText(const std::string& resultText, const std::string& emptyCell,
-                           const std::string& padding, const std::string& leadingBlankLines);
+// lines joined by LF (the line end of X11 programs), and one LF at the end when the copied
+// text ended with a line break, so that the line after the replaced selection stays apart.
+std::string BuildPasteText(const std::string& resultText, const std::string& emptyCell, const std::string& padding,
+                           const std::string& leadingBlankLines, bool finalLineBreak);
 
 // Hit-test results.
 enum THintZone : int {
@@ -98,8 +107,7 @@ public:
     QPoint Anchor;                 // screen point the balloon was shown for
     THintLayout Layout;
     THintColors Colors;
-    bool SingleRateDay = true;     // the converted text has no date column
-    bool ForcedBalloon = false;    // a conversion forced the balloon: the header only dismisses
+    bool SingleRateDay = true;  // the converted text has no date column
     TCurrencyConverter* Converter = nullptr;
     QTimer* HintTimer = nullptr;   // its timeout runs the main window's HintTimerTick
     QString MoreLinesText = QStringLiteral(" more lines...");

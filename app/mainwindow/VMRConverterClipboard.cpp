@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QTimer>
 
@@ -17,7 +18,6 @@
 #include "ColorHint.h"
 #include "ConversionRun.h"
 #include "CurrencyConverter.h"
-#include "DetailLog.h"
 #include "PlugginMan.h"
 #include "RateFile.h"
 #include "VMRConfigForm.h"
@@ -38,6 +38,28 @@ QClipboard* Clipboard() { return QGuiApplication::clipboard(); }
 std::string ToStd(const QString& text) {
     const QByteArray bytes = text.toUtf8();
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+// The available geometry of the screen that holds the point (the nearest screen's when none
+// does, as at the edge between two screens).
+QRect AvailableScreenAt(const QPoint& point) {
+    QScreen* screen = QGuiApplication::screenAt(point);
+    if (screen == nullptr) {
+        qint64 best = -1;
+        for (QScreen* each : QGuiApplication::screens()) {
+            const QPoint d = each->geometry().center() - point;
+            const qint64 distance = qint64(d.x()) * d.x() + qint64(d.y()) * d.y();
+            if (best < 0 || distance < best) {
+                best = distance;
+                screen = each;
+            }
+        }
+    }
+    return screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+bool EndsWithLineBreak(const std::string& text) {
+    return !text.empty() && (text.back() == '\n' || text.back() == '\r');
 }
 
 // The copied text up to its first NUL, as a zero-terminated text is read.
@@ -174,6 +196,7 @@ int TVMRConverter::ConvertClipboard() {
             return 0;
         }
         meClipLines_.SetText(clipResultText_);
+        inputEndsWithLineBreak_ = EndsWithLineBreak(clipResultText_);
         clipResultText_.clear();
         if (WindowMode == 0) {
             if (meClipLines_.Count() >= 1) {
@@ -248,7 +271,7 @@ void TVMRConverter::ShowResultHint(int x, int y) {
         if (!conv.Warnings().Empty()) in.WarningWidth = ColorHint->CalcHintRect(480, conv.WarningCountText(), 7).width();
 
         THintLayout layout;
-        BalloonRect = CalcResultHintRect(in, layout);
+        BalloonRect = CalcResultHintRect(in, AvailableScreenAt(QPoint(x, y)), layout);
         ColorHint->Layout = layout;
         ColorHint->StartHint(BalloonRect, true);
         WindowMode = 1;
@@ -305,10 +328,10 @@ void TVMRConverter::SyncFormWithConverter() {
 void TVMRConverter::BtPasteClick(QObject* sender) {
     IgnoreClipboard = true;
     const TConverterTable* table = CurrencyConverter != nullptr ? &CurrencyConverter->Table : nullptr;
-    const std::string text = BuildPasteText(Results != nullptr ? Results->Text() : std::string(),
-                                            dm != nullptr ? dm->EmptyCellText : std::string(),
-                                            table != nullptr ? table->LineEndPadding : std::string(),
-                                            table != nullptr ? table->LeadingBlankLines : std::string());
+    const std::string text = BuildPasteText(
+        Results != nullptr ? Results->Text() : std::string(), dm != nullptr ? dm->EmptyCellText : std::string(),
+        table != nullptr ? table->LineEndPadding : std::string(),
+        table != nullptr ? table->LeadingBlankLines : std::string(), inputEndsWithLineBreak_);
     meClipLines_.SetText(text);
     if (MeClipMemo != nullptr) MeClipMemo->setPlainText(QString::fromStdString(text));
     static std::uint64_t serial = 0;
@@ -328,24 +351,6 @@ void TVMRConverter::SendPasteKeys() {
     PressKey('V');
     KeyUp(VK_CONTROL);
     if (held) KeyDown(VK_CONTROL);  // the user's Ctrl stays down
-}
-
-void TVMRConverter::LogInputTable() {
-    if (CurrencyConverter == nullptr) return;
-    TCurrencyConverter& conv = *CurrencyConverter;
-    TStringList& body = conv.LogBody();
-    body.Add("* String to convert:");
-    DetailLogCommand(conv, "**");
-    body.Add(meClipLines_.Text());
-    DetailLogCommand(conv, "**");
-    body.Add("* Converter array:");
-    DetailLogCommand(conv, "**");
-    const std::size_t count = std::min(conv.Table.Cells.size(), static_cast<std::size_t>(meinnLines_.Count()));
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::string_view name = CellClassName(conv.Table.Cells[i].Class);
-        if (name.empty()) continue;
-        body.Add(CellNumberText(static_cast<int>(i)) + " : \"" + meinnLines_[static_cast<int>(i)] + "\" as " + std::string(name));
-    }
 }
 
 }  // namespace vemra

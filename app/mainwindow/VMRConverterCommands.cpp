@@ -2,6 +2,7 @@
 // balloon and of other programs, the global hot key, sleep and resume, the end of the
 // session, and dragging the borderless window by its margins.
 
+#include <QAbstractNativeEventFilter>
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
@@ -21,9 +22,11 @@
 #include <QWindow>
 
 #include <csignal>
+#include <cstring>
 #include <exception>
 #include <fcntl.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 #include "ColorHint.h"
 #include "CommandChannel.h"
@@ -187,6 +190,92 @@ private:
     QPoint dragOffset_;
 };
 
+// Qt holds back every mouse press on the program's other windows while a modal window (the
+// options window, a message box) is open, the tray icon's among them; the menu's items are the
+// way to the program then (the options item is greyed out while its window is open). The
+// presses on the icon are taken from the X events before Qt drops them.
+class TModalTrayPresses : public QAbstractNativeEventFilter {
+public:
+    explicit TModalTrayPresses(TVMRConverter* window) : window_(window) {}
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t" || QApplication::activeModalWidget() == nullptr) return false;
+        std::uint32_t eventWindow = 0;
+        std::uint32_t button = 0;
+        std::uint32_t time = 0;
+        if (!ButtonPress(static_cast<const std::uint8_t*>(message), eventWindow, button, time)) return false;
+        if (!IsTrayIconWindow(eventWindow)) return false;
+        // The input extension reports a press once for the pointer and once for its device.
+        if (time == lastPressTime_) return true;
+        lastPressTime_ = time;
+        const int mouseMessage = button == 1 ? kLeftButtonDown : button == 3 ? kRightButtonDown : 0;
+        if (mouseMessage != 0)
+            QMetaObject::invokeMethod(window_, [window = window_, mouseMessage] { window->WMTrayIcon(mouseMessage); },
+                                      Qt::QueuedConnection);
+        return true;
+    }
+
+private:
+    // A button press, of the core protocol or of the input extension (what Qt selects when the
+    // server has it): its window and button.
+    static bool ButtonPress(const std::uint8_t* event, std::uint32_t& window, std::uint32_t& button,
+                            std::uint32_t& time) {
+        const std::uint8_t kind = event[0] & 0x7F;
+        if (kind == XCB_BUTTON_PRESS) {
+            const auto* press = reinterpret_cast<const xcb_button_press_event_t*>(event);
+            window = press->event;
+            button = press->detail;
+            time = press->time;
+            return true;
+        }
+        // The input extension's device event: event type at 8, time at 12, detail (the button)
+        // at 16, the event window at 24.
+        constexpr std::uint16_t kXIButtonPress = 4;
+        if (kind != XCB_GE_GENERIC) return false;
+        std::uint16_t evtype = 0;
+        std::memcpy(&evtype, event + 8, sizeof evtype);
+        if (evtype != kXIButtonPress) return false;
+        std::memcpy(&time, event + 12, sizeof time);
+        std::memcpy(&button, event + 16, sizeof button);
+        std::memcpy(&window, event + 24, sizeof window);
+        return true;
+    }
+    // Whether the window is the icon's own in the tray host (Qt's embedded tray icon widget).
+    static bool IsTrayIconWindow(std::uint32_t window) {
+        for (const QWidget* top : QApplication::topLevelWidgets())
+            if (top->inherits("QSystemTrayIconSys") && top->isVisible() &&
+                static_cast<std::uint32_t>(top->winId()) == window)
+                return true;
+        return false;
+    }
+    TVMRConverter* window_;
+    std::uint32_t lastPressTime_ = 0;
+};
+
+// What the main window watches on the application as a whole. The session's end reaches the
+// program as the application's quit (the session manager's "die"; a desktop that asks the
+// program to quit sends the same): the end of the program, as the tray's end item. Once the
+// icon is gone a quit is the program's own. And the tray icon's presses under a modal window.
+class TApplicationWatch : public QObject {
+public:
+    explicit TApplicationWatch(TVMRConverter* window) : QObject(window), window_(window) {}
+    ~TApplicationWatch() override {
+        qApp->removeEventFilter(this);
+        qApp->removeNativeEventFilter(&trayPresses_);
+    }
+    TModalTrayPresses& TrayPresses() { return trayPresses_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == qApp && event->type() == QEvent::Quit && window_->TrayRecordSize != 0)
+            window_->WMEndSession(true);
+        return false;
+    }
+
+private:
+    TVMRConverter* window_;
+    TModalTrayPresses trayPresses_{window_};
+};
+
 void TVMRConverter::ConnectCommands() {
     if (events_ != nullptr) return;
     events_ = new TMainWindowEvents(this);
@@ -225,9 +314,14 @@ void TVMRConverter::ConnectCommands() {
                        events_, SLOT(PrepareForSleep(bool)));
 
     events_->WatchTerminateSignal();
-    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
-        if (WMQueryEndSession()) WMEndSession(true);
-    });
+    // The session manager's commit-data request is its query: a logout the user then cancels
+    // must leave the converter running, so it is only answered. The session's end itself comes
+    // as the application's quit (see TMainWindowEvents).
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { WMQueryEndSession(); },
+            Qt::DirectConnection);
+    auto* watch = new TApplicationWatch(this);
+    qApp->installEventFilter(watch);
+    qApp->installNativeEventFilter(&watch->TrayPresses());
 
     installEventFilter(events_);
     if (Mask != nullptr) Mask->installEventFilter(events_);

@@ -92,6 +92,9 @@ protected:
                 if (key->isAutoRepeat()) return false;
                 return window_->HandleKeyUp(key->key(), key->modifiers());
             }
+            case QEvent::WindowActivate:
+                if (watched == window_) window_->FormActivate();
+                return false;
             case QEvent::StatusTip:
                 window_->DisplayHint(static_cast<QStatusTipEvent*>(event)->tip());
                 return false;
@@ -138,11 +141,14 @@ void TVMRConverter::ConnectControls() {
     connect(btX, &QPushButton::clicked, this, [this] { BtCloseClick(btX); });
     connect(btGoCnv, &QPushButton::clicked, this, [this] { btGoCnvClick(btGoCnv); });
 
+    // Only the user's own changes run the format handler: the settings, the default buttons
+    // and the balloon's commands set these controls too, and must neither convert once per
+    // control nor mark the format page as changed.
     connect(RGFormatGroup, &QButtonGroup::idClicked, this, [this](int) { RGFormatClick(RGFormat); });
-    connect(EdFormatLeft, &QLineEdit::textChanged, this, [this] { RGFormatClick(EdFormatLeft); });
-    connect(EdFormatRight, &QLineEdit::textChanged, this, [this] { RGFormatClick(EdFormatRight); });
+    connect(EdFormatLeft, &QLineEdit::textEdited, this, [this] { RGFormatClick(EdFormatLeft); });
+    connect(EdFormatRight, &QLineEdit::textEdited, this, [this] { RGFormatClick(EdFormatRight); });
     for (QComboBox* list : {cbFormat, cbDesambi, cbDateDesambi})
-        connect(list, &QComboBox::currentIndexChanged, this, [this, list](int) { RGFormatClick(list); });
+        connect(list, &QComboBox::activated, this, [this, list](int) { RGFormatClick(list); });
 
     connect(MEINNMemo, &QPlainTextEdit::textChanged, this,
             [this] { ShowLineCount(MEINNMemo->document()->isEmpty() ? 0 : MEINNMemo->document()->blockCount()); });
@@ -409,7 +415,8 @@ void TVMRConverter::FormKeyUp(int key, Qt::KeyboardModifiers shift) {
             break;
         case Qt::Key_L:
             if (cbFormat->count() > 0) cbFormat->setCurrentIndex((cbFormat->currentIndex() + 1) % cbFormat->count());
-            RGFormatClick(nullptr);
+            // The user asked for the next labelling: it shows at once, as Ctrl+T's order does.
+            RGFormatClick(cbFormat);
             break;
         case Qt::Key_T: {
             const int next = RGFormatIndex() >= 2 || RGFormatIndex() < 0 ? 0 : RGFormatIndex() + 1;

@@ -462,6 +462,9 @@ std::int32_t TVMRConverter::InitApplication() {
     }
 
     if (dm != nullptr) LanguageFileName = dm->SelectLanguage();
+    // A missing resource library (with no language file taken from it before) also ends
+    // here, with code 1: its fixed text needs no language file, where code 9's message would
+    // come from the language that never loaded and the program would end without a word.
     if (VMRConfig->ui->cbLang->count() == 0) return 1;
     if (dm != nullptr) {
         dm->LoadLanguageFile(LanguageFileName);
@@ -522,7 +525,11 @@ void TVMRConverter::ShapeWindow() {
 }
 
 void TVMRConverter::RunConversion(bool asTable) {
-    if (!asTable) meinnLines_.SetText(MEINNMemo->toPlainText().toStdString());
+    if (!asTable) {
+        const std::string typed = MEINNMemo->toPlainText().toStdString();
+        inputEndsWithLineBreak_ = !typed.empty() && typed.back() == '\n';
+        meinnLines_.SetText(typed);
+    }
     run_->DoConvert(asTable);
     CellCount = run_->CellCount;
     UnconvertedCount = run_->UnconvertedCount;
@@ -575,7 +582,8 @@ void TVMRConverter::closeEvent(QCloseEvent* event) {
     }
     FormClose();
     event->accept();
-    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    // The window's own: a window that is gone ends no later loop.
+    QMetaObject::invokeMethod(this, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
 }
 
 void TVMRConverter::FormDestroy() {

@@ -263,7 +263,6 @@ public:
     void SyncFormWithConverter();
     void BtPasteClick(QObject* sender);
     void SendPasteKeys();
-    void LogInputTable();
     // Copies beyond these sizes are not converted (a notice tells the user): the text handed
     // to the conversion, and the HTML data before it is parsed.
     static constexpr std::size_t MaxClipboardText = 2 * 1024 * 1024;
@@ -363,6 +362,7 @@ private:
     bool clipAbandoned_ = false;  // the copied table had fewer cells than rows
     std::size_t clipTooLarge_ = 0;  // the bound the copy exceeds (it is not converted); 0 none
     bool clipWatching_ = false;
+    bool inputEndsWithLineBreak_ = false;  // the converted text ended with a line break
     std::string hintLanguage_;    // the language file the balloon's texts were read from
     // ---- end of clipboard and balloon private members ----
 

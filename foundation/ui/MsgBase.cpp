@@ -22,20 +22,22 @@ TFrmMsgBase* MsgBox = nullptr;
 
 namespace {
 
-// Mirrored vertical gradient: the end colour in the middle, the start colour at both edges.
+// Mirrored vertical gradient from aqua to 0x804000, reflected about the middle: the start
+// colour in the middle, where the bold black message lies, the end colour at both edges. (The
+// dark blue in the middle would leave the message nearly unreadable.)
 class TGradientPanel final : public QWidget {
  public:
   using QWidget::QWidget;
-  QColor beginColor = TColorToQColor(0x804000);
-  QColor endColor = TColorToQColor(clAqua);
+  QColor beginColor = TColorToQColor(clAqua);
+  QColor endColor = TColorToQColor(0x804000);
 
  protected:
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
     QLinearGradient gradient(0, 0, 0, height());
-    gradient.setColorAt(0.0, beginColor);
-    gradient.setColorAt(0.5, endColor);
-    gradient.setColorAt(1.0, beginColor);
+    gradient.setColorAt(0.0, endColor);
+    gradient.setColorAt(0.5, beginColor);
+    gradient.setColorAt(1.0, endColor);
     painter.fillRect(rect(), gradient);
   }
 };

@@ -272,6 +272,8 @@ TEST_F(StartupTest, StoredSettingsReachTheControlsAndTheTourStaysOff) {
     WriteUserValue("Format", 0);
     WriteUserValue("FormatLeft", "[");
     WriteUserValue("ClipMethod", 0);
+    WriteUserValue("Desambiguation", 2);
+    WriteUserValue("DesambiguationDate", 3);
     WriteUserValue("HintColor2", 0x123456);
     WriteUserValue("IsoFrom", "GBP");
     WriteUserValue("PConverter.Left", 0);
@@ -281,6 +283,10 @@ TEST_F(StartupTest, StoredSettingsReachTheControlsAndTheTourStaysOff) {
     EXPECT_EQ(window->RGFormatIndex(), 0);
     EXPECT_EQ(window->EdFormatLeftText(), "[");
     EXPECT_EQ(VMRConfig->ui->cbClipTech->currentIndex(), 0);
+    EXPECT_EQ(window->cbDesambiIndex(), 2);
+    EXPECT_EQ(window->cbDateDesambiIndex(), 3);
+    // Read settings are no change of the format page: nothing to save at the window's close.
+    EXPECT_EQ(window->nbPages->property("Tag").toInt(), 0);
     EXPECT_EQ(TVMRConfig::PanelColor(VMRConfig->ui->pnHintColor2), 0x123456);
     EXPECT_EQ(CurrencyConverter->SourceCode(), "GBP");
     EXPECT_NE(window->y(), 300);  // a left of 0 leaves the design position

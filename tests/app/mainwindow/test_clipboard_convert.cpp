@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QPlainTextEdit>
+#include <QScreen>
 #include <QTimer>
 
 #include <algorithm>
@@ -144,7 +147,7 @@ TEST_F(ClipboardConvertTest, OneCellShowsNoBalloonAndClearsTheMemos) {
     EXPECT_TRUE(CurrencyConverter->SwitchedOn());
 }
 
-TEST_F(ClipboardConvertTest, SixtyRowsAreMovedUpAndCutAtTheScreenLine) {
+TEST_F(ClipboardConvertTest, SixtyRowsAreCutToTheScreenThatHoldsThePointer) {
     std::string text;
     for (int i = 1; i <= 60; ++i) text += std::to_string(i) + "\t" + std::to_string(i * 2) + "\r\n";
     w->MeClip().SetText(text);
@@ -152,13 +155,31 @@ TEST_F(ClipboardConvertTest, SixtyRowsAreMovedUpAndCutAtTheScreenLine) {
     w->ShowResultHint(500, 300);
     ASSERT_TRUE(BalloonShown());
     const THintLayout& layout = w->ColorHint->Layout;
-    const int limit = layout.WarningTextWidth > 0 ? 658 : 672;
-    // rows shown + hidden = 60; top moved up to 34 or less; bottom at the limit (plus the 2 of the inflation)
+    const QRect screen = QGuiApplication::screenAt(QPoint(500, 300))->availableGeometry();
+    ASSERT_LT(screen.height(), 16 + 60 * 14);  // the offscreen screen is too short for them
     EXPECT_GT(layout.HiddenRows, 0);
-    EXPECT_LE(w->BalloonRect.top() + 2, 34);
-    EXPECT_GT(w->BalloonRect.top() + 2, 20);
-    EXPECT_LE(w->BalloonRect.bottom() + 1 - 2, limit);
-    EXPECT_GT(w->BalloonRect.bottom() + 1 - 2, limit - 14);
+    EXPECT_TRUE(screen.contains(w->BalloonRect));
+    // Cut no more than needed: one row more would not fit.
+    EXPECT_GT(w->BalloonRect.height() + 14, screen.height());
+}
+
+TEST_F(ClipboardConvertTest, PasteBackEndsWithALineBreakOnlyWhenTheCopyDid) {
+    for (const bool withBreak : {true, false}) {
+        SCOPED_TRACE(withBreak ? "copy ends with a line break" : "copy ends in a cell");
+        CopyText(withBreak ? "10\t20\r\n30\t40\r\n" : "10\t20\r\n30\t40");
+        ASSERT_TRUE(BalloonShown());
+        w->BtPasteClick(w->btPaste);
+        const std::string pasted = QGuiApplication::clipboard()->text().toStdString();
+        ASSERT_FALSE(pasted.empty());
+        EXPECT_EQ(pasted.back() == '\n', withBreak) << pasted;
+        EXPECT_EQ(std::count(pasted.begin(), pasted.end(), '\n'), withBreak ? 2 : 1) << pasted;
+        w->ColorHint->Dismiss(true);
+    }
+    // Typed into the window: the same for the window's copy button.
+    w->MEINNMemo->setPlainText("10\n20\n");
+    w->BtConvertClick(w->btConvert);
+    w->BtPasteClick(w->btPaste);
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString().back(), '\n');
 }
 
 TEST_F(ClipboardConvertTest, ReleasingCtrlDismissesTheBalloonAndLeavesTheClipboard) {
@@ -179,9 +200,9 @@ TEST_F(ClipboardConvertTest, ReleasingCtrlDismissesTheBalloonAndLeavesTheClipboa
 TEST_F(ClipboardConvertTest, PasteBackPutsTheMarkedResultAndPressesCtrlV) {
     CopyText("10\t20\r\n30\t40\r\n");
     ASSERT_TRUE(BalloonShown());
-    const std::string expected = BuildPasteText(w->ResultLines().Text(), dm->EmptyCellText,
-                                                CurrencyConverter->Table.LineEndPadding,
-                                                CurrencyConverter->Table.LeadingBlankLines);
+    const std::string expected =
+        BuildPasteText(w->ResultLines().Text(), dm->EmptyCellText, CurrencyConverter->Table.LineEndPadding,
+                       CurrencyConverter->Table.LeadingBlankLines, true);
     keys.ctrlDown = false;
     keys.keys.clear();
     w->BtPasteClick(nullptr);
@@ -293,7 +314,9 @@ TEST_F(ClipboardConvertTest, HtmlTableOf100000CellsConvertsAndStaysBounded) {
     EXPECT_EQ(CurrencyConverter->Table.RowCount, 10000);
     ASSERT_TRUE(BalloonShown());
     EXPECT_GT(w->ColorHint->Layout.HiddenRows, 9900);
-    EXPECT_LE(w->BalloonRect.bottom(), 674);
+    EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().contains(w->BalloonRect))
+        << w->BalloonRect.x() << "," << w->BalloonRect.y() << " " << w->BalloonRect.width() << "x"
+        << w->BalloonRect.height() << " cursor " << QCursor::pos().x() << "," << QCursor::pos().y();
 }
 
 }  // namespace

@@ -165,10 +165,12 @@ TEST_F(ClipboardX11, ThePasteZonePastesTheConvertedTextIntoTheOtherProgram) {
     TStringList results;
     results.Assign(w->ResultLines());
     ASSERT_EQ(results.Count(), 2);
-    const std::string expected = BuildPasteText(results.Text(), dm->EmptyCellText,
-                                                CurrencyConverter->Table.LineEndPadding,
-                                                CurrencyConverter->Table.LeadingBlankLines);
-    EXPECT_NE(expected, "10\t20\n30\t40");
+    const std::string expected =
+        BuildPasteText(results.Text(), dm->EmptyCellText, CurrencyConverter->Table.LineEndPadding,
+                       CurrencyConverter->Table.LeadingBlankLines, true);
+    EXPECT_NE(expected, "10\t20\n30\t40\n");
+    // The copied lines ended with a line break, so does what replaces them.
+    EXPECT_EQ(expected.back(), '\n');
 
     const QRect balloon = w->ColorHint->geometry();
     const QPoint paste = balloon.topLeft() + QPoint(balloon.width() - 7, 8);

@@ -33,9 +33,53 @@ QApplication& OffscreenApp() {
 
 // ---- placement ----
 
+// Where a balloon of a size lands for a pointer on a screen (available geometry): 37 left of
+// the pointer and 3 below it, then moved as little as needed to lie wholly on that screen.
+struct PlaceCase {
+    const char* name;
+    QPoint pointer;
+    QSize size;
+    QRect screen;
+    QPoint topLeft;
+};
+void PrintTo(const PlaceCase& c, std::ostream* os) { *os << c.name; }
+
+class BalloonOnScreen : public testing::TestWithParam<PlaceCase> {};
+
+TEST_P(BalloonOnScreen, BesideThePointerAndWhollyOnItsScreen) {
+    const PlaceCase& c = GetParam();
+    const QRect placed = PlaceBalloon(c.pointer, c.size, c.screen);
+    EXPECT_EQ(placed.topLeft(), c.topLeft);
+    EXPECT_EQ(placed.size(), c.size);
+    if (c.size.width() <= c.screen.width() && c.size.height() <= c.screen.height()) {
+        EXPECT_TRUE(c.screen.contains(placed)) << placed.x() << "," << placed.y();
+    }
+}
+
+const QRect kWide(0, 0, 1600, 1000);
+const QRect kSmall(0, 0, 800, 600);
+const QRect kPanelTop(0, 24, 1280, 1000);       // a panel takes the top 24 pixels
+const QRect kRightScreen(1600, 0, 1280, 1024);  // the second of two screens
+
+INSTANTIATE_TEST_SUITE_P(
+    Balloon, BalloonOnScreen,
+    testing::Values(PlaceCase{"MiddleOfTheScreen", {800, 500}, {208, 80}, kWide, {763, 503}},
+                    // the bottom: moved up just enough, not to the top of the screen
+                    PlaceCase{"NearTheBottomMovesUpToTheEdge", {800, 900}, {208, 200}, kWide, {763, 800}},
+                    PlaceCase{"NearTheRightEdgeMovesLeft", {1590, 500}, {208, 80}, kWide, {1392, 503}},
+                    PlaceCase{"NearTheLeftEdgeStartsAtIt", {5, 500}, {208, 80}, kWide, {0, 503}},
+                    PlaceCase{"BottomRightCorner", {1599, 999}, {208, 80}, kWide, {1392, 920}},
+                    PlaceCase{"SmallScreenBottom", {400, 590}, {300, 120}, kSmall, {363, 480}},
+                    PlaceCase{"BelowThePanelStays", {600, 10}, {208, 80}, kPanelTop, {563, 24}},
+                    PlaceCase{"SecondScreenLeftEdge", {1602, 300}, {208, 80}, kRightScreen, {1600, 303}},
+                    PlaceCase{"SecondScreenRightEdge", {2870, 300}, {208, 80}, kRightScreen, {2672, 303}},
+                    PlaceCase{"WiderThanTheScreenStartsAtItsLeft", {700, 300}, {900, 80}, kSmall, {0, 303}}),
+    [](const testing::TestParamInfo<PlaceCase>& info) { return std::string(info.param.name); });
+
 struct PlacementCase {
     const char* name;
     TResultHintInput in;
+    QRect screen;
     QRect rect;  // inflated by 2
     int hiddenRows;
     int textWidth;
@@ -62,26 +106,36 @@ class ResultHintPlacement : public testing::TestWithParam<PlacementCase> {};
 TEST_P(ResultHintPlacement, RectHiddenRowsAndInnerWidth) {
     const PlacementCase& c = GetParam();
     THintLayout layout;
-    EXPECT_EQ(CalcResultHintRect(c.in, layout), c.rect);
+    EXPECT_EQ(CalcResultHintRect(c.in, c.screen, layout), c.rect);
     EXPECT_EQ(layout.HiddenRows, c.hiddenRows);
     EXPECT_EQ(layout.BalloonTextWidth, c.textWidth);
     EXPECT_EQ(layout.WarningTextWidth, c.in.WarningWidth);
 }
 
-// left = 500 - 35 = 465, top = y + 5; header texts 50 + 40 + 90 (108 with a date column).
+// left = 500 - 35 = 465, top = y + 5; header texts 50 + 40 + 90 (108 with a date column);
+// height 16 + rows * 14 + 1 (+ 14 with warnings), all inflated by 2.
 INSTANTIATE_TEST_SUITE_P(
     Balloon, ResultHintPlacement,
     testing::Values(
-        PlacementCase{"HeaderWiderThanColumns", Input(300, 3, 100, false, 0), Edges(463, 303, 647, 366), 0, 180},
-        PlacementCase{"DateColumnWidensTheHeader", Input(300, 3, 100, true, 0), Edges(463, 303, 665, 366), 0, 198},
-        PlacementCase{"ColumnsWiderThanHeader", Input(300, 3, 400, false, 0), Edges(463, 303, 867, 366), 0, 400},
-        PlacementCase{"WarningLineAddsARowAndItsWidth", Input(300, 3, 100, false, 300), Edges(463, 303, 771, 380), 0, 304},
-        // 305 + 16 + 60 * 14 + 1 = 1162: up 20 steps to top 25, then 15 rows cut to end at 672.
-        PlacementCase{"SixtyRowsMovedUpAndCut", Input(300, 60, 100, false, 0), Edges(463, 23, 647, 674), 15, 180},
-        // With the warning line the end is 658: 17 rows cut.
-        PlacementCase{"SixtyRowsWithWarningsEndHigher", Input(300, 60, 100, false, 50), Edges(463, 23, 647, 660), 17, 180},
-        // Fits below 672: neither moved nor cut.
-        PlacementCase{"LongButFitting", Input(100, 30, 100, false, 0), Edges(463, 103, 647, 544), 0, 180}),
+        PlacementCase{"HeaderWiderThanColumns", Input(300, 3, 100, false, 0), kWide, Edges(463, 303, 647, 366), 0, 180},
+        PlacementCase{"DateColumnWidensTheHeader", Input(300, 3, 100, true, 0), kWide, Edges(463, 303, 665, 366), 0,
+                      198},
+        PlacementCase{"ColumnsWiderThanHeader", Input(300, 3, 400, false, 0), kWide, Edges(463, 303, 867, 366), 0, 400},
+        PlacementCase{"WarningLineAddsARowAndItsWidth", Input(300, 3, 100, false, 300), kWide,
+                      Edges(463, 303, 771, 380), 0, 304},
+        // 60 rows are 861 high: below the pointer they would pass the edge, so moved up to it.
+        PlacementCase{"SixtyRowsOnATallScreenMoveUpOnly", Input(300, 60, 100, false, 0), kWide,
+                      Edges(463, 139, 647, 1000), 0, 180},
+        // 600 high: 19 rows cut (857 - 19 * 14 = 591 <= 596), one more for the note; the
+        // balloon ends at the screen's edge.
+        PlacementCase{"SixtyRowsOnASmallScreenCut", Input(300, 60, 100, false, 0), kSmall, Edges(463, 5, 647, 600), 20,
+                      180},
+        PlacementCase{"SixtyRowsWithWarningsCutOneMore", Input(300, 60, 100, false, 50), kSmall,
+                      Edges(463, 5, 647, 600), 21, 180},
+        // wider than the screen: cut to it, at its left edge
+        PlacementCase{"ColumnsWiderThanTheScreenAreCut", Input(300, 3, 1000, false, 0), kSmall, Edges(0, 303, 800, 366),
+                      0, 796},
+        PlacementCase{"LongButFitting", Input(100, 30, 100, false, 0), kWide, Edges(463, 103, 647, 544), 0, 180}),
     [](const testing::TestParamInfo<PlacementCase>& info) { return std::string(info.param.name); });
 
 // ---- paste text ----
@@ -89,6 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct PasteCase {
     const char* name;
     std::string results, padding, leading, expected;
+    bool finalLineBreak = false;
 };
 void PrintTo(const PasteCase& c, std::ostream* os) { *os << c.name; }
 
@@ -96,17 +151,20 @@ class PasteText : public testing::TestWithParam<PasteCase> {};
 
 TEST_P(PasteText, AsTheClipboardGetsIt) {
     const PasteCase& c = GetParam();
-    EXPECT_EQ(BuildPasteText(c.results, "[EMPTY]", c.padding, c.leading), c.expected);
+    EXPECT_EQ(BuildPasteText(c.results, "[EMPTY]", c.padding, c.leading, c.finalLineBreak), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Balloon, PasteText,
-    testing::Values(
-        PasteCase{"RowsJoinedByLineFeed", "1,00\t2,00\r\n3,00\t4,00\r\n", "", "", "1,00\t2,00\n3,00\t4,00"},
-        PasteCase{"PlaceholderBecomesABlank", "[EMPTY]\tUSD\r\n1\t[EMPTY]\r\n", "", "", " \tUSD\n1\t "},
-        PasteCase{"EveryLinePadded", "a\r\nb\r\n", "  ", "", "a  \nb  "},
-        PasteCase{"LeadingBlankLinesFirst", "a\r\n", "", " \r\n", " \n\na"},
-        PasteCase{"OuterBlanksTrimmed", "  a\t\r\n\r\n", "", "", "a"}),
+    testing::Values(PasteCase{"RowsJoinedByLineFeed", "1,00\t2,00\r\n3,00\t4,00\r\n", "", "", "1,00\t2,00\n3,00\t4,00"},
+                    PasteCase{"PlaceholderBecomesABlank", "[EMPTY]\tUSD\r\n1\t[EMPTY]\r\n", "", "", " \tUSD\n1\t "},
+                    PasteCase{"EveryLinePadded", "a\r\nb\r\n", "  ", "", "a  \nb  "},
+                    PasteCase{"LeadingBlankLinesFirst", "a\r\n", "", " \r\n", " \n\na"},
+                    PasteCase{"OuterBlanksTrimmed", "  a\t\r\n\r\n", "", "", "a"},
+                    // the copied selection ended with a line break: so does the pasted text, once
+                    PasteCase{"FinalLineBreakKept", "1,00\t2,00\r\n3,00\t4,00\r\n", "  ", "",
+                              "1,00\t2,00  \n3,00\t4,00  \n", true},
+                    PasteCase{"NothingGetsNoLineBreak", "\r\n", "", "", "", true}),
     [](const testing::TestParamInfo<PasteCase>& info) { return std::string(info.param.name); });
 
 // ---- the balloon window ----
@@ -117,6 +175,7 @@ protected:
         hint.Converter = &conv;
         hint.resize(300, 80);
         hint.Layout.PairTextWidth = 50;
+        hint.Layout.ModeTextWidth = 40;
         hint.Layout.SourceTextWidth = 40;
         hint.Layout.BalloonTextWidth = 296;
         hint.Anchor = QPoint(700, 400);
@@ -163,9 +222,66 @@ TEST_F(ColorHintTest, ModeZoneOnlyWithAMode) {
     EXPECT_TRUE(hint.ZoneRect(TColorHint::zrMode).isNull());
     conv.Table.AtcMode = atcIn;
     hint.LayoutZones();
-    // the pair zone moved right by 54, its right edge 12 further left
-    EXPECT_EQ(hint.ZoneRect(TColorHint::zrMode), Edges(56, 2, 54 + 54 - 12, 16));
+    // right of the pair zone, as wide as the mode's name
+    EXPECT_EQ(hint.ZoneRect(TColorHint::zrMode), Edges(56, 2, 56 + 40, 16));
     EXPECT_EQ(hint.HitZone(60, 8), hzMode);
+}
+
+// The header of the narrowest balloon the main window makes (no wider columns): the pair, the
+// grey mode box, the rate dot with the source, the date order and the three pictures side by
+// side, none over another.
+TEST_F(ColorHintTest, NarrowBalloonHeaderPartsDoNotOverlap) {
+    for (const bool dateOrder : {false, true}) {
+        SCOPED_TRACE(dateOrder ? "with the date order" : "without the date order");
+        conv.Table.AtcMode = atcIn;
+        conv.Table.DateOrder = dateOrder ? 2 : 1;
+        TResultHintInput in;
+        in.X = 400;
+        in.Y = 300;
+        in.PairWidth = hint.CalcHintRect(480, "EUR > USD", 7).width();
+        in.ModeWidth = hint.CalcHintRect(480, conv.ConversionModeName(), 7).width();
+        in.SourceWidth = hint.CalcHintRect(640, "ECB", 7).width() + 12;
+        in.DateColumn = dateOrder;
+        in.ColumnsWidth = 40;
+        in.Rows = 2;
+        THintLayout layout;
+        const QRect rect = CalcResultHintRect(in, QRect(0, 0, 1600, 1000), layout);
+        hint.Layout = layout;
+        hint.resize(rect.size());
+        hint.LayoutZones();
+
+        const int offset = hint.SourceOffset();
+        const int sourceTextWidth = hint.CalcHintRect(640, "ECB", 9).width();
+        struct Part {
+            const char* name;
+            QRect rect;
+        };
+        std::vector<Part> parts = {
+            {"pair", hint.ZoneRect(TColorHint::zrPair)},
+            {"mode", hint.ZoneRect(TColorHint::zrMode)},
+            {"source dot and text", Edges(offset - 4, 2, offset + 6 + sourceTextWidth, 14)},
+            {"format", hint.ZoneRect(TColorHint::zrFormat)},
+            {"report", hint.ZoneRect(TColorHint::zrReport)},
+            {"paste", hint.ZoneRect(TColorHint::zrPaste)},
+        };
+        if (dateOrder) {
+            // its zone reaches under the format picture; its text ("dmy", bold) does not
+            QFont bold(QStringLiteral("Tahoma"));
+            bold.setStyleHint(QFont::SansSerif);
+            bold.setPixelSize(9);
+            bold.setBold(true);
+            const QRect zone = hint.ZoneRect(TColorHint::zrDateOrder);
+            parts.push_back(
+                {"date order", Edges(zone.left(), 2, zone.left() + QFontMetrics(bold).horizontalAdvance("dmy"), 14)});
+        }
+        EXPECT_FALSE(hint.ZoneRect(TColorHint::zrMode).isEmpty());
+        EXPECT_GE(hint.ZoneRect(TColorHint::zrMode).width(), in.ModeWidth - 1);
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            EXPECT_TRUE(QRect(0, 0, hint.width(), hint.height()).contains(parts[i].rect)) << parts[i].name;
+            for (std::size_t j = i + 1; j < parts.size(); ++j)
+                EXPECT_FALSE(parts[i].rect.intersects(parts[j].rect)) << parts[i].name << " / " << parts[j].name;
+        }
+    }
 }
 
 TEST_F(ColorHintTest, BelowTheHeaderTheBodyAndTheWarningSpan) {
@@ -180,7 +296,7 @@ TEST_F(ColorHintTest, BelowTheHeaderTheBodyAndTheWarningSpan) {
     EXPECT_EQ(hint.HitZone(150, 40), hzBody);
 }
 
-TEST_F(ColorHintTest, CrossTableAndForcedBalloonTakeNoHeaderCommand) {
+TEST_F(ColorHintTest, CrossTableTakesNoPairOrModeCommand) {
     conv.Table.Flags = tfHeaderCurrencies | tfColumnCurrencies;
     hint.LayoutZones();
     EXPECT_EQ(hint.HitZone(10, 8), hzNone);
@@ -188,11 +304,6 @@ TEST_F(ColorHintTest, CrossTableAndForcedBalloonTakeNoHeaderCommand) {
     Press(10, 8);
     EXPECT_TRUE(posted.empty());
     EXPECT_EQ(dismissals, std::vector<bool>{true});
-
-    conv.Table.Flags = 0;
-    hint.ForcedBalloon = true;
-    for (int x : {10, 140, 300 - 7, 300 - 25}) EXPECT_EQ(hint.HitZone(x, 8), hzNone) << x;
-    EXPECT_EQ(hint.HitZone(150, 40), hzBody);
 }
 
 struct PressCase {
@@ -397,6 +508,21 @@ TEST_F(ColorHintPaint, HiddenRowsAreNotDrawnAndTheNoteTakesTheirPlace) {
     // row 2 is gone; the note stands where it was, in the text colour
     EXPECT_FALSE(HasColor(image, row2, QColor(0, 0, 0)));
     EXPECT_TRUE(HasColor(image, row2, QColor(0, 255, 0)));
+}
+
+TEST_F(ColorHintPaint, TheNoteShowsInABalloonCutToTheScreen) {
+    Table();
+    hint.Colors.Text = 0x00FF00;  // green: the note
+    THintLayout layout;
+    // Three rows need 16 + 3 * 14 + 1 (+ 4); a screen 49 high holds the header and two rows.
+    const QRect rect = CalcResultHintRect(Input(10, 3, 90, false, 0), QRect(0, 0, 800, 49), layout);
+    ASSERT_GT(layout.HiddenRows, 0);
+    hint.Layout = layout;
+    hint.resize(rect.size());
+    const QImage image = Paint();
+    const int noteTop = 19 + (3 - layout.HiddenRows) * 14;
+    EXPECT_LE(noteTop + 14, image.height());
+    EXPECT_TRUE(HasColor(image, Edges(5, noteTop, 90, noteTop + 14), QColor(0, 255, 0)));
 }
 
 TEST_F(ColorHintPaint, CellClassesChooseTheTextColour) {

@@ -10,19 +10,27 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEventLoop>
+#include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSessionManager>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -97,6 +105,11 @@ protected:
         window->BtConvertClick(window->btConvert);
     }
     static std::string Message(int number) { return dm->GetMessageText(number); }
+    // The user chooses an entry of a list (as a click in its drop-down does).
+    static void UserPicks(QComboBox* list, int index) {
+        list->setCurrentIndex(index);
+        emit list->activated(index);
+    }
 
     TRecordingWindowSystem desktop;
     TRecordingHotKeys hotKeys;
@@ -330,6 +343,30 @@ TEST_F(MainWindowCommandsTest, ACancelledEndOfSessionDoesNothingAndAnEndingOneCl
     EXPECT_EQ(window->TrayRecordSize, 0u);
 }
 
+TEST_F(MainWindowCommandsTest, TheLogoutQueryKeepsTheProgramAndTheSessionsEndCloses) {
+    // The session manager's query (commit data): answered only, so a cancelled logout
+    // leaves the converter running.
+    auto* manager = qApp->findChild<QSessionManager*>();
+    ASSERT_NE(manager, nullptr);
+    emit qApp->commitDataRequest(*manager);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->TrayRecordSize, 88u);
+    EXPECT_TRUE(window->TrayIcon->isVisible());
+    // The session's end reaches the program as the application's quit (inside the running
+    // loop, as the session manager's "die" comes): the program ends.
+    QTimer::singleShot(0, [] {
+        QEvent quit(QEvent::Quit);
+        QCoreApplication::sendEvent(qApp, &quit);
+    });
+    QTimer fallback;
+    fallback.setSingleShot(true);
+    QObject::connect(&fallback, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+    fallback.start(5000);
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_EQ(window->TrayRecordSize, 0u);
+    EXPECT_FALSE(window->TrayIcon->isVisible());
+}
+
 TEST_F(MainWindowCommandsTest, ThePointsOfTheOuterStripDragTheWindowWhileTheLeftButtonIsDown) {
     struct Case {
         int x, y;
@@ -492,11 +529,86 @@ TEST_F(MainWindowCommandsTest, FormatChangesConvertOnlyOutsideABalloonsTable) {
     Convert("10");
     const std::string symbols = Output();
     Conv().Table.AsTable = true;  // a clipboard conversion's balloon is up
-    window->cbFormat->setCurrentIndex(0);
+    UserPicks(window->cbFormat, 0);
     EXPECT_EQ(Output(), symbols);
     Conv().Table.AsTable = false;
-    window->cbFormat->setCurrentIndex(3);
+    UserPicks(window->cbFormat, 3);
     EXPECT_NE(Output(), symbols);
+}
+
+TEST_F(MainWindowCommandsTest, OnlyTheUsersFormatChangesRunTheFormatHandler) {
+    Convert("10");
+    ASSERT_EQ(window->nbPages->property("Tag").toInt(), 0);
+    int conversions = 0;
+    QObject::connect(window->MEOUTMemo, &QPlainTextEdit::textChanged, [&] { ++conversions; });
+    window->BtConvertClick(window->btConvert);
+    const int perConversion = conversions;
+    ASSERT_GT(perConversion, 0);
+
+    // Set by the program: nothing converts and the format page stays unchanged.
+    conversions = 0;
+    window->cbFormat->setCurrentIndex(0);
+    window->cbDesambi->setCurrentIndex(2);
+    window->cbDateDesambi->setCurrentIndex(3);
+    window->EdFormatLeft->setText(QStringLiteral("<"));
+    window->EdFormatRight->setText(QStringLiteral(">"));
+    EXPECT_EQ(conversions, 0);
+    EXPECT_EQ(window->nbPages->property("Tag").toInt(), 0);
+
+    // The default button sets five controls and converts once.
+    window->btGoDefault->click();
+    EXPECT_EQ(conversions, perConversion);
+    conversions = 0;
+    window->btGoNoText->click();
+    EXPECT_EQ(conversions, perConversion);
+
+    // Changed by the user: each change converts and marks the format page.
+    window->nbPages->setProperty("Tag", 0);
+    struct UserChange {
+        const char* name;
+        std::function<void()> act;
+    };
+    const UserChange changes[] = {
+        {"labelling", [this] { UserPicks(window->cbFormat, 1); }},
+        {"decimal separator", [this] { UserPicks(window->cbDesambi, 2); }},
+        {"date order", [this] { UserPicks(window->cbDateDesambi, 2); }},
+        {"left bracket", [this] { QTest::keyClicks(window->EdFormatLeft, "["); }},
+        {"right bracket", [this] { QTest::keyClicks(window->EdFormatRight, "]"); }},
+        {"output order", [this] { window->RGFormatGroup->button(0)->click(); }},
+    };
+    for (const UserChange& change : changes) {
+        conversions = 0;
+        window->nbPages->setProperty("Tag", 0);
+        change.act();
+        EXPECT_EQ(conversions, perConversion) << change.name;
+        EXPECT_EQ(window->nbPages->property("Tag").toInt(), 1) << change.name;
+    }
+}
+
+TEST_F(MainWindowCommandsTest, KeysTypedAfterTheTraysOpenReachTheInputMemo) {
+    auto activate = [](QWidget* widget) {
+        for (int i = 0; i < 100 && !widget->isActiveWindow(); ++i) {
+            widget->activateWindow();
+            QTest::qWait(20);
+        }
+        return widget->isActiveWindow();
+    };
+    QWidget other;  // another program's window, in front meanwhile
+    for (const bool focusMovedBefore : {false, true}) {
+        SCOPED_TRACE(focusMovedBefore ? "back after the user left a button focused" : "first open");
+        if (focusMovedBefore) {
+            window->btClear->setFocus();
+            other.show();
+            ASSERT_TRUE(activate(&other));
+        }
+        window->WindowShow(window->mniOpen);
+        ASSERT_TRUE(activate(window.get()));
+        window->MEINNMemo->clear();
+        for (const char key : {'1', '2', '3'}) QTest::keyClick(window->windowHandle(), key);
+        QTest::keyClick(window->windowHandle(), Qt::Key_Space);
+        EXPECT_EQ(window->MEINNMemo->toPlainText(), QStringLiteral("123 "));
+        EXPECT_FALSE(VMRConfig->isVisible());  // the space pressed no button
+    }
 }
 
 TEST_F(MainWindowCommandsTest, TheLineCountTheClearButtonAndTheStatusLine) {
@@ -522,6 +634,94 @@ TEST_F(MainWindowCommandsTest, TheRateIndicatorHintNamesTheAgeOfThePairsRates) {
     const int age = color == AgeColorCurrent ? 57 : color == AgeColorOld ? 58 : color == AgeColorUnknown ? 59 : 60;
     EXPECT_NE(hint.find(Message(age)), std::string::npos) << hint;
     EXPECT_EQ(window->pnIndicator->property("IndicatorColor").toUInt(), color);
+}
+
+// ---- the look on the skin ----
+
+double RelativeLuminance(const QColor& color) {
+    auto channel = [](int value) {
+        const double v = value / 255.0;
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(color.red()) + 0.7152 * channel(color.green()) + 0.0722 * channel(color.blue());
+}
+double Contrast(const QColor& a, const QColor& b) {
+    const double la = RelativeLuminance(a);
+    const double lb = RelativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Every text drawn straight on the skin, in both languages: its colour against the skin's
+// pixels under it (the worst of them) reads at 4.5:1 at least; it is not cut off and lies on no
+// other control of its page.
+TEST_F(MainWindowCommandsTest, TextsOnTheSkinReadAndFitInBothLanguages) {
+    const QImage skin = window->Mask->grab().toImage();
+    ASSERT_EQ(skin.size(), window->Mask->size());
+    for (const char* language : {"ENG", "ESP"}) {
+        SCOPED_TRACE(language);
+        const int index = VMRConfig->ui->cbLang->findText(QString::fromLatin1(language), Qt::MatchContains);
+        ASSERT_GE(index, 0);
+        dm->LoadLanguageFile(VMRConfig->ui->cbLang->itemText(index).toStdString());
+        ASSERT_EQ(LanguageName, language);
+        window->FillCurrencyCombos(Conv().SourceCode(), Conv().TargetCode());
+        window->MEINNMemo->setPlainText(QStringLiteral("1\n2\n3"));
+        window->DisplayHint(QString::fromStdString(Message(msg::RateAgeHint56)));
+        window->WindowShow(nullptr);
+        for (QWidget* page : {window->pgConverter, window->pgFormat}) {
+            window->nbPages->setCurrentWidget(page);
+            QCoreApplication::processEvents();
+            std::vector<QWidget*> texts = {window->lbMessage};
+            for (QWidget* child : page->findChildren<QWidget*>())
+                if (qobject_cast<QLabel*>(child) || qobject_cast<QRadioButton*>(child) ||
+                    qobject_cast<QGroupBox*>(child))
+                    if (child->isVisible()) texts.push_back(child);
+            for (QWidget* widget : texts) {
+                const std::string name = widget->objectName().toStdString();
+                widget->ensurePolished();
+                const QColor text = widget->palette().color(widget->foregroundRole());
+                const QRect area = QRect(widget->mapTo(window.get(), QPoint(0, 0)), widget->size()) & skin.rect();
+                double worst = 100;
+                for (int y = area.top(); y <= area.bottom(); ++y)
+                    for (int x = area.left(); x <= area.right(); ++x)
+                        worst = std::min(worst, Contrast(text, skin.pixelColor(x, y)));
+                EXPECT_GE(worst, 4.5) << name << " " << text.name().toStdString();
+            }
+            // Labels hold their text; controls of the page do not overlap (the group box holds its radios).
+            for (QLabel* label : page->findChildren<QLabel*>()) {
+                if (!label->isVisible() || label->text().isEmpty()) continue;
+                EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->contentsRect().width())
+                    << label->objectName().toStdString() << ": " << label->text().toStdString();
+            }
+            const QList<QWidget*> controls = page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+            for (int i = 0; i < controls.size(); ++i)
+                for (int j = i + 1; j < controls.size(); ++j) {
+                    QWidget* a = controls[i];
+                    QWidget* b = controls[j];
+                    if (!a->isVisible() || !b->isVisible()) continue;
+                    EXPECT_FALSE(a->geometry().intersects(b->geometry()))
+                        << a->objectName().toStdString() << " / " << b->objectName().toStdString();
+                }
+        }
+        window->nbPages->setCurrentIndex(0);
+    }
+}
+
+// The invisible button over the left picture has a hint: its tooltip is drawn like any other,
+// not with the button's transparent look.
+TEST_F(MainWindowCommandsTest, TheLeftButtonsTooltipIsReadable) {
+    window->WindowShow(nullptr);
+    ASSERT_FALSE(window->btGoCnv->toolTip().isEmpty());
+    QToolTip::showText(window->btGoCnv->mapToGlobal(QPoint(20, 20)), window->btGoCnv->toolTip(), window->btGoCnv);
+    QWidget* tip = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->inherits("QTipLabel") && top->isVisible()) tip = top;
+    ASSERT_NE(tip, nullptr);
+    const QImage image = tip->grab().toImage();
+    const QColor background = image.pixelColor(image.width() / 2, 1);
+    EXPECT_EQ(background.alpha(), 255);
+    EXPECT_GE(Contrast(tip->palette().color(QPalette::ToolTipText), background), 4.5)
+        << background.name().toStdString();
+    QToolTip::hideText();
 }
 
 }  // namespace

@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QMenu>
 #include <QProcess>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -177,6 +179,69 @@ TEST_F(MainWindowOnXTest, APressInTheMarginDragsTheWindowAndOneInsideDoesNot) {
     drag({150 + 300, 130 + 150}, {150 + 340, 130 + 190});  // inside the memo area
     WaitUntil([] { return false; }, 200);
     EXPECT_EQ(window->pos(), QPoint(150, 130));
+}
+
+// While the options window or a message box is modal, a right click on the tray icon still
+// opens the tray menu (with the options item greyed out while the options window is open).
+TEST_F(MainWindowOnXTest, TheTrayMenuOpensWhileAModalWindowIsOpen) {
+    ASSERT_TRUE(WaitUntil([this] { return window->TrayIcon->geometry().width() > 0; }));
+    // The icon's window inside the tray host, on the root window's coordinates.
+    QWidget* iconWindow = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->inherits("QSystemTrayIconSys") && top->isVisible()) iconWindow = top;
+    ASSERT_NE(iconWindow, nullptr);
+    // Read until the tray host has settled it (the same place twice, 100 ms apart).
+    auto iconCentre = [iconWindow] {
+        Display* display = XOpenDisplay(nullptr);
+        if (display == nullptr) return QPoint(-1, -1);
+        int x = 0, y = 0;
+        Window child = 0;
+        XTranslateCoordinates(display, static_cast<Window>(iconWindow->winId()), DefaultRootWindow(display),
+                              iconWindow->width() / 2, iconWindow->height() / 2, &x, &y, &child);
+        XCloseDisplay(display);
+        return QPoint(x, y);
+    };
+    QPoint icon = iconCentre();
+    ASSERT_TRUE(WaitUntil([&] {
+        WaitUntil([] { return false; }, 100);
+        const QPoint again = iconCentre();
+        const bool settled = again == icon && again.y() >= 0;
+        icon = again;
+        return settled;
+    }));
+    struct Seen {
+        bool modal = false;
+        bool menu = false;
+        bool configEnabled = true;
+    };
+    // Right-clicks the icon inside the modal window's loop, notes the menu, then closes the menu
+    // and the modal window.
+    auto probe = [this, icon](Seen& seen, const std::function<void()>& closeModal) {
+        QTimer::singleShot(0, [this, icon, &seen, closeModal] {
+            seen.modal = WaitUntil([] { return QApplication::activeModalWidget() != nullptr; });
+            RunTool("xdotool", {"mousemove", QString::number(icon.x()), QString::number(icon.y()), "click", "3"});
+            seen.menu = WaitUntil([this] { return window->NIMMenu->isVisible(); }, 3000);
+            seen.configEnabled = window->mniConfig->isEnabled();
+            window->NIMMenu->hide();
+            closeModal();
+        });
+    };
+
+    Seen options;
+    probe(options, [] { VMRConfig->hide(); });
+    window->btShowConfigClick(window->mniConfig);
+    EXPECT_TRUE(options.modal);
+    EXPECT_TRUE(options.menu) << "no menu while the options window is open";
+    EXPECT_FALSE(options.configEnabled);
+
+    Seen message;
+    probe(message, [] {
+        if (QWidget* box = QApplication::activeModalWidget()) box->close();
+    });
+    dm->ShowMessageText("A modal message");
+    EXPECT_TRUE(message.modal);
+    EXPECT_TRUE(message.menu) << "no menu while a message box is open";
+    EXPECT_TRUE(message.configEnabled);
 }
 
 // ---- the installed program ----

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <cstdlib>
+
 #include <QApplication>
 #include <QScreen>
 #include <QLabel>
@@ -187,6 +190,19 @@ TEST(MsgBase, WindowIsRoundedBorderlessOnTopWithTheComponentsInPlace) {
   EXPECT_TRUE(box.lbMsg->wordWrap());
   EXPECT_TRUE(box.lbMsg->font().bold());
   EXPECT_EQ(box.lbMsg->alignment(), Qt::AlignCenter);
+}
+
+TEST(MsgBase, TheGradientRunsFromAquaInTheMiddleToDarkBlueAtBothEdges) {
+  TFrmMsgBase box;
+  const QImage image = box.fondo->grab().toImage();
+  const QColor aqua(0, 255, 255);
+  const QColor darkBlue(0, 64, 128);  // 0x804000
+  auto near = [](const QColor& a, const QColor& b) {
+    return std::abs(a.red() - b.red()) <= 8 && std::abs(a.green() - b.green()) <= 8 && std::abs(a.blue() - b.blue()) <= 8;
+  };
+  EXPECT_TRUE(near(image.pixelColor(250, 67), aqua)) << image.pixelColor(250, 67).name().toStdString();
+  EXPECT_TRUE(near(image.pixelColor(250, 0), darkBlue)) << image.pixelColor(250, 0).name().toStdString();
+  EXPECT_TRUE(near(image.pixelColor(250, 133), darkBlue)) << image.pixelColor(250, 133).name().toStdString();
 }
 
 TEST(MsgBase, ALargerDescendantIsCentredAtItsSizeAndKeepsAPositionOfItsOwn) {
