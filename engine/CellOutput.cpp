@@ -94,12 +94,15 @@ void TConversionRun::ConvertCells() {
     choices.right = host_.EdFormatRightText();
     choices.crossValue = host_.cbCrossTabSelIndex();
     choices.badDateMethod = host_.cbBadDateMethodIndex();
+    conv_.BeginCellSearch();
     try {
         for (int k = 0; k < CellCount; ++k) ConvertCell(k, choices);
     } catch (...) {
+        conv_.EndCellSearch();
         FinishConversion();
         throw;
     }
+    conv_.EndCellSearch();
     FinishConversion();
 }
 

@@ -12,6 +12,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "CurrencyList.h"
 #include "EngineHost.h"
@@ -115,6 +117,11 @@ public:
     // is a number, makes that currency the source (or the target, by ATC mode) and leaves
     // the number alone in the text.
     void ExtractCurrencyFromText(std::string& text);
+    // While a run converts its cells the list of currencies stays as it is: between these
+    // two, the display codes in cell text are found through an index of the codes instead
+    // of a search for every currency of the list in every cell.
+    void BeginCellSearch();
+    void EndCellSearch();
 
     TStringList& Warnings() { return warnings_; }
     // key: a row, a date or 0 merge equal keys; -1 never merges.
@@ -170,8 +177,21 @@ private:
     bool ExtractFavoriteSymbol(std::string& text, const std::string& upper, int& position) const;
     bool ExtractDisplayCode(std::string& text, const std::string& upper, int& position) const;
 
+    // The first position of each display code, and the codes' lengths (ascending).
+    struct StringHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    struct DisplayCodeIndex {
+        std::unordered_map<std::string, int, StringHash, std::equal_to<>> first;
+        std::vector<std::size_t> lengths;
+        int listCount = -1;  // -1: no index, search the list
+    };
+    bool FindIndexedDisplayCode(const std::string& upper, int& position) const;
+
     IEngineHost* host_;
     IRateSourceHost* rateSources_;
+    DisplayCodeIndex codeIndex_;
 
     std::uint8_t pathKind_ = rpNone;
     std::string sourceCode_;
