@@ -1,7 +1,8 @@
 // The floor of the whole-program benchmark (programs.sh): a bare Qt tray program that does the
 // least a converter of copied text must do. A tray icon; on a clipboard change while Ctrl is
-// held it reads the copied text and shows a frameless window at the mouse with the number of
-// cells; releasing Ctrl hides it. Nothing is converted.
+// held it reads the copied text, splits it into rows and cells, reads every cell as a number
+// and shows a frameless window at the mouse with the first rows and the total; releasing Ctrl
+// hides it. Nothing is converted, formatted or logged.
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
@@ -26,7 +27,7 @@ protected:
         gradient.setColorAt(0, QColor(255, 255, 225));
         gradient.setColorAt(1, QColor(255, 236, 160));
         painter.fillRect(rect(), gradient);
-        painter.drawText(rect().adjusted(8, 4, -8, -4), Qt::AlignLeft | Qt::AlignVCenter, text);
+        painter.drawText(rect().adjusted(8, 4, -8, -4), Qt::AlignLeft | Qt::AlignTop, text);
     }
 };
 
@@ -55,9 +56,21 @@ int main(int argc, char** argv) {
         if (balloon.isVisible() || !(QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier)) return;
         const QString copied = QGuiApplication::clipboard()->text();
         if (copied.isEmpty()) return;
-        const qsizetype cells = copied.count(QLatin1Char('\t')) + copied.count(QLatin1Char('\n'));
-        balloon.text = QStringLiteral("%1 cells").arg(cells);
-        balloon.resize(240, 60);
+        const QStringList rows = copied.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        double total = 0;
+        qsizetype cells = 0;
+        QStringList shown;
+        for (const QString& row : rows) {
+            const QStringList items = row.split(QLatin1Char('\t'));
+            for (QString item : items) {
+                total += item.replace(QLatin1Char(','), QLatin1Char('.')).toDouble();
+                ++cells;
+            }
+            if (shown.size() < 30) shown << row;
+        }
+        shown << QStringLiteral("%1 cells, total %2").arg(cells).arg(total, 0, 'f', 2);
+        balloon.text = shown.join(QLatin1Char('\n'));
+        balloon.resize(balloon.fontMetrics().boundingRect(QRect(0, 0, 1000, 1000), 0, balloon.text).size() + QSize(16, 8));
         balloon.move(QCursor::pos() + QPoint(12, 12));
         balloon.show();
         ctrlWatch.start();

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# programs.sh [build dir] [rounds]: the installed converter and a bare Qt tray program of our
+# programs.sh [build dir] [rounds] [converter build dir]: the installed converter and a bare Qt tray program of our
 # own (floor_tray, the floor) side by side in the same rounds, on a private Xvfb with a tray
 # host, observed from the outside (programs_probe): exec to the tray icon embedded, resident
 # memory 2.5 s after that and after the converter's first rate update (from a page on
@@ -8,14 +8,17 @@
 # Each round installs the converter afresh through vemrasetup into its own temporary home and
 # starts it once uncounted (the installation's first start); the two programs take turns in
 # going first. Prints every round, then per figure the median of the per-round ratios
-# converter / floor with their spread. Not a test: run by hand.
+# converter / floor with their spread. The converter comes from the installer of the third
+# argument's build (by default the first's), so that an older build can be measured with the
+# same probes. Not a test: run by hand.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 rounds=${2:-5}
+converter_build=$(cd "${3:-$build}" && pwd)
 if [[ -z "${VEMRA_PROGRAMS_UNDER_XVFB:-}" ]]; then
   export VEMRA_PROGRAMS_UNDER_XVFB=1
-  exec "$root/scripts/with-xvfb.sh" --tray -- "$0" "$build" "$rounds"
+  exec "$root/scripts/with-xvfb.sh" --tray -- "$0" "$build" "$rounds" "$converter_build"
 fi
 sizes=100,1000,10000
 work=$(mktemp -d "${TMPDIR:-/tmp}/vemra-programs.XXXXXX")
@@ -30,6 +33,8 @@ closed=http://127.0.0.1:9
 export http_proxy=$closed https_proxy=$closed HTTPS_PROXY=$closed ALL_PROXY=$closed all_proxy=$closed
 export no_proxy=127.0.0.1,localhost
 export LC_MESSAGES=en_US.UTF-8
+# No sound card here: event sounds go to libcanberra's silent driver.
+export CANBERRA_DRIVER=null
 unset LC_ALL
 
 results=$work/results
@@ -40,7 +45,7 @@ for round in $(seq 1 "$rounds"); do
   chmod 700 "$home/run"
   export HOME=$home XDG_DATA_HOME=$home/data XDG_CONFIG_HOME=$home/config XDG_RUNTIME_DIR=$home/run \
     VEMRA_REGISTRY_DIR=$home/registry VEMRA_SYSTEM_ROOT=$home/no-machine-wide-folders
-  "$build/setup/vemrasetup" /INSTALL /DATA= >"$work/setup.log" 2>&1 || { cat "$work/setup.log" >&2; exit 1; }
+  "$converter_build/setup/vemrasetup" /INSTALL /DATA= >"$work/setup.log" 2>&1 || { cat "$work/setup.log" >&2; exit 1; }
   program=$HOME/.local/opt/Vemra/vemra
   [[ -x "$program" ]] || { echo "vemrasetup installed no $program" >&2; exit 1; }
   "$build/benchmarks/startup_probe" vemra 2500 "$program" >/dev/null || { echo "the first start failed" >&2; exit 1; }

@@ -99,6 +99,8 @@ public:
     // maxDecimals when that is above 0), grouped, in the user's locale; put into format's
     // one "%s" when format is not empty.
     static std::string FormatAmount(double value, int maxDecimals, std::string_view format);
+    static std::string FormatAmount(double value, int maxDecimals, std::string_view format,
+                                    const TFormatSettings& settings);
     static long double IntPower(long double base, int exponent);
     virtual TCurrencyRec* UserCurrency(int position) const;
     std::string PairLabel() const;
@@ -159,6 +161,15 @@ public:
     TStringList& LogBody();
     // Adds a body line that stays packed until the body is read.
     void AddLogLine(std::string_view line) { packedLog_.Add(line); }
+    // A converted cell's line, written only when the body is read:
+    // head + ratios + " = (" + pair rate + ") => " + amount + " " + source code + " = " +
+    // result + " " + target code + ". RESULT => \"" + output + "\"", the amounts as
+    // FormatAmount writes them with 3 decimals in the number format the pair was added with.
+    void AddRateLogLine(std::string_view head, int pair, double amount, double result, std::string_view output);
+    // The pair texts of AddRateLogLine lines; the number stays valid until the body is cleared
+    // (LogPairsGeneration changes then).
+    int AddLogPair(std::string ratios, std::string pairRate, std::string sourceCode, std::string targetCode);
+    std::uint64_t LogPairsGeneration() const { return logPairsGeneration_; }
     void ClearLogBody();
     std::string LogBodyText() const;  // the body's lines, each followed by CR LF
     TStringList& LogReport() { return logReport_; }
@@ -208,6 +219,17 @@ private:
     TStringList logHeader_;
     TStringList logBody_;    // then the lines of packedLog_
     TPackedLines packedLog_;
+    struct LogPair {
+        std::string ratios;
+        std::string pairRate;
+        std::string sourceCode;
+        std::string targetCode;
+        TFormatSettings format;
+    };
+    void RenderRateLogLine(std::string_view record, std::string& line) const;
+    std::vector<LogPair> logPairs_;
+    std::uint64_t logPairsGeneration_ = 0;
+    std::string logRecord_;  // the record being made, reused
     TStringList logReport_;
     std::uint32_t indicatorColor_ = 0;
     SideData source_;
