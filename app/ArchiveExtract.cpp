@@ -43,8 +43,7 @@ struct ArchiveApi {
     decltype(&::archive_entry_size) entry_size = nullptr;
 };
 
-template <class F>
-void Bind(void* handle, F& function, const char* name) {
+template <class F> void Bind(void* handle, F& function, const char* name) {
     function = reinterpret_cast<F>(dlsym(handle, name));
 }
 

@@ -390,8 +390,10 @@ void TVMRConverter::RunConversion(bool asTable) {
     // A Ctrl copy while the window is hidden only shows its balloon: filling the memos' text
     // documents costs more than the conversion itself on a large table, so they are filled
     // when the window is shown.
-    if (asTable && !isVisible()) memosPending_ = true;
-    else ShowMemos();
+    if (asTable && !isVisible())
+        memosPending_ = true;
+    else
+        ShowMemos();
 }
 
 void TVMRConverter::ConvertCellsAgain() {

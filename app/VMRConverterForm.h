@@ -339,7 +339,7 @@ private:
     TStringList meClipLines_;
     TStringList meoutLines_;
     bool destroyed_ = false;
-    bool memosPending_ = false;  // a clipboard run while hidden left the memos behind their lists
+    bool memosPending_ = false;   // a clipboard run while hidden left the memos behind their lists
     std::string configFileName_;  // setting "VMRConfigFile"
 
     // ---- clipboard and balloon (B2) private members ----

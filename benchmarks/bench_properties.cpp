@@ -35,24 +35,24 @@ QStringList Section(int lines) {
 }
 
 void BM_ApplyPropertyLines(benchmark::State& state) {
-  QWidget window;
-  window.setObjectName(QStringLiteral("FrmBench"));
-  for (int i = 0; i < kComponents; ++i) new QLabel(&window);
-  const QList<QLabel*> labels = window.findChildren<QLabel*>();
-  for (int i = 0; i < labels.size(); ++i) labels[i]->setObjectName(QStringLiteral("lbl%1").arg(i));
-  const QStringList lines = Section(static_cast<int>(state.range(0)));
-  for (auto _ : state) vemra::ApplyPropertyLines(&window, lines);
-  state.SetItemsProcessed(state.iterations() * state.range(0));
+    QWidget window;
+    window.setObjectName(QStringLiteral("FrmBench"));
+    for (int i = 0; i < kComponents; ++i) new QLabel(&window);
+    const QList<QLabel*> labels = window.findChildren<QLabel*>();
+    for (int i = 0; i < labels.size(); ++i) labels[i]->setObjectName(QStringLiteral("lbl%1").arg(i));
+    const QStringList lines = Section(static_cast<int>(state.range(0)));
+    for (auto _ : state) vemra::ApplyPropertyLines(&window, lines);
+    state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_ApplyPropertyLines)->Arg(10000)->Arg(30000)->Arg(60000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
 }

@@ -70,7 +70,8 @@ int main(int argc, char** argv) {
         }
         shown << QStringLiteral("%1 cells, total %2").arg(cells).arg(total, 0, 'f', 2);
         balloon.text = shown.join(QLatin1Char('\n'));
-        balloon.resize(balloon.fontMetrics().boundingRect(QRect(0, 0, 1000, 1000), 0, balloon.text).size() + QSize(16, 8));
+        balloon.resize(balloon.fontMetrics().boundingRect(QRect(0, 0, 1000, 1000), 0, balloon.text).size() +
+                       QSize(16, 8));
         balloon.move(QCursor::pos() + QPoint(12, 12));
         balloon.show();
         ctrlWatch.start();

@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
         for (int i = 0; i < PlugginMan->Plugins().Count(); ++i) {
             if (i == ecb) continue;
             THTMLConverterPlugInn& other = *PlugginMan->GetPlugin(i);
-            other.SetPluginValue("DataUrl", "http://127.0.0.1:" + std::to_string(test::HttpTestServer::ClosedPort()) + "/rates");
+            other.SetPluginValue("DataUrl",
+                                 "http://127.0.0.1:" + std::to_string(test::HttpTestServer::ClosedPort()) + "/rates");
             PlugginMan->WritePluginDefinition(other.Code, *other.CopyPluginDefinition());
         }
         if (PlugginMan->Store != nullptr) PlugginMan->Store->UpdateFile();
@@ -86,7 +87,6 @@ int main(int argc, char** argv) {
     std::printf("ready %s\n", log.c_str());
     std::fflush(stdout);
     std::string line;
-    while (std::getline(std::cin, line)) {
-    }
+    while (std::getline(std::cin, line)) {}
     return 0;
 }

@@ -115,15 +115,14 @@ public:
         const int width = DisplayWidth(display_, DefaultScreen(display_));
         const int height = DisplayHeight(display_, DefaultScreen(display_));
         XImage* before = XGetImage(display_, root_, 0, 0, width, height, AllPlanes, ZPixmap);
-        {
-            std::ofstream(file, std::ios::binary) << Table(cells, serial);
-        }
+        { std::ofstream(file, std::ios::binary) << Table(cells, serial); }
         const pid_t xclip = fork();
         if (xclip == 0) {
             const int null = open("/dev/null", O_RDWR);
             dup2(null, 1);
             dup2(null, 2);
-            execlp("xclip", "xclip", "-quiet", "-selection", "clipboard", "-i", file.c_str(), static_cast<char*>(nullptr));
+            execlp("xclip", "xclip", "-quiet", "-selection", "clipboard", "-i", file.c_str(),
+                   static_cast<char*>(nullptr));
             _exit(127);
         }
         xclips_.push_back(xclip);
@@ -145,8 +144,10 @@ public:
                     XGetWindowAttributes(display_, shown, &at);
                 }
             }
-            if (shown && Painted(before, at)) result = MsSince(changed);
-            else std::this_thread::sleep_for(std::chrono::microseconds(150));
+            if (shown && Painted(before, at))
+                result = MsSince(changed);
+            else
+                std::this_thread::sleep_for(std::chrono::microseconds(150));
         }
         XDestroyImage(before);
         Ctrl(false);
@@ -169,8 +170,10 @@ public:
     void Reap(bool all) {
         for (auto it = xclips_.begin(); it != xclips_.end();) {
             if (all) kill(*it, SIGTERM);
-            if (waitpid(*it, nullptr, all ? 0 : WNOHANG) == *it) it = xclips_.erase(it);
-            else ++it;
+            if (waitpid(*it, nullptr, all ? 0 : WNOHANG) == *it)
+                it = xclips_.erase(it);
+            else
+                ++it;
         }
     }
 

@@ -78,7 +78,7 @@ void TCurrencyConverter::BeginCellSearch() {
     codeIndex_ = DisplayCodeIndex();
     for (int i = 0; i < currencies_.Count(); ++i) {
         const std::string& code = currencies_.GetCurrency(i)->DisplayCode;
-        if (code.empty()) continue;  // an empty code is found nowhere
+        if (code.empty()) continue;         // an empty code is found nowhere
         codeIndex_.first.emplace(code, i);  // a code listed twice is found at its first place
         if (std::find(codeIndex_.lengths.begin(), codeIndex_.lengths.end(), code.size()) == codeIndex_.lengths.end())
             codeIndex_.lengths.push_back(code.size());

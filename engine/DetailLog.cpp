@@ -71,7 +71,8 @@ void TCurrencyConverter::ClearLogBody() {
 
 int TCurrencyConverter::AddLogPair(std::string ratios, std::string pairRate, std::string sourceCode,
                                    std::string targetCode) {
-    logPairs_.push_back({std::move(ratios), std::move(pairRate), std::move(sourceCode), std::move(targetCode), FormatSettings});
+    logPairs_.push_back(
+        {std::move(ratios), std::move(pairRate), std::move(sourceCode), std::move(targetCode), FormatSettings});
     return static_cast<int>(logPairs_.size()) - 1;
 }
 

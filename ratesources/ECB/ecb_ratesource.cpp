@@ -92,8 +92,7 @@ struct ArchiveApi {
     decltype(&::archive_read_data) read_data = nullptr;
 };
 
-template <class F>
-void Bind(void* handle, F& function, const char* name) {
+template <class F> void Bind(void* handle, F& function, const char* name) {
     function = reinterpret_cast<F>(dlsym(handle, name));
 }
 

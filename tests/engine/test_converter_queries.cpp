@@ -114,8 +114,8 @@ TEST_F(QueriesTest, TheRunsCodeIndexAgreesWithTheListWhereCodesOverlap) {
     Rec("DEM").DisplayCode = "UR";   // inside "EUR"
     Rec("FRF").DisplayCode = "DEM";  // DEM's old code now names the franc
     Rec("ITL").DisplayCode = "";     // found nowhere
-    for (const char* cell : {"12 EUR", "12 eur", "UR 7", "3 DEM", "DEM", "9 ITL", "1 UR EUR", "5,5 gbp", "GBP",
-                             "7 ABC", "7 AB", "8 xau", "2 USX"}) {
+    for (const char* cell : {"12 EUR", "12 eur", "UR 7", "3 DEM", "DEM", "9 ITL", "1 UR EUR", "5,5 gbp", "GBP", "7 ABC",
+                             "7 AB", "8 xau", "2 USX"}) {
         std::string listed = cell;
         conv.SetFromCurrency("GBP");
         conv.ExtractCurrencyFromText(listed);
