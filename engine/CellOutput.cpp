@@ -95,12 +95,15 @@ void TConversionRun::ConvertCells() {
     choices.right = host_.EdFormatRightText();
     choices.crossValue = host_.cbCrossTabSelIndex();
     choices.badDateMethod = host_.cbBadDateMethodIndex();
+    conv_.BeginCellSearch();
     try {
         for (int k = 0; k < CellCount; ++k) ConvertCell(k, choices);
     } catch (...) {
+        conv_.EndCellSearch();
         FinishConversion();
         throw;
     }
+    conv_.EndCellSearch();
     FinishConversion();
 }
 
@@ -210,7 +213,7 @@ bool TConversionRun::ConvertNumberCell(int col, int row, const OutputChoices& ch
     cell.amount = amount;
     const bool converted = conv_.ConvertAmount(amount, cell.result);
     cell.output = FormatCellResult(choices, cell);
-    conv_.AddLogLine(WithoutNoInverse(std::move(cell.log)) + RateLogText(cell));
+    AddRateLogLine(cell);
     return converted;
 }
 
@@ -382,7 +385,7 @@ std::string TConversionRun::FormatCellResult(const OutputChoices& choices, const
     }
 }
 
-const TConversionRun::PairRateTexts& TConversionRun::RateTexts() {
+TConversionRun::PairRateTexts& TConversionRun::RateTexts() {
     constexpr std::size_t KeptPairs = 64;
     if (rateTextsLoaded_ != ratesLoaded_ || rateTexts_.size() >= KeptPairs) {
         rateTexts_.clear();
@@ -390,7 +393,7 @@ const TConversionRun::PairRateTexts& TConversionRun::RateTexts() {
     }
     const int source = conv_.SourceIndex();
     const int target = conv_.TargetIndex();
-    for (const PairRateTexts& t : rateTexts_)
+    for (PairRateTexts& t : rateTexts_)
         if (t.source == source && t.target == target && t.sourceCode == conv_.SourceCode() &&
             t.targetCode == conv_.TargetCode())
             return t;
@@ -408,17 +411,15 @@ const TConversionRun::PairRateTexts& TConversionRun::RateTexts() {
 
 // The rates of the pair against the base currency and of the pair itself, the amounts
 // and the output, as the cell's detail-log line goes on:
-// " = (%s) => %s %s = %s %s. RESULT => "%s"" after the ratios.
-std::string TConversionRun::RateLogText(const CellWork& cell) {
-    const PairRateTexts& t = RateTexts();
-    const std::string amount = TCurrencyConverter::FormatAmount(cell.amount, 3, "");
-    const std::string result = TCurrencyConverter::FormatAmount(cell.result, 3, "");
-    std::string text;
-    text.reserve(t.ratios.size() + t.pairRate.size() + amount.size() + result.size() + cell.output.size() + 48);
-    text.append(t.ratios).append(" = (").append(t.pairRate).append(") => ").append(amount).append(" ");
-    text.append(t.sourceCode).append(" = ").append(result).append(" ").append(t.targetCode);
-    text.append(". RESULT => \"").append(cell.output).append("\"");
-    return text;
+// " = (%s) => %s %s = %s %s. RESULT => "%s"" after the ratios. Most runs' logs are never
+// read: the line is made from the numbers only when it is.
+void TConversionRun::AddRateLogLine(CellWork& cell) {
+    PairRateTexts& t = RateTexts();
+    if (t.logPair < 0 || t.logGeneration != conv_.LogPairsGeneration()) {
+        t.logPair = conv_.AddLogPair(t.ratios, t.pairRate, t.sourceCode, t.targetCode);
+        t.logGeneration = conv_.LogPairsGeneration();
+    }
+    conv_.AddRateLogLine(WithoutNoInverse(std::move(cell.log)), t.logPair, cell.amount, cell.result, cell.output);
 }
 
 // ---- result lines ----

@@ -75,6 +75,9 @@ private:
         std::string targetCode;
         std::string ratios;    // "incoming ... * outgoing ..."
         std::string pairRate;
+        // The converter's number of these texts for the detail log, while its generation holds.
+        int logPair = -1;
+        std::uint64_t logGeneration = 0;
     };
 
     // ---- split (ConversionRun.cpp) ----
@@ -118,8 +121,10 @@ private:
     void SetSelectedPair();
     std::string SideText(int labelStyle, bool source, double value) const;
     std::string FormatCellResult(const OutputChoices& choices, const CellWork& cell) const;
-    const PairRateTexts& RateTexts();
-    std::string RateLogText(const CellWork& cell);
+    PairRateTexts& RateTexts();
+    // Adds the cell's detail-log line: its head, then the pair's rates, the amounts and the
+    // output, written when the log is read.
+    void AddRateLogLine(CellWork& cell);
     void WriteOutputTable();
     bool ResultLinesAreOutputMemo() const;
     void RestoreRunStartRates();

@@ -75,7 +75,46 @@ bool TCurrencyConverter::ExtractFavoriteSymbol(std::string& text, const std::str
     return false;
 }
 
+void TCurrencyConverter::BeginCellSearch() {
+    codeIndex_ = DisplayCodeIndex();
+    for (int i = 0; i < currencies_.Count(); ++i) {
+        const std::string& code = currencies_.GetCurrency(i)->DisplayCode;
+        if (code.empty()) continue;         // an empty code is found nowhere
+        codeIndex_.first.emplace(code, i);  // a code listed twice is found at its first place
+        if (std::find(codeIndex_.lengths.begin(), codeIndex_.lengths.end(), code.size()) == codeIndex_.lengths.end())
+            codeIndex_.lengths.push_back(code.size());
+    }
+    std::sort(codeIndex_.lengths.begin(), codeIndex_.lengths.end());
+    codeIndex_.listCount = currencies_.Count();
+}
+
+void TCurrencyConverter::EndCellSearch() { codeIndex_ = DisplayCodeIndex(); }
+
+// The currency the list search would take: of all the codes found anywhere in upper, the one
+// listed first.
+bool TCurrencyConverter::FindIndexedDisplayCode(const std::string& upper, int& position) const {
+    int best = -1;
+    const std::string_view text(upper);
+    for (std::size_t at = 0; at < text.size() && best != 0; ++at) {
+        for (const std::size_t length : codeIndex_.lengths) {
+            if (at + length > text.size()) break;
+            const auto found = codeIndex_.first.find(text.substr(at, length));
+            if (found != codeIndex_.first.end() && (best < 0 || found->second < best)) best = found->second;
+        }
+    }
+    position = best;
+    return best >= 0;
+}
+
 bool TCurrencyConverter::ExtractDisplayCode(std::string& text, const std::string& upper, int& position) const {
+    if (codeIndex_.listCount >= 0 && codeIndex_.listCount == currencies_.Count()) {
+        int found = -1;
+        if (!FindIndexedDisplayCode(upper, found)) return false;
+        const std::string& code = currencies_.GetCurrency(found)->DisplayCode;
+        CutFirst(text, upper, code);
+        position = found;
+        return true;
+    }
     for (int i = 0; i < currencies_.Count(); ++i) {
         if (CutFirst(text, upper, currencies_.GetCurrency(i)->DisplayCode)) {
             position = i;

@@ -83,7 +83,9 @@ IRateSourceHost& RateSourcesOf(const TCurrencyChangeList& list) {
 }
 
 TCurrencyConverter::TCurrencyConverter()
-    : host_(&nullHost), rateSources_(&nullRateSources), currencies_(this), userCurrencies_(&currencies_) {}
+    : host_(&nullHost), rateSources_(&nullRateSources), currencies_(this), userCurrencies_(&currencies_) {
+    packedLog_.SetRenderer([this](std::string_view record, std::string& line) { RenderRateLogLine(record, line); });
+}
 
 TCurrencyConverter::~TCurrencyConverter() = default;
 
@@ -209,8 +211,13 @@ std::uint32_t TCurrencyConverter::RateAgeColor(int source, int target) const {
 }
 
 std::string TCurrencyConverter::FormatAmount(double value, int maxDecimals, std::string_view format) {
-    const std::string general = FloatToStrF(value, TFloatFormat::ffGeneral, 7, 0, FormatSettings);
-    const std::size_t sep = general.find(FormatSettings.DecimalSeparator);
+    return FormatAmount(value, maxDecimals, format, FormatSettings);
+}
+
+std::string TCurrencyConverter::FormatAmount(double value, int maxDecimals, std::string_view format,
+                                             const TFormatSettings& settings) {
+    const std::string general = FloatToStrF(value, TFloatFormat::ffGeneral, 7, 0, settings);
+    const std::size_t sep = general.find(settings.DecimalSeparator);
     int decimals = sep == std::string::npos ? 0 : static_cast<int>(general.size() - sep - 1);
     // Round once, at the tighter limit: the capped decimals, unless the value is too large
     // for 7 significant digits to reach the separator (1.0049996 with 2 decimals is 1.00).
@@ -219,7 +226,7 @@ std::string TCurrencyConverter::FormatAmount(double value, int maxDecimals, std:
         decimals = maxDecimals;
         if (std::fabs(value) < 1e7) precision = 15;
     }
-    std::string number = FloatToStrF(value, TFloatFormat::ffNumber, precision, decimals, FormatSettings);
+    std::string number = FloatToStrF(value, TFloatFormat::ffNumber, precision, decimals, settings);
     return format.empty() ? number : Format(format, number);
 }
 

@@ -12,6 +12,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "CurrencyList.h"
 #include "EngineHost.h"
@@ -97,6 +99,8 @@ public:
     // maxDecimals when that is above 0), grouped, in the user's locale; put into format's
     // one "%s" when format is not empty.
     static std::string FormatAmount(double value, int maxDecimals, std::string_view format);
+    static std::string FormatAmount(double value, int maxDecimals, std::string_view format,
+                                    const TFormatSettings& settings);
     static long double IntPower(long double base, int exponent);
     virtual TCurrencyRec* UserCurrency(int position) const;
     std::string PairLabel() const;
@@ -115,6 +119,11 @@ public:
     // is a number, makes that currency the source (or the target, by ATC mode) and leaves
     // the number alone in the text.
     void ExtractCurrencyFromText(std::string& text);
+    // While a run converts its cells the list of currencies stays as it is: between these
+    // two, the display codes in cell text are found through an index of the codes instead
+    // of a search for every currency of the list in every cell.
+    void BeginCellSearch();
+    void EndCellSearch();
 
     TStringList& Warnings() { return warnings_; }
     // key: a row, a date or 0 merge equal keys; -1 never merges.
@@ -152,6 +161,15 @@ public:
     TStringList& LogBody();
     // Adds a body line that stays packed until the body is read.
     void AddLogLine(std::string_view line) { packedLog_.Add(line); }
+    // A converted cell's line, written only when the body is read:
+    // head + ratios + " = (" + pair rate + ") => " + amount + " " + source code + " = " +
+    // result + " " + target code + ". RESULT => \"" + output + "\"", the amounts as
+    // FormatAmount writes them with 3 decimals in the number format the pair was added with.
+    void AddRateLogLine(std::string_view head, int pair, double amount, double result, std::string_view output);
+    // The pair texts of AddRateLogLine lines; the number stays valid until the body is cleared
+    // (LogPairsGeneration changes then).
+    int AddLogPair(std::string ratios, std::string pairRate, std::string sourceCode, std::string targetCode);
+    std::uint64_t LogPairsGeneration() const { return logPairsGeneration_; }
     void ClearLogBody();
     std::string LogBodyText() const;  // the body's lines, each followed by CR LF
     TStringList& LogReport() { return logReport_; }
@@ -170,8 +188,21 @@ private:
     bool ExtractFavoriteSymbol(std::string& text, const std::string& upper, int& position) const;
     bool ExtractDisplayCode(std::string& text, const std::string& upper, int& position) const;
 
+    // The first position of each display code, and the codes' lengths (ascending).
+    struct StringHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    struct DisplayCodeIndex {
+        std::unordered_map<std::string, int, StringHash, std::equal_to<>> first;
+        std::vector<std::size_t> lengths;
+        int listCount = -1;  // -1: no index, search the list
+    };
+    bool FindIndexedDisplayCode(const std::string& upper, int& position) const;
+
     IEngineHost* host_;
     IRateSourceHost* rateSources_;
+    DisplayCodeIndex codeIndex_;
 
     std::uint8_t pathKind_ = rpNone;
     std::string sourceCode_;
@@ -188,6 +219,17 @@ private:
     TStringList logHeader_;
     TStringList logBody_;    // then the lines of packedLog_
     TPackedLines packedLog_;
+    struct LogPair {
+        std::string ratios;
+        std::string pairRate;
+        std::string sourceCode;
+        std::string targetCode;
+        TFormatSettings format;
+    };
+    void RenderRateLogLine(std::string_view record, std::string& line) const;
+    std::vector<LogPair> logPairs_;
+    std::uint64_t logPairsGeneration_ = 0;
+    std::string logRecord_;  // the record being made, reused
     TStringList logReport_;
     std::uint32_t indicatorColor_ = 0;
     SideData source_;

@@ -1,5 +1,7 @@
 #include "DetailLog.h"
 
+#include <cstring>
+
 #include "CurrencyConverter.h"
 #include "SysStrings.h"
 #include "rtl/Format.h"
@@ -63,6 +65,56 @@ TStringList& TCurrencyConverter::LogBody() {
 void TCurrencyConverter::ClearLogBody() {
     logBody_.Clear();
     packedLog_.Clear();
+    logPairs_.clear();
+    ++logPairsGeneration_;
+}
+
+int TCurrencyConverter::AddLogPair(std::string ratios, std::string pairRate, std::string sourceCode,
+                                   std::string targetCode) {
+    logPairs_.push_back(
+        {std::move(ratios), std::move(pairRate), std::move(sourceCode), std::move(targetCode), FormatSettings});
+    return static_cast<int>(logPairs_.size()) - 1;
+}
+
+// A rate line's record: the pair's number, the amount and the result as they are in memory,
+// the head's length, the head, then the output.
+void TCurrencyConverter::AddRateLogLine(std::string_view head, int pair, double amount, double result,
+                                        std::string_view output) {
+    const auto put = [this](const auto& value) {
+        logRecord_.append(reinterpret_cast<const char*>(&value), sizeof value);
+    };
+    logRecord_.clear();
+    put(static_cast<std::int32_t>(pair));
+    put(amount);
+    put(result);
+    put(static_cast<std::uint32_t>(head.size()));
+    logRecord_.append(head).append(output);
+    packedLog_.AddRecord(logRecord_);
+}
+
+void TCurrencyConverter::RenderRateLogLine(std::string_view record, std::string& line) const {
+    std::size_t at = 0;
+    const auto take = [&](auto& value) {
+        std::memcpy(&value, record.data() + at, sizeof value);
+        at += sizeof value;
+    };
+    std::int32_t pair = 0;
+    double amount = 0;
+    double result = 0;
+    std::uint32_t headSize = 0;
+    take(pair);
+    take(amount);
+    take(result);
+    take(headSize);
+    const std::string_view head = record.substr(at, headSize);
+    const std::string_view output = record.substr(at + headSize);
+    line.append(head);
+    if (pair < 0 || static_cast<std::size_t>(pair) >= logPairs_.size()) return;  // cannot be: cleared together
+    const LogPair& p = logPairs_[static_cast<std::size_t>(pair)];
+    line.append(p.ratios).append(" = (").append(p.pairRate).append(") => ");
+    line.append(FormatAmount(amount, 3, "", p.format)).append(" ").append(p.sourceCode).append(" = ");
+    line.append(FormatAmount(result, 3, "", p.format)).append(" ").append(p.targetCode);
+    line.append(". RESULT => \"").append(output).append("\"");
 }
 
 std::string TCurrencyConverter::LogBodyText() const {

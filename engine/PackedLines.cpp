@@ -41,11 +41,11 @@ std::string Unpack(const std::vector<unsigned char>& packed, std::size_t rawSize
 
 }  // namespace
 
-void TPackedLines::Add(std::string_view line) {
+void TPackedLines::Append(std::string_view bytes, bool record) {
     // A block is packed before its buffer would grow past the block size.
-    if (open_.size() + line.size() + 10 > open_.capacity() && open_.capacity() >= BlockBytes / 2) PackOpenBlock();
-    PutLength(open_, line.size());
-    open_.append(line);
+    if (open_.size() + bytes.size() + 10 > open_.capacity() && open_.capacity() >= BlockBytes / 2) PackOpenBlock();
+    PutLength(open_, bytes.size() * 2 + (record ? 1 : 0));
+    open_.append(bytes);
     ++count_;
 }
 
@@ -73,10 +73,18 @@ void TPackedLines::Clear() {
 }
 
 void TPackedLines::ForEach(const std::function<void(std::string_view)>& f) const {
+    std::string rendered;
     const auto walk = [&](std::string_view data) {
         for (std::size_t at = 0; at < data.size();) {
-            const std::size_t n = GetLength(data, at);
-            f(data.substr(at, n));
+            const std::size_t tagged = GetLength(data, at);
+            const std::size_t n = tagged / 2;
+            if (tagged % 2 == 0) {
+                f(data.substr(at, n));
+            } else {
+                rendered.clear();
+                if (renderer_) renderer_(data.substr(at, n), rendered);
+                f(rendered);
+            }
             at += n;
         }
     };

@@ -15,7 +15,14 @@ namespace vemra {
 
 class TPackedLines {
 public:
-    void Add(std::string_view line);
+    // Makes the line of a record (AddRecord) when the lines are read.
+    using RecordRenderer = std::function<void(std::string_view record, std::string& line)>;
+
+    void Add(std::string_view line) { Append(line, false); }
+    // A line kept as bytes that the renderer turns into its text only when the lines are
+    // read: a line that is long to write and seldom read costs its few bytes instead.
+    void AddRecord(std::string_view record) { Append(record, true); }
+    void SetRenderer(RecordRenderer renderer) { renderer_ = std::move(renderer); }
     int Count() const { return count_; }
     bool Empty() const { return count_ == 0; }
     void Clear();
@@ -31,10 +38,14 @@ private:
         std::vector<unsigned char> packed;
         std::size_t rawSize = 0;
     };
+    void Append(std::string_view bytes, bool record);
     void PackOpenBlock();
 
     std::vector<Block> blocks_;
-    std::string open_;  // the block being filled: each line as its length (7 bits a byte) and its bytes
+    // The block being filled: each line as its length, doubled and plus one for a record (7
+    // bits a byte), and its bytes.
+    std::string open_;
+    RecordRenderer renderer_;
     int count_ = 0;
 };
 

@@ -17,6 +17,7 @@ packages=(
   xvfb xauth x11-utils xclip xdotool trayer fonts-dejavu-core  # x11 tests: private X server, tray host, other programs, a font
   imagemagick  # screenshots of windows under Xvfb (import)
   libxcb1-dev  # the global hot key: a key grab on the root window of the X connection
+  libxfixes-dev  # the whole-program benchmark sees the clipboard's owner change (XFixes)
 )
 
 missing=()

@@ -2,6 +2,7 @@
 
 #include <archive.h>
 #include <archive_entry.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,11 +20,77 @@
 namespace vemra {
 namespace {
 
+// The archive library is loaded by the first extraction, not at start: the converter unpacks
+// a package or a history download rarely, and the library brings its compression libraries
+// with it. It stays loaded once it is.
+struct ArchiveApi {
+    decltype(&::archive_read_new) read_new = nullptr;
+    decltype(&::archive_read_free) read_free = nullptr;
+    decltype(&::archive_read_data) read_data = nullptr;
+    decltype(&::archive_filter_bytes) filter_bytes = nullptr;
+    decltype(&::archive_read_support_format_zip) read_support_format_zip = nullptr;
+    decltype(&::archive_read_support_format_rar) read_support_format_rar = nullptr;
+    decltype(&::archive_read_support_format_rar5) read_support_format_rar5 = nullptr;
+    decltype(&::archive_read_support_format_7zip) read_support_format_7zip = nullptr;
+    decltype(&::archive_read_support_format_tar) read_support_format_tar = nullptr;
+    decltype(&::archive_read_support_filter_all) read_support_filter_all = nullptr;
+    decltype(&::archive_read_open_filename) read_open_filename = nullptr;
+    decltype(&::archive_read_next_header) read_next_header = nullptr;
+    decltype(&::archive_entry_pathname) entry_pathname = nullptr;
+    decltype(&::archive_entry_hardlink) entry_hardlink = nullptr;
+    decltype(&::archive_entry_symlink) entry_symlink = nullptr;
+    decltype(&::archive_entry_filetype) entry_filetype = nullptr;
+    decltype(&::archive_entry_size_is_set) entry_size_is_set = nullptr;
+    decltype(&::archive_entry_size) entry_size = nullptr;
+};
+
+template <class F> void Bind(void* handle, F& function, const char* name) {
+    function = reinterpret_cast<F>(dlsym(handle, name));
+}
+
+const ArchiveApi* LoadArchiveApi() {
+    static const ArchiveApi api = [] {
+        ArchiveApi found;
+        void* handle = dlopen("libarchive.so.13", RTLD_NOW | RTLD_LOCAL);
+        if (handle == nullptr) return found;
+        Bind(handle, found.read_new, "archive_read_new");
+        Bind(handle, found.read_free, "archive_read_free");
+        Bind(handle, found.read_data, "archive_read_data");
+        Bind(handle, found.filter_bytes, "archive_filter_bytes");
+        Bind(handle, found.read_support_format_zip, "archive_read_support_format_zip");
+        Bind(handle, found.read_support_format_rar, "archive_read_support_format_rar");
+        Bind(handle, found.read_support_format_rar5, "archive_read_support_format_rar5");
+        Bind(handle, found.read_support_format_7zip, "archive_read_support_format_7zip");
+        Bind(handle, found.read_support_format_tar, "archive_read_support_format_tar");
+        Bind(handle, found.read_support_filter_all, "archive_read_support_filter_all");
+        Bind(handle, found.read_open_filename, "archive_read_open_filename");
+        Bind(handle, found.read_next_header, "archive_read_next_header");
+        Bind(handle, found.entry_pathname, "archive_entry_pathname");
+        Bind(handle, found.entry_hardlink, "archive_entry_hardlink");
+        Bind(handle, found.entry_symlink, "archive_entry_symlink");
+        Bind(handle, found.entry_filetype, "archive_entry_filetype");
+        Bind(handle, found.entry_size_is_set, "archive_entry_size_is_set");
+        Bind(handle, found.entry_size, "archive_entry_size");
+        if (found.read_new && found.read_free && found.read_data && found.filter_bytes &&
+            found.read_support_format_zip && found.read_support_format_rar && found.read_support_format_rar5 &&
+            found.read_support_format_7zip && found.read_support_format_tar && found.read_support_filter_all &&
+            found.read_open_filename && found.read_next_header && found.entry_pathname && found.entry_hardlink &&
+            found.entry_symlink && found.entry_filetype && found.entry_size_is_set && found.entry_size)
+            return found;
+        dlclose(handle);
+        return ArchiveApi();
+    }();
+    return api.read_new != nullptr ? &api : nullptr;
+}
+
+// Only reached once ExtractArchiveFiles has found the library.
+const ArchiveApi& Api() { return *LoadArchiveApi(); }
+
 class Reader {
 public:
-    Reader() : a_(archive_read_new()) {}
+    Reader() : a_(Api().read_new()) {}
     ~Reader() {
-        if (a_ != nullptr) archive_read_free(a_);
+        if (a_ != nullptr) Api().read_free(a_);
     }
     Reader(const Reader&) = delete;
     Reader& operator=(const Reader&) = delete;
@@ -135,7 +202,7 @@ bool WriteMember(archive* a, const std::string& path, std::int64_t declared, std
     std::vector<char> buffer(64 * 1024);
     std::uint64_t member = 0;
     for (;;) {
-        const la_ssize_t n = archive_read_data(a, buffer.data(), buffer.size());
+        const la_ssize_t n = Api().read_data(a, buffer.data(), buffer.size());
         if (n < 0) return false;
         if (n == 0) break;
         member += static_cast<std::uint64_t>(n);
@@ -143,7 +210,7 @@ bool WriteMember(archive* a, const std::string& path, std::int64_t declared, std
         written += static_cast<std::uint64_t>(n);
         if (written > maxBytes) return false;
         if (!WriteAllToFd(out.get(), std::string_view(buffer.data(), static_cast<std::size_t>(n)))) return false;
-        if (limits.Progress) limits.Progress(static_cast<std::uint64_t>(archive_filter_bytes(a, -1)), archiveSize);
+        if (limits.Progress) limits.Progress(static_cast<std::uint64_t>(Api().filter_bytes(a, -1)), archiveSize);
     }
     return out.Close();
 }
@@ -158,13 +225,13 @@ bool UnpackInto(const std::string& archivePath, const std::string& staging, cons
     Reader reader;
     archive* a = reader.get();
     if (a == nullptr) return false;
-    archive_read_support_format_zip(a);
-    archive_read_support_format_rar(a);
-    archive_read_support_format_rar5(a);
-    archive_read_support_format_7zip(a);
-    archive_read_support_format_tar(a);
-    archive_read_support_filter_all(a);
-    if (archive_read_open_filename(a, archivePath.c_str(), 64 * 1024) != ARCHIVE_OK) return false;
+    Api().read_support_format_zip(a);
+    Api().read_support_format_rar(a);
+    Api().read_support_format_rar5(a);
+    Api().read_support_format_7zip(a);
+    Api().read_support_format_tar(a);
+    Api().read_support_filter_all(a);
+    if (Api().read_open_filename(a, archivePath.c_str(), 64 * 1024) != ARCHIVE_OK) return false;
     struct stat archiveStat {};
     const std::uint64_t archiveSize =
         stat(archivePath.c_str(), &archiveStat) == 0 ? static_cast<std::uint64_t>(archiveStat.st_size) : 0;
@@ -174,17 +241,17 @@ bool UnpackInto(const std::string& archivePath, const std::string& staging, cons
     int members = 0;
     for (;;) {
         archive_entry* entry = nullptr;
-        const int status = archive_read_next_header(a, &entry);
+        const int status = Api().read_next_header(a, &entry);
         if (status == ARCHIVE_EOF) break;
         if (status < ARCHIVE_WARN) return false;
         if (++members > limits.MaxMembers) return false;
-        const char* name = archive_entry_pathname(entry);
+        const char* name = Api().entry_pathname(entry);
         std::string relative;
         if (name == nullptr || !RelativeMemberPath(name, relative)) return false;
         // A hard link is refused whatever its header says of its type or size (a tar hard link
         // that declares data reads as a regular file).
-        if (archive_entry_hardlink(entry) != nullptr || archive_entry_symlink(entry) != nullptr) return false;
-        const mode_t type = archive_entry_filetype(entry);
+        if (Api().entry_hardlink(entry) != nullptr || Api().entry_symlink(entry) != nullptr) return false;
+        const mode_t type = Api().entry_filetype(entry);
         if (type == AE_IFDIR) {
             if (relative.empty()) continue;
             if (!MakeFoldersUnder(staging, relative)) return false;
@@ -193,7 +260,7 @@ bool UnpackInto(const std::string& archivePath, const std::string& staging, cons
         }
         if (type != AE_IFREG || relative.empty()) return false;
         // A declared size already past the bound ends it before any byte is written.
-        const std::int64_t declared = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : -1;
+        const std::int64_t declared = Api().entry_size_is_set(entry) ? Api().entry_size(entry) : -1;
         if (declared < -1 || (declared >= 0 && static_cast<std::uint64_t>(declared) > limits.MaxBytes - written))
             return false;
         if (!MakeFoldersUnder(staging, ParentOf(relative))) return false;
@@ -278,6 +345,7 @@ bool MoveIntoPlace(const std::string& staging, const std::string& aside, const s
 bool ExtractArchiveFiles(const std::string& archive, const std::string& folder, TStringList& names,
                          const TExtractLimits& limits) {
     names.Clear();
+    if (LoadArchiveApi() == nullptr) return false;  // no archive library: nothing can be unpacked
     const std::string root = ExcludeTrailingPathDelimiter(folder);
     if (root.empty() || !ForceDirectories(root)) return false;
     Unpacked unpacked;

@@ -526,6 +526,7 @@ void TVMRConverter::ShapeWindow() {
 
 void TVMRConverter::RunConversion(bool asTable) {
     if (!asTable) {
+        ShowPendingMemos();  // the typed text is what the memo would show
         const std::string typed = MEINNMemo->toPlainText().toStdString();
         inputEndsWithLineBreak_ = !typed.empty() && typed.back() == '\n';
         meinnLines_.SetText(typed);
@@ -533,7 +534,13 @@ void TVMRConverter::RunConversion(bool asTable) {
     run_->DoConvert(asTable);
     CellCount = run_->CellCount;
     UnconvertedCount = run_->UnconvertedCount;
-    ShowMemos();
+    // A Ctrl copy while the window is hidden only shows its balloon: filling the memos' text
+    // documents costs more than the conversion itself on a large table, so they are filled
+    // when the window is shown.
+    if (asTable && !isVisible())
+        memosPending_ = true;
+    else
+        ShowMemos();
 }
 
 void TVMRConverter::ConvertCellsAgain() {
@@ -543,7 +550,17 @@ void TVMRConverter::ConvertCellsAgain() {
     ShowMemos();
 }
 
+void TVMRConverter::ShowPendingMemos() {
+    if (memosPending_) ShowMemos();
+}
+
+void TVMRConverter::showEvent(QShowEvent* event) {
+    ShowPendingMemos();
+    QWidget::showEvent(event);
+}
+
 void TVMRConverter::ShowMemos() {
+    memosPending_ = false;
     const QSignalBlocker blockIn(MEINNMemo);
     MEINNMemo->setPlainText(QString::fromStdString(meinnLines_.Text()));
     MEOUTMemo->setPlainText(QString::fromStdString(meoutLines_.Text()));

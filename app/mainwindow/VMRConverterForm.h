@@ -121,6 +121,9 @@ public:
     void ConvertCellsAgain();
     // The widgets MEINN and MEOUT show their lists again.
     void ShowMemos();
+    // Shows the lists of a conversion run while the window was hidden, when they have not
+    // been shown yet.
+    void ShowPendingMemos();
     TConversionRun& Run() { return *run_; }
 
     // ---- user settings (VMRConverterSettings.cpp) ----
@@ -335,6 +338,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;  // FormCloseQuery, then FormClose
+    void showEvent(QShowEvent* event) override;    // the memos of a hidden run first
 
 private:
     bool FormCloseQuery();
@@ -347,6 +351,7 @@ private:
     TStringList meClipLines_;
     TStringList meoutLines_;
     bool destroyed_ = false;
+    bool memosPending_ = false;   // a clipboard run while hidden left the memos behind their lists
     std::string configFileName_;  // setting "VMRConfigFile"
     std::string initFault_;       // what made the start fail, for its message
     // The user heard once that the settings cannot be read or stored: later faults are only logged.

@@ -218,7 +218,15 @@ void TVMRConfig::ConnectCurrencyHandlers() {
     connect(c.btImportVmg, &QPushButton::clicked, this, [this] { btImportVmgClick(); });
     connect(c.btExportVmg, &QPushButton::clicked, this, [this] { btExportVmgClick(); });
 
-    // The balloon: an information icon beside a bold title and the text.
+    // The rate line is never edited; like the other detail fields it starts disabled.
+    c.EDivValue->setEnabled(false);
+    SetCurrencyEditing(false, false);
+}
+
+// The balloon: an information icon beside a bold title and the text. Made at its first
+// showing: the icon comes from the style's theme lookup, a cost the start-up need not pay.
+QWidget* TVMRConfig::FavoriteBalloon() {
+    if (HintBalloon != nullptr) return HintBalloon;
     auto* balloon = new QFrame(this, Qt::ToolTip | Qt::FramelessWindowHint);
     balloon->setObjectName(QStringLiteral("HintBalloon"));
     balloon->setStyleSheet(QStringLiteral("QFrame#HintBalloon{background:#ffffe1;border:1px solid #767676;}"));
@@ -235,10 +243,7 @@ void TVMRConfig::ConnectCurrencyHandlers() {
     balloon->setFixedWidth(200);
     balloon->hide();
     HintBalloon = balloon;
-
-    // The rate line is never edited; like the other detail fields it starts disabled.
-    c.EDivValue->setEnabled(false);
-    SetCurrencyEditing(false, false);
+    return HintBalloon;
 }
 
 void TVMRConfig::cbWhatShowChange(QObject*) {
@@ -393,6 +398,7 @@ void TVMRConfig::ChListClickCheck(int index) {
         }
     }
     CurrencyConverter->AddFavorite(rec->Code);
+    FavoriteBalloon();
     if (auto* text = HintBalloon->findChild<QLabel*>(QStringLiteral("HintBalloonText")))
         text->setText(QStringLiteral("<b>Favorites</b><br>") +
                       QString::fromStdString("Currency " + rec->Code + " added to favorites").toHtmlEscaped());

@@ -147,8 +147,10 @@ public:
     // Position (in the converter's list) of the currency in the detail fields; -1: a new one.
     int EditedCurrency = -1;
     bool CurrencyEditing = false;
-    // The favourite confirmation: a small information balloon over the list.
+    // The favourite confirmation: a small information balloon over the list, made by
+    // FavoriteBalloon at its first showing (nullptr before).
     QWidget* HintBalloon = nullptr;
+    QWidget* FavoriteBalloon();
     // Picks a currency definition file to read (save false) or write; "" when cancelled.
     // Tests replace it.
     static std::function<std::string(bool save)> ChooseDefinitionFile;

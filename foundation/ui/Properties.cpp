@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QHash>
 #include <QListWidget>
 #include <QMetaObject>
 #include <QPlainTextEdit>
@@ -155,25 +156,31 @@ QMetaProperty FindPropInfo(const QObject* object, const QString& propertyName) {
 
 void ApplyPropertyLines(QWidget* window, const QStringList& lines) {
   if (!window) return;
+  // A repeated name takes the value of its first line, as a name=value list reads it. Both
+  // that first value and each component are looked up once, so a long section applies in
+  // time linear in its length.
+  QHash<QString, QString> firstValues;
+  firstValues.reserve(lines.size());
+  for (const QString& line : lines) {
+    const int equals = line.indexOf(QLatin1Char('='));
+    if (equals < 0) continue;
+    const QString key = line.left(equals).toCaseFolded();
+    if (!firstValues.contains(key)) firstValues.insert(key, line.mid(equals + 1));
+  }
+  QHash<QString, QObject*> objects;
   for (const QString& line : lines) {
     const int equals = line.indexOf(QLatin1Char('='));
     if (equals < 0) continue;
     const QString name = line.left(equals);
     const int colon = name.indexOf(QLatin1Char(':'));
     if (colon < 0) continue;
-    QObject* object = FindOwnedObject(window, name.left(colon).toUpper());
+    const QString upperName = name.left(colon).toUpper();
+    auto found = objects.constFind(upperName);
+    if (found == objects.constEnd()) found = objects.insert(upperName, FindOwnedObject(window, upperName));
+    QObject* object = found.value();
     if (!object) continue;
     const QString propertyName = name.mid(colon + 1);
-    // A repeated name takes the value of its first line, as a name=value list reads it.
-    QString raw;
-    for (const QString& other : lines) {
-      if (other.startsWith(name, Qt::CaseInsensitive) && other.size() > name.size() &&
-          other.at(name.size()) == QLatin1Char('=')) {
-        raw = other.mid(name.size() + 1);
-        break;
-      }
-    }
-    const QString value = DecodeValue(raw);
+    const QString value = DecodeValue(firstValues.value(name.toCaseFolded()));
     if (ApplyAlias(object, propertyName, value)) continue;
     const QMetaProperty property = FindPropInfo(object, propertyName);
     if (property.isValid()) WriteProperty(object, property, value);

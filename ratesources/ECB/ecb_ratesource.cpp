@@ -8,6 +8,7 @@
 
 #include <archive.h>
 #include <archive_entry.h>
+#include <dlfcn.h>
 
 #include <cmath>
 #include <cstdint>
@@ -75,8 +76,53 @@ bool IsRate(std::string_view s) {
 
 // ---- the history text, streamed out of the zip or the plain CSV ----
 
+// The archive library is loaded by the first history read, not with this library: the
+// daily update, which the converter runs far more often, never unpacks anything. It stays
+// loaded once it is.
+struct ArchiveApi {
+    decltype(&::archive_read_new) read_new = nullptr;
+    decltype(&::archive_read_free) read_free = nullptr;
+    decltype(&::archive_read_support_format_zip) read_support_format_zip = nullptr;
+    decltype(&::archive_read_support_format_raw) read_support_format_raw = nullptr;
+    decltype(&::archive_read_open_filename) read_open_filename = nullptr;
+    decltype(&::archive_read_next_header) read_next_header = nullptr;
+    decltype(&::archive_format) format = nullptr;
+    decltype(&::archive_entry_filetype) entry_filetype = nullptr;
+    decltype(&::archive_entry_pathname) entry_pathname = nullptr;
+    decltype(&::archive_read_data) read_data = nullptr;
+};
+
+template <class F> void Bind(void* handle, F& function, const char* name) {
+    function = reinterpret_cast<F>(dlsym(handle, name));
+}
+
+const ArchiveApi* LoadArchiveApi() {
+    static const ArchiveApi api = [] {
+        ArchiveApi found;
+        void* handle = dlopen("libarchive.so.13", RTLD_NOW | RTLD_LOCAL);
+        if (handle == nullptr) return found;
+        Bind(handle, found.read_new, "archive_read_new");
+        Bind(handle, found.read_free, "archive_read_free");
+        Bind(handle, found.read_support_format_zip, "archive_read_support_format_zip");
+        Bind(handle, found.read_support_format_raw, "archive_read_support_format_raw");
+        Bind(handle, found.read_open_filename, "archive_read_open_filename");
+        Bind(handle, found.read_next_header, "archive_read_next_header");
+        Bind(handle, found.format, "archive_format");
+        Bind(handle, found.entry_filetype, "archive_entry_filetype");
+        Bind(handle, found.entry_pathname, "archive_entry_pathname");
+        Bind(handle, found.read_data, "archive_read_data");
+        if (found.read_new && found.read_free && found.read_support_format_zip && found.read_support_format_raw &&
+            found.read_open_filename && found.read_next_header && found.format && found.entry_filetype &&
+            found.entry_pathname && found.read_data)
+            return found;
+        dlclose(handle);
+        return ArchiveApi();
+    }();
+    return api.read_new != nullptr ? &api : nullptr;
+}
+
 struct ArchiveCloser {
-    void operator()(archive* a) const { archive_read_free(a); }
+    void operator()(archive* a) const { LoadArchiveApi()->read_free(a); }
 };
 
 bool EndsWithCsv(const char* name) {
@@ -88,25 +134,27 @@ bool EndsWithCsv(const char* name) {
 // is neither a zip holding a ".csv" entry nor plain text, cannot be read to its end, or passes
 // the bounds; what visit was handed before then is to be dropped.
 bool ForEachHistoryLine(const char* path, const std::function<void(std::string_view)>& visit) {
-    std::unique_ptr<archive, ArchiveCloser> a(archive_read_new());
-    if (!a || archive_read_support_format_zip(a.get()) != ARCHIVE_OK ||
-        archive_read_support_format_raw(a.get()) != ARCHIVE_OK ||
-        archive_read_open_filename(a.get(), path != nullptr ? path : "", 64 * 1024) != ARCHIVE_OK) {
+    const ArchiveApi* api = LoadArchiveApi();
+    if (api == nullptr) return false;  // without the archive library no history can be read
+    std::unique_ptr<archive, ArchiveCloser> a(api->read_new());
+    if (!a || api->read_support_format_zip(a.get()) != ARCHIVE_OK ||
+        api->read_support_format_raw(a.get()) != ARCHIVE_OK ||
+        api->read_open_filename(a.get(), path != nullptr ? path : "", 64 * 1024) != ARCHIVE_OK) {
         return false;
     }
     archive_entry* entry = nullptr;
     while (true) {
-        const int rc = archive_read_next_header(a.get(), &entry);
+        const int rc = api->read_next_header(a.get(), &entry);
         if (rc == ARCHIVE_EOF) return false;
         if (rc < ARCHIVE_WARN) return false;
-        if (archive_format(a.get()) == ARCHIVE_FORMAT_RAW) break;
-        if (archive_entry_filetype(entry) == AE_IFREG && EndsWithCsv(archive_entry_pathname(entry))) break;
+        if (api->format(a.get()) == ARCHIVE_FORMAT_RAW) break;
+        if (api->entry_filetype(entry) == AE_IFREG && EndsWithCsv(api->entry_pathname(entry))) break;
     }
     std::string line;
     std::uint64_t total = 0;
     char block[64 * 1024];
     while (true) {
-        const la_ssize_t got = archive_read_data(a.get(), block, sizeof block);
+        const la_ssize_t got = api->read_data(a.get(), block, sizeof block);
         if (got < 0) return false;
         if (got == 0) break;
         total += static_cast<std::uint64_t>(got);

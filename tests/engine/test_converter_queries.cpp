@@ -92,6 +92,44 @@ INSTANTIATE_TEST_SUITE_P(
         CellCase{"7 usd", tfHeaderCurrencies, atcOut, "7", "GBP", "USD", true},
         CellCase{"7 usd", tfDateColumn, atcNone, "7", "GBP", "JPY", true}));
 
+// A run's cells are searched through an index of the display codes: it takes the currency
+// the search of the whole list takes, also where codes overlap or one is listed twice.
+TEST_P(CellCurrencyTest, TheRunsCodeIndexTakesTheSameCurrency) {
+    const CellCase& c = GetParam();
+    conv.SetFavorites("USD,EUR");
+    Rec("GBP").Symbol = "EUR£";
+    conv.AddFavorite("GBP");
+    conv.Table.Flags = c.flags;
+    conv.Table.AtcMode = c.atcMode;
+    std::string text = c.text;
+    conv.BeginCellSearch();
+    conv.ExtractCurrencyFromText(text);
+    conv.EndCellSearch();
+    EXPECT_EQ(text, c.textAfter);
+    EXPECT_EQ(conv.SourceCode(), c.source);
+    EXPECT_EQ(conv.TargetCode(), c.target);
+}
+
+TEST_F(QueriesTest, TheRunsCodeIndexAgreesWithTheListWhereCodesOverlap) {
+    Rec("DEM").DisplayCode = "UR";   // inside "EUR"
+    Rec("FRF").DisplayCode = "DEM";  // DEM's old code now names the franc
+    Rec("ITL").DisplayCode = "";     // found nowhere
+    for (const char* cell : {"12 EUR", "12 eur", "UR 7", "3 DEM", "DEM", "9 ITL", "1 UR EUR", "5,5 gbp", "GBP", "7 ABC",
+                             "7 AB", "8 xau", "2 USX"}) {
+        std::string listed = cell;
+        conv.SetFromCurrency("GBP");
+        conv.ExtractCurrencyFromText(listed);
+        const std::string listedSource = conv.SourceCode();
+        std::string indexed = cell;
+        conv.SetFromCurrency("GBP");
+        conv.BeginCellSearch();
+        conv.ExtractCurrencyFromText(indexed);
+        conv.EndCellSearch();
+        EXPECT_EQ(indexed, listed) << cell;
+        EXPECT_EQ(conv.SourceCode(), listedSource) << cell;
+    }
+}
+
 TEST_F(QueriesTest, WarningsMergeByKeyUnlessTheyHaveNone) {
     conv.AddWarning("row 3", 3);
     conv.AddWarning("row 3 again", 3.7);

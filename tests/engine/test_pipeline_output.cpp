@@ -101,6 +101,29 @@ TEST_F(PipelineTest, DetailLogLineOfAConvertedCell) {
               "(200) => 3 GBP = 600 JPY. RESULT => \"3 GBP ( 600 JPY )\"");
 }
 
+// The lines of converted cells are written when the log is read: in the number format of
+// their run, each with its own pair, also when runs without a new report add to the log.
+TEST_F(PipelineTest, DetailLogLinesReadLaterKeepTheirRunsNumberFormatAndPair) {
+    const std::string usdLine =
+        "0000 = \"12,5\" incoming Ratio USD = ( 0.5 or [1/2] ) * outgoing Ratio EUR = ( 1 ) = (0.5) => 12.5 USD "
+        "= 6.25 EUR. RESULT => \"12.50 USD ( 6.25 EUR )\"";
+    ConvertPlain({"12,5"});
+    const TFormatSettings saved = FormatSettings;
+    FormatSettings.DecimalSeparator = ',';
+    FormatSettings.ThousandSeparator = '.';
+    const std::string read = CellLog(0);
+    FormatSettings = saved;
+    EXPECT_EQ(read, usdLine);
+
+    SetPair("GBP", "JPY");
+    run.ConvertCells();  // converts the same cells again into the same report
+    const TStringList& body = conv.LogBody();
+    EXPECT_GE(body.IndexOf(usdLine), 0);
+    EXPECT_EQ(CellLog(0),
+              "0000 = \"12,5\" incoming Ratio GBP = ( 2 or [1/0.5] ) * outgoing Ratio JPY = ( 100 or [1/0.01] ) = "
+              "(200) => 12.5 GBP = 2,500 JPY. RESULT => \"12.50 GBP ( 2,500 JPY )\"");
+}
+
 TEST(JoinCellsTest, JoinedByTabAndTrimmed) {
     TStringList cells;
     EXPECT_EQ(JoinCells(cells), "");

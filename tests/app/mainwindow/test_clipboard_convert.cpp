@@ -80,6 +80,34 @@ TEST_F(ClipboardConvertTest, TabTableCopiedWithCtrlShowsTheBalloonAtTheMouse) {
     EXPECT_EQ(Cells(), (std::vector<std::string>{"10", "20", "30", "40"}));
 }
 
+// What Open shows after copies converted while the window was hidden, and a copy while it
+// shows: the memos hold the run's lists as their own text would be set from them.
+TEST_F(ClipboardConvertTest, OpenShowsTheMemosOfTheLastHiddenRunAndAShownRunFillsThemAtOnce) {
+    const auto memoText = [](const TStringList& lines) {
+        QPlainTextEdit memo;
+        memo.setPlainText(QString::fromStdString(lines.Text()));
+        return memo.toPlainText();
+    };
+    for (const char* copy : {"10\t20\r\n30\t40\r\n", "1,5\t2\r\n3\t4\r\n5\t6\r\n"}) {
+        CopyText(copy);
+        ASSERT_TRUE(BalloonShown());
+        w->ColorHint->Dismiss(false);
+        w->WindowMode = 0;
+    }
+    EXPECT_EQ(Cells(), (std::vector<std::string>{"1,5", "2", "3", "4", "5", "6"}));
+    w->WindowShow(nullptr);
+    ASSERT_TRUE(w->isVisible());
+    EXPECT_EQ(w->MEINNMemo->toPlainText(), memoText(w->MEINN()));
+    EXPECT_EQ(w->MEOUTMemo->toPlainText(), memoText(w->MEOUT()));
+    EXPECT_FALSE(w->MEOUTMemo->toPlainText().isEmpty());
+
+    CopyText("7\t8\r\n");
+    EXPECT_EQ(Cells(), (std::vector<std::string>{"7", "8"}));
+    EXPECT_EQ(w->MEINNMemo->toPlainText(), memoText(w->MEINN()));
+    EXPECT_EQ(w->MEOUTMemo->toPlainText(), memoText(w->MEOUT()));
+    w->BtCloseClick(nullptr);
+}
+
 TEST_F(ClipboardConvertTest, WithoutCtrlOrWithTheConverterOffNothingConverts) {
     keys.ctrlDown = false;
     CopyText("10\t20\r\n30\t40\r\n");
