@@ -73,13 +73,15 @@ void TVMRDownload::DoWork() {
         TargetBackup backup(target);
         bool fetched = false;
         try {
+            // The list carries history files, with their larger bounds.
             if (CountFiles) {
-                fetched = InetDownloadToFile(Addresses[i], target);
+                fetched = InetDownloadToFile(Addresses[i], target, nullptr, kHistoryLimits);
                 if (fetched) SetGaugePosition(FBar, FBar->value() + 1);
             } else {
                 SetGaugePosition(FBar, 0);
                 fetched = InetDownloadToFile(Addresses[i], target,
-                                             [this](int total, int done) { DownloadProgress(total, done); });
+                                             [this](int total, int done) { DownloadProgress(total, done); },
+                                             kHistoryLimits);
             }
         } catch (const std::exception&) {
             // A target that cannot be written (or an empty target name) is a file not fetched.

@@ -229,6 +229,10 @@ void TVMRProperties::FormActivate() {
 
 void TVMRProperties::closeEvent(QCloseEvent* e) {
     host_.RememberPosition(x(), y());
+    if (updating_ && testAttribute(Qt::WA_DeleteOnClose)) {
+        setAttribute(Qt::WA_DeleteOnClose, false);
+        freeAfterUpdate_ = true;
+    }
     QWidget::closeEvent(e);
 }
 
@@ -587,8 +591,16 @@ void TVMRProperties::ExtractHistoryMonth() {
 // ---- updates, the source's page ----
 
 void TVMRProperties::btUpdSelClick(QObject* sender) {
-    if (!host_.InternetConnected()) return;
+    if (!host_.InternetConnected() || updating_ || host_.UpdateRunning()) return;
     const int tag = sender ? sender->property("Tag").toInt() : 0;
+    updating_ = true;
+    struct UpdateOver {
+        TVMRProperties& window;
+        ~UpdateOver() {
+            window.updating_ = false;
+            if (window.freeAfterUpdate_) window.deleteLater();
+        }
+    } over{*this};
     if (tag == 0) {
         host_.SetBusyState(true);
         try {
