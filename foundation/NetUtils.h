@@ -86,7 +86,8 @@ bool InetDownloadToFile(const std::string& address, const std::string& fileName,
                         const TInetProgress& progress = nullptr, const TInetLimits& limits = kPageLimits);
 
 // Appends the document at the stream's position; false when unreachable or the transfer
-// failed (what arrived before the failure stays in the stream).
+// failed (in process, what arrived before the failure stays in the stream; through the
+// helper, which hands over only whole documents, nothing is added).
 bool InetDownloadToStream(const std::string& address, TStream& stream, const TInetLimits& limits = kPageLimits);
 
 // Opens the session itself (and leaves it open); the document's lines split at CR LF, LF

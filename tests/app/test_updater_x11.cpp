@@ -163,6 +163,14 @@ protected:
         return xclip.readAllStandardOutput().toStdString();
     }
 
+    // The libraries mapped into the running program that are named so.
+    int MappedLibraries(const std::string& name) const {
+        const std::string maps = ReadText("/proc/" + std::to_string(vemra.processId()) + "/maps");
+        int count = 0;
+        for (std::size_t at = maps.find(name); at != std::string::npos; at = maps.find(name, at + 1)) ++count;
+        return count;
+    }
+
     QString program;
     QProcess vemra;
 };
@@ -189,6 +197,8 @@ TEST_F(InstalledUpdaterX11Test, TheInstalledProgramFetchesTheDaysRatesWithinAMin
     ASSERT_TRUE(WaitUntil([&] { return ReadText(log).find("ECB : UPDATED : " + dayFile) != std::string::npos; }, 60000))
         << "no new rates within a minute; log: " << ReadText(log);
     EXPECT_TRUE(FileExists(dayFile));
+    // The download ran in the helper: the converter never loaded libcurl.
+    EXPECT_EQ(MappedLibraries("libcurl"), 0);
 
     // The copied amount converts at the page's rate (1 EUR = 1.0877 USD); the paste-back
     // command leaves the result on the clipboard.
@@ -249,6 +259,7 @@ TEST_P(SlowServerX11Test, TheProgramAnswersDuringTheDownloadAndEndsWithinASecond
     ASSERT_TRUE(vemra.waitForStarted(5000));
     ASSERT_TRUE(WaitUntil([&] { return PageRequests() > 0; }, 30000)) << "the update never asked for the page";
     WaitUntil([] { return false; }, 500);  // well inside the download
+    EXPECT_EQ(MappedLibraries("libcurl"), 0) << "the download runs in the helper";
 
     ASSERT_TRUE(ui::PostCommand(QStringLiteral("TVMRConverter"), 2, 0, 1000)) << "the command was not taken";
     EXPECT_TRUE(WaitUntil([] { return WindowShown(); }, 3000)) << "the window thread did not act on the command";
