@@ -79,7 +79,6 @@ int main(int argc, char* argv[]) {
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
-    if (::getppid() == 1) g_stop = 1;  // the parent was gone before the line above
     vemra::InetSetCancelFlag(&g_stop);
 
     if (argc < 3) return Usage();

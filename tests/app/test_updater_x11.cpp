@@ -248,6 +248,7 @@ TEST_P(SlowServerX11Test, TheProgramAnswersDuringTheDownloadAndEndsWithinASecond
     std::string dayFile;
     ASSERT_NO_FATAL_FAILURE(PointTheStoreAtTheServer(due, dayFile));
     server.Route("/daily.xml", GetParam().page);
+    const std::string log = Tdm::UpdateLogPath();
     window.reset();
     module.reset();
     dm = nullptr;
@@ -276,6 +277,8 @@ TEST_P(SlowServerX11Test, TheProgramAnswersDuringTheDownloadAndEndsWithinASecond
     EXPECT_EQ(vemra.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(vemra.exitCode(), 0);
     EXPECT_FALSE(FileExists(dayFile));
+    // The abandoned download is no sign of a missing network.
+    EXPECT_EQ(ReadText(log).find("ECB : NO INTERNET"), std::string::npos) << ReadText(log);
     for (const auto& entry : std::filesystem::directory_iterator(ExtractFileDir(dayFile)))
         EXPECT_NE(entry.path().filename().string().rfind(".Data.txt", 0), 0u) << "left behind: " << entry.path();
 }

@@ -79,6 +79,20 @@ TEST_F(NetClientTest, TheEventLoopRunsDuringADownloadAndClosingTheSessionEndsIt)
     }
 }
 
+// The helper has begun the temporary file when the session is closed: the helper is ended and
+// the file goes with it.
+TEST_F(NetClientTest, ADownloadEndedHalfWayLeavesNoTemporaryFile) {
+    server_.Route("/long", HttpResponse{.framing = test::BodyFraming::CloseDelimited, .generatedBytes = 8u << 20});
+    bool temporaryFound = false;
+    EXPECT_FALSE(InetDownloadToFile(server_.Url("/long"), File("Data.txt"), [&](int, int) {
+        for (const std::string& name : Names()) temporaryFound = temporaryFound || name.starts_with(".Data.txt.");
+        InetCloseSession();
+    }));
+    EXPECT_TRUE(temporaryFound);
+    EXPECT_EQ(ReadFileBytes(File("Data.txt")), "OLD");
+    EXPECT_THAT(Names(), ::testing::ElementsAre("Data.txt"));
+}
+
 // The application told to quit (the tray's end item, SIGTERM, command 99 all end in its quit)
 // ends the download in progress within a second, and no further one is started meanwhile.
 TEST_F(NetClientTest, AQuitEndsTheDownloadAtOnceAndStartsNoOther) {
