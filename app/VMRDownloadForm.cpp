@@ -65,6 +65,9 @@ void TVMRDownload::DoWork() {
     SetGaugePosition(FBar, 0);
     Fetched = 0;
     Cancelled = false;
+    // An update run may hold the session (the windows stay usable during its downloads): the
+    // session is closed here only if opened here, so that run's download goes on.
+    const bool ownSession = InetSession() == nullptr;
     InetOpenSession();
     for (int i = 0; i < Addresses.Count() && !Cancelled; ++i) {
         const std::string& target = Files[i];
@@ -90,7 +93,7 @@ void TVMRDownload::DoWork() {
         if (fetched) ++Fetched;
         LetEventsRun();
     }
-    InetCloseSession();
+    if (ownSession) InetCloseSession();
     SetGaugePosition(FBar, 100);
     Tim->start();
 }
