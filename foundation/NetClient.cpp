@@ -8,14 +8,11 @@
 #include <QProcess>
 #include <QTimer>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -88,6 +85,7 @@ struct RunResult {
     RunEnd end = RunEnd::NotRun;
     int exitCode = -1;
     std::string errors;  // the helper's standard error, last line break dropped
+    std::string stopReason;  // why a stopped run was stopped, as InetLastError says it
 };
 
 // Runs the helper with these arguments and hands its standard output over as it comes. Ends
@@ -103,6 +101,7 @@ RunResult RunHelper(SessionUse& use, const QStringList& arguments, int deadlineS
     helper.setStandardInputFile(QProcess::nullDevice());
     bool stopped = false;
     bool over = false;
+    std::string stopReason = "cancelled";
     QEventLoop loop;
     auto finish = [&] {
         over = true;
@@ -115,7 +114,10 @@ RunResult RunHelper(SessionUse& use, const QStringList& arguments, int deadlineS
     auto drain = [&] {
         if (stopped) return;  // the rest is read once the helper is ended
         const QByteArray chunk = helper.readAllStandardOutput();
-        if (!chunk.isEmpty() && !output(chunk)) stop();
+        if (!chunk.isEmpty() && !output(chunk)) {
+            stopReason = "too large";
+            stop();
+        }
     };
     use.OnStop(stop);
     const bool withLoop = QCoreApplication::instance() != nullptr;
@@ -126,7 +128,10 @@ RunResult RunHelper(SessionUse& use, const QStringList& arguments, int deadlineS
     });
     QTimer watchdog;
     watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, &loop, stop);
+    QObject::connect(&watchdog, &QTimer::timeout, &loop, [&] {
+        stopReason = "deadline passed";
+        stop();
+    });
     const int limitMs = (InetEffectiveDeadline(deadlineSeconds) + kGraceSeconds) * 1000;
     bool started = false;
     if (withLoop) {
@@ -146,10 +151,14 @@ RunResult RunHelper(SessionUse& use, const QStringList& arguments, int deadlineS
         while (!stopped && helper.state() != QProcess::NotRunning) {
             helper.waitForReadyRead(100);
             drain();
-            if (std::chrono::steady_clock::now() > until) stopped = true;
+            if (std::chrono::steady_clock::now() > until) {
+                stopReason = "deadline passed";
+                stopped = true;
+            }
         }
     }
     use.OnStop(nullptr);
+    result.stopReason = stopReason;
     if (!started) {
         result.end = RunEnd::Stopped;
         return result;
@@ -196,7 +205,7 @@ QStringList Args(std::initializer_list<std::string> items) {
 
 // The failure text of a run that did not end with exit code 0.
 std::string FailureText(const RunResult& run) {
-    if (run.end == RunEnd::Stopped) return "cancelled";
+    if (run.end == RunEnd::Stopped) return run.stopReason;
     if (!run.errors.empty()) {
         const std::size_t lastLine = run.errors.rfind('\n');
         return lastLine == std::string::npos ? run.errors : run.errors.substr(lastLine + 1);

@@ -82,7 +82,8 @@ TEST_F(NetClientTest, TheEventLoopRunsDuringADownloadAndClosingTheSessionEndsIt)
 // The helper has begun the temporary file when the session is closed: the helper is ended and
 // the file goes with it.
 TEST_F(NetClientTest, ADownloadEndedHalfWayLeavesNoTemporaryFile) {
-    server_.Route("/long", HttpResponse{.framing = test::BodyFraming::CloseDelimited, .generatedBytes = 8u << 20});
+    // A byte a millisecond: the first block is in the file long before the document is whole.
+    server_.Route("/long", HttpResponse{.body = std::string(100000, 'a'), .byteInterval = std::chrono::milliseconds(1)});
     bool temporaryFound = false;
     EXPECT_FALSE(InetDownloadToFile(server_.Url("/long"), File("Data.txt"), [&](int, int) {
         for (const std::string& name : Names()) temporaryFound = temporaryFound || name.starts_with(".Data.txt.");
