@@ -11,7 +11,8 @@
 //   its libraries; a call waits for the helper in a local event loop, so the window thread
 //   keeps serving events. When the application is told to quit meanwhile, the helper is
 //   stopped, the request fails at once (and every later one until the quit is over), and no
-//   half-written file replaces a target.
+//   half-written file replaces a target. The helper is the one beside the running program
+//   (the installation's), else the build tree's (tests), or the one VEMRA_FETCH_PROGRAM names.
 //
 // Every request carries the user agent "Mozilla/5.0 (Windows NT 10.0; Win64; x64)", uses
 // the proxy of the usual environment variables (http_proxy, https_proxy, no_proxy, ...),
@@ -38,11 +39,12 @@ struct TInetLimits {
     std::int64_t MaxBytes;
     int DeadlineSeconds;
 };
-// Rate pages and the version check: a day's page is far below 1 MiB, the page parser refuses
-// more than 16 MiB anyway. Two minutes carry such a page over a link of a few KB/s, yet keep
-// one slow server from holding an update run (one download per source) for long.
+// Rate pages and the version check: a day's page is some ten to a few hundred KB, the page
+// parser refuses more than 16 MiB anyway. Two minutes carry such a page over a link of a few
+// KB/s, yet keep one slow server from holding an update run (one download per source) long.
 inline constexpr TInetLimits kPageLimits{16ll << 20, 120};
-// History files (plain or packed) are tens of MiB; their reader refuses more than 64 MiB.
+// History files (plain or packed) are tens of MiB; their reader refuses more than 64 MiB, and
+// fifteen minutes carry that much at about 75 KB/s.
 inline constexpr TInetLimits kHistoryLimits{64ll << 20, 900};
 // The HEAD request of a download with progress.
 inline constexpr int kSizeDeadlineSeconds = 30;
