@@ -235,11 +235,14 @@ protected:
         for (const auto& request : server.Requests()) count += request.path == "/daily.xml" ? 1 : 0;
         return count;
     }
-    static bool WindowShown() {
-        QProcess search;
-        search.start(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", "Vmr-Vemra"});
-        return search.waitForFinished(5000) && search.exitCode() == 0;
+    static QStringList Xdotool(const QStringList& arguments) {
+        QProcess tool;
+        tool.start(QStringLiteral("xdotool"), arguments);
+        tool.waitForFinished(5000);
+        return QString::fromLatin1(tool.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
     }
+    static bool WindowShown() { return !Xdotool({"search", "--onlyvisible", "--name", "Vmr-Vemra"}).isEmpty(); }
+    static qsizetype VisibleWindows() { return Xdotool({"search", "--onlyvisible", "--class", "vemra"}).size(); }
 };
 
 TEST_P(SlowServerX11Test, TheProgramAnswersDuringTheDownloadAndEndsWithinASecond) {
@@ -259,8 +262,17 @@ TEST_P(SlowServerX11Test, TheProgramAnswersDuringTheDownloadAndEndsWithinASecond
     vemra.start(program, {});
     ASSERT_TRUE(vemra.waitForStarted(5000));
     ASSERT_TRUE(WaitUntil([&] { return PageRequests() > 0; }, 30000)) << "the update never asked for the page";
-    WaitUntil([] { return false; }, 500);  // well inside the download
+    WaitUntil([] { return false; }, 2500);  // well inside the download, the splash window gone
     EXPECT_EQ(MappedLibraries("libcurl"), 0) << "the download runs in the helper";
+
+    // A right click on the tray icon opens its menu; Escape closes it.
+    const QStringList icon = Xdotool({"search", "--pid", QString::number(vemra.processId())});
+    ASSERT_FALSE(icon.isEmpty()) << "no tray icon";
+    const qsizetype before = VisibleWindows();
+    Xdotool({"mousemove", "--window", icon.front(), "11", "11", "click", "3"});
+    EXPECT_TRUE(WaitUntil([&] { return VisibleWindows() > before; }, 3000)) << "the tray menu did not open";
+    Xdotool({"key", "Escape"});
+    EXPECT_TRUE(WaitUntil([&] { return VisibleWindows() == before; }, 3000));
 
     ASSERT_TRUE(ui::PostCommand(QStringLiteral("TVMRConverter"), 2, 0, 1000)) << "the command was not taken";
     EXPECT_TRUE(WaitUntil([] { return WindowShown(); }, 3000)) << "the window thread did not act on the command";
