@@ -7,20 +7,20 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cerrno>
+#include <csignal>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <fstream>
+#include <functional>
 #include <mutex>
 #include <optional>
-#include <sstream>
 #include <string_view>
 
+#include "NetFetch.h"
 #include "rtl/SysUtils.h"
 
 namespace vemra {
@@ -44,8 +44,15 @@ constexpr long LowSpeedBytesPerSecond = 1;
 constexpr long LowSpeedSeconds = 60;
 constexpr long MaxRedirects = 10;
 
-std::string g_ipv4Routes;
-std::string g_ipv6Routes;
+// Set by the owner of the process (the helper's signal handler) to stop every transfer.
+const volatile std::sig_atomic_t* g_cancel = nullptr;
+std::function<void(const std::string&)> g_tempNotice;
+thread_local std::string g_lastError;
+
+bool Cancelled() { return g_cancel != nullptr && *g_cancel != 0; }
+
+// Called by libcurl at least once a second, also while the server is silent.
+int OnTransferInfo(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) { return Cancelled() ? 1 : 0; }
 
 // The open session; a request in progress holds it too.
 std::shared_ptr<TInetSessionRec> g_session;
@@ -72,7 +79,7 @@ private:
 };
 
 // Options every request shares; the handle keeps its connections and caches across resets.
-void PrepareRequest(CURL* h, const std::string& url) {
+void PrepareRequest(CURL* h, const std::string& url, int deadlineSeconds) {
     curl_easy_reset(h);
     curl_easy_setopt(h, CURLOPT_URL, url.c_str());
     curl_easy_setopt(h, CURLOPT_USERAGENT, UserAgent);
@@ -83,6 +90,9 @@ void PrepareRequest(CURL* h, const std::string& url) {
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, ConnectTimeoutSeconds);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, LowSpeedBytesPerSecond);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, LowSpeedSeconds);
+    curl_easy_setopt(h, CURLOPT_TIMEOUT, static_cast<long>(InetEffectiveDeadline(deadlineSeconds)));
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &OnTransferInfo);
 }
 
 bool HasWebScheme(std::string_view address, bool acceptFtp) {
@@ -231,6 +241,7 @@ private:
         if (fd < 0) throw EInOutError("Cannot create file \"" + fileName_ + "\". " + std::strerror(errno));
         ::close(fd);
         temp_ = temp;
+        if (g_tempNotice) g_tempNotice(temp_);
         file_ = std::make_unique<TFileStream>(temp_, TFileMode::fmCreate);
     }
 
@@ -251,13 +262,23 @@ template <class Sink>
 struct WriteTarget {
     Sink& sink;
     const SessionUse& use;
+    std::int64_t maxBytes;
+    std::int64_t received = 0;
+    bool tooLarge = false;
     std::exception_ptr error;
 };
 
 template <class Sink>
 std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) {
     auto& target = *static_cast<WriteTarget<Sink>*>(user);
-    if (!target.use.StillCurrent()) return CURL_WRITEFUNC_ERROR;
+    if (!target.use.StillCurrent() || Cancelled()) return CURL_WRITEFUNC_ERROR;
+    // Reading stops at the bound: a document without a length (or with a false one) is never
+    // stored past it.
+    target.received += static_cast<std::int64_t>(size * count);
+    if (target.received > target.maxBytes) {
+        target.tooLarge = true;
+        return CURL_WRITEFUNC_ERROR;
+    }
     try {
         target.sink.Feed(data, size * count);
     } catch (...) {
@@ -274,80 +295,45 @@ struct StreamSink {
     }
 };
 
+// The few words InetLastError gives for a failed transfer.
+std::string FailureText(CURLcode code, bool tooLarge, const char* detail) {
+    if (tooLarge || code == CURLE_FILESIZE_EXCEEDED) return "too large";
+    if (Cancelled() || code == CURLE_ABORTED_BY_CALLBACK) return "cancelled";
+    const std::string text = *detail != 0 ? std::string(detail) : std::string(curl_easy_strerror(code));
+    // The same code serves the connect timeout and the stall limit; only the deadline's text
+    // says "Operation timed out after".
+    if (code == CURLE_OPERATION_TIMEDOUT && text.starts_with("Operation timed out after")) return "deadline passed";
+    // Every address asked for is http or https, so another scheme came from a redirect.
+    if (code == CURLE_UNSUPPORTED_PROTOCOL) return "redirect refused: " + text;
+    return text;
+}
+
 // Runs a GET of the completed address into sink; true when the whole document arrived.
 template <class Sink>
-bool Get(const SessionUse& use, const std::string& url, Sink& sink) {
+bool Get(const SessionUse& use, const std::string& url, Sink& sink, const TInetLimits& limits) {
     CURL* h = use.Handle();
-    PrepareRequest(h, url);
+    PrepareRequest(h, url, limits.DeadlineSeconds);
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(h, CURLOPT_MAXREDIRS, MaxRedirects);
-    WriteTarget<Sink> target{sink, use, nullptr};
+    // A declared length past the bound is refused before any byte is read.
+    curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.MaxBytes));
+    char detail[CURL_ERROR_SIZE] = "";
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, detail);
+    WriteTarget<Sink> target{sink, use, limits.MaxBytes, 0, false, nullptr};
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &OnBody<Sink>);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &target);
     const CURLcode code = curl_easy_perform(h);
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, nullptr);
     if (target.error) std::rethrow_exception(target.error);
-    return code == CURLE_OK && use.StillCurrent();
-}
-
-// ---- routes ----
-
-constexpr unsigned RouteUp = 0x0001;      // RTF_UP
-constexpr unsigned RouteReject = 0x0200;  // RTF_REJECT
-
-std::optional<unsigned> HexValue(std::string_view text) {
-    unsigned value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
-    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return value;
-}
-
-bool UsableRoute(const std::string& iface, const std::string& flagsHex) {
-    const unsigned flags = HexValue(flagsHex).value_or(0);
-    return iface != "lo" && (flags & RouteUp) && !(flags & RouteReject);
-}
-
-// Iface Destination Gateway Flags ... after a heading line.
-bool HasIpv4Route(const std::string& path) {
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        std::string iface, destination, gateway, flags;
-        if (fields >> iface >> destination >> gateway >> flags && UsableRoute(iface, flags)) return true;
-    }
-    return false;
-}
-
-// Destination, prefix length, source, source prefix, next hop, metric, use, references,
-// flags, interface. Link-local and multicast routes exist on any interface that is up, so
-// only the default route and global unicast (2000::/3) count.
-bool HasIpv6Route(const std::string& path) {
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        std::string destination, prefix, skip, flags, iface;
-        if (!(fields >> destination >> prefix >> skip >> skip >> skip >> skip >> skip >> skip >> flags >> iface))
-            continue;
-        const bool isDefault = prefix == "00";
-        const bool isGlobal = (HexValue(destination.substr(0, 2)).value_or(0) & 0xE0) == 0x20;
-        if ((isDefault || isGlobal) && UsableRoute(iface, flags)) return true;
-    }
-    return false;
+    const bool whole = code == CURLE_OK && use.StillCurrent();
+    if (whole)
+        g_lastError.clear();
+    else
+        g_lastError = code == CURLE_OK ? std::string("cancelled") : FailureText(code, target.tooLarge, detail);
+    return whole;
 }
 
 }  // namespace
-
-bool InetIsConnected() {
-    return HasIpv4Route(g_ipv4Routes.empty() ? "/proc/net/route" : g_ipv4Routes) ||
-           HasIpv6Route(g_ipv6Routes.empty() ? "/proc/net/ipv6_route" : g_ipv6Routes);
-}
-
-void InetSetRouteTablePaths(const std::string& ipv4Routes, const std::string& ipv6Routes) {
-    g_ipv4Routes = ipv4Routes;
-    g_ipv6Routes = ipv6Routes;
-}
 
 bool InetOpenSession() {
     static std::once_flag globalInit;
@@ -370,7 +356,7 @@ int InetGetRemoteSize(const std::string& address) {
     const SessionUse use;
     CURL* h = use.Handle();
     if (!h) return 0;
-    PrepareRequest(h, *url);
+    PrepareRequest(h, *url, kSizeDeadlineSeconds);
     curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
     curl_slist* headers = curl_slist_append(nullptr, "Cache-Control: no-cache");
@@ -385,14 +371,15 @@ int InetGetRemoteSize(const std::string& address) {
     return code == CURLE_OK ? LengthValue(length) : 0;
 }
 
-bool InetDownloadToFile(const std::string& address, const std::string& fileName,
-                        const TInetProgress& progress) {
+bool InetDownloadToFile(const std::string& address, const std::string& fileName, const TInetProgress& progress,
+                        const TInetLimits& limits) {
+    g_lastError = "no session";
     const std::string url = CompleteAddress(address);
     const int total = progress ? InetGetRemoteSize(url) : 0;
     const SessionUse use;
     if (!use.Handle()) return false;
     FileReceiver receiver(fileName, progress, total);
-    if (!Get(use, url, receiver)) {
+    if (!Get(use, url, receiver, limits)) {
         receiver.Discard();
         return false;
     }
@@ -400,19 +387,26 @@ bool InetDownloadToFile(const std::string& address, const std::string& fileName,
     return true;
 }
 
-bool InetDownloadToStream(const std::string& address, TStream& stream) {
+bool InetDownloadToStream(const std::string& address, TStream& stream, const TInetLimits& limits) {
+    g_lastError = "no session";
     const SessionUse use;
     if (!use.Handle()) return false;
     StreamSink sink{stream};
-    return Get(use, CompleteAddress(address), sink);
+    return Get(use, CompleteAddress(address), sink, limits);
 }
 
-std::unique_ptr<TStringList> InetDownloadLines(const std::string& address) {
+std::unique_ptr<TStringList> InetDownloadLines(const std::string& address, const TInetLimits& limits) {
     auto lines = std::make_unique<TStringList>();
     TMemoryStream stream;
     InetOpenSession();
-    if (InetDownloadToStream(address, stream)) lines->SetText(stream.Bytes());
+    if (InetDownloadToStream(address, stream, limits)) lines->SetText(stream.Bytes());
     return lines;
 }
+
+std::string InetLastError() { return g_lastError; }
+
+void InetSetCancelFlag(const volatile std::sig_atomic_t* flag) { g_cancel = flag; }
+
+void InetSetTemporaryFileNotice(std::function<void(const std::string&)> notice) { g_tempNotice = std::move(notice); }
 
 }  // namespace vemra

@@ -381,6 +381,7 @@ void TFrmInstall::Install() {
     if (!programsOk) throw std::runtime_error("the programs could not be unpacked");
     MakeExecutable(JoinPath(AppFolder, setup::MainProgramName()));
     MakeExecutable(JoinPath(AppFolder, setup::UpdaterProgramName()));
+    MakeExecutable(JoinPath(AppFolder, setup::FetchProgramName()));
     ui->fpb->setValue(0);
 
     AppData = setup::LocalAppDataFolder();

@@ -18,6 +18,7 @@ namespace {
 
 inline constexpr auto kMainProgram = ScrambleLiteral("vemra");
 inline constexpr auto kUpdaterProgram = ScrambleLiteral("vmrupdater");
+inline constexpr auto kFetchProgram = ScrambleLiteral("vmrfetch");
 inline constexpr auto kProductAddress = ScrambleLiteral("https://vemra.example.org");
 inline constexpr std::size_t kMaxDataFolder = 256;
 
@@ -27,6 +28,7 @@ std::string Vemra(int kind) { return JoinPath(GetSpecialFolder(kind), "Vemra"); 
 
 std::string MainProgramName() { return UnscrambleLiteral(kMainProgram); }
 std::string UpdaterProgramName() { return UnscrambleLiteral(kUpdaterProgram); }
+std::string FetchProgramName() { return UnscrambleLiteral(kFetchProgram); }
 std::string ProductAddress() { return UnscrambleLiteral(kProductAddress); }
 
 TInstallFolders FoldersForType(int type) {

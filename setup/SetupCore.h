@@ -26,6 +26,8 @@ inline constexpr int kQuitPassMs = 100;
 // File names inside the program folder, and the product's web address.
 std::string MainProgramName();
 std::string UpdaterProgramName();
+// The download helper the converter runs for every download.
+std::string FetchProgramName();
 std::string ProductAddress();
 
 // Installation types (the index of the type list).

@@ -69,7 +69,7 @@ TUninstallResult Uninstall(const std::function<void()>& askToQuit, const std::fu
 
     // The program folder holds only what the installer put there.
     for (const std::string& name : {setup::MainProgramName(), setup::UpdaterProgramName(),
-                                    std::string(setup::kLicenseFile)})
+                                    setup::FetchProgramName(), std::string(setup::kLicenseFile)})
         if (!rec.AppFolder.empty()) RemoveFile(JoinPath(rec.AppFolder, name), result);
     RemoveFolderIfEmpty(rec.AppFolder, result);
     // The resource library and the plug-in libraries that the converter installed from packages.

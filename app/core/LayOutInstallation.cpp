@@ -1,6 +1,6 @@
 // vemra_lay_out <shipped folder> <program file>: lays out the current user's installation
-// (see InstallationLayout.h) unless one exists; the program file is refreshed every time.
-// Prints the program's path.
+// (see InstallationLayout.h) unless one exists; the program file and the download helper
+// beside it are refreshed every time. Prints the program's path.
 
 #include <cstdio>
 #include <filesystem>
@@ -23,6 +23,14 @@ int main(int argc, char* argv[]) {
         if (code) std::fprintf(stderr, "vemra_lay_out: the program was not refreshed: %s\n", code.message().c_str());
     } else if (!vemra::LayOutInstallation(argv[1], argv[2], layout, error)) {
         std::fprintf(stderr, "vemra_lay_out: %s\n", error.c_str());
+        return 1;
+    }
+    // The converter runs its downloads through the helper that lies beside it.
+    std::error_code code;
+    const std::string helper = vemra::JoinPath(layout.AppFolder, "vmrfetch");
+    std::filesystem::copy_file(VEMRA_FETCH_HELPER, helper, std::filesystem::copy_options::update_existing, code);
+    if (code) {
+        std::fprintf(stderr, "vemra_lay_out: the download helper was not copied: %s\n", code.message().c_str());
         return 1;
     }
     std::printf("%s\n", vemra::JoinPath(layout.AppFolder, "vemra").c_str());

@@ -118,6 +118,7 @@ public:
     void ProcessRateUpdate(std::uint8_t code, bool isSelected, bool quiet) override;
     void SetDatedRateFile(const std::string& fileName) override;
     std::string DownloadedPageFile;  // the source folder + "/Data.txt"
+    std::string DownloadFailure;     // why the last page download failed (InetLastError)
     std::string DatedRateFile;       // the day rate file of the last download; "" when undated
     TDateTime DownloadedPageDate = 0;
     TDateTime LastVersionCheck = 0;  // 0 at program start: the first run with a sender checks

@@ -226,7 +226,11 @@ std::uint8_t Tdm::DownloadRatePage(const std::string& address) {
     if (source == nullptr) return 2;
     DownloadedPageFile = source->GetPluginValue(pvDataFolder) + "/Data.txt";
     try {
-        if (!InetDownloadToFile(address, DownloadedPageFile)) return 4;
+        DownloadFailure.clear();
+        if (!InetDownloadToFile(address, DownloadedPageFile)) {
+            DownloadFailure = InetLastError();
+            return 4;
+        }
         if (!source->PreCleanPluginText(DownloadedPageFile)) return 6;
         source->LoadHtmlPage(DownloadedPageFile);
         DownloadedPageDate = source->GetPageDate();
@@ -278,7 +282,15 @@ void Tdm::ProcessRateUpdate(std::uint8_t code, bool isSelected, bool quiet) {
             break;
         }
         case 2: logResult("ERROR PARSING DATE"); break;
-        case 4: logResult("NO INTERNET"); break;
+        case 4:
+            // A server that sends the page elsewhere (file://, ...) is reachable: say what it did.
+            // A download abandoned because the program is quitting proves nothing about the
+            // network, so it leaves no line.
+            if (DownloadFailure.starts_with("redirect refused"))
+                logResult("REDIRECT REFUSED");
+            else if (DownloadFailure != "cancelled")
+                logResult("NO INTERNET");
+            break;
         case 6: logResult("ERROR PARSING HTML"); break;
         case 7: logResult("VALUE/S MISSING"); break;
         case 9: {

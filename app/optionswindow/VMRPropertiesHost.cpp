@@ -43,6 +43,7 @@ public:
         if (VMRConverter && VMRConverter->cbSubs) VMRConverter->cbSubs->update();
     }
     bool InternetConnected() override { return InetIsConnected(); }
+    bool UpdateRunning() override { return dm != nullptr && dm->IsBusy(); }
     void SetBusyState(bool busy) override {
         if (dm) dm->SetBusyState(busy);
     }

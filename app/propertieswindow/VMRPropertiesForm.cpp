@@ -232,6 +232,10 @@ void TVMRProperties::FormActivate() {
 
 void TVMRProperties::closeEvent(QCloseEvent* e) {
     host_.RememberPosition(x(), y());
+    if (updating_ && testAttribute(Qt::WA_DeleteOnClose)) {
+        setAttribute(Qt::WA_DeleteOnClose, false);
+        freeAfterUpdate_ = true;
+    }
     QWidget::closeEvent(e);
 }
 
@@ -590,8 +594,16 @@ void TVMRProperties::ExtractHistoryMonth() {
 // ---- updates, the source's page ----
 
 void TVMRProperties::btUpdSelClick(QObject* sender) {
-    if (!host_.InternetConnected()) return;
+    if (!host_.InternetConnected() || updating_ || host_.UpdateRunning()) return;
     const int tag = sender ? sender->property("Tag").toInt() : 0;
+    updating_ = true;
+    struct UpdateOver {
+        TVMRProperties& window;
+        ~UpdateOver() {
+            window.updating_ = false;
+            if (window.freeAfterUpdate_) window.deleteLater();
+        }
+    } over{*this};
     // A fault of the run (an update log that cannot be opened, a full disk) must not leave
     // the event loop: it is logged as a timer-started run's is, and shown, since the user
     // asked for this run. The busy state is left in either case.

@@ -56,6 +56,8 @@ public:
     virtual void RepaintSourceLists() = 0;
     // ---- updates ----
     virtual bool InternetConnected() = 0;
+    // An update runs already (the windows stay usable during its downloads).
+    virtual bool UpdateRunning() { return false; }
     virtual void SetBusyState(bool busy) = 0;
     virtual std::uint8_t DownloadRates(TDateTime date) = 0;
     virtual void ProcessRateUpdate(std::uint8_t code, bool isSelected, bool quiet) = 0;
@@ -191,6 +193,10 @@ private:
     std::unique_ptr<Ui::TVMRProperties> ui_;
     std::int32_t historyColor_ = HistoryPresentColor;
     bool activated_ = false;
+    // An update runs from a button of this window: the window's events go on meanwhile, so a
+    // close then only hides it and the window is freed once the update is over.
+    bool updating_ = false;
+    bool freeAfterUpdate_ = false;
 };
 
 }  // namespace vemra

@@ -65,6 +65,9 @@ void TVMRDownload::DoWork() {
     SetGaugePosition(FBar, 0);
     Fetched = 0;
     Cancelled = false;
+    // An update run may hold the session (the windows stay usable during its downloads): the
+    // session is closed here only if opened here, so that run's download goes on.
+    const bool ownSession = InetSession() == nullptr;
     InetOpenSession();
     for (int i = 0; i < Addresses.Count() && !Cancelled; ++i) {
         const std::string& target = Files[i];
@@ -73,13 +76,15 @@ void TVMRDownload::DoWork() {
         TargetBackup backup(target);
         bool fetched = false;
         try {
+            // The list carries history files, with their larger bounds.
             if (CountFiles) {
-                fetched = InetDownloadToFile(Addresses[i], target);
+                fetched = InetDownloadToFile(Addresses[i], target, nullptr, kHistoryLimits);
                 if (fetched) SetGaugePosition(FBar, FBar->value() + 1);
             } else {
                 SetGaugePosition(FBar, 0);
                 fetched = InetDownloadToFile(Addresses[i], target,
-                                             [this](int total, int done) { DownloadProgress(total, done); });
+                                             [this](int total, int done) { DownloadProgress(total, done); },
+                                             kHistoryLimits);
             }
         } catch (const std::exception&) {
             // A target that cannot be written (or an empty target name) is a file not fetched.
@@ -88,7 +93,7 @@ void TVMRDownload::DoWork() {
         if (fetched) ++Fetched;
         LetEventsRun();
     }
-    InetCloseSession();
+    if (ownSession) InetCloseSession();
     SetGaugePosition(FBar, 100);
     Tim->start();
 }

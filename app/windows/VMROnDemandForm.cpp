@@ -105,10 +105,12 @@ void RunOnDemandDownload(const TStringList& dates) { RunOnDemandDownload(dates, 
 
 void RunOnDemandDownload(const TStringList& dates, IOnDemandRates& rates) {
     std::unique_ptr<TVMROnDemand> window(TVMRMsg::Create<TVMROnDemand>(dates, rates));
+    // Closed only if opened here: an update run that holds the session goes on.
+    const bool ownSession = InetSession() == nullptr;
     InetOpenSession();
     window->exec();
     window.reset();
-    InetCloseSession();
+    if (ownSession) InetCloseSession();
 }
 
 }  // namespace vemra

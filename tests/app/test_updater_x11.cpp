@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <sys/stat.h>
+#include <csignal>
 
 #include <chrono>
 #include <cstdlib>
@@ -162,6 +163,14 @@ protected:
         return xclip.readAllStandardOutput().toStdString();
     }
 
+    // The libraries mapped into the running program that are named so.
+    int MappedLibraries(const std::string& name) const {
+        const std::string maps = ReadText("/proc/" + std::to_string(vemra.processId()) + "/maps");
+        int count = 0;
+        for (std::size_t at = maps.find(name); at != std::string::npos; at = maps.find(name, at + 1)) ++count;
+        return count;
+    }
+
     QString program;
     QProcess vemra;
 };
@@ -188,6 +197,8 @@ TEST_F(InstalledUpdaterX11Test, TheInstalledProgramFetchesTheDaysRatesWithinAMin
     ASSERT_TRUE(WaitUntil([&] { return ReadText(log).find("ECB : UPDATED : " + dayFile) != std::string::npos; }, 60000))
         << "no new rates within a minute; log: " << ReadText(log);
     EXPECT_TRUE(FileExists(dayFile));
+    // The download ran in the helper: the converter never loaded libcurl.
+    EXPECT_EQ(MappedLibraries("libcurl"), 0);
 
     // The copied amount converts at the page's rate (1 EUR = 1.0877 USD); the paste-back
     // command leaves the result on the clipboard.
@@ -206,6 +217,92 @@ TEST_F(InstalledUpdaterX11Test, TheInstalledProgramFetchesTheDaysRatesWithinAMin
     ASSERT_TRUE(ui::PostCommand(QStringLiteral("TVMRConverter"), 99, 0));
     EXPECT_TRUE(WaitUntil([&] { return vemra.state() == QProcess::NotRunning; }, 10000));
 }
+
+// A rate server that sends its headers and then nothing, or one byte a second: the installed
+// program keeps answering on its window thread (a socket command shows the window) and ends
+// within a second when told to, leaving no half-written page and no day rate file.
+struct SlowServerCase {
+    const char* name;
+    HttpResponse page;
+    bool bySignal;  // SIGTERM, else command 99 (the tray's end item takes the same way)
+};
+void PrintTo(const SlowServerCase& c, std::ostream* out) { *out << c.name; }
+
+class SlowServerX11Test : public InstalledUpdaterX11Test, public ::testing::WithParamInterface<SlowServerCase> {
+protected:
+    int PageRequests() const {
+        int count = 0;
+        for (const auto& request : server.Requests()) count += request.path == "/daily.xml" ? 1 : 0;
+        return count;
+    }
+    static QStringList Xdotool(const QStringList& arguments) {
+        QProcess tool;
+        tool.start(QStringLiteral("xdotool"), arguments);
+        tool.waitForFinished(5000);
+        return QString::fromLatin1(tool.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    }
+    static bool WindowShown() { return !Xdotool({"search", "--onlyvisible", "--name", "Vmr-Vemra"}).isEmpty(); }
+    static qsizetype VisibleWindows() { return Xdotool({"search", "--onlyvisible", "--class", "vemra"}).size(); }
+};
+
+TEST_P(SlowServerX11Test, TheProgramAnswersDuringTheDownloadAndEndsWithinASecond) {
+    module->ConnectionTest = [] { return false; };
+    TDateTime due = 0;
+    std::string dayFile;
+    ASSERT_NO_FATAL_FAILURE(PointTheStoreAtTheServer(due, dayFile));
+    server.Route("/daily.xml", GetParam().page);
+    const std::string log = Tdm::UpdateLogPath();
+    window.reset();
+    module.reset();
+    dm = nullptr;
+    const std::string closed = "http://127.0.0.1:" + std::to_string(HttpTestServer::ClosedPort());
+    for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "ALL_PROXY", "all_proxy"}) env.Set(name, closed);
+    env.Set("no_proxy", "127.0.0.1,localhost");
+    vemra.setProcessChannelMode(QProcess::ForwardedChannels);
+    vemra.start(program, {});
+    ASSERT_TRUE(vemra.waitForStarted(5000));
+    ASSERT_TRUE(WaitUntil([&] { return PageRequests() > 0; }, 30000)) << "the update never asked for the page";
+    WaitUntil([] { return false; }, 2500);  // well inside the download, the splash window gone
+    EXPECT_EQ(MappedLibraries("libcurl"), 0) << "the download runs in the helper";
+
+    // A right click on the tray icon opens its menu; Escape closes it.
+    const QStringList icon = Xdotool({"search", "--pid", QString::number(vemra.processId())});
+    ASSERT_FALSE(icon.isEmpty()) << "no tray icon";
+    const qsizetype before = VisibleWindows();
+    Xdotool({"mousemove", "--window", icon.front(), "11", "11", "click", "3"});
+    EXPECT_TRUE(WaitUntil([&] { return VisibleWindows() > before; }, 3000)) << "the tray menu did not open";
+    Xdotool({"key", "Escape"});
+    EXPECT_TRUE(WaitUntil([&] { return VisibleWindows() == before; }, 3000));
+
+    ASSERT_TRUE(ui::PostCommand(QStringLiteral("TVMRConverter"), 2, 0, 1000)) << "the command was not taken";
+    EXPECT_TRUE(WaitUntil([] { return WindowShown(); }, 3000)) << "the window thread did not act on the command";
+    ASSERT_EQ(vemra.state(), QProcess::Running);
+
+    const auto asked = std::chrono::steady_clock::now();
+    if (GetParam().bySignal)
+        ::kill(static_cast<pid_t>(vemra.processId()), SIGTERM);
+    else
+        ASSERT_TRUE(ui::PostCommand(QStringLiteral("TVMRConverter"), 99, 0, 1000));
+    ASSERT_TRUE(WaitUntil([&] { return vemra.state() == QProcess::NotRunning; }, 5000));
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - asked);
+    EXPECT_LE(took.count(), 1000) << "ended " << took.count() << " ms after it was asked";
+    EXPECT_EQ(vemra.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(vemra.exitCode(), 0);
+    EXPECT_FALSE(FileExists(dayFile));
+    // The abandoned download is no sign of a missing network.
+    EXPECT_EQ(ReadText(log).find("ECB : NO INTERNET"), std::string::npos) << ReadText(log);
+    for (const auto& entry : std::filesystem::directory_iterator(ExtractFileDir(dayFile)))
+        EXPECT_NE(entry.path().filename().string().rfind(".Data.txt", 0), 0u) << "left behind: " << entry.path();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, SlowServerX11Test,
+    ::testing::Values(
+        SlowServerCase{"HeadThenSilence_Sigterm",
+                       HttpResponse{.body = "<xml/>", .silenceAfterHead = std::chrono::seconds(120)}, true},
+        SlowServerCase{"OneByteASecond_Command99",
+                       HttpResponse{.body = std::string(4000, ' '), .byteInterval = std::chrono::seconds(1)}, false}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
 }  // namespace vemra::test

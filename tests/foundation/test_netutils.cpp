@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -268,6 +269,100 @@ TEST_F(NetUtilsTest, LinesOpenTheSessionAndSplitAtEveryLineBreak) {
     EXPECT_THAT(items, ElementsAre("one", "two", "three", "four"));
     EXPECT_NE(InetSession(), nullptr);
     EXPECT_TRUE(InetDownloadLines("127.0.0.1:" + std::to_string(HttpTestServer::ClosedPort()) + "/x")->Empty());
+}
+
+// ---- the bounds of a download ----
+
+std::vector<std::string> Names(const std::filesystem::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    return names;
+}
+
+struct HugePage {
+    const char* name;
+    BodyFraming framing;
+};
+void PrintTo(const HugePage& c, std::ostream* out) { *out << c.name; }
+
+class NetUtilsSizeBoundTest : public NetUtilsTest, public ::testing::WithParamInterface<HugePage> {};
+
+// A page declared 100 MB long is refused before its body; one without a length stops at the
+// bound. Neither is written in full, and the old file stays.
+TEST_P(NetUtilsSizeBoundTest, AHundredMegabytePageIsNotStoredAndTheOldFileStays) {
+    server_.Route("/huge", HttpResponse{.framing = GetParam().framing, .generatedBytes = 100ull << 20});
+    WriteFileAtomic(File("page.html"), "OLD");
+    EXPECT_FALSE(InetDownloadToFile(server_.Url("/huge"), File("page.html")));
+    EXPECT_EQ(InetLastError(), "too large");
+    EXPECT_EQ(ReadFileBytes(File("page.html")), "OLD");
+    EXPECT_THAT(Names(dir_), ElementsAre("page.html"));
+    EXPECT_TRUE(InetDownloadLines(server_.Url("/huge"))->Empty());
+    EXPECT_LT(server_.SlowBodyBytesSent(), 2 * (kPageLimits.MaxBytes + (8 << 20))) << "reading went on past the bound";
+    // A history file may be larger than a page.
+    server_.Route("/history", HttpResponse{.framing = GetParam().framing, .generatedBytes = 20ull << 20});
+    EXPECT_TRUE(InetDownloadToFile(server_.Url("/history"), File("history.csv"), nullptr, kHistoryLimits));
+    EXPECT_EQ(std::filesystem::file_size(File("history.csv")), 20u << 20);
+}
+
+INSTANTIATE_TEST_SUITE_P(Framings, NetUtilsSizeBoundTest,
+                         ::testing::Values(HugePage{"DeclaredLength", BodyFraming::ContentLength},
+                                           HugePage{"NoLength", BodyFraming::CloseDelimited}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+struct SlowServer {
+    const char* name;
+    HttpResponse response;
+};
+void PrintTo(const SlowServer& c, std::ostream* out) { *out << c.name; }
+
+class NetUtilsDeadlineTest : public NetUtilsTest, public ::testing::WithParamInterface<SlowServer> {
+protected:
+    void TearDown() override {
+        unsetenv(kDeadlineVariable);
+        NetUtilsTest::TearDown();
+    }
+};
+
+// The stall limit alone lets a server that sends a byte now and then hold a download for
+// ever; the deadline (shortened here through the environment) ends it.
+TEST_P(NetUtilsDeadlineTest, ASlowServerEndsAtTheDeadlineAndTheOldFileStays) {
+    setenv(kDeadlineVariable, "2", 1);
+    server_.Route("/slow", GetParam().response);
+    WriteFileAtomic(File("page.html"), "OLD");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(InetDownloadToFile(server_.Url("/slow"), File("page.html")));
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(InetLastError(), "deadline passed");
+    EXPECT_GE(took, std::chrono::milliseconds(1500));
+    EXPECT_LT(took, std::chrono::seconds(15));
+    EXPECT_EQ(ReadFileBytes(File("page.html")), "OLD");
+    EXPECT_THAT(Names(dir_), ElementsAre("page.html"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, NetUtilsDeadlineTest,
+    ::testing::Values(SlowServer{"HeadThenSilence", HttpResponse{.body = "x", .silenceAfterHead = std::chrono::seconds(60)}},
+                      SlowServer{"OneByteASecond", HttpResponse{.body = Body(300), .byteInterval = std::chrono::seconds(1)}}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST(NetDeadline, TheEnvironmentOnlyShortensTheDeadline) {
+    const std::pair<const char*, int> cases[] = {{"", 120}, {"5", 5}, {"0", 1}, {"-3", 1}, {"999", 120}, {"7s", 120}};
+    for (const auto& [text, expected] : cases) {
+        setenv(kDeadlineVariable, text, 1);
+        EXPECT_EQ(InetEffectiveDeadline(120), expected) << '"' << text << '"';
+    }
+    unsetenv(kDeadlineVariable);
+    EXPECT_EQ(InetEffectiveDeadline(120), 120);
+}
+
+TEST_F(NetUtilsTest, ARedirectToAnotherSchemeIsRefusedAndSaysSo) {
+    server_.Route("/moved", HttpResponse{.status = 302, .headers = {{"Location", "file:///etc/hostname"}}, .body = "m"});
+    EXPECT_FALSE(InetDownloadToFile(server_.Url("/moved"), File("page.html")));
+    EXPECT_THAT(InetLastError(), ::testing::StartsWith("redirect refused"));
+    EXPECT_FALSE(FileExists(File("page.html")));
+    server_.Route("/page", HttpResponse{.body = "fine"});
+    EXPECT_TRUE(InetDownloadToFile(server_.Url("/page"), File("page.html")));
+    EXPECT_EQ(InetLastError(), "");
 }
 
 class RouteTableTest : public ::testing::Test {

@@ -244,7 +244,7 @@ TEST_F(InstallerWindow, UnattendedInstallationWritesEverythingOfTheInstallation)
     const std::string app = home.home / ".local/opt/Vemra";
     const std::string data = home.home / "data/Vemra";
     const std::string menu = home.home / "data/applications/Vemra";
-    for (const char* program : {"vemra", "vmrupdater"}) {
+    for (const char* program : {"vemra", "vmrupdater", "vmrfetch"}) {
         EXPECT_EQ(FileMode(JoinPath(app, program)) & 0777, 0755u) << program;
     }
     EXPECT_TRUE(FileExists(JoinPath(app, "license.rtf")));

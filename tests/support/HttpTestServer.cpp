@@ -107,7 +107,8 @@ std::string ResponseHead(const HttpResponse& response, bool closing) {
     switch (response.framing) {
         case BodyFraming::ContentLength:
             head += "Content-Length: " +
-                    (response.contentLength.empty() ? std::to_string(response.body.size()) : response.contentLength) +
+                    (response.contentLength.empty() ? std::to_string(response.body.size() + response.generatedBytes)
+                                                    : response.contentLength) +
                     "\r\n";
             break;
         case BodyFraming::Chunked: head += "Transfer-Encoding: chunked\r\n"; break;
@@ -285,6 +286,29 @@ void HttpTestServer::Serve(int fd) {
         const HttpResponse response = Answer(request);
         if (response.delay.count() > 0 && !Wait(-1, response.delay)) return;
         const bool closing = ClosesAfter(request, response);
+        const bool slow = response.framing != BodyFraming::Chunked && request.method != "HEAD" &&
+                          (response.silenceAfterHead.count() > 0 || response.byteInterval.count() > 0 ||
+                           response.generatedBytes > 0);
+        if (slow) {
+            if (!sendAll(ResponseHead(response, closing))) return;
+            if (response.silenceAfterHead.count() > 0 && !Wait(-1, response.silenceAfterHead)) return;
+            for (std::size_t at = 0; at < response.body.size();) {
+                const std::size_t step = response.byteInterval.count() > 0 ? 1 : response.body.size();
+                if (!sendAll(std::string_view(response.body).substr(at, step))) return;
+                at += step;
+                slowBytesSent_ += step;
+                if (response.byteInterval.count() > 0 && !Wait(-1, response.byteInterval)) return;
+            }
+            const std::string block(64 * 1024, 'x');
+            for (std::uint64_t left = response.generatedBytes; left > 0;) {
+                const std::size_t step = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
+                if (!sendAll(std::string_view(block).substr(0, step))) return;
+                left -= step;
+                slowBytesSent_ += step;
+            }
+            if (closing) return;
+            continue;
+        }
         std::string out = ResponseHead(response, closing);
         if (request.method != "HEAD") out += FramedBody(response);
         if (!sendAll(out) || closing) return;

@@ -12,7 +12,9 @@
 // Unknown paths get a 404 page. HEAD requests get the headers a GET would get, no body.
 // The destructor stops the server; every wait inside it is bounded.
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -55,6 +57,12 @@ struct HttpResponse {
     std::string contentLength{};
     std::size_t chunkSize = 1000;
     std::chrono::milliseconds delay{0};  // before the answer is sent
+    // A slow or huge answer (not chunked): after the head the server says nothing this long,
+    // then sends the body one byte every byteInterval (all at once when 0), then
+    // generatedBytes bytes of 'x' made as they go (counted in the Content-Length).
+    std::chrono::milliseconds silenceAfterHead{0};
+    std::chrono::milliseconds byteInterval{0};
+    std::uint64_t generatedBytes = 0;
 };
 
 using HttpHandler = std::function<HttpResponse(const HttpRequest&)>;
@@ -76,6 +84,8 @@ public:
 
     std::vector<HttpRequest> Requests() const;
     void ClearRequests();
+    // Body bytes of slow or huge answers sent so far (what the socket took).
+    std::uint64_t SlowBodyBytesSent() const { return slowBytesSent_; }
 
     // A port on 127.0.0.1 where nothing listens (it was free a moment ago).
     static int ClosedPort();
@@ -94,6 +104,7 @@ private:
     std::map<std::string, HttpHandler> routes_;
     std::vector<HttpRequest> requests_;
     std::vector<std::thread> connections_;
+    std::atomic<std::uint64_t> slowBytesSent_{0};
     std::thread acceptor_;
 };
 

@@ -244,6 +244,20 @@ TEST_F(ProcessRateUpdateTest, FailureCodesLogTheirLineAndTheOthersNothing) {
     EXPECT_TRUE(Boxes.empty());
     EXPECT_TRUE(Popups().empty());
 
+    // Code 4 says what the download met; one given up because the program quits says nothing.
+    const std::pair<const char*, std::vector<std::string>> failures[] = {
+        {"Could not connect to server", {"ECB : NO INTERNET"}},
+        {"redirect refused: Protocol \"file\" not supported", {"ECB : REDIRECT REFUSED"}},
+        {"cancelled", {}},
+    };
+    for (const auto& [failure, log] : failures) {
+        std::filesystem::remove(Tdm::UpdateLogPath());
+        dm.DownloadFailure = failure;
+        dm.ProcessRateUpdate(4, true, false);
+        EXPECT_EQ(LogTexts(), log) << failure;
+    }
+    dm.DownloadFailure.clear();
+
     // Code 1 tells the user unless quiet.
     std::filesystem::remove(Tdm::UpdateLogPath());
     dm.ProcessRateUpdate(1, true, true);

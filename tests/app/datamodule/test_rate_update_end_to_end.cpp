@@ -110,6 +110,7 @@ TEST_F(RateUpdateTest, FailuresGiveTheirResultCodesAndLogLines) {
     std::string ahead = ReadText(FixturePath("eurofxref-daily.xml"));
     ahead.replace(ahead.find("2024-01-17"), 10, "2099-12-31");
     server.Route("/ahead.xml", HttpResponse{.body = ahead});
+    server.Route("/moved.xml", HttpResponse{.status = 302, .headers = {{"Location", "file:///etc/hostname"}}});
     const struct {
         std::string url;
         std::uint8_t code;
@@ -119,6 +120,7 @@ TEST_F(RateUpdateTest, FailuresGiveTheirResultCodesAndLogLines) {
         {server.Url("/ahead.xml"), 2, {"ECB : ERROR PARSING DATE"}},  // would stand as the last update until 2099
         {server.Url("/error.html"), 6, {"ECB : ERROR PARSING HTML"}},  // the pre-clean rejects what is no rate page
         {"http://127.0.0.1:" + std::to_string(HttpTestServer::ClosedPort()) + "/daily.xml", 4, {"ECB : NO INTERNET"}},
+        {server.Url("/moved.xml"), 4, {"ECB : REDIRECT REFUSED"}},  // the server answered, elsewhere
         {"", 3, {}},
     };
     Install("ECB", kEcbLibrary, EcbUrl(), "2024.01.16 16:05:00");

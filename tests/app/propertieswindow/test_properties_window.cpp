@@ -59,6 +59,7 @@ public:
     void ShowRateIndicator() override { ++indicatorShown; }
     void RepaintSourceLists() override { ++listsRepainted; }
     bool InternetConnected() override { return connected; }
+    bool UpdateRunning() override { return updateRunning; }
     void SetBusyState(bool busy) override { busyStates.push_back(busy); }
     std::uint8_t DownloadRates(TDateTime date) override {
         downloads.push_back(static_cast<int>(date));
@@ -119,6 +120,7 @@ public:
     QPoint position;
     std::string language = "ENG";
     bool connected = true;
+    bool updateRunning = false;
     bool answer = true;
     bool historyDownloadWorks = true;
     bool viaDataModule = false;  // the outcome and "Update all" go to the data module's real run
@@ -505,6 +507,32 @@ TEST_F(PropertiesTest, AnUpdateLogThatCannotBeOpenedIsShownAndTheWindowGoesOn) {
     EXPECT_EQ(host.busyStates, (std::vector<bool>{true, false}));
     EXPECT_FALSE(fixture.Dm().IsBusy());
     EXPECT_EQ(host.listsRepainted, 2);
+}
+
+// The window's events go on while its update downloads: closing it then hides it, and it is
+// freed once the update is over; while another update runs, its update buttons do nothing.
+TEST_F(PropertiesTest, AWindowClosedDuringItsUpdateLivesUntilTheUpdateIsOver) {
+    TVMRProperties& w = Open();
+    QPointer<TVMRProperties> window(&w);
+    bool aliveAfterClose = false;
+    host.writeDay = [&](TDateTime) {
+        w.btClose->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+        aliveAfterClose = !window.isNull();
+    };
+    w.btUpdSel->trigger();
+    EXPECT_TRUE(aliveAfterClose);
+    EXPECT_EQ(host.busyStates, (std::vector<bool>{true, false}));
+    EXPECT_EQ(host.listsRepainted, 1) << "the update ran to its end";
+    EXPECT_TRUE(WaitFor([&] { return window.isNull(); })) << "freed once the update is over";
+
+    TVMRProperties& again = Open();
+    host.updateRunning = true;
+    again.btUpdSel->trigger();
+    again.btUpdAll->trigger();
+    EXPECT_EQ(host.downloads.size(), 1u);
+    EXPECT_EQ(host.updateRounds, 0);
 }
 
 TEST_F(PropertiesTest, TheWindowComesBackWhereItWasAndOnlyOneIsOpen) {

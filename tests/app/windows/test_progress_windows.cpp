@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -211,6 +212,18 @@ TEST_F(DownloadListTest, FetchesEveryFileAndClosesByItself) {
     EXPECT_EQ(ReadText(folder / "known.zip"), known);
     EXPECT_EQ(ReadText(folder / "unknown.zip"), unknown);
     EXPECT_EQ(FolderEntries(folder.path()), (std::vector<std::string>{"known.zip", "unknown.zip"}));
+}
+
+// History files have a larger bound than rate pages; a session that an update run holds (its
+// windows stay usable meanwhile) is left open for it.
+TEST_F(DownloadListTest, AHistoryLargerThanAPageArrivesAndAHeldSessionStaysOpen) {
+    server.Route("/history.csv", HttpResponse{.generatedBytes = 20u << 20});
+    ASSERT_TRUE(InetOpenSession());
+    const TInetSessionRec* held = InetSession();
+    EXPECT_EQ(RunDownloadList(Lines({Line("/history.csv", folder / "history.csv")}), false), 1);
+    EXPECT_EQ(std::filesystem::file_size(folder / "history.csv"), 20u << 20);
+    EXPECT_EQ(InetSession(), held);
+    InetCloseSession();
 }
 
 TEST_F(DownloadListTest, CountingFilesTheGaugeCountsThem) {
