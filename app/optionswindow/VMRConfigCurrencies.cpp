@@ -129,11 +129,12 @@ private:
 // Keys and hover on the list, leaving the code field.
 class TCurrencyEvents final : public QObject {
 public:
-    explicit TCurrencyEvents(TVMRConfig& window) : QObject(&window), window_(window) {}
+    explicit TCurrencyEvents(TVMRConfig& window) : QObject(&window), window_(window), frame_(&window) {}
 
     bool eventFilter(QObject* watched, QEvent* event) override {
-        // The window's children still send events while it is destroyed, after its controls' record.
-        if (!window_.ui) return false;
+        // The window's children still send events while QWidget destroys them, when the window's
+        // own part is gone and its members may no longer be read; its dynamic type tells.
+        if (qobject_cast<TVMRConfig*>(frame_) == nullptr || !window_.ui) return false;
         const Ui::TVMRConfig& ui = *window_.ui;
         if (watched == ui.ChList && event->type() == QEvent::KeyPress) {
             const QString key = static_cast<QKeyEvent*>(event)->text();
@@ -158,6 +159,7 @@ public:
 
 private:
     TVMRConfig& window_;
+    QWidget* frame_;  // the window as the QWidget that outlives its TVMRConfig part
     bool checking_ = false;
 };
 
