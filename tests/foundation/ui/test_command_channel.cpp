@@ -290,6 +290,17 @@ TEST_F(CommandChannelTest, APeerThatSendsNoLineIsClosedAtTheDeadline) {
     EXPECT_EQ(spy[0][0].toUInt(), 2u);
 }
 
+// Lets the child connect and the server try to take it while no descriptor is free; how many
+// connections the child made. No assertion macro and no call through a fixture runs here: the
+// undefined-behaviour sanitizer's type check needs a pipe to probe memory and would report a
+// fault that is none.
+__attribute__((no_sanitize("vptr"))) int ConnectWhileNoDescriptorIsFree(ChildPeers& peer) {
+    peer.Go();
+    const int connected = peer.WaitConnected();
+    for (int i = 0; i < 20; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return connected;
+}
+
 // Accept fails while no descriptor is left: the peer waits in the queue, and the server takes
 // it (and every later one) once descriptors are free again.
 TEST_F(CommandChannelTest, KeepsListeningThroughAnAcceptThatFails) {
@@ -302,11 +313,12 @@ TEST_F(CommandChannelTest, KeepsListeningThroughAnAcceptThatFails) {
     {
         const DescriptorLimit limit(static_cast<rlim_t>(HighestOpenDescriptor() + 8));
         for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) fillers.push_back(fd);
-        ASSERT_EQ(errno, EMFILE);
-        ASSERT_NO_FATAL_FAILURE(peer.Go());
-        EXPECT_EQ(peer.WaitConnected(), 1);
-        Drain();
+        const int exhausted = errno;
+        const int connected = ConnectWhileNoDescriptorIsFree(peer);
         for (int fd : fillers) ::close(fd);
+        ASSERT_EQ(exhausted, EMFILE);
+        ASSERT_FALSE(HasFatalFailure());
+        EXPECT_EQ(connected, 1);
     }
     EXPECT_TRUE(QFile::exists(path));
     WaitFor(spy, 1);
