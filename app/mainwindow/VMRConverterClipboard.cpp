@@ -257,6 +257,7 @@ void TVMRConverter::ShowResultHint(int x, int y) {
         meClipLines_.Clear();
         meinnLines_.Clear();
         meoutLines_.Clear();
+        meinnStale_ = meoutStale_ = false;
         if (MeClipMemo != nullptr) MeClipMemo->clear();
         if (MEINNMemo != nullptr) {
             const QSignalBlocker block(MEINNMemo);

@@ -522,7 +522,12 @@ void TVMRConverter::ShapeWindow() {
 }
 
 void TVMRConverter::RunConversion(bool asTable) {
-    if (!asTable) meinnLines_.SetText(MEINNMemo->toPlainText().toStdString());
+    if (!asTable) {
+        // The typed text is what MEINN would show: the last run's input when it is not
+        // filled yet.
+        FillStaleMemos();
+        meinnLines_.SetText(MEINNMemo->toPlainText().toStdString());
+    }
     run_->DoConvert(asTable);
     CellCount = run_->CellCount;
     UnconvertedCount = run_->UnconvertedCount;
@@ -537,9 +542,26 @@ void TVMRConverter::ConvertCellsAgain() {
 }
 
 void TVMRConverter::ShowMemos() {
-    const QSignalBlocker blockIn(MEINNMemo);
-    MEINNMemo->setPlainText(QString::fromStdString(meinnLines_.Text()));
-    MEOUTMemo->setPlainText(QString::fromStdString(meoutLines_.Text()));
+    meinnStale_ = true;
+    meoutStale_ = true;
+    if (isVisible()) FillStaleMemos();
+}
+
+void TVMRConverter::FillStaleMemos() {
+    if (meinnStale_) {
+        const QSignalBlocker blockIn(MEINNMemo);
+        MEINNMemo->setPlainText(QString::fromStdString(meinnLines_.Text()));
+        meinnStale_ = false;
+    }
+    if (meoutStale_) {
+        MEOUTMemo->setPlainText(QString::fromStdString(meoutLines_.Text()));
+        meoutStale_ = false;
+    }
+}
+
+void TVMRConverter::showEvent(QShowEvent* event) {
+    FillStaleMemos();
+    QWidget::showEvent(event);
 }
 
 void TVMRConverter::SetRGFormatIndex(int index) {

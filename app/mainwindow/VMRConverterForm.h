@@ -119,8 +119,12 @@ public:
     void RunConversion(bool asTable);
     // Converts the current cells again (after a pair, mode, form or date-order change).
     void ConvertCellsAgain();
-    // The widgets MEINN and MEOUT show their lists again.
+    // The widgets MEINN and MEOUT show their lists again. A hidden window (a copy converted
+    // for the balloon) fills them when it shows: filling a memo takes seconds for the lines
+    // of a large copy, and nobody would see it.
     void ShowMemos();
+    // Fills the memos a run left to fill while the window was hidden.
+    void FillStaleMemos();
     TConversionRun& Run() { return *run_; }
 
     // ---- user settings (VMRConverterSettings.cpp) ----
@@ -335,6 +339,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;  // FormCloseQuery, then FormClose
+    void showEvent(QShowEvent* event) override;    // fills stale memos
 
 private:
     bool FormCloseQuery();
@@ -346,6 +351,8 @@ private:
     TStringList meinnLines_;
     TStringList meClipLines_;
     TStringList meoutLines_;
+    bool meinnStale_ = false;  // MEINN / MEOUT do not show meinnLines_ / meoutLines_ yet
+    bool meoutStale_ = false;
     bool destroyed_ = false;
     std::string configFileName_;  // setting "VMRConfigFile"
     std::string initFault_;       // what made the start fail, for its message
