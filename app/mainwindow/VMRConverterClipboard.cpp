@@ -310,8 +310,9 @@ void TVMRConverter::BtPasteClick(QObject* sender) {
                                             dm != nullptr ? dm->EmptyCellText : std::string(),
                                             table != nullptr ? table->LineEndPadding : std::string(),
                                             table != nullptr ? table->LeadingBlankLines : std::string());
+    // The staged lines are the list; the hidden MeClip widget is not filled with them: nobody
+    // sees or reads it, and a memo takes seconds for the lines of a large table.
     meClipLines_.SetText(text);
-    if (MeClipMemo != nullptr) MeClipMemo->setPlainText(QString::fromStdString(text));
     static std::uint64_t serial = 0;
     auto* data = new QMimeData();
     data->setText(QString::fromStdString(text));
