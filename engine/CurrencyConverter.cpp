@@ -227,7 +227,15 @@ std::string TCurrencyConverter::FormatAmount(double value, int maxDecimals, std:
         if (std::fabs(value) < 1e7) precision = 15;
     }
     std::string number = FloatToStrF(value, TFloatFormat::ffNumber, precision, decimals, settings);
-    return format.empty() ? number : Format(format, number);
+    if (format.empty()) return number;
+    // The number goes in place of the "%s" as plain text: the rest of the pattern holds a
+    // currency symbol from a file the user may edit, and a "%" there is no format.
+    const std::size_t at = format.find("%s");
+    if (at == std::string_view::npos) return std::string(format);
+    std::string text;
+    text.reserve(format.size() + number.size());
+    text.append(format.substr(0, at)).append(number).append(format.substr(at + 2));
+    return text;
 }
 
 long double TCurrencyConverter::IntPower(long double base, int exponent) {

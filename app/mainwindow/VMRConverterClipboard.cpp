@@ -280,6 +280,7 @@ void TVMRConverter::ShowResultHint(int x, int y) {
         meClipLines_.Clear();
         meinnLines_.Clear();
         meoutLines_.Clear();
+        meinnStale_ = meoutStale_ = false;
         if (MeClipMemo != nullptr) MeClipMemo->clear();
         if (MEINNMemo != nullptr) {
             const QSignalBlocker block(MEINNMemo);
@@ -332,8 +333,9 @@ void TVMRConverter::BtPasteClick(QObject* sender) {
         Results != nullptr ? Results->Text() : std::string(), dm != nullptr ? dm->EmptyCellText : std::string(),
         table != nullptr ? table->LineEndPadding : std::string(),
         table != nullptr ? table->LeadingBlankLines : std::string(), inputEndsWithLineBreak_);
+    // The staged lines are the list; the hidden MeClip widget is not filled with them: nobody
+    // sees or reads it, and a memo takes seconds for the lines of a large table.
     meClipLines_.SetText(text);
-    if (MeClipMemo != nullptr) MeClipMemo->setPlainText(QString::fromStdString(text));
     static std::uint64_t serial = 0;
     auto* data = new QMimeData();
     data->setText(QString::fromStdString(text));

@@ -150,8 +150,10 @@ void TVMRConverter::ConnectControls() {
     for (QComboBox* list : {cbFormat, cbDesambi, cbDateDesambi})
         connect(list, &QComboBox::activated, this, [this, list](int) { RGFormatClick(list); });
 
-    connect(MEINNMemo, &QPlainTextEdit::textChanged, this,
-            [this] { ShowLineCount(MEINNMemo->document()->isEmpty() ? 0 : MEINNMemo->document()->blockCount()); });
+    connect(MEINNMemo, &QPlainTextEdit::textChanged, this, [this] {
+        meinnStale_ = false;  // a text typed or set in its place is what it shows now
+        ShowLineCount(MEINNMemo->document()->isEmpty() ? 0 : MEINNMemo->document()->blockCount());
+    });
 }
 
 void TVMRConverter::FillCurrencyCombos(const std::string& from, const std::string& to) {
@@ -450,6 +452,7 @@ void TVMRConverter::btClearClick(QObject*) {
     meClipLines_.Clear();
     meinnLines_.Clear();
     meoutLines_.Clear();
+    meinnStale_ = meoutStale_ = false;
     const QSignalBlocker block(MEINNMemo);
     MeClipMemo->clear();
     MEINNMemo->clear();

@@ -526,7 +526,9 @@ void TVMRConverter::ShapeWindow() {
 
 void TVMRConverter::RunConversion(bool asTable) {
     if (!asTable) {
-        ShowPendingMemos();  // the typed text is what the memo would show
+        // The typed text is what MEINN would show: the last run's input when it is not
+        // filled yet.
+        FillStaleMemos();
         const std::string typed = MEINNMemo->toPlainText().toStdString();
         inputEndsWithLineBreak_ = !typed.empty() && typed.back() == '\n';
         meinnLines_.SetText(typed);
@@ -534,13 +536,7 @@ void TVMRConverter::RunConversion(bool asTable) {
     run_->DoConvert(asTable);
     CellCount = run_->CellCount;
     UnconvertedCount = run_->UnconvertedCount;
-    // A Ctrl copy while the window is hidden only shows its balloon: filling the memos' text
-    // documents costs more than the conversion itself on a large table, so they are filled
-    // when the window is shown.
-    if (asTable && !isVisible())
-        memosPending_ = true;
-    else
-        ShowMemos();
+    ShowMemos();
 }
 
 void TVMRConverter::ConvertCellsAgain() {
@@ -550,20 +546,27 @@ void TVMRConverter::ConvertCellsAgain() {
     ShowMemos();
 }
 
-void TVMRConverter::ShowPendingMemos() {
-    if (memosPending_) ShowMemos();
+void TVMRConverter::ShowMemos() {
+    meinnStale_ = true;
+    meoutStale_ = true;
+    if (isVisible()) FillStaleMemos();
+}
+
+void TVMRConverter::FillStaleMemos() {
+    if (meinnStale_) {
+        const QSignalBlocker blockIn(MEINNMemo);
+        MEINNMemo->setPlainText(QString::fromStdString(meinnLines_.Text()));
+        meinnStale_ = false;
+    }
+    if (meoutStale_) {
+        MEOUTMemo->setPlainText(QString::fromStdString(meoutLines_.Text()));
+        meoutStale_ = false;
+    }
 }
 
 void TVMRConverter::showEvent(QShowEvent* event) {
-    ShowPendingMemos();
+    FillStaleMemos();
     QWidget::showEvent(event);
-}
-
-void TVMRConverter::ShowMemos() {
-    memosPending_ = false;
-    const QSignalBlocker blockIn(MEINNMemo);
-    MEINNMemo->setPlainText(QString::fromStdString(meinnLines_.Text()));
-    MEOUTMemo->setPlainText(QString::fromStdString(meoutLines_.Text()));
 }
 
 void TVMRConverter::SetRGFormatIndex(int index) {

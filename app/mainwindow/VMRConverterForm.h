@@ -119,11 +119,12 @@ public:
     void RunConversion(bool asTable);
     // Converts the current cells again (after a pair, mode, form or date-order change).
     void ConvertCellsAgain();
-    // The widgets MEINN and MEOUT show their lists again.
+    // The widgets MEINN and MEOUT show their lists again. A hidden window (a copy converted
+    // for the balloon) fills them when it shows: filling a memo takes seconds for the lines
+    // of a large copy, and nobody would see it.
     void ShowMemos();
-    // Shows the lists of a conversion run while the window was hidden, when they have not
-    // been shown yet.
-    void ShowPendingMemos();
+    // Fills the memos a run left to fill while the window was hidden.
+    void FillStaleMemos();
     TConversionRun& Run() { return *run_; }
 
     // ---- user settings (VMRConverterSettings.cpp) ----
@@ -338,7 +339,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;  // FormCloseQuery, then FormClose
-    void showEvent(QShowEvent* event) override;    // the memos of a hidden run first
+    void showEvent(QShowEvent* event) override;    // fills stale memos
 
 private:
     bool FormCloseQuery();
@@ -350,8 +351,9 @@ private:
     TStringList meinnLines_;
     TStringList meClipLines_;
     TStringList meoutLines_;
+    bool meinnStale_ = false;  // MEINN / MEOUT do not show meinnLines_ / meoutLines_ yet
+    bool meoutStale_ = false;
     bool destroyed_ = false;
-    bool memosPending_ = false;   // a clipboard run while hidden left the memos behind their lists
     std::string configFileName_;  // setting "VMRConfigFile"
     std::string initFault_;       // what made the start fail, for its message
     // The user heard once that the settings cannot be read or stored: later faults are only logged.

@@ -14,6 +14,8 @@
 #include <QScreen>
 #include <QWindow>
 
+#include <algorithm>
+
 #include "Colors.h"
 
 namespace vemra {
@@ -140,7 +142,21 @@ void TFrmMsgBase::CloseBox() { (CloseWithNo ? btKo : btOk)->click(); }
 
 void TFrmMsgBase::GetOkCaption(QString& caption) { caption = QStringLiteral("Ok"); }
 
-void TFrmMsgBase::SetMessageText(const QString& text) { lbMsg->setText(text); }
+void TFrmMsgBase::SetMessageText(const QString& text) {
+  lbMsg->setText(text);
+  // The box has room for two lines. A longer text (a fault that names its file and its
+  // reason) grows it downwards instead of being cut off, up to the screen's height; the
+  // buttons keep their distance below the text.
+  constexpr int kBaseLabelHeight = 33;
+  int needed = lbMsg->heightForWidth(lbMsg->width());
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    needed = std::min(needed, screen->availableGeometry().height() - (kClientHeight - kBaseLabelHeight));
+  const int extra = needed - lbMsg->height();
+  if (extra <= 0) return;
+  lbMsg->resize(lbMsg->width(), lbMsg->height() + extra);
+  for (QPushButton* button : {btOk, btKo}) button->move(button->x(), button->y() + extra);
+  setFixedSize(width(), height() + extra);
+}
 
 bool TFrmMsgBase::IsInnerPoint(QPoint p, QSize size) {
   return p.x() >= 30 && p.x() <= size.width() - 32 && p.y() >= 40 && p.y() <= size.height() - 32;

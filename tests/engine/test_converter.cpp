@@ -280,7 +280,10 @@ INSTANTIATE_TEST_SUITE_P(
                       AmountCase{false, 1234567.891, 6, "", "1,234,568"},
                       AmountCase{false, 1.0856, 6, "1 EUR = %s $", "1 EUR = 1.0856 $"},
                       AmountCase{true, 1234.5, 2, "", "1.234,5"}, AmountCase{true, 0.126, 2, "", "0,13"},
-                      AmountCase{true, 1.0856, 6, "1 EUR = %s $", "1 EUR = 1,0856 $"}));
+                      AmountCase{true, 1.0856, 6, "1 EUR = %s $", "1 EUR = 1,0856 $"},
+                      // A symbol from a hand-edited currency file is text, never a format.
+                      AmountCase{false, 1.0856, 6, "1 EUR = %s %", "1 EUR = 1.0856 %"},
+                      AmountCase{false, 1.0856, 6, "1 EUR = %s %d%s", "1 EUR = 1.0856 %d%s"}));
 
 // Capping the decimals rounds the value once, never the 7-digit form a second time.
 TEST_F(ConverterTest, FormatAmountRoundsOnceAtTheTighterLimit) {

@@ -99,7 +99,11 @@ protected:
 
     TCurrencyConverter& Conv() { return *CurrencyConverter; }
     std::string Pair() { return Conv().SourceCode() + ">" + Conv().TargetCode(); }
-    std::string Output() { return window->MEOUTMemo->toPlainText().toStdString(); }
+    // What MEOUT shows once the (hidden) window is shown.
+    std::string Output() {
+        window->FillStaleMemos();
+        return window->MEOUTMemo->toPlainText().toStdString();
+    }
     void Convert(const char* text) {
         window->MEINNMemo->setPlainText(QString::fromUtf8(text));
         window->BtConvertClick(window->btConvert);
@@ -625,6 +629,27 @@ TEST_F(MainWindowCommandsTest, TheLineCountTheClearButtonAndTheStatusLine) {
 
     window->DisplayHint(QStringLiteral("Short hint|The long explanation"));
     EXPECT_EQ(window->lbMessage->text(), QStringLiteral("Short hint"));
+}
+
+// A copy converted for the balloon leaves the hidden window's memos to fill when it shows;
+// converting again from the window (the swap button) takes that copy, not an older input.
+TEST_F(MainWindowCommandsTest, AHiddenWindowShowsTheLastCopysLinesWhenItShowsAndConvertsThemAgain) {
+    Convert("10");
+    ASSERT_FALSE(window->isVisible());
+    window->MeClip().SetText("20\n30");
+    window->RunConversion(true);
+    // The memos show the lists' lines; their line breaks are the memo's own.
+    const QString input = QString::fromStdString(window->MEINN().Text()).remove(QLatin1Char('\r'));
+    const QString output = QString::fromStdString(window->MEOUT().Text()).remove(QLatin1Char('\r'));
+    ASSERT_EQ(window->MEINN().Count(), 2);
+
+    window->btIntCh->click();
+    EXPECT_EQ(window->MEINN().Count(), 2) << window->MEINN().Text();
+    window->btIntCh->click();
+    window->show();
+    EXPECT_EQ(window->MEINNMemo->toPlainText(), input);
+    EXPECT_EQ(window->MEOUTMemo->toPlainText(), output);
+    window->hide();
 }
 
 TEST_F(MainWindowCommandsTest, TheRateIndicatorHintNamesTheAgeOfThePairsRates) {

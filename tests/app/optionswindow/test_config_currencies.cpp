@@ -472,6 +472,13 @@ INSTANTIATE_TEST_SUITE_P(
                                  true}),
     [](const ::testing::TestParamInfo<RefillCase>& info) { return std::string(info.param.name); });
 
+// The symbol comes from a currency file the user may edit: a "%" in it is shown as it is.
+TEST_F(CurrencyPageTest, ACurrencyWhoseSymbolHoldsAPercentSignShowsItsRate) {
+    Rec("USD")->Symbol = "%";
+    Select("USD");
+    EXPECT_TRUE(c->EDivValue->text().endsWith(QStringLiteral(" %"))) << c->EDivValue->text().toStdString();
+}
+
 TEST_F(CurrencyPageTest, ChangingTheCodeMovesTheCurrencyWithItsTiesAndFavourite) {
     Enter("XAA", "XAA", "Test money", "T", "GBP", "2");
     c->btDivEdit->click();

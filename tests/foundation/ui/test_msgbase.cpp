@@ -220,3 +220,41 @@ TEST(MsgBase, ALargerDescendantIsCentredAtItsSizeAndKeepsAPositionOfItsOwn) {
   placed.show();
   EXPECT_EQ(placed.pos(), QPoint(40, 30));
 }
+
+// A message that names a file and a reason takes more than the two lines the box has room
+// for: the box grows to show all of it, the buttons below the text; a short one keeps the
+// box as it is.
+TEST(MsgBase, ALongMessageGrowsTheBoxToShowAllOfItsLinesAndAShortOneKeepsItsSize) {
+  const QString longText = QStringLiteral(
+      "No currencies could be loaded. Please check the currency configuration file.\r\n\r\n"
+      "No currency of /home/someone/Documents/Vemra/Currencies.vmg has a name in "
+      "/home/someone/Documents/Vemra/ENG.vcn.");
+  struct Seen {
+    QSize box;
+    QRect label, button;
+    int needed = 0;
+  };
+  auto seen = [](const QString& text) {
+    Seen s;
+    auto* box = new TFrmMsgBase;
+    ExecuteWith(box, text, false, [&](TFrmMsgBase* b) {
+      s.box = b->size();
+      s.label = b->lbMsg->geometry();
+      s.button = b->btKo->geometry();
+      s.needed = b->lbMsg->heightForWidth(b->lbMsg->width());
+      b->btKo->click();
+    });
+    return s;
+  };
+  const Seen big = seen(longText);
+  EXPECT_GE(big.label.height(), big.needed);
+  EXPECT_GT(big.box.height(), 134);
+  EXPECT_EQ(big.box.width(), 499);
+  EXPECT_GE(big.button.top(), big.label.bottom());
+  EXPECT_EQ(big.box.height() - big.button.bottom(), 134 - QRect(368, 96, 89, 25).bottom());  // same bottom margin
+
+  const Seen small = seen(QStringLiteral("Rates updated"));
+  EXPECT_EQ(small.box, QSize(499, 134));
+  EXPECT_EQ(small.label, QRect(24, 48, 433, 33));
+  EXPECT_EQ(small.button, QRect(368, 96, 89, 25));
+}
