@@ -38,15 +38,9 @@ volatile std::sig_atomic_t g_stop = 0;
 
 void OnStop(int) { g_stop = 1; }
 
-// Whole lines at once, so the reader never sees half of one between two writes.
-void WriteOut(std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t n = ::write(STDOUT_FILENO, text.data(), text.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;  // the reader is gone; the transfer ends at the next check
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-}
+// Whole lines at once, so the reader never sees half of one between two writes. A failed
+// write means the reader is gone; the transfer ends at the next check.
+void WriteOut(std::string_view text) { vemra::WriteAllToFd(STDOUT_FILENO, text); }
 
 bool Number(const char* text, long long& value) {
     char* end = nullptr;
