@@ -21,14 +21,6 @@ std::string WithoutTrailingSlash(std::string path) {
     return path;
 }
 
-// $VEMRA_SYSTEM_ROOT (absolute, tests) under which the machine-wide folders lie; "" for "/".
-std::string SystemRootFolder() {
-    std::string root = EnvValue("VEMRA_SYSTEM_ROOT");
-    if (root.empty() || root.front() != '/') return {};
-    root = WithoutTrailingSlash(root);
-    return root == "/" ? std::string() : root;
-}
-
 // A machine-wide folder can be written when its nearest existing folder can; nothing above
 // the system root counts, so a missing root stands for a machine the user cannot write.
 bool MachineFolderWritableUnder(const std::string& root, const std::string& folder) {
@@ -106,14 +98,14 @@ std::string XdgUserDir(std::string_view key, std::string_view fallback) {
 
 // The machine-wide folder (under the system root) when it can be written, else the user's.
 std::string MachineOrUser(std::string_view machinePath, int userKind) {
-    const std::string root = SystemRootFolder();
+    const std::string root = SystemRoot();
     const std::string folder = root + std::string(machinePath);
     if (MachineFolderWritableUnder(root, folder)) return folder;
     return SpecialFolderPath(userKind).value_or(std::string());
 }
 
 std::string ProgramFiles() {
-    const std::string root = SystemRootFolder();
+    const std::string root = SystemRoot();
     if (MachineFolderWritableUnder(root, root + "/opt")) return root + "/opt";
     return UnderHome(".local/opt");
 }
@@ -125,9 +117,14 @@ std::string TemporaryFolder() {
 
 }  // namespace
 
-std::string SystemRoot() { return SystemRootFolder(); }
+std::string SystemRoot() {
+    std::string root = EnvValue("VEMRA_SYSTEM_ROOT");
+    if (root.empty() || root.front() != '/') return {};
+    root = WithoutTrailingSlash(root);
+    return root == "/" ? std::string() : root;
+}
 
-bool MachineFolderWritable(const std::string& folder) { return MachineFolderWritableUnder(SystemRootFolder(), folder); }
+bool MachineFolderWritable(const std::string& folder) { return MachineFolderWritableUnder(SystemRoot(), folder); }
 
 std::string XdgConfigHome() { return XdgBase("XDG_CONFIG_HOME", ".config"); }
 
