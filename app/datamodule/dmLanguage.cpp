@@ -177,6 +177,18 @@ std::string Tdm::PickIndexedLanguage(TStringList& lines, std::uint16_t languageI
     return result;
 }
 
+namespace {
+
+// The resource library's language index into lines (as file names), and the file of the
+// user's own language among them; empty, with index -1, when none matches or there is no index.
+std::string PickUserLanguage(HMODULE library, TStringList& lines, int& index) {
+    std::string_view bytes;
+    if (platform::FindModuleResource(library, kLanguageIndexResource, bytes)) lines.SetText(bytes);
+    return Tdm::PickIndexedLanguage(lines, UserDefaultLangID(), index);
+}
+
+}  // namespace
+
 std::string Tdm::SelectLanguage() {
     struct LibraryGuard {
         Tdm* module;
@@ -216,23 +228,17 @@ std::string Tdm::SelectLanguage() {
             // (The extraction above releases the library: it is loaded again here.)
             HMODULE indexLibrary = index < 0 ? LoadResourceLibrary() : nullptr;
             if (indexLibrary) {
-                std::string_view bytes;
-                if (platform::FindModuleResource(indexLibrary, kLanguageIndexResource, bytes)) {
-                    TStringList indexLines;
-                    indexLines.SetText(bytes);
-                    int unused = -1;
-                    const std::string own = PickIndexedLanguage(indexLines, UserDefaultLangID(), unused);
-                    if (!own.empty()) index = list.IndexOf(own);
-                }
+                TStringList indexLines;
+                int unused = -1;
+                const std::string own = PickUserLanguage(indexLibrary, indexLines, unused);
+                if (!own.empty()) index = list.IndexOf(own);
             }
             if (index < 0) index = list.IndexOf(kFallbackLanguageFile);
             if (index < 0) index = 0;
             result = list[index];
         }
     } else if (library) {
-        std::string_view bytes;
-        if (platform::FindModuleResource(library, kLanguageIndexResource, bytes)) list.SetText(bytes);
-        result = PickIndexedLanguage(list, UserDefaultLangID(), index);
+        result = PickUserLanguage(library, list, index);
     }
 
     if (QComboBox* languages = windows_ ? windows_->LanguageList() : nullptr) {
