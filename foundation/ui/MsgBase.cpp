@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QWindow>
 
+#include "PngImage.h"
 #include "Colors.h"
 
 namespace vemra {
@@ -80,7 +81,7 @@ TFrmMsgBase::TFrmMsgBase(QWidget* parent)
   // The logo lies in the top margin, which drags the box.
   VMRLogo->setAttribute(Qt::WA_TransparentForMouseEvents);
   VMRLogo->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; padding: 0; }"));
-  VMRLogo->setIcon(QIcon(QStringLiteral(":/vemra/msgbase/vmrlogo.png")));
+  VMRLogo->setIcon(ui::LoadPngIcon(QStringLiteral(":/vemra/msgbase/vmrlogo.png")));
   VMRLogo->setIconSize(QSize(129, 33));
 
   lbMsg = new QLabel(this);
