@@ -17,6 +17,7 @@
 #include <ostream>
 
 #include "MsgBase.h"
+#include "PngImage.h"
 
 using vemra::MsgBox;
 using vemra::TFrmMsgBase;
@@ -219,4 +220,16 @@ TEST(MsgBase, ALargerDescendantIsCentredAtItsSizeAndKeepsAPositionOfItsOwn) {
   placed.move(40, 30);
   placed.show();
   EXPECT_EQ(placed.pos(), QPoint(40, 30));
+}
+
+// Loading a PNG with its format named must give the very picture Qt's own guessing load gives.
+TEST(PngImage, GivesThePictureAndIconOfQtsOwnLoad) {
+    const QString logo = QStringLiteral(":/vemra/msgbase/vmrlogo.png");
+    const QImage expected = QPixmap(logo).toImage().convertToFormat(QImage::Format_ARGB32);
+    ASSERT_FALSE(expected.isNull());
+    EXPECT_EQ(vemra::ui::LoadPng(logo).toImage().convertToFormat(QImage::Format_ARGB32), expected);
+    const QIcon icon = vemra::ui::LoadPngIcon(logo);
+    EXPECT_EQ(icon.availableSizes(), QIcon(logo).availableSizes());
+    EXPECT_EQ(icon.pixmap(expected.size()).toImage().convertToFormat(QImage::Format_ARGB32), expected);
+    EXPECT_TRUE(vemra::ui::LoadPng(QStringLiteral(":/vemra/msgbase/no-such.png")).isNull());
 }
