@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "PngImage.h"
 #include "ui_VMRInfoForm.h"
 
 // The images live in this static library: register them before the first use.
@@ -23,7 +24,7 @@ namespace vemra {
 QPixmap VMRLogoPixmap() {
     static const bool registered = (RegisterInfoResources(), true);
     (void)registered;
-    return QPixmap(QStringLiteral(":/vemra/info/vmrlogo.png"));
+    return ui::LoadPng(QStringLiteral(":/vemra/info/vmrlogo.png"));
 }
 
 namespace {

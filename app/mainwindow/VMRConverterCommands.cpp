@@ -29,6 +29,7 @@
 #include <xcb/xcb.h>
 
 #include "ColorHint.h"
+#include "PngImage.h"
 #include "CommandChannel.h"
 #include "ConversionRun.h"
 #include "CurrencyConverter.h"
@@ -345,7 +346,7 @@ void TVMRConverter::AddTrayIcon() {
 QIcon TVMRConverter::TrayPicture(bool on) {
     static const bool registered = (InitTrayResources(), true);
     (void)registered;
-    return QIcon(on ? QStringLiteral(":/vemra/tray/on.png") : QStringLiteral(":/vemra/tray/off.png"));
+    return ui::LoadPngIcon(on ? QStringLiteral(":/vemra/tray/on.png") : QStringLiteral(":/vemra/tray/off.png"));
 }
 
 void TVMRConverter::WMTrayIcon(int mouseMessage) {

@@ -5,6 +5,7 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QIcon>
@@ -32,6 +33,7 @@
 #include "MessageNumbers.h"
 #include "OnOffSwitch.h"
 #include "PlugginMan.h"
+#include "PngImage.h"
 #include "RateFile.h"
 #include "ResourceFiles.h"
 #include "SysCaller.h"
@@ -443,13 +445,24 @@ std::int32_t TVMRConverter::InitApplication() {
             if (dm != nullptr) dm->ExtractResourceFiles();
         }
         if (FileExists(skin)) {
-            auto* movie = new QMovie(QString::fromStdString(skin), QByteArray(), Mask);
-            if (movie->isValid() && movie->frameCount() > 1) {
-                Mask->setMovie(movie);
-                movie->start();
+            // Qt guesses an unnamed format by asking every image plug-in of the system (each
+            // loaded for it), so the skin's own signature names it: a PNG is one picture, a
+            // GIF may move; anything else is still left to Qt's guess.
+            const QString skinPath = QString::fromStdString(skin);
+            QByteArray signature;
+            if (QFile file(skinPath); file.open(QIODevice::ReadOnly)) signature = file.read(8);
+            if (signature.startsWith("\x89PNG\r\n\x1a\n")) {
+                Mask->setPixmap(ui::LoadPng(skinPath));
             } else {
-                delete movie;
-                Mask->setPixmap(QPixmap(QString::fromStdString(skin)));
+                const QByteArray format = signature.startsWith("GIF8") ? QByteArray("gif") : QByteArray();
+                auto* movie = new QMovie(skinPath, format, Mask);
+                if (movie->isValid() && movie->frameCount() > 1) {
+                    Mask->setMovie(movie);
+                    movie->start();
+                } else {
+                    delete movie;
+                    Mask->setPixmap(QPixmap(skinPath));
+                }
             }
         }
         LoadSettings(isoFrom, isoTo);

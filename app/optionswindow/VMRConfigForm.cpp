@@ -11,6 +11,7 @@
 #include <QVariant>
 
 #include "PlugginMan.h"
+#include "PngImage.h"
 #include "SysCaller.h"
 #include "platform/DesktopEntry.h"
 #include "rtl/SysUtils.h"
@@ -42,7 +43,7 @@ TVMRConfig::TVMRConfig(QWidget* parent) : QWidget(parent, Qt::Dialog), ui(std::m
     // The pages change only through the page buttons: the tab row stays out of sight.
     ui->PC->tabBar()->hide();
     ui->pnNewUpdate->hide();
-    ui->imLogo->setPixmap(QPixmap(QStringLiteral(":/vemra/vmrlogo.png")).scaled(
+    ui->imLogo->setPixmap(ui::LoadPng(QStringLiteral(":/vemra/vmrlogo.png")).scaled(
         ui->imLogo->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
     ui->lbInfoVer->setText(QString::fromStdString(ProgramVersion));
     const std::pair<QAbstractButton*, int> buttons[] = {

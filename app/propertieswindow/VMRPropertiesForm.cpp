@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "PngImage.h"
 #include "Colors.h"
 #include "CurrencyConverter.h"
 #include "MessageFormat.h"
@@ -118,7 +119,7 @@ TVMRProperties::TVMRProperties(QWidget* owner, IPropertiesHost& host)
     lbOld->setPalette(agePalette);
     lbOld->setAutoFillBackground(false);  // until it shows an age
 
-    ui_->VMRLogo->setPixmap(QPixmap(QStringLiteral(":/vemra/vmrlogo.png"))
+    ui_->VMRLogo->setPixmap(ui::LoadPng(QStringLiteral(":/vemra/vmrlogo.png"))
                                 .scaled(ui_->VMRLogo->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
     pmUpd = new QMenu(this);
     pmUpd->setObjectName(QStringLiteral("pmUpd"));

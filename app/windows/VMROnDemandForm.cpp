@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include "PngImage.h"
 #include "MessageNumbers.h"
 #include "NetUtils.h"
 #include "PlugginMan.h"
@@ -45,7 +46,7 @@ TVMROnDemand::TVMROnDemand(const TStringList& dates, IOnDemandRates& rates, QWid
     ui_->setupUi(this);
     setObjectName(QStringLiteral("VMROnDemand"));
     lvItems = ui_->lvItems;
-    iml = {QIcon(QStringLiteral(":/vemra/dayfailed.png")), QIcon(QStringLiteral(":/vemra/dayfetched.png"))};
+    iml = {ui::LoadPngIcon(QStringLiteral(":/vemra/dayfailed.png")), ui::LoadPngIcon(QStringLiteral(":/vemra/dayfetched.png"))};
     Dates.Assign(dates);
 
     // The inherited components take this window's places.

@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "PngImage.h"
 #include "SmallWindows.h"
 #include "MessageNumbers.h"
 #include "ui_VMRSplashForm.h"
@@ -21,6 +22,8 @@ TVMRSplash::TVMRSplash(QWidget* parent)
     ui_->setupUi(this);
     setObjectName(QStringLiteral("VMRSplash"));
     Mask = ui_->Mask;
+    // Set here rather than in the form, whose loader would guess the format (see LoadPng).
+    Mask->setPixmap(ui::LoadPng(QStringLiteral(":/vemra/splash.png")));
     lbInfoVer = ui_->lbInfoVer;
     // The subtitle is part of the picture: a click on it closes the splash as on the picture.
     ui_->lbSubtitle->setAttribute(Qt::WA_TransparentForMouseEvents);

@@ -1,9 +1,9 @@
 #include "CommandChannel.h"
 
-#include <QLocalSocket>
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -11,7 +11,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "platform/GlobalAtoms.h"
 #include "platform/MessageLine.h"
@@ -36,6 +38,39 @@ bool SocketAddress(const QByteArray& path, sockaddr_un& address) {
     return true;
 }
 
+int MsLeft(std::chrono::steady_clock::time_point end) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, left.count()));
+}
+
+// A connected descriptor to the socket at path within the time-out, or -1. Plain sockets
+// rather than Qt Network's, which the converter would load for this alone. A listener whose
+// queue is full refuses at once (EAGAIN), so that is tried again until the time-out.
+int ConnectTo(const QByteArray& path, int timeoutMs) {
+    sockaddr_un address{};
+    if (!SocketAddress(path, address)) return -1;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (fd < 0) return -1;
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return fd;
+        const int error = errno;
+        if (error == EINPROGRESS) {
+            pollfd p{fd, POLLOUT, 0};
+            int soError = 0;
+            socklen_t size = sizeof soError;
+            if (::poll(&p, 1, MsLeft(end)) == 1 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &size) == 0 &&
+                soError == 0)
+                return fd;
+            ::close(fd);
+            return -1;
+        }
+        ::close(fd);
+        if ((error != EAGAIN && error != EINTR) || MsLeft(end) == 0) return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(10, MsLeft(end))));
+    }
+}
+
 }  // namespace
 
 QString CommandSocketPath(const QString& windowClass) {
@@ -55,12 +90,11 @@ bool TCommandServer::Listen() {
     if (path.isEmpty()) return false;
     // Ask first: replacing the socket of a live instance would cut it off from every later
     // command.
-    {
-        QLocalSocket probe;
-        probe.connectToServer(path);
-        if (probe.waitForConnected(200)) return false;
-    }
     const QByteArray file = path.toLocal8Bit();
+    if (const int probe = ConnectTo(file, 200); probe >= 0) {
+        ::close(probe);
+        return false;
+    }
     sockaddr_un address{};
     if (!SocketAddress(file, address)) return false;
     // Our own socket rather than QLocalServer's: that one closes for good, and removes the
@@ -128,49 +162,60 @@ __attribute__((no_sanitize("vptr"))) void TCommandServer::Accept() {
 
 void TCommandServer::Adopt(int fd) {
     if (static_cast<int>(connections_.size()) >= MaxConnections) Drop(connections_.front());
-    auto* socket = new QLocalSocket(this);
-    if (!socket->setSocketDescriptor(fd, QLocalSocket::ConnectedState, QIODevice::ReadWrite)) {
-        ::close(fd);
-        delete socket;
-        return;
-    }
-    connections_.push_back(socket);
-    auto* deadline = new QTimer(socket);
-    deadline->setObjectName(QStringLiteral("deadline"));
-    deadline->setSingleShot(true);
-    connect(deadline, &QTimer::timeout, this, [this, socket] { Drop(socket); });
-    deadline->start(IdleDeadlineMs);
-    connect(socket, &QLocalSocket::readyRead, this, [this, socket] { ReadLines(socket); });
-    connect(socket, &QLocalSocket::disconnected, this, [this, socket] { Drop(socket); });
-    ReadLines(socket);
+    auto* connection = new Connection;
+    connection->fd = fd;
+    connection->notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connection->deadline = new QTimer(this);
+    connection->deadline->setSingleShot(true);
+    connections_.push_back(connection);
+    connect(connection->deadline, &QTimer::timeout, this, [this, connection] { Drop(connection); });
+    connection->deadline->start(IdleDeadlineMs);
+    connect(connection->notifier, &QSocketNotifier::activated, this, [this, connection] { ReadLines(connection); });
+    ReadLines(connection);
 }
 
-void TCommandServer::Drop(QLocalSocket* socket) {
-    const auto it = std::find(connections_.begin(), connections_.end(), socket);
+void TCommandServer::Drop(Connection* connection) {
+    const auto it = std::find(connections_.begin(), connections_.end(), connection);
     if (it == connections_.end()) return;
     connections_.erase(it);
-    socket->disconnect(this);
-    socket->abort();
-    socket->deleteLater();
+    // Off the event loop before the descriptor closes, since its number may be reused at once;
+    // deleted later, as this may run inside the notifier's own signal.
+    connection->notifier->setEnabled(false);
+    connection->notifier->disconnect(this);
+    connection->notifier->deleteLater();
+    connection->deadline->stop();
+    connection->deadline->disconnect(this);
+    connection->deadline->deleteLater();
+    ::close(connection->fd);
+    delete connection;
 }
 
-void TCommandServer::ReadLines(QLocalSocket* socket) {
-    while (socket->canReadLine()) {
-        const QByteArray line = socket->readLine(MaxLineLength + 2);
-        quint32 wParam = 0;
-        qint64 lParam = 0;
-        if (!line.endsWith('\n')) {
-            Drop(socket);
+void TCommandServer::ReadLines(Connection* connection) {
+    // One read per wake-up, so a peer that writes without end cannot hold the event loop; the
+    // notifier fires again while more waits.
+    char buffer[4096];
+    ssize_t n = ::recv(connection->fd, buffer, sizeof buffer, 0);
+    while (n < 0 && errno == EINTR) n = ::recv(connection->fd, buffer, sizeof buffer, 0);
+    const bool ended = n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
+    if (n > 0) connection->pending.append(buffer, n);
+    QByteArray& pending = connection->pending;
+    qsizetype start = 0;
+    for (qsizetype end; (end = pending.indexOf('\n', start)) >= 0; start = end + 1) {
+        if (end - start > MaxLineLength) {
+            Drop(connection);
             return;
         }
         // Each complete line earns the connection another deadline.
-        if (auto* deadline = socket->findChild<QTimer*>(QStringLiteral("deadline"))) deadline->start(IdleDeadlineMs);
+        connection->deadline->start(IdleDeadlineMs);
+        quint32 wParam = 0;
+        qint64 lParam = 0;
         // Queued, so a command runs after the current event, as a posted message does.
-        if (ParseCommandLine(line, wParam, lParam))
+        if (ParseCommandLine(pending.mid(start, end + 1 - start), wParam, lParam))
             QMetaObject::invokeMethod(this, [this, wParam, lParam] { emit Command(wParam, lParam); },
                                       Qt::QueuedConnection);
     }
-    if (socket->bytesAvailable() > MaxLineLength) Drop(socket);
+    pending.remove(0, start);
+    if (ended || pending.size() > MaxLineLength) Drop(connection);
 }
 
 bool ParseCommandLine(const QByteArray& line, quint32& wParam, qint64& lParam) {
@@ -186,14 +231,24 @@ bool ParseCommandLine(const QByteArray& line, quint32& wParam, qint64& lParam) {
 bool PostCommand(const QString& windowClass, quint32 wParam, qint64 lParam, int timeoutMs) {
     const QString path = CommandSocketPath(windowClass);
     if (path.isEmpty()) return false;
-    QLocalSocket socket;
-    socket.connectToServer(path);
-    if (!socket.waitForConnected(timeoutMs)) return false;
-    socket.write(QByteArray::number(wParam) + ' ' + QByteArray::number(lParam) + '\n');
-    const bool sent = socket.waitForBytesWritten(timeoutMs);
-    socket.disconnectFromServer();
-    if (socket.state() != QLocalSocket::UnconnectedState) socket.waitForDisconnected(timeoutMs);
-    return sent;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const int fd = ConnectTo(path.toLocal8Bit(), timeoutMs);
+    if (fd < 0) return false;
+    const QByteArray line = QByteArray::number(wParam) + ' ' + QByteArray::number(lParam) + '\n';
+    qsizetype sent = 0;
+    while (sent < line.size()) {
+        const ssize_t n = ::send(fd, line.constData() + sent, static_cast<std::size_t>(line.size() - sent), MSG_NOSIGNAL);
+        if (n > 0) {
+            sent += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        pollfd p{fd, POLLOUT, 0};
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && ::poll(&p, 1, MsLeft(end)) == 1) continue;
+        break;
+    }
+    ::close(fd);
+    return sent == line.size();
 }
 
 }  // namespace vemra::ui

@@ -10,8 +10,8 @@
 
 #include <sys/types.h>
 
-class QLocalSocket;
 class QSocketNotifier;
+class QTimer;
 
 namespace vemra::ui {
 
@@ -44,8 +44,15 @@ signals:
 private:
     void Accept();
     void Adopt(int fd);
-    void ReadLines(QLocalSocket* socket);
-    void Drop(QLocalSocket* socket);
+    // One accepted peer: its descriptor, what it sent of an unfinished line, and its deadline.
+    struct Connection {
+        int fd = -1;
+        QSocketNotifier* notifier = nullptr;
+        QTimer* deadline = nullptr;
+        QByteArray pending;
+    };
+    void ReadLines(Connection* connection);
+    void Drop(Connection* connection);
 
     QString windowClass_;
     QByteArray path_;
@@ -53,7 +60,7 @@ private:
     dev_t socketDevice_ = 0;
     ino_t socketInode_ = 0;
     QSocketNotifier* notifier_ = nullptr;
-    std::deque<QLocalSocket*> connections_;  // oldest first
+    std::deque<Connection*> connections_;  // oldest first
 };
 
 // Parses one message line; false for anything but two decimal numbers.

@@ -17,6 +17,7 @@
 #include <algorithm>
 
 #include "Colors.h"
+#include "PngImage.h"
 
 namespace vemra {
 
@@ -82,7 +83,7 @@ TFrmMsgBase::TFrmMsgBase(QWidget* parent)
   // The logo lies in the top margin, which drags the box.
   VMRLogo->setAttribute(Qt::WA_TransparentForMouseEvents);
   VMRLogo->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; padding: 0; }"));
-  VMRLogo->setIcon(QIcon(QStringLiteral(":/vemra/msgbase/vmrlogo.png")));
+  VMRLogo->setIcon(ui::LoadPngIcon(QStringLiteral(":/vemra/msgbase/vmrlogo.png")));
   VMRLogo->setIconSize(QSize(129, 33));
 
   lbMsg = new QLabel(this);

@@ -17,6 +17,7 @@
 #include <ostream>
 
 #include "MsgBase.h"
+#include "PngImage.h"
 
 using vemra::MsgBox;
 using vemra::TFrmMsgBase;
@@ -257,4 +258,16 @@ TEST(MsgBase, ALongMessageGrowsTheBoxToShowAllOfItsLinesAndAShortOneKeepsItsSize
   EXPECT_EQ(small.box, QSize(499, 134));
   EXPECT_EQ(small.label, QRect(24, 48, 433, 33));
   EXPECT_EQ(small.button, QRect(368, 96, 89, 25));
+}
+
+// Loading a PNG with its format named must give the very picture Qt's own guessing load gives.
+TEST(PngImage, GivesThePictureAndIconOfQtsOwnLoad) {
+    const QString logo = QStringLiteral(":/vemra/msgbase/vmrlogo.png");
+    const QImage expected = QPixmap(logo).toImage().convertToFormat(QImage::Format_ARGB32);
+    ASSERT_FALSE(expected.isNull());
+    EXPECT_EQ(vemra::ui::LoadPng(logo).toImage().convertToFormat(QImage::Format_ARGB32), expected);
+    const QIcon icon = vemra::ui::LoadPngIcon(logo);
+    EXPECT_EQ(icon.availableSizes(), QIcon(logo).availableSizes());
+    EXPECT_EQ(icon.pixmap(expected.size()).toImage().convertToFormat(QImage::Format_ARGB32), expected);
+    EXPECT_TRUE(vemra::ui::LoadPng(QStringLiteral(":/vemra/msgbase/no-such.png")).isNull());
 }
