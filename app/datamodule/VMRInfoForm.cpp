@@ -113,7 +113,12 @@ void TVMRInfo::SetTitle(const QString& title) {
     const int right = lbTitle->geometry().right();
     lbTitle->setText(title);
     const int width = std::max(lbTitle->sizeHint().width(), 1);
-    lbTitle->setGeometry(right - width + 1, lbTitle->y(), width, lbTitle->height());
+    // A title too long for the room beside the logo (the Spanish ones) goes on the line under
+    // it, above the message, instead of running into the logo.
+    constexpr int kBesideLogoTop = 15;
+    constexpr int kUnderLogoTop = 42;
+    const bool besideLogo = right - width + 1 > VMRLogo->geometry().right() + 4;
+    lbTitle->setGeometry(right - width + 1, besideLogo ? kBesideLogoTop : kUnderLogoTop, width, lbTitle->height());
     lbTitle->setVisible(!title.isEmpty());
 }
 

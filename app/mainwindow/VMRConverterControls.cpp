@@ -14,11 +14,15 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QStatusTipEvent>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
 #include <exception>
 
 #include "Colors.h"
@@ -74,6 +78,46 @@ private:
     QComboBox* combo_;
 };
 
+// The closed currency lists are narrower than many names (the Spanish ones above all): the
+// shown name is cut with an ellipsis instead of being clipped mid-letter.
+class TComboElidedLabel : public QObject {
+public:
+    explicit TComboElidedLabel(QComboBox* combo) : QObject(combo) { combo->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* combo = qobject_cast<QComboBox*>(watched);
+        if (combo == nullptr || event->type() != QEvent::Paint || combo->isEditable()) return false;
+        // initStyleOption is protected; a member pointer taken through a derived class reaches it.
+        struct Access : QComboBox {
+            using QComboBox::initStyleOption;
+        };
+        QStyleOptionComboBox option;
+        (combo->*(&Access::initStyleOption))(&option);
+        const QRect field =
+            combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
+        option.currentText = combo->fontMetrics().elidedText(option.currentText, Qt::ElideRight, field.width() - 2);
+        QStylePainter painter(combo);
+        painter.drawComplexControl(QStyle::CC_ComboBox, option);
+        painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+        return true;
+    }
+};
+
+// The open list is as wide as its longest name (favourites are drawn bold), however narrow the
+// closed list is.
+void WidenDropDownToLongestName(QComboBox* combo) {
+    if (combo == nullptr) return;
+    QFont bold = combo->font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    int longest = 0;
+    for (int i = 0; i < combo->count(); ++i) longest = std::max(longest, metrics.horizontalAdvance(combo->itemText(i)));
+    QAbstractItemView* view = combo->view();
+    const int chrome = 2 * view->frameWidth() + view->verticalScrollBar()->sizeHint().width() + 8;
+    view->setMinimumWidth(longest + chrome);
+}
+
 }  // namespace
 
 // Previews the window's keys (key up, as the shortcuts fire on release), carries the status
@@ -120,6 +164,7 @@ void TVMRConverter::ConnectControls() {
 
     for (QComboBox* combo : {CBINN, CBOUT}) {
         combo->setItemDelegate(new TComboMoneyDelegate(this, combo));
+        new TComboElidedLabel(combo);
         combo->setStyleSheet(QStringLiteral("QComboBox{background:%1;color:#ffffff;}")
                                  .arg(TColorToQColor(kComboBackground).name()));
         connect(combo, &QComboBox::activated, this, [this, combo](int) { ComboMoneyChange(combo); });
@@ -171,6 +216,8 @@ void TVMRConverter::FillCurrencyCombos(const std::string& from, const std::strin
         for (int i = 0; i < users.Count(); ++i)
             list->addItem(QString::fromStdString(users[i]), ObjectToInt(users.Objects(i)));
     }
+    WidenDropDownToLongestName(CBINN);
+    WidenDropDownToLongestName(CBOUT);
     if (VMRConfig != nullptr) {
         QComboBox* reference = VMRConfig->ui->EDivTriCode;
         const QSignalBlocker block(reference);
@@ -278,7 +325,9 @@ void TVMRConverter::ComboMoneyDrawItem(QComboBox* control, int index, const QRec
     painter.fillRect(rect, background);
     painter.setPen(text);
     painter.setFont(font);
-    painter.drawText(rect.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop, control->itemText(index));
+    const QRect textRect = rect.adjusted(2, 0, 0, 0);
+    painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop,
+                     QFontMetrics(font).elidedText(control->itemText(index), Qt::ElideRight, textRect.width()));
     painter.restore();
 }
 

@@ -97,6 +97,40 @@ TEST_F(InstallerWindow, StartsWithItsComponentsAtTheirSizesAndTexts) {
     EXPECT_EQ(S(w.ui->VplFolder->text()), home.home / "Documents/Vemra");
 }
 
+// No text of the window is cut and no control lies on another (the skin picture is under all).
+TEST_F(InstallerWindow, NoTextIsCutAndNoControlOverlapsAnother) {
+    TFrmInstall& w = home.Start({});
+    w.show();
+    QApplication::processEvents();
+    auto shown = [](QString text) {
+        return text.replace(QStringLiteral("&&"), QStringLiteral("\x01")).remove('&').replace('\x01', '&');
+    };
+    for (QLabel* label : w.findChildren<QLabel*>()) {
+        if (!label->isVisible() || label->text().isEmpty()) continue;
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->contentsRect().width())
+            << S(label->objectName());
+    }
+    for (QPushButton* button : w.findChildren<QPushButton*>()) {
+        if (!button->isVisible() || button->text().isEmpty()) continue;
+        EXPECT_LE(button->fontMetrics().horizontalAdvance(shown(button->text())) + 8, button->width())
+            << S(button->objectName());
+    }
+    const QString terms = shown(w.ui->chTerms->text());
+    EXPECT_LE(w.ui->chTerms->fontMetrics().horizontalAdvance(terms) + 20, w.ui->chTerms->width());
+    for (QComboBox* list : {w.ui->cbUser})
+        for (int i = 0; i < list->count(); ++i)
+            EXPECT_LE(list->fontMetrics().horizontalAdvance(list->itemText(i)) + 30, list->width())
+                << S(list->itemText(i));
+    const QList<QWidget*> controls = w.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    for (int i = 0; i < controls.size(); ++i)
+        for (int j = i + 1; j < controls.size(); ++j) {
+            QWidget* a = controls[i];
+            QWidget* b = controls[j];
+            if (!a->isVisible() || !b->isVisible() || a == w.ui->Mask || b == w.ui->Mask) continue;
+            EXPECT_FALSE(a->geometry().intersects(b->geometry())) << S(a->objectName()) << " / " << S(b->objectName());
+        }
+}
+
 TEST_F(InstallerWindow, TermsBoxEnablesInstallAndTheTypeChoosesTheFolders) {
     ForceDirectories(home.home / "machine");
     TFrmInstall& w = home.Start({});

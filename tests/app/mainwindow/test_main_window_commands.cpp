@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
@@ -20,6 +21,8 @@
 #include <QRadioButton>
 #include <QSessionManager>
 #include <QStackedWidget>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
@@ -728,6 +731,56 @@ TEST_F(MainWindowCommandsTest, TextsOnTheSkinReadAndFitInBothLanguages) {
                 }
         }
         window->nbPages->setCurrentIndex(0);
+    }
+}
+
+// The currency lists in both languages: the open list is wide enough for its longest name, and
+// a name too long for the closed list is shown cut with an ellipsis (drawn exactly as a plain
+// list of the same look showing the elided name), not clipped mid-letter.
+TEST_F(MainWindowCommandsTest, CurrencyListsShowLongNamesWholeOrWithAnEllipsis) {
+    for (const char* language : {"ENG", "ESP"}) {
+        SCOPED_TRACE(language);
+        const int index = VMRConfig->ui->cbLang->findText(QString::fromLatin1(language), Qt::MatchContains);
+        ASSERT_GE(index, 0);
+        dm->LoadLanguageFile(VMRConfig->ui->cbLang->itemText(index).toStdString());
+        window->FillCurrencyCombos(Conv().SourceCode(), Conv().TargetCode());
+        window->WindowShow(nullptr);
+        QCoreApplication::processEvents();
+        for (QComboBox* combo : {window->CBINN, window->CBOUT}) {
+            SCOPED_TRACE(combo->objectName().toStdString());
+            ASSERT_GT(combo->count(), 0);
+            QFont bold = combo->font();
+            bold.setBold(true);
+            const QFontMetrics metrics(bold);
+            int longest = 0;
+            int longestRow = 0;
+            for (int i = 0; i < combo->count(); ++i) {
+                const int width = metrics.horizontalAdvance(combo->itemText(i));
+                if (width > longest) longest = width, longestRow = i;
+            }
+            combo->showPopup();
+            QCoreApplication::processEvents();
+            EXPECT_GE(combo->view()->viewport()->width(), longest + 2) << combo->itemText(longestRow).toStdString();
+            combo->hidePopup();
+
+            const int kept = combo->currentIndex();
+            combo->setCurrentIndex(longestRow);
+            QStyleOptionComboBox option;
+            option.initFrom(combo);
+            const QRect field =
+                combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
+            const QString text = combo->itemText(longestRow);
+            const QString shown = combo->fontMetrics().elidedText(text, Qt::ElideRight, field.width() - 2);
+            if (language == std::string("ESP")) EXPECT_NE(shown, text) << "the Spanish names need the ellipsis here";
+            QComboBox reference(combo->parentWidget());
+            reference.setGeometry(combo->geometry());
+            reference.setStyleSheet(combo->styleSheet());
+            reference.addItem(shown);
+            reference.setFocusPolicy(Qt::NoFocus);
+            combo->clearFocus();
+            EXPECT_EQ(combo->grab().toImage(), reference.grab().toImage()) << shown.toStdString();
+            combo->setCurrentIndex(kept);
+        }
     }
 }
 

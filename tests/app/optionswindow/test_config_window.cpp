@@ -77,7 +77,8 @@ std::string NameOf(const QWidget* w) {
 // covers its whole parent.
 bool IsBackdrop(const QWidget* w) {
     if (w->parentWidget() != nullptr && w->geometry().contains(w->parentWidget()->rect())) return true;
-    if (auto* label = qobject_cast<const QLabel*>(w)) return label->text().isEmpty();
+    // A picture (a logo) is a control like any other: a text must not run into it.
+    if (auto* label = qobject_cast<const QLabel*>(w)) return label->text().isEmpty() && label->pixmap().isNull();
     return false;
 }
 
