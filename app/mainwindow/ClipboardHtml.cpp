@@ -58,20 +58,23 @@ struct TTableCells {
 // text (as for a closed cell) would copy the rest of the table once per cell.
 TTableCells ReadCells(const THierarchyNode* table) {
     TTableCells out;
-    struct Frame {
+    // Nodes still to visit, the next on top. A stack of frames per open level would grow
+    // with the depth, and the unclosed cells of a long table nest as deep as it has cells;
+    // this one holds only the siblings still to come, a few for such a table.
+    struct Pending {
         const THierarchyNode* node;
-        int next;
         std::ptrdiff_t cell;  // the innermost cell around the node; -1 outside every cell
     };
-    std::vector<Frame> frames{{table, 0, -1}};
-    while (!frames.empty()) {
-        Frame& top = frames.back();
-        if (top.next == top.node->ChildCount()) {
-            frames.pop_back();
-            continue;
-        }
-        const THierarchyNode* child = top.node->Children()[top.next++];
-        std::ptrdiff_t cell = top.cell;
+    std::vector<Pending> pending;
+    const auto pushChildren = [&pending](const THierarchyNode* node, std::ptrdiff_t cell) {
+        const TNodeChildren& children = node->Children();
+        for (int i = children.size(); i-- > 0;) pending.push_back({children[i], cell});
+    };
+    pushChildren(table, -1);
+    while (!pending.empty()) {
+        const auto [child, outer] = pending.back();
+        pending.pop_back();
+        std::ptrdiff_t cell = outer;
         if (child->Kind == tkText) {
             if (cell >= 0) out.texts[static_cast<std::size_t>(cell)] += child->Text.View();
             continue;
@@ -84,7 +87,7 @@ TTableCells ReadCells(const THierarchyNode* table) {
                 out.texts.emplace_back();
             }
         }
-        if (child->ChildCount() > 0) frames.push_back({child, 0, cell});
+        pushChildren(child, cell);
     }
     return out;
 }

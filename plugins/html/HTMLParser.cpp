@@ -115,8 +115,8 @@ TStack::TStack() : names_(std::make_unique<html::TTagNameTable>()) {}
 
 TStack::~TStack() = default;
 
-void TStack::PushId(std::uint32_t id, TTagNode* node) {
-    entries_.push_back({id, node});
+void TStack::PushId(std::uint32_t id, TTagNode* node, std::uint32_t childrenStart) {
+    entries_.push_back({node, id, childrenStart});
     ++names_->open[id];
 }
 

@@ -124,14 +124,19 @@ public:
 
 private:
     friend class html::THTMLScanner;
+    // The parser's mark of where the element's children begin in its list of children still
+    // to be placed fills what would otherwise be padding: a deep page holds one entry per
+    // open element.
     struct Entry {
-        std::uint32_t id;
         TTagNode* node;
+        std::uint32_t id;
+        std::uint32_t childrenStart;
     };
 
     // Fast paths for the parser, which has the name's id at hand.
-    void PushId(std::uint32_t id, TTagNode* node);
+    void PushId(std::uint32_t id, TTagNode* node, std::uint32_t childrenStart = 0);
     std::uint32_t TopId() const { return entries_.back().id; }
+    std::uint32_t TopChildrenStart() const { return entries_.back().childrenStart; }
     bool ContainsId(std::uint32_t id) const;
     void Drop();
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -177,21 +178,14 @@ private:
     }
 
     void Open(std::uint32_t id, TTagNode* node) {
-        stack_.PushId(id, node);
-        if (!deferred_) return;
-        try {
-            starts_.push_back(pending_.size());
-        } catch (...) {
-            stack_.Drop();
-            throw;
-        }
+        // Every pending child came from at least one byte of the text, so only a text of
+        // more than 4 GB could pass this.
+        if (pending_.size() > UINT32_MAX) throw std::length_error("too many nodes");
+        stack_.PushId(id, node, static_cast<std::uint32_t>(pending_.size()));
     }
 
     void CloseTop() {
-        if (deferred_) {
-            Finish(stack_.TopNode(), starts_.back());
-            starts_.pop_back();
-        }
+        if (deferred_) Finish(stack_.TopNode(), stack_.TopChildrenStart());
         stack_.Drop();
     }
 
@@ -360,7 +354,6 @@ private:
     std::vector<std::uint8_t> flags_;  // TagFlags by stack name id
     bool deferred_;
     std::vector<THierarchyNode*> pending_;  // children not yet in their parent's list
-    std::vector<std::size_t> starts_;       // where each open element's children begin in pending_
     std::string nameBuffer_;
     std::size_t seg_ = 0;
     State state_ = sText;

@@ -85,6 +85,9 @@ INSTANTIATE_TEST_SUITE_P(
                   THtmlTableResult::Table, "1\r\n2\r\n3\r\n"},
         TableCase{"UnclosedHeaderAndDataCellsInOneRow", "<table><tr><th>Name<td>1<td>2<tr><th>Other<td>3<td>4",
                   THtmlTableResult::Table, "Name\t1\t2\r\nOther\t3\t4\r\n"},
+        TableCase{"TextAroundMarkupInACellKeepsItsOrder",
+                  "<table><tr><td>1<b>2</b>3</td><td>a<i>b<u>c</u>d</i>e</td></tr></table>", THtmlTableResult::Table,
+                  "123\tabcde\r\n"},
         TableCase{"FewerCellsThanRowsIsAbandoned", "<table><tr><td>a</td></tr><tr></tr><tr></tr></table>",
                   THtmlTableResult::Abandoned, ""}),
     [](const ::testing::TestParamInfo<TableCase>& info) { return std::string(info.param.name); });
