@@ -1,5 +1,7 @@
 #include "ClipboardHtml.h"
 
+#include <cstdint>
+#include <stdexcept>
 #include <vector>
 
 #include "html/HTMLParser.h"
@@ -31,66 +33,88 @@ std::string CellText(std::string_view raw) {
     return Trim(SanitizeUtf8(out));
 }
 
-// The last table of the tree (the last "table" element in document order).
-const THierarchyNode* LastTable(const THierarchyNode* root) {
-    const THierarchyNode* table = nullptr;
-    std::vector<const THierarchyNode*> pending{root};
-    while (!pending.empty()) {
-        const THierarchyNode* node = pending.back();
-        pending.pop_back();
-        if (node != root)
-            if (const TTagNode* tag = TTagNode::FromNode(node); tag != nullptr && SameText(tag->TagName, "table"))
-                table = node;
-        // Children pushed last first, so they come off in document order.
-        const TNodeChildren& children = node->Children();
-        for (int i = children.size(); i-- > 0;) pending.push_back(children[i]);
-    }
-    return table;
-}
-
-struct TTableCells {
+// The rows and cells of the text's last table, read as the parse goes, without a tree: a copy
+// whose cells are never closed nests every later row and cell inside the one before, and a
+// tree of it costs many times the copy's size. Each element open inside the table is marked
+// with the innermost cell around it, so a text goes to the cell it would lie in. The texts
+// are kept in document order as pieces of one buffer, each piece tagged with its cell.
+class TTableCellReader final : public THTMLEventSink {
+public:
     long long rows = 0;
-    std::vector<std::string> texts;  // raw, one per cell in document order
-};
+    std::size_t cellCount = 0;
 
-// The rows and cells of a table in one walk. A cell's text is the text of its own: a cell
-// that is not closed holds the next row and cells as children, and taking its whole subtree's
-// text (as for a closed cell) would copy the rest of the table once per cell.
-TTableCells ReadCells(const THierarchyNode* table) {
-    TTableCells out;
-    // Nodes still to visit, the next on top. A stack of frames per open level would grow
-    // with the depth, and the unclosed cells of a long table nest as deep as it has cells;
-    // this one holds only the siblings still to come, a few for such a table.
-    struct Pending {
-        const THierarchyNode* node;
-        std::ptrdiff_t cell;  // the innermost cell around the node; -1 outside every cell
-    };
-    std::vector<Pending> pending;
-    const auto pushChildren = [&pending](const THierarchyNode* node, std::ptrdiff_t cell) {
-        const TNodeChildren& children = node->Children();
-        for (int i = children.size(); i-- > 0;) pending.push_back({children[i], cell});
-    };
-    pushChildren(table, -1);
-    while (!pending.empty()) {
-        const auto [child, outer] = pending.back();
-        pending.pop_back();
-        std::ptrdiff_t cell = outer;
-        if (child->Kind == tkText) {
-            if (cell >= 0) out.texts[static_cast<std::size_t>(cell)] += child->Text.View();
-            continue;
+    std::uint32_t StartElement(std::string_view name, bool open, std::uint32_t outer) override {
+        if (SameText(name, "table")) {
+            // The last table counts, a table inside the one being read as well: start over.
+            rows = 0;
+            cellCount = 0;
+            raw_.clear();
+            pieces_.clear();
+            reading_ = open;  // a table written "<table/>" holds nothing
+            return kTable;
         }
-        if (const TTagNode* tag = TTagNode::FromNode(child)) {
-            if (SameText(tag->TagName, "tr")) {
-                ++out.rows;
-            } else if (IsCellTag(tag->TagName)) {
-                cell = static_cast<std::ptrdiff_t>(out.texts.size());
-                out.texts.emplace_back();
-            }
+        if (!reading_) return kNoMark;
+        if (SameText(name, "tr")) {
+            ++rows;
+        } else if (IsCellTag(name)) {
+            if (cellCount >= kInTable) throw std::length_error("too many table cells");
+            return static_cast<std::uint32_t>(cellCount++);
         }
-        pushChildren(child, cell);
+        return outer == kTable ? kInTable : outer;
     }
-    return out;
-}
+
+    void EndElement(std::uint32_t mark) override {
+        if (mark == kTable) reading_ = false;  // only the table being read can end while it is read
+    }
+
+    void Text(std::string_view text, std::uint32_t outer) override {
+        if (!reading_ || outer >= kInTable) return;
+        if (raw_.size() + text.size() > UINT32_MAX) throw std::length_error("table text too long");
+        raw_ += text;
+        const auto end = static_cast<std::uint32_t>(raw_.size());
+        if (!pieces_.empty() && pieces_.back().cell == outer)
+            pieces_.back().end = end;
+        else
+            pieces_.push_back({outer, end});
+    }
+
+    // The raw texts of the cells, in cell order, each told to take(index, raw).
+    template <class Take> void ForEachCell(Take take) const {
+        // The pieces sorted by cell, document order kept within a cell.
+        std::vector<std::uint32_t> first(cellCount + 1, 0);
+        for (const Piece& piece : pieces_) ++first[piece.cell + 1];
+        for (std::size_t c = 0; c < cellCount; ++c) first[c + 1] += first[c];
+        std::vector<std::uint32_t> order(pieces_.size());
+        {
+            std::vector<std::uint32_t> next(first.begin(), first.end() - 1);
+            for (std::size_t i = 0; i < pieces_.size(); ++i)
+                order[next[pieces_[i].cell]++] = static_cast<std::uint32_t>(i);
+        }
+        std::string raw;
+        for (std::size_t c = 0; c < cellCount; ++c) {
+            raw.clear();
+            for (std::uint32_t k = first[c]; k < first[c + 1]; ++k) {
+                const std::uint32_t i = order[k];
+                const std::uint32_t begin = i == 0 ? 0 : pieces_[i - 1].end;
+                raw.append(raw_, begin, pieces_[i].end - begin);
+            }
+            take(c, raw);
+        }
+    }
+
+private:
+    // Marks besides the cells' indexes: the table being read, and an element in it outside
+    // every cell.
+    static constexpr std::uint32_t kTable = kNoMark - 1;
+    static constexpr std::uint32_t kInTable = kNoMark - 2;
+    struct Piece {
+        std::uint32_t cell;
+        std::uint32_t end;  // in raw_; the piece begins where the one before ends
+    };
+    bool reading_ = false;
+    std::string raw_;
+    std::vector<Piece> pieces_;
+};
 
 }  // namespace
 
@@ -122,37 +146,24 @@ std::string PresentAsHtmlFormat(std::string_view html) {
 
 THtmlTableResult HtmlTableToText(THTMLParser& parser, std::string_view htmlFormatText, std::string& text) {
     text.clear();
-    parser.ParseHTML(ExtractHtmlFragment(htmlFormatText));
-    THtmlTableResult result = THtmlTableResult::NoTable;
-    if (const THierarchyNode* table = LastTable(parser.Root())) {
-        TTableCells cells = ReadCells(table);
-        parser.ClearTree();  // the tree is done with: its memory goes before the text is built
-        const long long rowCount = cells.rows;
-        const long long cellCount = static_cast<long long>(cells.texts.size());
-        if (rowCount * cellCount >= 1) {
-            // A first cell spanning the header row is missing from the count: keep the grid.
-            const bool padded = cellCount % rowCount != 0 && (cellCount + 1) % rowCount == 0;
-            const std::size_t count = cells.texts.size() + (padded ? 1 : 0);
-            const std::size_t perRow = count / static_cast<std::size_t>(rowCount);
-            if (perRow == 0) {
-                result = THtmlTableResult::Abandoned;
-            } else {
-                std::size_t size = 0;
-                for (std::string& cell : cells.texts) {
-                    cell = CellText(cell);
-                    size += cell.size() + 2;
-                }
-                text.reserve(size + 2);
-                for (std::size_t i = 0; i < count; ++i) {
-                    if (!padded || i > 0) text += cells.texts[i - (padded ? 1 : 0)];
-                    text += (i + 1) % perRow == 0 ? "\r\n" : "\t";
-                }
-                result = THtmlTableResult::Table;
-            }
-        }
-    }
+    // The parser's tree is left alone: its last parse is no part of the result.
     parser.ClearTree();
-    return result;
+    TTableCellReader cells;
+    ScanHTMLEvents(ExtractHtmlFragment(htmlFormatText), cells);
+    const long long rowCount = cells.rows;
+    const long long cellCount = static_cast<long long>(cells.cellCount);
+    if (rowCount * cellCount < 1) return THtmlTableResult::NoTable;
+    // A first cell spanning the header row is missing from the count: keep the grid.
+    const bool padded = cellCount % rowCount != 0 && (cellCount + 1) % rowCount == 0;
+    const std::size_t count = cells.cellCount + (padded ? 1 : 0);
+    const std::size_t perRow = count / static_cast<std::size_t>(rowCount);
+    if (perRow == 0) return THtmlTableResult::Abandoned;
+    if (padded) text += perRow == 1 ? "\r\n" : "\t";  // the missing first cell, empty
+    cells.ForEachCell([&](std::size_t c, const std::string& raw) {
+        text += CellText(raw);
+        text += (c + (padded ? 1 : 0) + 1) % perRow == 0 ? "\r\n" : "\t";
+    });
+    return THtmlTableResult::Table;
 }
 
 std::string SanitizeUtf8(std::string_view s) {

@@ -168,6 +168,8 @@ void THTMLParser::ParseHTML(std::string_view text) {
     html::ScanHTML(*this, text);
 }
 
+void ScanHTMLEvents(std::string_view text, THTMLEventSink& sink) { html::ScanHTML(text, sink); }
+
 void THTMLParser::ClearTree() {
     // An event handler must not free the nodes that the running parse still holds.
     if (!parsing_) root_.ClearNode();

@@ -144,6 +144,29 @@ private:
     std::vector<Entry> entries_;
 };
 
+// The structure of a parse as it goes, for readers that need no tree: the elements and texts
+// that the parse would place, each under the innermost element still open, in document order.
+// Each open element carries a mark of the sink's own choosing, told back with what lies in it,
+// so that the sink needs no stack of its own.
+class THTMLEventSink {
+public:
+    static constexpr std::uint32_t kNoMark = UINT32_MAX;  // the mark outside every element
+
+    virtual ~THTMLEventSink() = default;
+    // An element starts inside the element marked outer; open tells that it becomes the
+    // innermost open element (it is not an empty element or written with "/" before ">").
+    // The name is as written; the result is the element's mark while it is open.
+    virtual std::uint32_t StartElement(std::string_view name, bool open, std::uint32_t outer) = 0;
+    // The innermost open element, marked mark, ends (elements still open at the end of the
+    // text get no call).
+    virtual void EndElement(std::uint32_t mark) = 0;
+    // A text, raw (entities kept), inside the element marked outer.
+    virtual void Text(std::string_view raw, std::uint32_t outer) = 0;
+};
+
+// Scans text as ParseHTML does, telling sink instead of building a tree.
+void ScanHTMLEvents(std::string_view text, THTMLEventSink& sink);
+
 class THTMLParser;
 using THTMLTagNotifyEvent = std::function<void(THTMLParser* sender, TTagNode* node)>;
 using TSyntaxNotifyEvent = std::function<void(THTMLParser* sender, const std::string& text)>;

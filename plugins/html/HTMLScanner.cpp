@@ -38,11 +38,12 @@ enum TagFlags : std::uint8_t { fKnown = 1, fOptionalEnd = 2, fBlock = 4, fEmpty 
 
 class THTMLScanner {
 public:
-    THTMLScanner(THTMLParser& parser, std::string_view text)
+    THTMLScanner(THTMLParser& parser, std::string_view text, THTMLEventSink* sink = nullptr)
         : parser_(parser),
           s_(text),
           pId_(stack_.names_->Find("p", true)),
-          deferred_(!parser.OnHTMLTag && !parser.OnSyntaxWarning) {}
+          deferred_(sink == nullptr && !parser.OnHTMLTag && !parser.OnSyntaxWarning),
+          sink_(sink) {}
 
     ~THTMLScanner() {
         if (pending_.empty()) return;
@@ -184,7 +185,11 @@ private:
         stack_.PushId(id, node, static_cast<std::uint32_t>(pending_.size()));
     }
 
+    // Without a tree the children's mark of an entry holds the sink's mark of the element.
+    std::uint32_t OuterMark() const { return stack_.Empty() ? THTMLEventSink::kNoMark : stack_.TopChildrenStart(); }
+
     void CloseTop() {
+        if (sink_ != nullptr) sink_->EndElement(stack_.TopChildrenStart());
         if (deferred_) Finish(stack_.TopNode(), stack_.TopChildrenStart());
         stack_.Drop();
     }
@@ -201,6 +206,10 @@ private:
     }
 
     void AddText(std::string_view text) {
+        if (sink_ != nullptr) {
+            sink_->Text(text, OuterMark());
+            return;
+        }
         auto node = NewNode(tkText);
         node->TagName = std::string_view("PCDATA");
         node->Text.Assign(text, arena_);
@@ -208,6 +217,7 @@ private:
     }
 
     void AddComment(std::string_view segment) {
+        if (sink_ != nullptr) return;
         auto node = NewNode(tkComment);
         std::string_view t = TrimView(segment);
         if (t.starts_with("--")) {
@@ -220,6 +230,7 @@ private:
     }
 
     void AddDeclaration(std::string_view segment) {
+        if (sink_ != nullptr) return;
         auto node = NewNode(tkNone);
         const std::string_view t = TrimView(segment);
         if (t.starts_with("[CDATA")) {
@@ -259,10 +270,6 @@ private:
         std::string_view rest;
         SplitStartTag(inside, name, rest, nameBuffer_);
 
-        auto node = NewNode(tkElement);
-        node->TagName.Assign(name, arena_);
-        if (!rest.empty()) node->SetRawParams(rest, &BuildAttributeLines, &arena_);
-
         const std::uint32_t id = stack_.names_->Find(name, true);
         const std::uint8_t flags = FlagsOf(id);
         if (!stack_.Empty()) {
@@ -273,6 +280,16 @@ private:
                 CloseTop();
             }
         }
+        if (sink_ != nullptr) {
+            // No node is made: the stack keeps the element's name alone.
+            const bool open = !(flags & fEmpty) && !selfClosed;
+            const std::uint32_t mark = sink_->StartElement(name, open, OuterMark());
+            if (open) stack_.PushId(id, nullptr, mark);
+            return;
+        }
+        auto node = NewNode(tkElement);
+        node->TagName.Assign(name, arena_);
+        if (!rest.empty()) node->SetRawParams(rest, &BuildAttributeLines, &arena_);
         TTagNode* added = Add(std::move(node));
         if ((flags & fEmpty) || selfClosed) {
             added->Closed = true;
@@ -353,6 +370,7 @@ private:
     std::uint32_t pId_;
     std::vector<std::uint8_t> flags_;  // TagFlags by stack name id
     bool deferred_;
+    THTMLEventSink* sink_;
     std::vector<THierarchyNode*> pending_;  // children not yet in their parent's list
     std::string nameBuffer_;
     std::size_t seg_ = 0;
@@ -363,5 +381,10 @@ private:
 };
 
 void ScanHTML(THTMLParser& parser, std::string_view text) { THTMLScanner(parser, text).Run(); }
+
+void ScanHTML(std::string_view text, THTMLEventSink& sink) {
+    THTMLParser parser;
+    THTMLScanner(parser, text, &sink).Run();
+}
 
 }  // namespace vemra::html
