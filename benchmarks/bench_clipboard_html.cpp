@@ -1,9 +1,9 @@
 // The HTML clipboard path (the "HTML Format" text to the TAB/CR LF text of its last table) on
 // the shape that browsers never write but any program can: a table whose cells are never
 // closed, `<meta charset="utf-8"><table>` followed by N times `<tr><td>1`. Each unclosed cell
-// holds the rest of the table in the tree. The time per run and the counter
-// PeakBytesPerInputByte (the peak memory of one run, measured in a forked child) should stay
-// flat from 10,000 to 200,000 cells.
+// holds the rest of the table in a parse tree, which the path does not build. The time per run
+// and the counter PeakBytesPerInputByte (the peak memory of one run, measured in a forked
+// child) should stay flat from 10,000 to 200,000 cells.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -41,7 +41,7 @@ void BM_UnclosedCells(benchmark::State& state) {
     state.counters["OutputKB"] = static_cast<double>(text.size()) / 1e3;
 }
 
-// The parse alone, for comparison: the tree is most of the path's memory.
+// The parse into a whole tree, for comparison: what the path saves by reading as it scans.
 void BM_UnclosedCellsParseOnly(benchmark::State& state) {
     const std::string clip = UnclosedCells(static_cast<int>(state.range(0)));
     const std::string doc = vemra::ExtractHtmlFragment(clip);

@@ -119,19 +119,31 @@ private:
 }  // namespace
 
 std::string ExtractHtmlFragment(std::string_view text) {
-    const std::string upper = UpperCase(text);
-    const std::size_t startHit = upper.find(StartMarker);
-    const std::size_t end = upper.find(EndMarker);
-    if (startHit == std::string::npos || end == std::string::npos) return {};
-    const std::size_t start = startHit + StartMarker.size();
-    if (end < start) return {};
-    const std::string_view fragment = text.substr(start, end - start);
-    const std::string_view span = std::string_view(upper).substr(start, end - start);
+    std::size_t start = 0;
+    std::size_t end = 0;
+    bool bareRows = false;
+    {
+        // The upper-case copy goes before the document is built: a copy can be megabytes.
+        const std::string upper = UpperCase(text);
+        const std::size_t startHit = upper.find(StartMarker);
+        end = upper.find(EndMarker);
+        if (startHit == std::string::npos || end == std::string::npos) return {};
+        start = startHit + StartMarker.size();
+        if (end < start) return {};
+        const std::string_view span = std::string_view(upper).substr(start, end - start);
+        bareRows = span.find("<TR") != std::string_view::npos && span.find("<TABLE") == std::string_view::npos;
+    }
+    constexpr std::string_view Head = "<html><body>";
+    constexpr std::string_view Tail = "</body></html>";
+    constexpr std::string_view TableHead = "<table>";
+    constexpr std::string_view TableTail = "</table>";
     std::string doc;
-    if (span.find("<TR") == std::string_view::npos || span.find("<TABLE") != std::string_view::npos)
-        doc = "<html><body>" + std::string(fragment) + "</body></html>";
-    else
-        doc = "<html><body><table>" + std::string(fragment) + "</table></body></html>";
+    doc.reserve(Head.size() + TableHead.size() + (end - start) + TableTail.size() + Tail.size());
+    doc += Head;
+    if (bareRows) doc += TableHead;
+    doc += text.substr(start, end - start);
+    if (bareRows) doc += TableTail;
+    doc += Tail;
     return doc;
 }
 

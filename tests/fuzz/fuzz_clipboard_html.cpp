@@ -54,10 +54,26 @@ template <class Visit> void Walk(const THierarchyNode* root, Visit visit) {
     }
 }
 
+std::string ReferenceFragment(std::string_view text) {
+    const std::string upper = UpperCase(text);
+    const std::size_t startHit = upper.find("STARTFRAGMENT-->");
+    const std::size_t end = upper.find("<!--ENDFRAGMENT-->");
+    if (startHit == std::string::npos || end == std::string::npos) return {};
+    const std::size_t start = startHit + 16;
+    if (end < start) return {};
+    const std::string fragment(text.substr(start, end - start));
+    const std::string_view span = std::string_view(upper).substr(start, end - start);
+    if (span.find("<TR") == std::string_view::npos || span.find("<TABLE") != std::string_view::npos)
+        return "<html><body>" + fragment + "</body></html>";
+    return "<html><body><table>" + fragment + "</table></body></html>";
+}
+
 THtmlTableResult ReferenceTableToText(std::string_view clip, std::string& text) {
     text.clear();
     THTMLParser parser;
-    parser.ParseHTML(ExtractHtmlFragment(clip));
+    const std::string doc = ReferenceFragment(clip);
+    Require(ExtractHtmlFragment(clip) == doc);
+    parser.ParseHTML(doc);
     const THierarchyNode* table = nullptr;
     Walk(parser.Root(), [&table](const THierarchyNode* node, std::ptrdiff_t) {
         if (IsNamed(node, "table")) table = node;

@@ -88,6 +88,15 @@ INSTANTIATE_TEST_SUITE_P(
         TableCase{"TextAroundMarkupInACellKeepsItsOrder",
                   "<table><tr><td>1<b>2</b>3</td><td>a<i>b<u>c</u>d</i>e</td></tr></table>", THtmlTableResult::Table,
                   "123\tabcde\r\n"},
+        // A table inside a cell is the last table; the outer cell's text after it is not read.
+        TableCase{"TableInsideACellIsTheLastTable",
+                  "<table><tr><td>a<table><tr><td>b</td><td>c</td></tr></table>d</td></tr></table>",
+                  THtmlTableResult::Table, "b\tc\r\n"},
+        TableCase{"EmptyTableAfterATableLeavesNoTable", "<table><tr><td>a</td></tr></table><table/><td>b</td>",
+                  THtmlTableResult::NoTable, ""},
+        TableCase{"OneCellMissingFromRowsOfOneIsAnEmptyFirstRow",
+                  "<table><tr><td>a</td></tr><tr><td>b</td></tr><tr></tr></table>", THtmlTableResult::Table,
+                  "\r\na\r\nb\r\n"},
         TableCase{"FewerCellsThanRowsIsAbandoned", "<table><tr><td>a</td></tr><tr></tr><tr></tr></table>",
                   THtmlTableResult::Abandoned, ""}),
     [](const ::testing::TestParamInfo<TableCase>& info) { return std::string(info.param.name); });
