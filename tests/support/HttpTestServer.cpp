@@ -194,12 +194,16 @@ void HttpTestServer::ClearRequests() {
 }
 
 int HttpTestServer::ClosedPort() {
+    // The socket stays bound, without listening, for the rest of the process: a connection is
+    // refused, and no server of a test running beside this one can be given the port.
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const sockaddr_in addr = Loopback(0);
     int port = 0;
     if (fd >= 0 && bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) port = BoundPort(fd);
-    if (fd >= 0) close(fd);
-    if (port == 0) throw std::runtime_error("HttpTestServer: no free port");
+    if (port == 0) {
+        if (fd >= 0) close(fd);
+        throw std::runtime_error("HttpTestServer: no free port");
+    }
     return port;
 }
 

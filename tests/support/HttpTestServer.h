@@ -87,7 +87,8 @@ public:
     // Body bytes of slow or huge answers sent so far (what the socket took).
     std::uint64_t SlowBodyBytesSent() const { return slowBytesSent_; }
 
-    // A port on 127.0.0.1 where nothing listens (it was free a moment ago).
+    // A port on 127.0.0.1 where nothing listens and no other server can listen while this
+    // process runs: connections to it are refused.
     static int ClosedPort();
 
 private:
