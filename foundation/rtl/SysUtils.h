@@ -51,6 +51,9 @@ std::string IntToHex(std::uint64_t v, int digits);
 std::string StringOfChar(char c, std::size_t count);
 // Splits at CR LF, LF or CR; a final line break adds no empty line.
 std::vector<std::string> SplitLines(std::string_view text);
+// Appends the character of that code in UTF-8; surrogates and codes beyond U+10FFFF, which
+// are no characters, give the replacement character U+FFFD.
+void AppendUtf8(std::string& out, std::uint32_t code);
 
 // ---- files and paths ----
 bool FileExists(const std::string& path);        // a regular file (or a link to one)
