@@ -34,34 +34,19 @@
 #include <thread>
 #include <vector>
 
+#include "ProbeSupport.h"
+
 namespace {
+
+using vemra::bench::HasClass;
+using vemra::bench::IgnoreErrors;
+using vemra::bench::ProcField;
 
 using Clock = std::chrono::steady_clock;
 
 double MsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
-
-bool HasClass(Display* display, Window window, const char* wanted) {
-    XClassHint hint{};
-    if (XGetClassHint(display, window, &hint) == 0) return false;
-    const bool match = (hint.res_class && strcasecmp(hint.res_class, wanted) == 0) ||
-                       (hint.res_name && strcasecmp(hint.res_name, wanted) == 0);
-    if (hint.res_name) XFree(hint.res_name);
-    if (hint.res_class) XFree(hint.res_class);
-    return match;
-}
-
-long ProcField(pid_t pid, const char* file, const char* field) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/" + file);
-    std::string line;
-    const std::string prefix = std::string(field) + ":";
-    while (std::getline(in, line))
-        if (line.rfind(prefix, 0) == 0) return std::stol(line.substr(prefix.size()));
-    return -1;
-}
-
-int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
 
 // The copied table: n cells, 10 a row, each a different amount with a decimal comma.
 std::string Table(int cells, int serial) {

@@ -18,31 +18,11 @@
 #include <string>
 #include <thread>
 
-namespace {
+#include "ProbeSupport.h"
 
-bool HasClass(Display* display, Window window, const char* wanted) {
-  XClassHint hint{};
-  if (XGetClassHint(display, window, &hint) == 0) return false;
-  const bool match = (hint.res_class && std::strcmp(hint.res_class, wanted) == 0) ||
-                     (hint.res_name && std::strcmp(hint.res_name, wanted) == 0);
-  if (hint.res_name) XFree(hint.res_name);
-  if (hint.res_class) XFree(hint.res_class);
-  return match;
-}
-
-// One "Name:   123 kB" field of a /proc file of the process; -1 when absent.
-long ProcField(pid_t pid, const char* file, const char* field) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/" + file);
-  std::string line;
-  const std::string prefix = std::string(field) + ":";
-  while (std::getline(in, line))
-    if (line.rfind(prefix, 0) == 0) return std::stol(line.substr(prefix.size()));
-  return -1;
-}
-
-int IgnoreErrors(Display*, XErrorEvent*) { return 0; }  // windows may vanish while we look
-
-}  // namespace
+using vemra::bench::HasClass;
+using vemra::bench::IgnoreErrors;
+using vemra::bench::ProcField;
 
 int main(int argc, char** argv) {
   if (argc < 4) {
