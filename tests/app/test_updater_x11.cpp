@@ -171,6 +171,18 @@ protected:
         return count;
     }
 
+    // Starts the installed program with every proxy sent to a port where nothing listens,
+    // the test server reached directly.
+    void StartInstalled() {
+        const std::string closed = "http://127.0.0.1:" + std::to_string(HttpTestServer::ClosedPort());
+        for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "ALL_PROXY", "all_proxy"})
+            env.Set(name, closed);
+        env.Set("no_proxy", "127.0.0.1,localhost");
+        vemra.setProcessChannelMode(QProcess::ForwardedChannels);
+        vemra.start(program, {});
+        ASSERT_TRUE(vemra.waitForStarted(5000));
+    }
+
     QString program;
     QProcess vemra;
 };
@@ -188,12 +200,7 @@ TEST_F(InstalledUpdaterX11Test, TheInstalledProgramFetchesTheDaysRatesWithinAMin
     module.reset();
     dm = nullptr;
 
-    const std::string closed = "http://127.0.0.1:" + std::to_string(HttpTestServer::ClosedPort());
-    for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "ALL_PROXY", "all_proxy"}) env.Set(name, closed);
-    env.Set("no_proxy", "127.0.0.1,localhost");
-    vemra.setProcessChannelMode(QProcess::ForwardedChannels);
-    vemra.start(program, {});
-    ASSERT_TRUE(vemra.waitForStarted(5000));
+    ASSERT_NO_FATAL_FAILURE(StartInstalled());
     ASSERT_TRUE(WaitUntil([&] { return ReadText(log).find("ECB : UPDATED : " + dayFile) != std::string::npos; }, 60000))
         << "no new rates within a minute; log: " << ReadText(log);
     EXPECT_TRUE(FileExists(dayFile));
@@ -255,12 +262,7 @@ TEST_P(SlowServerX11Test, TheProgramAnswersDuringTheDownloadAndEndsWithinASecond
     window.reset();
     module.reset();
     dm = nullptr;
-    const std::string closed = "http://127.0.0.1:" + std::to_string(HttpTestServer::ClosedPort());
-    for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "ALL_PROXY", "all_proxy"}) env.Set(name, closed);
-    env.Set("no_proxy", "127.0.0.1,localhost");
-    vemra.setProcessChannelMode(QProcess::ForwardedChannels);
-    vemra.start(program, {});
-    ASSERT_TRUE(vemra.waitForStarted(5000));
+    ASSERT_NO_FATAL_FAILURE(StartInstalled());
     ASSERT_TRUE(WaitUntil([&] { return PageRequests() > 0; }, 30000)) << "the update never asked for the page";
     WaitUntil([] { return false; }, 2500);  // well inside the download, the splash window gone
     EXPECT_EQ(MappedLibraries("libcurl"), 0) << "the download runs in the helper";
