@@ -1,6 +1,10 @@
 #include "vmrconsts.h"
 
+#include <unistd.h>
+
 #include <cmath>
+#include <filesystem>
+#include <vector>
 
 #include "SysWinCore.h"
 #include "platform/Registry.h"
@@ -62,6 +66,45 @@ bool SettingsMadeForThisInstall() {
     }
 }
 
+// One install record as the chooser sees it.
+struct TInstallRecord {
+    std::string Hive;
+    bool Present = false;              // the hive has the install key
+    bool HoldsProgram = false;         // its "AppFolder" is the running program's folder
+    std::vector<std::string> Missing;  // recorded folders that do not exist
+};
+
+bool SameFolder(const std::string& a, const std::string& b) {
+    std::error_code error;
+    return !a.empty() && !b.empty() && std::filesystem::equivalent(a, b, error);
+}
+
+TInstallRecord ReadInstallRecord(const std::string& hive, const std::string& programFolder) {
+    TInstallRecord record;
+    record.Hive = hive;
+    if (::access(hive.c_str(), R_OK) != 0) return record;
+    TRegistry::PinMachineHive(hive);
+    TRegistry reg(KEY_READ);
+    reg.SetRootKey(HKEY_LOCAL_MACHINE);
+    if (!reg.OpenKeyReadOnly(kInstallKey)) return record;
+    record.Present = true;
+    const std::string appFolder = ReadStringValue(reg, "AppFolder");
+    record.HoldsProgram = SameFolder(appFolder, programFolder);
+    for (const char* name : {"AppFolder", "PubData", "AppData"}) {
+        const std::string folder = name == std::string_view("AppFolder") ? appFolder : ReadStringValue(reg, name);
+        if (!DirectoryExists(folder))
+            record.Missing.push_back(folder.empty() ? std::string("(") + name + ": none)" : folder);
+    }
+    return record;
+}
+
+std::string BrokenRecordText(const TInstallRecord& record) {
+    std::string folders;
+    for (const std::string& folder : record.Missing) folders += (folders.empty() ? "" : ", ") + folder;
+    return "The installation record in " + record.Hive + " names folders that do not exist: " + folders +
+           ". Install Vemra again.";
+}
+
 void MakeWorkingFolders() {
     if (!AppData.empty()) {
         ForceDirectories(AppData);
@@ -112,6 +155,30 @@ std::string LanguageDayName(TDateTime day) {
     // The tray tip stands beside texts of the chosen language, not of the user's locale.
     const bool named = !StampFormat.ShortDayNames[0].empty();
     return FormatDateTime("ddd", day, named ? StampFormat : FormatSettings);
+}
+
+std::string RunningProgramFolder() {
+    char self[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return {};
+    return ExtractFileDir(std::string(self, static_cast<std::size_t>(n)));
+}
+
+std::string SelectInstallRecord(const std::string& programFolder) {
+    std::vector<TInstallRecord> records;
+    for (const std::string& hive : {TRegistry::UserMachineHive(), TRegistry::SystemMachineHive()})
+        if (records.empty() || records.front().Hive != hive) records.push_back(ReadInstallRecord(hive, programFolder));
+    const TInstallRecord* chosen = nullptr;
+    for (const TInstallRecord& record : records)
+        if (chosen == nullptr && record.Present && record.HoldsProgram) chosen = &record;
+    // A program started from outside every installation (a build folder, a copy) takes a
+    // whole record; a broken one is named only when there is no other.
+    for (const TInstallRecord& record : records)
+        if (chosen == nullptr && record.Present && record.Missing.empty()) chosen = &record;
+    for (const TInstallRecord& record : records)
+        if (chosen == nullptr && record.Present) chosen = &record;
+    TRegistry::PinMachineHive(chosen == nullptr ? std::string() : chosen->Hive);
+    return chosen == nullptr || chosen->Missing.empty() ? std::string() : BrokenRecordText(*chosen);
 }
 
 bool ReadInstallSettings() {

@@ -35,6 +35,18 @@ extern TFormatSettings YmdFormat;    // yy-mm-dd
 // which the language load fills; the user locale's until a language is loaded.
 std::string LanguageDayName(TDateTime day);
 
+// Chooses the install record of the installation that the program in programFolder belongs
+// to and pins HKEY_LOCAL_MACHINE to its hive for the rest of the run. A user can see two
+// records: the own one (an installation for that user) and the machine-wide one. The record
+// whose "AppFolder" is programFolder wins, the user's own first; when neither names it (a
+// program started from elsewhere), the first of the two whose folders all exist. The result
+// is "" when the chosen record can be used or when there is none (ReadInstallSettings then
+// finds no installation), else why it cannot: the record names "AppFolder", "PubData" or
+// "AppData" folders that do not exist.
+std::string SelectInstallRecord(const std::string& programFolder);
+// The folder of the running program file.
+std::string RunningProgramFolder();
+
 // Reads the install key into the globals and makes the folders AppData, AppData/Updates
 // and TempDir/Vemra. Without the key: AppFolder is "", nothing else is touched, false.
 // With it: true when this is the first start after an installation, i.e. the user's key

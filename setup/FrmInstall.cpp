@@ -153,6 +153,11 @@ void TFrmInstall::FormCreate(const QStringList& arguments) {
     ui->InsFolder->setText(Q(setup::DefaultProgramFolder()));
 
     unattended_ = false;
+    // The installer reads the record it is going to write: the machine-wide one where it may
+    // write that, else the user's own. A user's installation never reads or changes the
+    // machine-wide record, nor root's the user's.
+    TRegistry::PinMachineHive("");
+    TRegistry::PinMachineHive(TRegistry::HivePathForWrite(HKEY_LOCAL_MACHINE));
     ReadInstallSettings();
     // A normal user cannot install for all users: its folders would be the user's own anyway.
     {

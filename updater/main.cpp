@@ -8,6 +8,7 @@
 #include "SetupCore.h"
 #include "Uninstall.h"
 #include "rtl/SysUtils.h"
+#include "vmrconsts.h"
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
@@ -15,6 +16,8 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "vmrupdater: nothing to do; the only task is /UNINSTALL (removes Vemra).\n");
         return 0;
     }
+    // The installation this updater belongs to, never another one the user can see.
+    vemra::SelectInstallRecord(vemra::RunningProgramFolder());
     const auto result = vemra::updater::Uninstall(
         [] { vemra::ui::PostCommand(QStringLiteral("TVMRConverter"), 99, 0, 500); },
         [] { QThread::msleep(vemra::setup::kQuitPassMs); });

@@ -428,6 +428,13 @@ void TVMRConverter::FormCreate() {
 }
 
 std::int32_t TVMRConverter::InitApplication() {
+    // The record of the installation this program was started from, and not one that names
+    // folders that are gone (a removed home, an installation taken away by hand).
+    if (std::string problem = SelectInstallRecord(RunningProgramFolder()); !problem.empty()) {
+        AppFolder.clear();
+        initFault_ = std::move(problem);
+        return 6;
+    }
     const bool firstStart = ReadInstallSettings();
     if (AppFolder.empty()) return 6;
     RemoveStaleTemporaryFiles();

@@ -26,6 +26,7 @@ std::string SystemFolder() { return platform::SystemRoot() + "/etc/vemra"; }
 std::string SystemHive() { return SystemFolder() + "/machine.reg"; }
 
 TRegistry::ReplaceHook g_replaceHook = nullptr;
+std::string g_pinnedMachineHive;
 
 std::string RootName(HKEY root) {
     return root == HKEY_CURRENT_USER ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
@@ -355,6 +356,7 @@ void TRegistry::WriteBinaryData(std::string_view name, std::string_view bytes) {
 }
 
 std::string TRegistry::HivePathForRead(HKEY root) {
+    if (root == HKEY_LOCAL_MACHINE && !g_pinnedMachineHive.empty()) return g_pinnedMachineHive;
     const std::string write = HivePathForWrite(root);
     if (root == HKEY_CURRENT_USER || !TestStoreFolder().empty() || PathExists(write.c_str())) return write;
     const std::string system = SystemHive();
@@ -362,11 +364,24 @@ std::string TRegistry::HivePathForRead(HKEY root) {
 }
 
 std::string TRegistry::HivePathForWrite(HKEY root) {
+    if (root == HKEY_LOCAL_MACHINE && !g_pinnedMachineHive.empty()) return g_pinnedMachineHive;
     const std::string test = TestStoreFolder();
     if (!test.empty()) return test + '/' + HiveFileName(root);
     if (root == HKEY_LOCAL_MACHINE && SystemHiveWritable()) return SystemHive();
     return UserStoreFolder() + '/' + HiveFileName(root);
 }
+
+std::string TRegistry::SystemMachineHive() {
+    const std::string test = TestStoreFolder();
+    return test.empty() ? SystemHive() : test + '/' + HiveFileName(HKEY_LOCAL_MACHINE);
+}
+
+std::string TRegistry::UserMachineHive() {
+    const std::string test = TestStoreFolder();
+    return (test.empty() ? UserStoreFolder() : test) + '/' + HiveFileName(HKEY_LOCAL_MACHINE);
+}
+
+void TRegistry::PinMachineHive(std::string path) { g_pinnedMachineHive = std::move(path); }
 
 void TRegistry::SetReplaceHook(ReplaceHook hook) { g_replaceHook = hook; }
 

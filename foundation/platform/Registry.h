@@ -11,6 +11,8 @@
 //   $VEMRA_SYSTEM_ROOT set: the system hive is <root>/etc/vemra/machine.reg, as every
 //                         machine-wide folder lies under that root.
 //   $VEMRA_REGISTRY_DIR set: both hives live in that folder (tests).
+// A program that has chosen the install record it belongs to pins HKEY_LOCAL_MACHINE to that
+// record's hive (PinMachineHive): every later read and write of the root goes there alone.
 // Key paths use "\" as on Windows and match without regard to case. Values are typed:
 // strings ("name"="text"), 32-bit integers (dword:0000002a) and binary (hex:01,02,...).
 // Every write replaces the hive file atomically; a hive is re-read when a key is opened, so
@@ -88,6 +90,13 @@ public:
     // Where a root's hive is read from / written to (for tests and diagnostics).
     static std::string HivePathForRead(HKEY root);
     static std::string HivePathForWrite(HKEY root);
+    // The two files that can stand for HKEY_LOCAL_MACHINE: the system hive and this user's
+    // own store (one and the same file under $VEMRA_REGISTRY_DIR).
+    static std::string SystemMachineHive();
+    static std::string UserMachineHive();
+    // From now on HKEY_LOCAL_MACHINE is this file alone, for reads and writes; "" goes back
+    // to the rule above. Not thread-safe: set it at start, before any other thread reads.
+    static void PinMachineHive(std::string path);
 
     // Test hook: called with the temporary file's path once a hive's new text is written and
     // flushed, just before the temporary file replaces the hive. nullptr removes it.

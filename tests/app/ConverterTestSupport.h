@@ -23,6 +23,7 @@
 #include "VMRConverterForm.h"
 #include "VMRMessageForm.h"
 #include "dm.h"
+#include "platform/Registry.h"
 #include "support/TestUtils.h"
 
 namespace vemra::test {
@@ -37,6 +38,8 @@ public:
         env.Set("XDG_DATA_HOME", home / "data");
         env.Set("XDG_CONFIG_HOME", home / "config");
         env.Set("VEMRA_REGISTRY_DIR", home / "registry");
+        // A start pins the machine hive it chose; each home begins with the store's own rule.
+        TRegistry::PinMachineHive("");
         ::mkdir((home / "run").c_str(), 0700);
         env.Set("XDG_RUNTIME_DIR", home / "run");
         env.Set("LC_ALL", std::nullopt);
@@ -48,6 +51,7 @@ public:
     }
     ~ConverterHome() {
         Stop();
+        TRegistry::PinMachineHive("");
         StartupDialogs = saved_;
     }
     ConverterHome(const ConverterHome&) = delete;

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include <algorithm>
 #include <memory>
@@ -102,6 +103,18 @@ TEST_F(StartupTest, WithoutAnInstallationTheStartEndsWithCode6AndItsMessage) {
     EXPECT_EQ(messages, std::vector<std::string>{"Error: No installation found"});
     EXPECT_EQ(window->TrayRecordSize, 0u);
     EXPECT_TRUE(window->isHidden());
+}
+
+TEST_F(StartupTest, ARecordWhoseFoldersAreGoneIsNamedAndNothingIsMadeAgain) {
+    LayOut();
+    const std::string appData = UserInstallationLayout().AppData;
+    std::filesystem::remove_all(appData);
+    EXPECT_EQ(Start(), 6);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "Error: No installation found\r\n\r\nThe installation record in " +
+                               TRegistry::HivePathForRead(HKEY_LOCAL_MACHINE) + " names folders that do not exist: " +
+                               appData + ". Install Vemra again.");
+    EXPECT_FALSE(DirectoryExists(appData));
 }
 
 TEST_F(StartupTest, AFreshInstallationStartsAtTheShippedRatesAndSavesEverySetting) {

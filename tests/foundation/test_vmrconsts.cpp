@@ -14,6 +14,7 @@
 namespace vemra {
 namespace {
 
+using test::ReadText;
 using test::TempFolder;
 
 constexpr double kMs = 1.0 / 86400000.0;
@@ -146,6 +147,121 @@ TEST_F(InstallSettingsTest, EmptyAppDataOrTempDirMakesNoFolders) {
 }
 
 // ---- format records ----
+
+// ---- which install record a program uses ----
+
+// The two records a user can see: the own one (XDG_CONFIG_HOME) and the machine-wide one
+// (under the system root), each naming its folders in the test's folder.
+class InstallRecordTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        env_.Unset("VEMRA_REGISTRY_DIR");
+        env_.Set("XDG_CONFIG_HOME", tmp_ / "config");
+        env_.Set("VEMRA_SYSTEM_ROOT", tmp_ / "machine");
+        oldTempDir_ = TempDir;
+        TempDir = "";
+        AppFolder = PubData = AppData = "";
+    }
+    void TearDown() override {
+        TRegistry::PinMachineHive("");
+        TempDir = oldTempDir_;
+    }
+    // An installation under base: program, pub, data; a broken one lost its data folders
+    // (its program folder stays, as a running program is there).
+    static void Record(const std::string& hive, const std::string& base, bool whole = true) {
+        for (const char* folder : {"/program", "/pub", "/data"})
+            if (whole || folder == std::string_view("/program")) ASSERT_TRUE(ForceDirectories(base + folder));
+        TRegistry::PinMachineHive(hive);
+        TRegistry reg(KEY_ALL_ACCESS);
+        reg.SetRootKey(HKEY_LOCAL_MACHINE);
+        ASSERT_TRUE(reg.OpenKey("Software\\Vemra", true));
+        reg.WriteString("AppFolder", base + "/program");
+        reg.WriteString("PubData", base + "/pub");
+        reg.WriteString("AppData", base + "/data");
+        TRegistry::PinMachineHive("");
+    }
+    std::string UserHive() const { return TRegistry::UserMachineHive(); }
+    std::string MachineHive() const { return TRegistry::SystemMachineHive(); }
+
+    TempFolder tmp_;
+    test::ScopedEnv env_;
+    std::string oldTempDir_;
+};
+
+TEST_F(InstallRecordTest, TheHivesAreTheUsersStoreAndTheSystemOne) {
+    EXPECT_EQ(UserHive(), tmp_ / "config/vemra/machine.reg");
+    EXPECT_EQ(MachineHive(), tmp_ / "machine/etc/vemra/machine.reg");
+}
+
+struct RecordCase {
+    const char* name;
+    bool userRecord, userWhole, machineRecord, machineWhole;
+    const char* startedFrom;  // "user", "machine" or "elsewhere"
+    const char* chosen;       // "user", "machine" or "" (no installation)
+    bool broken;              // the start is refused with a message naming the chosen record
+};
+
+class InstallRecordChoice : public InstallRecordTest, public ::testing::WithParamInterface<RecordCase> {};
+
+TEST_P(InstallRecordChoice, PicksTheRecordOfTheRunningInstallation) {
+    const RecordCase& c = GetParam();
+    if (c.userRecord) Record(UserHive(), tmp_ / "user", c.userWhole);
+    if (c.machineRecord) Record(MachineHive(), tmp_ / "all", c.machineWhole);
+    const std::string from = std::string(c.startedFrom) == "user"      ? tmp_ / "user/program"
+                             : std::string(c.startedFrom) == "machine" ? tmp_ / "all/program"
+                                                                       : tmp_ / "build";
+    const std::string problem = SelectInstallRecord(from);
+    const std::string chosen(c.chosen);
+    const std::string hive = chosen == "user" ? UserHive() : MachineHive();
+    if (c.broken) {
+        EXPECT_NE(problem.find("The installation record in " + hive + " names folders that do not exist: "),
+                  std::string::npos)
+            << problem;
+        EXPECT_NE(problem.find((chosen == "user" ? tmp_ / "user" : tmp_ / "all") + "/pub, "), std::string::npos);
+        EXPECT_NE(problem.find("Install Vemra again."), std::string::npos);
+        return;
+    }
+    EXPECT_EQ(problem, "");
+    ReadInstallSettings();
+    EXPECT_EQ(AppFolder, chosen.empty() ? "" : (chosen == "user" ? tmp_ / "user" : tmp_ / "all") + "/program");
+    if (chosen.empty()) return;
+    EXPECT_EQ(TRegistry::HivePathForRead(HKEY_LOCAL_MACHINE), hive);
+    EXPECT_EQ(TRegistry::HivePathForWrite(HKEY_LOCAL_MACHINE), hive);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, InstallRecordChoice,
+    ::testing::Values(
+        RecordCase{"OwnInstallationBesideAMachineWideOne", true, true, true, true, "user", "user", false},
+        RecordCase{"MachineWideProgramOfAUserWithAnOwnInstallation", true, true, true, true, "machine", "machine",
+                   false},
+        RecordCase{"OwnInstallationBesideABrokenMachineWideOne", true, true, true, false, "user", "user", false},
+        RecordCase{"OwnInstallationWhoseFoldersAreGone", true, false, true, true, "user", "user", true},
+        RecordCase{"MachineWideInstallationWhoseFoldersAreGone", false, false, true, false, "machine", "machine",
+                   true},
+        RecordCase{"StartedElsewhereTakesTheOwnRecord", true, true, true, true, "elsewhere", "user", false},
+        RecordCase{"StartedElsewhereSkipsABrokenRecord", true, false, true, true, "elsewhere", "machine", false},
+        RecordCase{"StartedElsewhereWithOnlyABrokenRecord", false, false, true, false, "elsewhere", "machine", true},
+        RecordCase{"NoRecordAtAll", false, false, false, false, "elsewhere", "", false}),
+    [](const ::testing::TestParamInfo<RecordCase>& info) { return std::string(info.param.name); });
+
+TEST_F(InstallRecordTest, WritesGoToTheChosenRecordAlone) {
+    Record(UserHive(), tmp_ / "user");
+    Record(MachineHive(), tmp_ / "all");
+    const std::string machineBefore = ReadText(MachineHive());
+    ASSERT_EQ(SelectInstallRecord(tmp_ / "user/program"), "");
+    {
+        TRegistry reg(KEY_ALL_ACCESS);
+        reg.SetRootKey(HKEY_LOCAL_MACHINE);
+        ASSERT_TRUE(reg.DeleteKey("\\Software\\Vemra"));
+    }
+    EXPECT_EQ(ReadText(MachineHive()), machineBefore);
+    // With the own record gone, the machine-wide one is there again for the next start.
+    TRegistry::PinMachineHive("");
+    EXPECT_EQ(SelectInstallRecord(tmp_ / "all/program"), "");
+    ReadInstallSettings();
+    EXPECT_EQ(AppFolder, tmp_ / "all/program");
+}
 
 TEST(FormatRecords, HoldTheFixedConventions) {
     EXPECT_EQ(StampFormat.ThousandSeparator, ".");

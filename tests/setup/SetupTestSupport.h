@@ -19,6 +19,7 @@
 #include "FrmInstall.h"
 #include "SetupCore.h"
 #include "SysWinCore.h"
+#include "platform/Registry.h"
 #include "support/TestUtils.h"
 #include "vmrconsts.h"
 
@@ -44,6 +45,7 @@ public:
         env.Set("XDG_DATA_HOME", home / "data");
         env.Set("XDG_CONFIG_HOME", home / "config");
         env.Set("VEMRA_REGISTRY_DIR", home / "registry");
+        TRegistry::PinMachineHive("");  // the installer pins the hive it writes
         ::mkdir((home / "run").c_str(), 0700);
         ::mkdir((home / "tmp").c_str(), 0700);
         env.Set("XDG_RUNTIME_DIR", home / "run");
@@ -64,6 +66,7 @@ public:
     }
     ~SetupHome() {
         window.reset();
+        TRegistry::PinMachineHive("");
         TFrmInstall::ShowMessage = savedShow_;
         TFrmInstall::WaitForQuit = savedWait_;
         AppFolder = savedGlobals_[0];
