@@ -125,13 +125,53 @@ void SetProgress(int position) {
     if (VMRCalcProgress != nullptr) VMRCalcProgress->SetProgress(position);
 }
 
-bool TCalcProgressHost::CalcProgressOpen() const { return VMRCalcProgress != nullptr; }
+namespace {
+
+// The run's progress until its window is built: most runs end before the window would show,
+// and building a window costs more than such a run's cells. The window is built once the
+// revealed run has lasted CalcProgressRevealDelayMs, from what the run has set by then.
+struct TPendingCalcProgress {
+    bool open = false;
+    bool revealWanted = false;
+    QString text;
+    std::string format;
+    int maximum = -1;  // -1 while no range is set
+    int position = 0;
+    QElapsedTimer opened;
+};
+
+TPendingCalcProgress pending;
+
+void BuildWhenDue() {
+    if (!pending.open || !pending.revealWanted || pending.opened.elapsed() < CalcProgressRevealDelayMs) return;
+    pending.open = false;
+    ShowCalcProgress(pending.text);
+    TVMRCalcProgress* window = VMRCalcProgress;
+    window->RunOpened(pending.opened);
+    window->ProgressFormat = pending.format;
+    if (pending.maximum >= 0) window->PBar->setRange(0, std::max(pending.maximum, 1));
+    window->SetProgress(pending.position);
+    window->Reveal();
+}
+
+}  // namespace
+
+bool TCalcProgressHost::CalcProgressOpen() const { return VMRCalcProgress != nullptr || pending.open; }
 
 void TCalcProgressHost::ShowCalcProgress(const std::string& text) {
-    vemra::ShowCalcProgress(QString::fromStdString(text));
+    CloseCalcProgress();
+    pending = TPendingCalcProgress();
+    pending.open = true;
+    pending.text = QString::fromStdString(text);
+    pending.opened.start();
 }
 
 void TCalcProgressHost::SetCalcProgressRange(const std::string& pattern, int maximum) {
+    if (pending.open) {
+        pending.format = pattern;
+        pending.maximum = maximum;
+        return;
+    }
     if (VMRCalcProgress == nullptr) return;
     VMRCalcProgress->ProgressFormat = pattern;
     // A maximum of 0 would turn the Qt bar into a busy indicator.
@@ -139,13 +179,26 @@ void TCalcProgressHost::SetCalcProgressRange(const std::string& pattern, int max
     VMRCalcProgress->Refresh();
 }
 
-void TCalcProgressHost::SetProgress(int position) { vemra::SetProgress(position); }
+void TCalcProgressHost::SetProgress(int position) {
+    if (pending.open) {
+        pending.position = position;
+        BuildWhenDue();
+        return;
+    }
+    vemra::SetProgress(position);
+}
 
 void TCalcProgressHost::RevealCalcProgress() {
+    if (pending.open) {
+        pending.revealWanted = true;
+        BuildWhenDue();
+        return;
+    }
     if (VMRCalcProgress != nullptr) VMRCalcProgress->Reveal();
 }
 
 void TCalcProgressHost::CloseCalcProgress() {
+    pending.open = false;
     if (VMRCalcProgress == nullptr) return;
     TVMRCalcProgress* window = VMRCalcProgress;
     VMRCalcProgress = nullptr;

@@ -36,6 +36,8 @@ public:
     void Reveal();
     // The text and gauge again from the kept position, e.g. after a new pattern or range.
     void Refresh();
+    // The run's time counts from when it opened, not from when the window was built.
+    void RunOpened(const QElapsedTimer& opened) { created_ = opened; }
 
     QProgressBar* PBar;
     QLabel* lbKeep;
@@ -80,7 +82,9 @@ QPoint CalcProgressPlace(int screenWidth, QSize windowSize);
 void SetProgress(int position);
 
 // The table-conversion progress window as the conversion pipeline drives it (the main
-// window forwards IPipelineHost's calls here).
+// window forwards IPipelineHost's calls here). Opening only notes the run: the window is built
+// (as ShowCalcProgress builds it) when the revealed run has lasted CalcProgressRevealDelayMs,
+// so a run that ends sooner builds none.
 class TCalcProgressHost {
 public:
     bool CalcProgressOpen() const;

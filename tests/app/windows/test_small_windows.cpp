@@ -3,6 +3,8 @@
 
 #include <QBuffer>
 #include <QComboBox>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QStyleOptionViewItem>
 #include <QImage>
 #include <QLabel>
@@ -100,22 +102,24 @@ TEST(CalcProgressTest, OpensFormatsItsProgressAndCloses) {
     ASSERT_FALSE(host.CalcProgressOpen());
     host.ShowCalcProgress("");
     ASSERT_TRUE(host.CalcProgressOpen());
-    TVMRCalcProgress* window = VMRCalcProgress;
-    QPointer<TVMRCalcProgress> guard(window);
-    EXPECT_EQ(window->lbKeep->text(), QStringLiteral("Please wait")) << "message 121 for an empty text";
-    EXPECT_EQ(window->size(), QSize(426, 86));
-    EXPECT_FALSE(window->isVisible()) << "created hidden until the conversion reveals it";
-
     host.SetCalcProgressRange("%d of %d cells", 500);
     host.RevealCalcProgress();
     host.SetProgress(60);
-    EXPECT_FALSE(window->isVisible()) << "a run that ends at once shows no window";
-    // The conversion blocks the event loop for a while: the next step shows the window.
+    EXPECT_EQ(VMRCalcProgress, nullptr) << "a run that ends at once builds no window";
+    EXPECT_TRUE(host.CalcProgressOpen());
+    // The conversion blocks the event loop for a while: the next step builds and shows the
+    // window, with what the run set before.
     std::this_thread::sleep_for(std::chrono::milliseconds(CalcProgressRevealDelayMs));
     host.SetProgress(120);
+    TVMRCalcProgress* window = VMRCalcProgress;
+    ASSERT_NE(window, nullptr);
+    QPointer<TVMRCalcProgress> guard(window);
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(window->Shown);
+    EXPECT_EQ(window->lbKeep->text(), QStringLiteral("Please wait")) << "message 121 for an empty text";
+    EXPECT_EQ(window->size(), QSize(426, 86));
     EXPECT_EQ(window->lbPro->text(), QStringLiteral("120 of 500 cells"));
+    EXPECT_EQ(window->PBar->maximum(), 500);
     EXPECT_EQ(window->PBar->value(), 120);
     host.SetCalcProgressRange("%d of %d rows", 40);
     EXPECT_EQ(window->lbPro->text(), QStringLiteral("120 of 40 rows")) << "a new pattern shows at once";
@@ -125,6 +129,37 @@ TEST(CalcProgressTest, OpensFormatsItsProgressAndCloses) {
     RunPendingDeletes();
     EXPECT_TRUE(guard.isNull());
     host.SetProgress(5);  // nothing open: nothing happens
+}
+
+TEST(CalcProgressTest, ARunRevealedLateOrClosedEarly) {
+    SmallWindowsApp();
+    TCalcProgressHost host;
+    // Closed before its time: no window, and nothing shows for later steps.
+    host.ShowCalcProgress("Keep Ctrl held");
+    host.RevealCalcProgress();
+    host.CloseCalcProgress();
+    EXPECT_FALSE(host.CalcProgressOpen());
+    std::this_thread::sleep_for(std::chrono::milliseconds(CalcProgressRevealDelayMs));
+    host.SetProgress(3);
+    EXPECT_EQ(VMRCalcProgress, nullptr);
+
+    // Revealed only after the delay (the steps came first): the reveal shows it at once,
+    // placed by the screen's width, with the step reached.
+    host.ShowCalcProgress("Keep Ctrl held");
+    host.SetCalcProgressRange("%d of %d", 10);
+    host.SetProgress(4);
+    std::this_thread::sleep_for(std::chrono::milliseconds(CalcProgressRevealDelayMs));
+    host.SetProgress(7);
+    EXPECT_EQ(VMRCalcProgress, nullptr) << "not revealed yet";
+    host.RevealCalcProgress();
+    ASSERT_NE(VMRCalcProgress, nullptr);
+    EXPECT_TRUE(VMRCalcProgress->isVisible());
+    EXPECT_EQ(VMRCalcProgress->lbKeep->text(), QStringLiteral("Keep Ctrl held"));
+    EXPECT_EQ(VMRCalcProgress->lbPro->text(), QStringLiteral("7 of 10"));
+    const int screenWidth = QGuiApplication::primaryScreen()->geometry().width();
+    EXPECT_EQ(VMRCalcProgress->pos(), CalcProgressPlace(screenWidth, QSize(426, 86)));
+    host.CloseCalcProgress();
+    RunPendingDeletes();
 }
 
 TEST(CalcProgressTest, AGivenTextAndABadPatternShowAsTheyStand) {
