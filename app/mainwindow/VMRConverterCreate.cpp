@@ -43,6 +43,7 @@
 #include "VMRConverterForm.h"
 #include "VMRPropertiesForm.h"
 #include "VMRSplashForm.h"
+#include "WindowSystem.h"
 #include "dm.h"
 #include "platform/GlobalAtoms.h"
 #include "platform/Registry.h"
@@ -340,6 +341,8 @@ TVMRConverter::TVMRConverter(QWidget* parent)
     mniVemraweb = item("mniVemraweb", "vemra.com");
     mniEnd = item("mniEnd", "Salir");
 
+    // The window starts hidden in the tray (its balloon, made by FormCreate, is not held back).
+    PolishWhenShown(this);
     FormCreate();
 }
 

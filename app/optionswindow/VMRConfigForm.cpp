@@ -13,6 +13,7 @@
 #include "PlugginMan.h"
 #include "PngImage.h"
 #include "SysCaller.h"
+#include "WindowSystem.h"
 #include "platform/DesktopEntry.h"
 #include "rtl/SysUtils.h"
 #include "vmrconsts.h"
@@ -59,6 +60,8 @@ TVMRConfig::TVMRConfig(QWidget* parent) : QWidget(parent, Qt::Dialog), ui(std::m
     ShowPage(0);
     ConnectGeneralHandlers();
     ConnectCurrencyHandlers();
+    // Most runs never open this window.
+    PolishWhenShown(this);
 }
 
 TVMRConfig::~TVMRConfig() = default;
