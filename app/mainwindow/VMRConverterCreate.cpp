@@ -43,6 +43,7 @@
 #include "VMRConverterForm.h"
 #include "VMRPropertiesForm.h"
 #include "VMRSplashForm.h"
+#include "WindowSystem.h"
 #include "dm.h"
 #include "platform/GlobalAtoms.h"
 #include "platform/Registry.h"
@@ -340,6 +341,8 @@ TVMRConverter::TVMRConverter(QWidget* parent)
     mniVemraweb = item("mniVemraweb", "vemra.com");
     mniEnd = item("mniEnd", "Salir");
 
+    // The window starts hidden in the tray (its balloon, made by FormCreate, is not held back).
+    PolishWhenShown(this);
     FormCreate();
 }
 
@@ -456,12 +459,14 @@ std::int32_t TVMRConverter::InitApplication() {
             // loaded for it), so the skin's own signature names it: a PNG is one picture, a
             // GIF may move; anything else is still left to Qt's guess.
             const QString skinPath = QString::fromStdString(skin);
-            QByteArray signature;
-            if (QFile file(skinPath); file.open(QIODevice::ReadOnly)) signature = file.read(8);
-            if (signature.startsWith("\x89PNG\r\n\x1a\n")) {
-                Mask->setPixmap(ui::LoadPng(skinPath));
+            QByteArray bytes;
+            if (QFile file(skinPath); file.open(QIODevice::ReadOnly)) bytes = file.readAll();
+            if (bytes.startsWith("\x89PNG\r\n\x1a\n")) {
+                // The window starts hidden and may never show: the file is read now, as the
+                // start finds it, and its pixels are decoded when the window is first painted.
+                ui::SetPixmapOnFirstPaint(Mask, [bytes] { return ui::LoadPngData(bytes); });
             } else {
-                const QByteArray format = signature.startsWith("GIF8") ? QByteArray("gif") : QByteArray();
+                const QByteArray format = bytes.startsWith("GIF8") ? QByteArray("gif") : QByteArray();
                 auto* movie = new QMovie(skinPath, format, Mask);
                 if (movie->isValid() && movie->frameCount() > 1) {
                     Mask->setMovie(movie);

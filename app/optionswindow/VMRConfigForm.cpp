@@ -13,6 +13,7 @@
 #include "PlugginMan.h"
 #include "PngImage.h"
 #include "SysCaller.h"
+#include "WindowSystem.h"
 #include "platform/DesktopEntry.h"
 #include "rtl/SysUtils.h"
 #include "vmrconsts.h"
@@ -43,8 +44,10 @@ TVMRConfig::TVMRConfig(QWidget* parent) : QWidget(parent, Qt::Dialog), ui(std::m
     // The pages change only through the page buttons: the tab row stays out of sight.
     ui->PC->tabBar()->hide();
     ui->pnNewUpdate->hide();
-    ui->imLogo->setPixmap(ui::LoadPng(QStringLiteral(":/vemra/vmrlogo.png")).scaled(
-        ui->imLogo->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    // Scaled when the window first shows: most runs never open it.
+    ui::SetPixmapOnFirstPaint(ui->imLogo, [size = ui->imLogo->size()] {
+        return ui::LoadPng(QStringLiteral(":/vemra/vmrlogo.png")).scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    });
     ui->lbInfoVer->setText(QString::fromStdString(ProgramVersion));
     const std::pair<QAbstractButton*, int> buttons[] = {
         {ui->btPag1, 0}, {ui->btPag2, 1}, {ui->btPag3, 2}, {ui->btPag0, 3}};
@@ -57,6 +60,8 @@ TVMRConfig::TVMRConfig(QWidget* parent) : QWidget(parent, Qt::Dialog), ui(std::m
     ShowPage(0);
     ConnectGeneralHandlers();
     ConnectCurrencyHandlers();
+    // Most runs never open this window.
+    PolishWhenShown(this);
 }
 
 TVMRConfig::~TVMRConfig() = default;

@@ -167,7 +167,9 @@ TRegHiveValue MakeValue(std::string_view name, TRegValueKind kind, std::string_v
 }  // namespace
 
 struct TRegistry::Impl {
-    enum class Edit { Unchanged, Changed, Refused };
+    // Same: the edit would write what the hive already holds; the file is then left as it
+    // is, unless it did not read as a hive (it is set aside and written anew as for a change).
+    enum class Edit { Unchanged, Same, Changed, Refused };
 
     TRegHive hive;  // as last read (or written) from the root's hive file
 
@@ -188,7 +190,8 @@ struct TRegistry::Impl {
         if (!text) return false;
         THiveReadReport report;
         TRegHive fresh = ParseHive(*text, RootName(root), &report);
-        const Edit result = edit(fresh);
+        Edit result = edit(fresh);
+        if (result == Edit::Same) result = report.readable ? Edit::Unchanged : Edit::Changed;
         if (result == Edit::Changed && !report.readable && source == target && !KeepAside(target)) return false;
         if (result == Edit::Changed && !ReplaceHiveFile(target, FormatHive(fresh, RootName(root)), NewHiveMode(root))) {
             Load(root);
@@ -202,6 +205,12 @@ struct TRegistry::Impl {
         return Modify(root, [&](TRegHive& h) {
             TRegHiveKey* key = h.Find(path);
             if (key == nullptr) return Edit::Refused;  // deleted meanwhile, as Windows refuses
+            // Saving every setting rewrites most of them unchanged: those cost no new file. (A
+            // write gives a string, integer or binary value, which the hive text writes by its
+            // kind and data alone.)
+            if (const TRegHiveValue* old = key->Find(value.name);
+                old != nullptr && old->kind == value.kind && old->integer == value.integer && old->bytes == value.bytes)
+                return Edit::Same;
             key->Set(std::move(value));
             return Edit::Changed;
         });

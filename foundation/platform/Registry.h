@@ -15,8 +15,9 @@
 // record's hive (PinMachineHive): every later read and write of the root goes there alone.
 // Key paths use "\" as on Windows and match without regard to case. Values are typed:
 // strings ("name"="text"), 32-bit integers (dword:0000002a) and binary (hex:01,02,...).
-// Every write replaces the hive file atomically; a hive is re-read when a key is opened, so
-// two programs see each other's changes. Access masks and views are accepted and ignored.
+// Every write that changes the hive replaces the hive file atomically (one that writes a value
+// as it is stored leaves the file alone); a hive is re-read when a key is opened, so two
+// programs see each other's changes. Access masks and views are accepted and ignored.
 
 #include <cstdint>
 #include <memory>

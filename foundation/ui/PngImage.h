@@ -9,6 +9,11 @@
 #include <QPixmap>
 #include <QString>
 
+#include <functional>
+
+class QByteArray;
+class QLabel;
+
 namespace vemra::ui {
 
 inline QPixmap LoadPng(const QString& path) {
@@ -16,6 +21,14 @@ inline QPixmap LoadPng(const QString& path) {
     reader.setAutoDetectImageFormat(false);
     return QPixmap::fromImageReader(&reader);
 }
+
+// The same from the bytes of a PNG file read before.
+QPixmap LoadPngData(const QByteArray& bytes);
+
+// Gives the label the picture of make just before the label is first painted (shown or
+// grabbed), and not before: the decoded pixels of a picture on a window that stays hidden
+// (most of a tray program's life) take no memory until the picture is seen.
+void SetPixmapOnFirstPaint(QLabel* label, std::function<QPixmap()> make);
 
 // An icon of one PNG picture (QIcon's own file loading guesses the format as above).
 inline QIcon LoadPngIcon(const QString& path) { return QIcon(LoadPng(path)); }

@@ -1,6 +1,7 @@
 #include "WindowSystem.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QGuiApplication>
 
 namespace vemra {
@@ -55,6 +56,13 @@ QWidget* FindVisibleFormByClass(const QString& className) {
     if (window->isVisible() && name.compare(className, Qt::CaseInsensitive) == 0) return window;
   }
   return nullptr;
+}
+
+void PolishWhenShown(QWidget* window) {
+  if (window == nullptr) return;
+  QCoreApplication::removePostedEvents(window, QEvent::PolishRequest);
+  for (QWidget* control : window->findChildren<QWidget*>())
+    QCoreApplication::removePostedEvents(control, QEvent::PolishRequest);
 }
 
 }  // namespace vemra

@@ -2,7 +2,7 @@
 // Keyboard state, simulated keys and window activation of the desktop behind one small
 // interface: an X11 implementation for the real desktop, a recording fake for offscreen tests.
 // The free functions use the installed implementation; without an X display they answer
-// false and do nothing.
+// false and do nothing. Beside them, the deferred polish of windows that start hidden.
 
 #include <QString>
 #include <QWidget>
@@ -88,5 +88,11 @@ bool ForceForegroundWindow(QWidget* window);
 // (its meta-object class name without namespace) equals className, letter case ignored;
 // nullptr when none.
 QWidget* FindVisibleFormByClass(const QString& className);
+
+// Every new widget asks to be polished (its style and style sheet applied) at the next turn of
+// the event loop, shown or not. For a window that starts hidden this drops those requests of
+// the window and the controls made so far: showing it polishes it with all its controls first,
+// so it is polished when it first shows instead of at every start.
+void PolishWhenShown(QWidget* window);
 
 }  // namespace vemra

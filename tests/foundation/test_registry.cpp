@@ -586,6 +586,51 @@ TEST_F(RegistryTest, ACrashBeforeTheRenameLeavesTheOldHiveWhole) {
     EXPECT_FALSE(fs::exists(temp));
 }
 
+int replacements = 0;
+void CountReplacement(const std::string&) { ++replacements; }
+
+// Saving settings writes most of them as they are stored: such a write leaves the hive file
+// alone, while any change of data or of kind (letter case of the name aside) replaces it.
+TEST_F(RegistryTest, AWriteOfTheStoredValueLeavesTheHiveFileAlone) {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kKey, true));
+    reg.WriteString("Text", "EUR");
+    reg.WriteString("Lines", "a\r\nb");
+    reg.WriteInteger("Number", 42);
+    reg.WriteBool("Switch", true);
+    reg.WriteDateTime("When", 45292.25);
+    reg.WriteBinaryData("Bytes", std::string("\x00\x01", 2));
+    const std::string before = ReadText(UserHive());
+    replacements = 0;
+    TRegistry::SetReplaceHook(CountReplacement);
+    reg.WriteString("text", "EUR");
+    reg.WriteString("Lines", "a\r\nb");
+    reg.WriteInteger("Number", 42);
+    reg.WriteBool("Switch", true);
+    reg.WriteDateTime("When", 45292.25);
+    reg.WriteBinaryData("Bytes", std::string("\x00\x01", 2));
+    EXPECT_EQ(replacements, 0);
+    EXPECT_EQ(ReadText(UserHive()), before);
+
+    const std::vector<std::function<void()>> changes = {
+        [&] { reg.WriteString("Text", "eur"); },
+        [&] { reg.WriteInteger("Number", 43); },
+        [&] { reg.WriteString("Number", "43"); },
+        [&] { reg.WriteBinaryData("Bytes", std::string("\x00\x02", 2)); },
+        [&] { reg.WriteString("New", ""); },
+    };
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        changes[i]();
+        EXPECT_EQ(replacements, static_cast<int>(i) + 1) << i;
+    }
+    TRegistry fresh(KEY_READ);
+    ASSERT_TRUE(fresh.OpenKey(kKey, false));
+    EXPECT_EQ(fresh.ReadString("Text"), "eur");
+    EXPECT_EQ(fresh.ReadString("Number"), "43");
+    EXPECT_EQ(fresh.ReadString("Lines"), "a\r\nb");
+    EXPECT_TRUE(fresh.ValueExists("New"));
+}
+
 TEST_F(RegistryTest, NewHivesArePrivateToTheUser) {
     TRegistry reg;
     ASSERT_TRUE(reg.OpenKey(kKey, true));

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QImage>
 #include <cstdlib>
 
@@ -270,4 +271,38 @@ TEST(PngImage, GivesThePictureAndIconOfQtsOwnLoad) {
     EXPECT_EQ(icon.availableSizes(), QIcon(logo).availableSizes());
     EXPECT_EQ(icon.pixmap(expected.size()).toImage().convertToFormat(QImage::Format_ARGB32), expected);
     EXPECT_TRUE(vemra::ui::LoadPng(QStringLiteral(":/vemra/msgbase/no-such.png")).isNull());
+}
+
+// A picture given for the first paint is made then, once, and is what the label paints; a
+// label that is never painted never makes it. The bytes of a file read before give the file's
+// own picture.
+TEST(PngImage, APictureForTheFirstPaintIsMadeThenAndOnce) {
+    const QString logo = QStringLiteral(":/vemra/msgbase/vmrlogo.png");
+    const QPixmap expected = vemra::ui::LoadPng(logo);
+    QFile file(logo);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_EQ(vemra::ui::LoadPngData(bytes).toImage(), expected.toImage());
+
+    int made = 0;
+    {
+        QLabel unseen;
+        vemra::ui::SetPixmapOnFirstPaint(&unseen, [&] { ++made; return expected; });
+        unseen.resize(expected.size());
+    }
+    EXPECT_EQ(made, 0);
+
+    QLabel label;
+    label.resize(expected.size());
+    vemra::ui::SetPixmapOnFirstPaint(&label, [&] { ++made; return expected; });
+    EXPECT_TRUE(label.pixmap().isNull());
+    const QImage painted = label.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    EXPECT_EQ(made, 1);
+    EXPECT_EQ(label.pixmap().toImage(), expected.toImage());
+    QLabel plain;
+    plain.resize(expected.size());
+    plain.setPixmap(expected);
+    EXPECT_EQ(painted, plain.grab().toImage().convertToFormat(QImage::Format_ARGB32));
+    label.grab();
+    EXPECT_EQ(made, 1);
 }

@@ -1,9 +1,13 @@
 // Window helpers without a display: the free functions answer false and do nothing, a fake
-// sees the key events of PressKey, and FindVisibleFormByClass; TColor values as QColor.
+// sees the key events of PressKey, and FindVisibleFormByClass; TColor values as QColor; a
+// hidden window's polish held back until it shows.
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDialog>
+#include <QEvent>
+#include <QLabel>
 #include <QWidget>
 
 #include "Colors.h"
@@ -71,3 +75,37 @@ TEST(Colors, TColorIsBlueGreenRedLowByteRed) {
 }
 
 #include "test_window_helpers.moc"
+
+namespace {
+// Counts the polish events its widget gets.
+class PolishCounter : public QObject {
+ public:
+  int count = 0;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Polish) ++count;
+    return false;
+  }
+};
+}  // namespace
+
+// A window whose polish is held back gets none at the event loop's next turn, where a window
+// beside it does; showing it polishes it and its controls, once each.
+TEST(WindowHelpers, AHeldBackWindowIsPolishedWhenItShows) {
+  QWidget held;
+  auto* control = new QLabel(QStringLiteral("text"), &held);
+  QWidget other;
+  PolishCounter heldCount, controlCount, otherCount;
+  held.installEventFilter(&heldCount);
+  control->installEventFilter(&controlCount);
+  other.installEventFilter(&otherCount);
+  PolishWhenShown(&held);
+  PolishWhenShown(nullptr);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(heldCount.count, 0);
+  EXPECT_EQ(controlCount.count, 0);
+  EXPECT_EQ(otherCount.count, 1);
+  held.show();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(heldCount.count, 1);
+  EXPECT_EQ(controlCount.count, 1);
+}
