@@ -4,6 +4,7 @@
 # host, observed from the outside (programs_probe): exec to the tray icon embedded, resident
 # memory 2.5 s after that and after the converter's first rate update (from a page on
 # 127.0.0.1, point_store), and Ctrl copy to balloon painted at 100, 1,000 and 10,000 cells
+# and at 1,000 cells once more (the first large balloon pays for its new window buffer once)
 # (from the clipboard's owner change to the first paint; Ctrl released between copies).
 # Each round installs the converter afresh through vemrasetup into its own temporary home and
 # starts it once uncounted (the installation's first start); the two programs take turns in
@@ -20,7 +21,7 @@ if [[ -z "${VEMRA_PROGRAMS_UNDER_XVFB:-}" ]]; then
   export VEMRA_PROGRAMS_UNDER_XVFB=1
   exec "$root/scripts/with-xvfb.sh" --tray -- "$0" "$build" "$rounds" "$converter_build"
 fi
-sizes=100,1000,10000
+sizes=100,1000,10000,1000
 work=$(mktemp -d "${TMPDIR:-/tmp}/vemra-programs.XXXXXX")
 store_pid=
 cleanup() {
@@ -78,18 +79,18 @@ awk -v rounds="$rounds" '
     return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
   }
   BEGIN {
-    split("exec -> tray icon embedded (ms)|resident at start (MB)|resident after the update (MB)|balloon, 100 cells (ms)|balloon, 1,000 cells (ms)|balloon, 10,000 cells (ms)", name, "|")
+    split("exec -> tray icon embedded (ms)|resident at start (MB)|resident after the update (MB)|balloon, 100 cells (ms)|balloon, 1,000 cells (ms)|balloon, 10,000 cells (ms)|balloon, 1,000 cells again (ms)", name, "|")
     scale[2] = scale[3] = 1024
   }
   {
-    for (k = 1; k <= 6; k++) {
-      v = $k; f = $(k + 6)
+    for (k = 1; k <= 7; k++) {
+      v = $k; f = $(k + 7)
       if (v > 0 && f > 0) { n[k]++; ratio[k, n[k]] = v / f; vs[k, n[k]] = v; fs[k, n[k]] = f }
     }
   }
   END {
     printf "\n%-32s %10s %10s %8s %8s %8s  (%d rounds)\n", "figure", "vemra", "floor", "ratio", "min", "max", rounds
-    for (k = 1; k <= 6; k++) {
+    for (k = 1; k <= 7; k++) {
       m = n[k]; if (!m) { printf "%-32s no figures\n", name[k]; continue }
       for (i = 1; i <= m; i++) { r[i] = ratio[k, i]; a[i] = vs[k, i]; b[i] = fs[k, i] }
       lo = r[1]; hi = r[1]; for (i = 2; i <= m; i++) { if (r[i] < lo) lo = r[i]; if (r[i] > hi) hi = r[i] }
