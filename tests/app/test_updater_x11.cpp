@@ -252,6 +252,20 @@ protected:
     static qsizetype VisibleWindows() { return Xdotool({"search", "--onlyvisible", "--class", "vemra"}).size(); }
 };
 
+// A sanitized build scans the whole heap for leaks at exit, which a loaded machine can stretch
+// past a second; what the bound guards against is waiting out the download's deadline.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr long kQuitBoundMs = 3000;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr long kQuitBoundMs = 3000;
+#else
+constexpr long kQuitBoundMs = 1000;
+#endif
+#else
+constexpr long kQuitBoundMs = 1000;
+#endif
+
 TEST_P(SlowServerX11Test, TheProgramAnswersDuringTheDownloadAndEndsWithinASecond) {
     module->ConnectionTest = [] { return false; };
     TDateTime due = 0;
@@ -287,7 +301,7 @@ TEST_P(SlowServerX11Test, TheProgramAnswersDuringTheDownloadAndEndsWithinASecond
         ASSERT_TRUE(ui::PostCommand(QStringLiteral("TVMRConverter"), 99, 0, 1000));
     ASSERT_TRUE(WaitUntil([&] { return vemra.state() == QProcess::NotRunning; }, 5000));
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - asked);
-    EXPECT_LE(took.count(), 1000) << "ended " << took.count() << " ms after it was asked";
+    EXPECT_LE(took.count(), kQuitBoundMs) << "ended " << took.count() << " ms after it was asked";
     EXPECT_EQ(vemra.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(vemra.exitCode(), 0);
     EXPECT_FALSE(FileExists(dayFile));
