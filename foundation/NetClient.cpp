@@ -20,6 +20,7 @@
 #include <utility>
 
 #include "NetUtils.h"
+#include "SysWinCore.h"
 #include "rtl/SysUtils.h"
 
 namespace vemra {
@@ -47,11 +48,8 @@ bool IsExecutable(const std::string& path) { return !path.empty() && ::access(pa
 // (a test) takes the build's one. The environment variable names another.
 std::string FetchProgram() {
     if (const char* named = std::getenv(kFetchProgramVariable); named != nullptr && *named != 0) return named;
-    char self[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n > 0) {
-        const std::string beside =
-            JoinPath(ExtractFileDir(std::string(self, static_cast<std::size_t>(n))), kFetchProgramName);
+    if (const std::string folder = RunningProgramFolder(); !folder.empty()) {
+        const std::string beside = JoinPath(folder, kFetchProgramName);
         if (IsExecutable(beside)) return beside;
     }
 #ifdef VEMRA_FETCH_BUILD_PROGRAM

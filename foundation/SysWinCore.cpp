@@ -1,6 +1,9 @@
 #include "SysWinCore.h"
 
 #include <sys/utsname.h>
+#include <unistd.h>
+
+#include <climits>
 
 #include "platform/FileVersion.h"
 #include "platform/Registry.h"
@@ -29,6 +32,13 @@ std::string FolderOfKind(int kind) {
 std::uint32_t RegistryView = IsWindows64() ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
 std::string TempDir = FolderOfKind(12);
 std::string WindowsDir = FolderOfKind(10);
+
+std::string RunningProgramFolder() {
+    char self[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return {};
+    return ExtractFileDir(std::string(self, static_cast<std::size_t>(n)));
+}
 
 std::string FileBaseName(std::string_view path) {
     std::string name = ExtractFileName(path);

@@ -28,6 +28,8 @@ extern std::string WindowsDir;
 
 // The file name without folder and extension.
 std::string FileBaseName(std::string_view path);
+// The folder of the running program file; "" when it cannot be told.
+std::string RunningProgramFolder();
 // "a.b.c.d" from the file's version record; "" when it has none or cannot be read.
 std::string GetFileVersionText(const std::string& path);
 // The machine's processor architecture (from the kernel, not from how this program was

@@ -157,26 +157,20 @@ std::string LanguageDayName(TDateTime day) {
     return FormatDateTime("ddd", day, named ? StampFormat : FormatSettings);
 }
 
-std::string RunningProgramFolder() {
-    char self[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0) return {};
-    return ExtractFileDir(std::string(self, static_cast<std::size_t>(n)));
-}
-
 std::string SelectInstallRecord(const std::string& programFolder) {
     std::vector<TInstallRecord> records;
     for (const std::string& hive : {TRegistry::UserMachineHive(), TRegistry::SystemMachineHive()})
         if (records.empty() || records.front().Hive != hive) records.push_back(ReadInstallRecord(hive, programFolder));
-    const TInstallRecord* chosen = nullptr;
-    for (const TInstallRecord& record : records)
-        if (chosen == nullptr && record.Present && record.HoldsProgram) chosen = &record;
+    const auto first = [&records](auto&& fits) -> const TInstallRecord* {
+        for (const TInstallRecord& record : records)
+            if (record.Present && fits(record)) return &record;
+        return nullptr;
+    };
+    const TInstallRecord* chosen = first([](const TInstallRecord& r) { return r.HoldsProgram; });
     // A program started from outside every installation (a build folder, a copy) takes a
     // whole record; a broken one is named only when there is no other.
-    for (const TInstallRecord& record : records)
-        if (chosen == nullptr && record.Present && record.Missing.empty()) chosen = &record;
-    for (const TInstallRecord& record : records)
-        if (chosen == nullptr && record.Present) chosen = &record;
+    if (chosen == nullptr) chosen = first([](const TInstallRecord& r) { return r.Missing.empty(); });
+    if (chosen == nullptr) chosen = first([](const TInstallRecord&) { return true; });
     TRegistry::PinMachineHive(chosen == nullptr ? std::string() : chosen->Hive);
     return chosen == nullptr || chosen->Missing.empty() ? std::string() : BrokenRecordText(*chosen);
 }

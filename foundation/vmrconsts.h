@@ -44,8 +44,6 @@ std::string LanguageDayName(TDateTime day);
 // finds no installation), else why it cannot: the record names "AppFolder", "PubData" or
 // "AppData" folders that do not exist.
 std::string SelectInstallRecord(const std::string& programFolder);
-// The folder of the running program file.
-std::string RunningProgramFolder();
 
 // Reads the install key into the globals and makes the folders AppData, AppData/Updates
 // and TempDir/Vemra. Without the key: AppFolder is "", nothing else is touched, false.

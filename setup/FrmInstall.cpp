@@ -156,7 +156,7 @@ void TFrmInstall::FormCreate(const QStringList& arguments) {
     // The installer reads the record it is going to write: the machine-wide one where it may
     // write that, else the user's own. A user's installation never reads or changes the
     // machine-wide record, nor root's the user's.
-    TRegistry::PinMachineHive("");
+    TRegistry::PinMachineHive("");  // so that the store's own rule answers, not an earlier pin
     TRegistry::PinMachineHive(TRegistry::HivePathForWrite(HKEY_LOCAL_MACHINE));
     ReadInstallSettings();
     // A normal user cannot install for all users: its folders would be the user's own anyway.

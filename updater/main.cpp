@@ -6,6 +6,7 @@
 
 #include "CommandChannel.h"
 #include "SetupCore.h"
+#include "SysWinCore.h"
 #include "Uninstall.h"
 #include "rtl/SysUtils.h"
 #include "vmrconsts.h"

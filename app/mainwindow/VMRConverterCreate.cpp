@@ -38,6 +38,7 @@
 #include "ResourceFiles.h"
 #include "SysCaller.h"
 #include "SysStrings.h"
+#include "SysWinCore.h"
 #include "VMRCalcProgressForm.h"
 #include "VMRConfigForm.h"
 #include "VMRConverterForm.h"

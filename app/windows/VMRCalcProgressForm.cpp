@@ -142,14 +142,13 @@ struct TPendingCalcProgress {
 
 TPendingCalcProgress pending;
 
-void BuildWhenDue() {
+void BuildWhenDue(TCalcProgressHost& host) {
     if (!pending.open || !pending.revealWanted || pending.opened.elapsed() < CalcProgressRevealDelayMs) return;
     pending.open = false;
     ShowCalcProgress(pending.text);
     TVMRCalcProgress* window = VMRCalcProgress;
     window->RunOpened(pending.opened);
-    window->ProgressFormat = pending.format;
-    if (pending.maximum >= 0) window->PBar->setRange(0, std::max(pending.maximum, 1));
+    if (pending.maximum >= 0) host.SetCalcProgressRange(pending.format, pending.maximum);
     window->SetProgress(pending.position);
     window->Reveal();
 }
@@ -182,7 +181,7 @@ void TCalcProgressHost::SetCalcProgressRange(const std::string& pattern, int max
 void TCalcProgressHost::SetProgress(int position) {
     if (pending.open) {
         pending.position = position;
-        BuildWhenDue();
+        BuildWhenDue(*this);
         return;
     }
     vemra::SetProgress(position);
@@ -191,7 +190,7 @@ void TCalcProgressHost::SetProgress(int position) {
 void TCalcProgressHost::RevealCalcProgress() {
     if (pending.open) {
         pending.revealWanted = true;
-        BuildWhenDue();
+        BuildWhenDue(*this);
         return;
     }
     if (VMRCalcProgress != nullptr) VMRCalcProgress->Reveal();

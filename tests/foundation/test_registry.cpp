@@ -594,21 +594,19 @@ void CountReplacement(const std::string&) { ++replacements; }
 TEST_F(RegistryTest, AWriteOfTheStoredValueLeavesTheHiveFileAlone) {
     TRegistry reg;
     ASSERT_TRUE(reg.OpenKey(kKey, true));
-    reg.WriteString("Text", "EUR");
-    reg.WriteString("Lines", "a\r\nb");
-    reg.WriteInteger("Number", 42);
-    reg.WriteBool("Switch", true);
-    reg.WriteDateTime("When", 45292.25);
-    reg.WriteBinaryData("Bytes", std::string("\x00\x01", 2));
+    const auto writeAll = [&reg](const char* textName) {
+        reg.WriteString(textName, "EUR");
+        reg.WriteString("Lines", "a\r\nb");
+        reg.WriteInteger("Number", 42);
+        reg.WriteBool("Switch", true);
+        reg.WriteDateTime("When", 45292.25);
+        reg.WriteBinaryData("Bytes", std::string("\x00\x01", 2));
+    };
+    writeAll("Text");
     const std::string before = ReadText(UserHive());
     replacements = 0;
     TRegistry::SetReplaceHook(CountReplacement);
-    reg.WriteString("text", "EUR");
-    reg.WriteString("Lines", "a\r\nb");
-    reg.WriteInteger("Number", 42);
-    reg.WriteBool("Switch", true);
-    reg.WriteDateTime("When", 45292.25);
-    reg.WriteBinaryData("Bytes", std::string("\x00\x01", 2));
+    writeAll("text");
     EXPECT_EQ(replacements, 0);
     EXPECT_EQ(ReadText(UserHive()), before);
 
