@@ -544,8 +544,8 @@ void TVMRConverter::ShowConverterState(bool on) {
     mniState->setChecked(switchedOn);
     if (VMRConfig != nullptr) {
         QLabel* state = VMRConfig->ui->pnHotKeyState;
-        state->setStyleSheet(QStringLiteral("background:%1;color:#ffffff;")
-                                 .arg(TColorToQColor(on ? TColor(0x008000) : TColor(0x000080)).name()));
+        SetStyleSheetWhenShown(state, QStringLiteral("background:%1;color:#ffffff;")
+                                      .arg(TColorToQColor(on ? TColor(0x008000) : TColor(0x000080)).name()));
         if (dm != nullptr)
             state->setText(QString::fromStdString(dm->GetMessageText(on ? msg::StateMenu102 : msg::StateMenu103)));
     }

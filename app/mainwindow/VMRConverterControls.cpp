@@ -165,8 +165,8 @@ void TVMRConverter::ConnectControls() {
     for (QComboBox* combo : {CBINN, CBOUT}) {
         combo->setItemDelegate(new TComboMoneyDelegate(this, combo));
         new TComboElidedLabel(combo);
-        combo->setStyleSheet(QStringLiteral("QComboBox{background:%1;color:#ffffff;}")
-                                 .arg(TColorToQColor(kComboBackground).name()));
+        SetStyleSheetWhenShown(combo, QStringLiteral("QComboBox{background:%1;color:#ffffff;}")
+                                      .arg(TColorToQColor(kComboBackground).name()));
         connect(combo, &QComboBox::activated, this, [this, combo](int) { ComboMoneyChange(combo); });
     }
     InstallPluginItemDrawing(cbSubs);
@@ -375,10 +375,10 @@ void TVMRConverter::ShowRateIndicator() {
     const int base = CurrencyConverter->Currencies().BaseIndex;
     const bool touchesBase = base == source || base == target;
     const int radius = std::min(pnIndicator->width(), pnIndicator->height()) / 2;
-    pnIndicator->setStyleSheet(QStringLiteral("QFrame{background:%1;border:1px solid %2;border-radius:%3px;}")
-                                   .arg(TColorToQColor(TColor(color)).name(),
-                                        touchesBase ? QStringLiteral("#000000") : QStringLiteral("#ffffff"))
-                                   .arg(radius));
+    SetStyleSheetWhenShown(pnIndicator, QStringLiteral("QFrame{background:%1;border:1px solid %2;border-radius:%3px;}")
+                                        .arg(TColorToQColor(TColor(color)).name(),
+                                             touchesBase ? QStringLiteral("#000000") : QStringLiteral("#ffffff"))
+                                        .arg(radius));
     pnIndicator->setProperty("IndicatorColor", static_cast<uint>(color));
     QString hint = Message(msg::RateAgeHint56).replace(QLatin1Char('_'), QLatin1Char(' '));
     switch (color) {

@@ -20,6 +20,7 @@
 #include "VMRConfigForm.h"
 #include "VMRConverterForm.h"
 #include "VMRDownloadForm.h"
+#include "WindowSystem.h"
 #include "dm.h"
 #include "rtl/DateUtils.h"
 #include "rtl/Format.h"
@@ -147,8 +148,8 @@ void TVMRConfig::ShowSourceDetails() {
         if (DayPanels[p] == nullptr) continue;
         const std::size_t k = static_cast<std::size_t>(PanelWeekday(p));
         const bool published = k < source->SecondMask.size() && source->SecondMask[k] == '1';
-        DayPanels[p]->setStyleSheet(QStringLiteral("border:1px solid #c0c0c0;color:%1;")
-                                        .arg(TColorToQColor(published ? TColor(0x008000) : TColor(0x0000FF)).name()));
+        const QString color = TColorToQColor(published ? TColor(0x008000) : TColor(0x0000FF)).name();
+        SetStyleSheetWhenShown(DayPanels[p], QStringLiteral("border:1px solid #c0c0c0;color:%1;").arg(color));
         DayPanels[p]->setProperty("Published", published);
     }
 

@@ -58,11 +58,69 @@ QWidget* FindVisibleFormByClass(const QString& className) {
   return nullptr;
 }
 
+namespace {
+constexpr char kSheetWhenShown[] = "styleSheetWhenShown";
+constexpr char kSheetsHeldBack[] = "vemraStyleSheetsHeldBack";
+
+void ApplyHeldSheet(QWidget* control) {
+  const QVariant held = control->property(kSheetWhenShown);
+  if (!held.isValid()) return;
+  control->setProperty(kSheetWhenShown, QVariant());
+  control->setStyleSheet(held.toString());
+}
+
+// The window's own controls: a dialog owned by the window is a window of its own.
+void ApplyHeldSheets(QWidget* window) {
+  ApplyHeldSheet(window);
+  for (QWidget* control : window->findChildren<QWidget*>())
+    if (control->window() == window) ApplyHeldSheet(control);
+}
+
+// Applies the held sheets as the window's polish begins: its controls are polished right after
+// it, so each is polished once, with its sheet.
+class TSheetsOnPolish final : public QObject {
+ public:
+  explicit TSheetsOnPolish(QWidget* window) : QObject(window) { window->installEventFilter(this); }
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Polish && watched == parent()) {
+      auto* window = static_cast<QWidget*>(watched);
+      window->removeEventFilter(this);
+      window->setProperty(kSheetsHeldBack, QVariant());
+      ApplyHeldSheets(window);
+      deleteLater();
+    }
+    return false;
+  }
+};
+}  // namespace
+
 void PolishWhenShown(QWidget* window) {
   if (window == nullptr) return;
   QCoreApplication::removePostedEvents(window, QEvent::PolishRequest);
   for (QWidget* control : window->findChildren<QWidget*>())
     QCoreApplication::removePostedEvents(control, QEvent::PolishRequest);
+  if (window->testAttribute(Qt::WA_WState_Polished)) {
+    ApplyHeldSheets(window);
+  } else if (!window->property(kSheetsHeldBack).toBool()) {
+    window->setProperty(kSheetsHeldBack, true);
+    new TSheetsOnPolish(window);
+  }
+}
+
+void SetStyleSheetWhenShown(QWidget* control, const QString& sheet) {
+  if (control == nullptr) return;
+  if (control->window()->property(kSheetsHeldBack).toBool()) {
+    control->setProperty(kSheetWhenShown, sheet);
+  } else {
+    control->setProperty(kSheetWhenShown, QVariant());
+    control->setStyleSheet(sheet);
+  }
+}
+
+QString StyleSheetWhenShown(const QWidget* control) {
+  const QVariant held = control->property(kSheetWhenShown);
+  return held.isValid() ? held.toString() : control->styleSheet();
 }
 
 }  // namespace vemra

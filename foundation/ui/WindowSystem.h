@@ -93,6 +93,15 @@ QWidget* FindVisibleFormByClass(const QString& className);
 // the event loop, shown or not. For a window that starts hidden this drops those requests of
 // the window and the controls made so far: showing it polishes it with all its controls first,
 // so it is polished when it first shows instead of at every start.
+// It also holds back the controls' style sheets, which cost far more: each makes a style
+// object for its control and its children at once, and a drop-down list builds its popup for
+// it. A control's sheet waits in its property "styleSheetWhenShown" (forms set it there, code
+// through SetStyleSheetWhenShown) and is applied when the window is first polished.
 void PolishWhenShown(QWidget* window);
+// Sets a control's style sheet now, or, while its window waits to be polished (see above),
+// when the window is first polished.
+void SetStyleSheetWhenShown(QWidget* control, const QString& sheet);
+// The style sheet a control has or will have once its window is polished.
+QString StyleSheetWhenShown(const QWidget* control);
 
 }  // namespace vemra

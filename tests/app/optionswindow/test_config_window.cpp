@@ -449,7 +449,7 @@ TEST_F(ConfigWindowTest, EnglishShowsSundayFirstAndTheLeftmostPanelTakesMaskChar
         SCOPED_TRACE(p);
         EXPECT_EQ(VMRConfig->DayPanels[p]->text().toStdString(), names[p]);
         EXPECT_EQ(VMRConfig->DayPanels[p]->property("Published").toBool(), published[p]);
-        EXPECT_TRUE(VMRConfig->DayPanels[p]->styleSheet().contains(published[p] ? "#008000" : "#ff0000"));
+        EXPECT_TRUE(StyleSheetWhenShown(VMRConfig->DayPanels[p]).contains(published[p] ? "#008000" : "#ff0000"));
     }
     // A source published on Sunday lights the leftmost panel.
     THTMLConverterPlugInn* source = PlugginMan->CurrentPlugin();

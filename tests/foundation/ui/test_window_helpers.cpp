@@ -1,9 +1,11 @@
 // Window helpers without a display: the free functions answer false and do nothing, a fake
 // sees the key events of PressKey, and FindVisibleFormByClass; TColor values as QColor; a
-// hidden window's polish held back until it shows.
+// hidden window's polish and style sheets held back until it shows.
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QEvent>
@@ -108,4 +110,67 @@ TEST(WindowHelpers, AHeldBackWindowIsPolishedWhenItShows) {
   QCoreApplication::processEvents();
   EXPECT_EQ(heldCount.count, 1);
   EXPECT_EQ(controlCount.count, 1);
+}
+
+// A held-back window's controls take their style sheets (from a form's property or from code)
+// when it is first polished: until then no control has a style of its own; shown, it looks as
+// a twin that took the same sheets at once. A dialog owned by the window takes its own when it
+// shows first.
+TEST(WindowHelpers, AHeldBackWindowTakesItsStyleSheetsWhenItFirstShows) {
+  const QString comboSheet = QStringLiteral("QComboBox{background:#0fa3c3;color:#ffffff;}");
+  const QString labelSheet = QStringLiteral("color:#ff0000;background:#000080;");
+  auto build = [](QWidget& window, QComboBox*& combo, QLabel*& label) {
+    window.resize(200, 60);
+    combo = new QComboBox(&window);
+    combo->addItem(QStringLiteral("EUR - Euro"));
+    combo->setGeometry(0, 0, 200, 24);
+    label = new QLabel(QStringLiteral("Label"), &window);
+    label->setGeometry(0, 30, 200, 24);
+  };
+  QWidget held;
+  QComboBox* combo = nullptr;
+  QLabel* label = nullptr;
+  build(held, combo, label);
+  combo->setProperty("styleSheetWhenShown", comboSheet);  // as a form sets it
+  auto* dialog = new QDialog(&held);
+  auto* dialogLabel = new QLabel(dialog);
+  dialogLabel->setProperty("styleSheetWhenShown", labelSheet);
+  PolishWhenShown(&held);
+  PolishWhenShown(dialog);
+  SetStyleSheetWhenShown(label, labelSheet);
+  QCoreApplication::processEvents();
+  for (QWidget* control : {static_cast<QWidget*>(combo), static_cast<QWidget*>(label)}) {
+    EXPECT_TRUE(control->styleSheet().isEmpty());
+    EXPECT_EQ(control->style(), QApplication::style());
+  }
+  EXPECT_EQ(StyleSheetWhenShown(combo), comboSheet);
+  EXPECT_EQ(StyleSheetWhenShown(label), labelSheet);
+
+  dialog->show();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(dialogLabel->styleSheet(), labelSheet);
+  EXPECT_TRUE(combo->styleSheet().isEmpty());
+  dialog->hide();
+
+  held.show();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(combo->styleSheet(), comboSheet);
+  EXPECT_EQ(label->styleSheet(), labelSheet);
+  EXPECT_NE(label->style(), QApplication::style());
+
+  QWidget twin;
+  QComboBox* twinCombo = nullptr;
+  QLabel* twinLabel = nullptr;
+  build(twin, twinCombo, twinLabel);
+  twinCombo->setStyleSheet(comboSheet);
+  twinLabel->setStyleSheet(labelSheet);
+  twin.show();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(held.grab().toImage(), twin.grab().toImage());
+
+  // Once the window has been polished, a new sheet applies at once.
+  const QString green = QStringLiteral("color:#00ff00;");
+  SetStyleSheetWhenShown(label, green);
+  EXPECT_EQ(label->styleSheet(), green);
+  EXPECT_EQ(StyleSheetWhenShown(label), green);
 }
