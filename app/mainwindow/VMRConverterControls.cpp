@@ -216,8 +216,9 @@ void TVMRConverter::FillCurrencyCombos(const std::string& from, const std::strin
         for (int i = 0; i < users.Count(); ++i)
             list->addItem(QString::fromStdString(users[i]), ObjectToInt(users.Objects(i)));
     }
-    WidenDropDownToLongestName(CBINN);
-    WidenDropDownToLongestName(CBOUT);
+    // Measuring every name shapes it with the fonts: a hidden window does it when it first shows.
+    for (QComboBox* combo : {CBINN, CBOUT})
+        WhenPolished(combo, "widen", [combo] { WidenDropDownToLongestName(combo); });
     if (VMRConfig != nullptr) {
         QComboBox* reference = VMRConfig->ui->EDivTriCode;
         const QSignalBlocker block(reference);

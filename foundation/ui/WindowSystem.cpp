@@ -3,6 +3,11 @@
 #include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QPointer>
+
+#include <functional>
+#include <utility>
+#include <vector>
 
 namespace vemra {
 
@@ -60,7 +65,8 @@ QWidget* FindVisibleFormByClass(const QString& className) {
 
 namespace {
 constexpr char kSheetWhenShown[] = "styleSheetWhenShown";
-constexpr char kSheetsHeldBack[] = "vemraStyleSheetsHeldBack";
+// The window's TOnFirstPolish while the window waits for its first polish.
+constexpr char kHeldBack[] = "vemraHeldBackUntilPolished";
 
 void ApplyHeldSheet(QWidget* control) {
   const QVariant held = control->property(kSheetWhenShown);
@@ -76,22 +82,50 @@ void ApplyHeldSheets(QWidget* window) {
     if (control->window() == window) ApplyHeldSheet(control);
 }
 
-// Applies the held sheets as the window's polish begins: its controls are polished right after
-// it, so each is polished once, with its sheet.
-class TSheetsOnPolish final : public QObject {
+// Applies the held sheets as the window's polish begins (its controls are polished right after
+// it, so each is polished once, with its sheet), then runs the waiting actions.
+class TOnFirstPolish final : public QObject {
  public:
-  explicit TSheetsOnPolish(QWidget* window) : QObject(window) { window->installEventFilter(this); }
+  explicit TOnFirstPolish(QWidget* window) : QObject(window) {
+    window->installEventFilter(this);
+    window->setProperty(kHeldBack, QVariant::fromValue<QObject*>(this));
+  }
+
+  static TOnFirstPolish* Of(const QWidget* window) {
+    return static_cast<TOnFirstPolish*>(window->property(kHeldBack).value<QObject*>());
+  }
+
+  void Add(QWidget* control, const char* name, std::function<void()> action) {
+    for (TAction& waiting : actions_) {
+      if (waiting.control == control && waiting.name == name) {
+        waiting.action = std::move(action);
+        return;
+      }
+    }
+    actions_.push_back({control, name, std::move(action)});
+  }
 
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() == QEvent::Polish && watched == parent()) {
       auto* window = static_cast<QWidget*>(watched);
       window->removeEventFilter(this);
-      window->setProperty(kSheetsHeldBack, QVariant());
+      window->setProperty(kHeldBack, QVariant());
       ApplyHeldSheets(window);
+      const std::vector<TAction> actions = std::move(actions_);
+      for (const TAction& waiting : actions)
+        if (!waiting.control.isNull()) waiting.action();
       deleteLater();
     }
     return false;
   }
+
+ private:
+  struct TAction {
+    QPointer<QWidget> control;
+    QByteArray name;
+    std::function<void()> action;
+  };
+  std::vector<TAction> actions_;
 };
 }  // namespace
 
@@ -100,22 +134,28 @@ void PolishWhenShown(QWidget* window) {
   QCoreApplication::removePostedEvents(window, QEvent::PolishRequest);
   for (QWidget* control : window->findChildren<QWidget*>())
     QCoreApplication::removePostedEvents(control, QEvent::PolishRequest);
-  if (window->testAttribute(Qt::WA_WState_Polished)) {
+  if (window->testAttribute(Qt::WA_WState_Polished))
     ApplyHeldSheets(window);
-  } else if (!window->property(kSheetsHeldBack).toBool()) {
-    window->setProperty(kSheetsHeldBack, true);
-    new TSheetsOnPolish(window);
-  }
+  else if (TOnFirstPolish::Of(window) == nullptr)
+    new TOnFirstPolish(window);
 }
 
 void SetStyleSheetWhenShown(QWidget* control, const QString& sheet) {
   if (control == nullptr) return;
-  if (control->window()->property(kSheetsHeldBack).toBool()) {
+  if (TOnFirstPolish::Of(control->window()) != nullptr) {
     control->setProperty(kSheetWhenShown, sheet);
   } else {
     control->setProperty(kSheetWhenShown, QVariant());
     control->setStyleSheet(sheet);
   }
+}
+
+void WhenPolished(QWidget* control, const char* name, std::function<void()> action) {
+  if (control == nullptr) return;
+  if (TOnFirstPolish* held = TOnFirstPolish::Of(control->window()))
+    held->Add(control, name, std::move(action));
+  else
+    action();
 }
 
 QString StyleSheetWhenShown(const QWidget* control) {

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -103,5 +104,9 @@ void PolishWhenShown(QWidget* window);
 void SetStyleSheetWhenShown(QWidget* control, const QString& sheet);
 // The style sheet a control has or will have once its window is polished.
 QString StyleSheetWhenShown(const QWidget* control);
+// Runs action now, or, while the control's window waits to be polished (see PolishWhenShown),
+// once it is first polished, after the sheets; a later action of the same name for the
+// control replaces one still waiting.
+void WhenPolished(QWidget* control, const char* name, std::function<void()> action);
 
 }  // namespace vemra

@@ -12,6 +12,9 @@
 #include <QLabel>
 #include <QWidget>
 
+#include <string>
+#include <vector>
+
 #include "Colors.h"
 #include "WindowSystem.h"
 
@@ -173,4 +176,28 @@ TEST(WindowHelpers, AHeldBackWindowTakesItsStyleSheetsWhenItFirstShows) {
   SetStyleSheetWhenShown(label, green);
   EXPECT_EQ(label->styleSheet(), green);
   EXPECT_EQ(StyleSheetWhenShown(label), green);
+}
+
+// An action for a control of a held-back window waits for the window's first polish and sees
+// the sheets applied; a later one of the same name replaces it, one of a control gone is
+// dropped; after the polish an action runs at once.
+TEST(WindowHelpers, AnActionForAHeldBackWindowRunsOnceWhenItIsFirstPolished) {
+  QWidget held;
+  auto* label = new QLabel(&held);
+  auto* gone = new QLabel(&held);
+  PolishWhenShown(&held);
+  SetStyleSheetWhenShown(label, QStringLiteral("color:#ff0000;"));
+  std::vector<std::string> ran;
+  WhenPolished(label, "measure", [&] { ran.push_back("first"); });
+  WhenPolished(label, "measure", [&] { ran.push_back("second:" + label->styleSheet().toStdString()); });
+  WhenPolished(label, "other", [&] { ran.push_back("other"); });
+  WhenPolished(gone, "measure", [&] { ran.push_back("gone"); });
+  delete gone;
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(ran.empty());
+  held.show();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(ran, (std::vector<std::string>{"second:color:#ff0000;", "other"}));
+  WhenPolished(label, "measure", [&] { ran.push_back("now"); });
+  EXPECT_EQ(ran.back(), "now");
 }
