@@ -46,7 +46,8 @@ TVMRConfig::TVMRConfig(QWidget* parent) : QWidget(parent, Qt::Dialog), ui(std::m
     ui->pnNewUpdate->hide();
     // Scaled when the window first shows: most runs never open it.
     ui::SetPixmapOnFirstPaint(ui->imLogo, [size = ui->imLogo->size()] {
-        return ui::LoadPng(QStringLiteral(":/vemra/vmrlogo.png")).scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        return ui::LoadPng(QStringLiteral(":/vemra/vmrlogo.png"))
+            .scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     });
     ui->lbInfoVer->setText(QString::fromStdString(ProgramVersion));
     const std::pair<QAbstractButton*, int> buttons[] = {

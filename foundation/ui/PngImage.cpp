@@ -15,7 +15,8 @@ namespace {
 // goes.
 class FirstPaintPicture : public QObject {
 public:
-    FirstPaintPicture(QLabel* label, std::function<QPixmap()> make) : QObject(label), label_(label), make_(std::move(make)) {
+    FirstPaintPicture(QLabel* label, std::function<QPixmap()> make)
+        : QObject(label), label_(label), make_(std::move(make)) {
         label->installEventFilter(this);
     }
 
