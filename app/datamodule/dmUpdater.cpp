@@ -283,11 +283,13 @@ void Tdm::ProcessRateUpdate(std::uint8_t code, bool isSelected, bool quiet) {
         }
         case 2: logResult("ERROR PARSING DATE"); break;
         case 4:
-            // A server that sends the page elsewhere (file://, ...) is reachable: say what it did.
-            // A download abandoned because the program is quitting proves nothing about the
-            // network, so it leaves no line.
+            // A server that sends the page elsewhere (file://, ...) or more than a page is
+            // reachable: say what it did. A download abandoned because the program is quitting
+            // proves nothing about the network, so it leaves no line.
             if (DownloadFailure.starts_with("redirect refused"))
                 logResult("REDIRECT REFUSED");
+            else if (DownloadFailure == "too large")
+                logResult("TOO LARGE");
             else if (DownloadFailure != "cancelled")
                 logResult("NO INTERNET");
             break;

@@ -290,13 +290,15 @@ void HttpTestServer::Serve(int fd) {
         const HttpResponse response = Answer(request);
         if (response.delay.count() > 0 && !Wait(-1, response.delay)) return;
         const bool closing = ClosesAfter(request, response);
-        const bool slow = response.framing != BodyFraming::Chunked && request.method != "HEAD" &&
-                          (response.silenceAfterHead.count() > 0 || response.byteInterval.count() > 0 ||
-                           response.generatedBytes > 0);
+        const bool chunked = response.framing == BodyFraming::Chunked;
+        const bool slow = request.method != "HEAD" &&
+                          (chunked ? response.generatedBytes > 0
+                                   : response.silenceAfterHead.count() > 0 || response.byteInterval.count() > 0 ||
+                                         response.generatedBytes > 0);
         if (slow) {
             if (!sendAll(ResponseHead(response, closing))) return;
             if (response.silenceAfterHead.count() > 0 && !Wait(-1, response.silenceAfterHead)) return;
-            for (std::size_t at = 0; at < response.body.size();) {
+            for (std::size_t at = 0; !chunked && at < response.body.size();) {
                 const std::size_t step = response.byteInterval.count() > 0 ? 1 : response.body.size();
                 if (!sendAll(std::string_view(response.body).substr(at, step))) return;
                 at += step;
@@ -306,10 +308,13 @@ void HttpTestServer::Serve(int fd) {
             const std::string block(64 * 1024, 'x');
             for (std::uint64_t left = response.generatedBytes; left > 0;) {
                 const std::size_t step = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
+                if (chunked && !sendAll(Hex(step) + "\r\n")) return;
                 if (!sendAll(std::string_view(block).substr(0, step))) return;
+                if (chunked && !sendAll("\r\n")) return;
                 left -= step;
                 slowBytesSent_ += step;
             }
+            if (chunked && !sendAll("0\r\n\r\n")) return;
             if (closing) return;
             continue;
         }

@@ -57,9 +57,10 @@ struct HttpResponse {
     std::string contentLength{};
     std::size_t chunkSize = 1000;
     std::chrono::milliseconds delay{0};  // before the answer is sent
-    // A slow or huge answer (not chunked): after the head the server says nothing this long,
-    // then sends the body one byte every byteInterval (all at once when 0), then
-    // generatedBytes bytes of 'x' made as they go (counted in the Content-Length).
+    // A slow or huge answer: after the head the server says nothing this long, then sends the
+    // body one byte every byteInterval (all at once when 0), then generatedBytes bytes of 'x'
+    // made as they go (counted in the Content-Length). Chunked: only generatedBytes, in
+    // chunks of 64 KiB.
     std::chrono::milliseconds silenceAfterHead{0};
     std::chrono::milliseconds byteInterval{0};
     std::uint64_t generatedBytes = 0;

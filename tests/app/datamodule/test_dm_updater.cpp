@@ -248,6 +248,7 @@ TEST_F(ProcessRateUpdateTest, FailureCodesLogTheirLineAndTheOthersNothing) {
     const std::pair<const char*, std::vector<std::string>> failures[] = {
         {"Could not connect to server", {"ECB : NO INTERNET"}},
         {"redirect refused: Protocol \"file\" not supported", {"ECB : REDIRECT REFUSED"}},
+        {"too large", {"ECB : TOO LARGE"}},
         {"cancelled", {}},
     };
     for (const auto& [failure, log] : failures) {

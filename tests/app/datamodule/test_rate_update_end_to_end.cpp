@@ -111,6 +111,7 @@ TEST_F(RateUpdateTest, FailuresGiveTheirResultCodesAndLogLines) {
     ahead.replace(ahead.find("2024-01-17"), 10, "2099-12-31");
     server.Route("/ahead.xml", HttpResponse{.body = ahead});
     server.Route("/moved.xml", HttpResponse{.status = 302, .headers = {{"Location", "file:///etc/hostname"}}});
+    server.Route("/huge.xml", HttpResponse{.framing = BodyFraming::Chunked, .generatedBytes = kPageLimits.MaxBytes + 1});
     const struct {
         std::string url;
         std::uint8_t code;
@@ -121,6 +122,7 @@ TEST_F(RateUpdateTest, FailuresGiveTheirResultCodesAndLogLines) {
         {server.Url("/error.html"), 6, {"ECB : ERROR PARSING HTML"}},  // the pre-clean rejects what is no rate page
         {"http://127.0.0.1:" + std::to_string(HttpTestServer::ClosedPort()) + "/daily.xml", 4, {"ECB : NO INTERNET"}},
         {server.Url("/moved.xml"), 4, {"ECB : REDIRECT REFUSED"}},  // the server answered, elsewhere
+        {server.Url("/huge.xml"), 4, {"ECB : TOO LARGE"}},  // no length to refuse it by: cut at the bound
         {"", 3, {}},
     };
     Install("ECB", kEcbLibrary, EcbUrl(), "2024.01.16 16:05:00");
