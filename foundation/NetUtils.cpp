@@ -197,26 +197,27 @@ public:
     void Finish() {
         if (fill_ > 0) DeliverPending();
         Deliver(0);
-        file_->Flush();
-        file_.reset();
         // On disk before it replaces the target, so a crash leaves the old file or the new.
-        if (const int fd = ::open(temp_.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
-            static_cast<void>(::fsync(fd));
-            ::close(fd);
-        }
+        static_cast<void>(::fsync(fd_));
         struct stat old {};
         const mode_t mode = ::stat(fileName_.c_str(), &old) == 0 ? (old.st_mode & 07777) : NewFileMode();
-        static_cast<void>(::chmod(temp_.c_str(), mode));  // a file system without modes keeps the file
-        if (std::rename(temp_.c_str(), fileName_.c_str()) != 0) {
-            const int err = errno;
+        static_cast<void>(::fchmod(fd_, mode));  // a file system without modes keeps the file
+        // Whatever sits at the temporary name is renamed: it must still be the file written.
+        struct stat written {};
+        struct stat named {};
+        const bool ours = ::fstat(fd_, &written) == 0 && ::lstat(temp_.c_str(), &named) == 0 &&
+                          written.st_dev == named.st_dev && written.st_ino == named.st_ino;
+        if (!ours || std::rename(temp_.c_str(), fileName_.c_str()) != 0) {
+            const std::string why = ours ? std::strerror(errno) : "Its temporary file was replaced.";
             Discard();
-            throw EInOutError("Cannot create file \"" + fileName_ + "\". " + std::strerror(err));
+            throw EInOutError("Cannot create file \"" + fileName_ + "\". " + why);
         }
+        CloseFile();
         temp_.clear();
     }
     // The transfer broke off: what came is dropped, the target stays untouched.
     void Discard() {
-        file_.reset();
+        CloseFile();
         if (!temp_.empty()) ::unlink(temp_.c_str());
         temp_.clear();
         fill_ = 0;
@@ -228,8 +229,9 @@ private:
         fill_ = 0;
     }
     void Deliver(std::size_t count) {
-        if (!file_) Create();
-        if (count > 0) file_->Write(block_.data(), count);
+        if (fd_ < 0) Create();
+        if (count > 0 && !WriteAllToFd(fd_, std::string_view(block_.data(), count)))
+            throw EInOutError("Cannot write to file \"" + temp_ + "\". " + std::strerror(errno));
         ++blocks_;
         done_ = total_ < 1 ? blocks_ : done_ + static_cast<std::int64_t>(count);
         if (progress_) progress_(total_, Saturated(done_));
@@ -237,19 +239,22 @@ private:
     void Create() {
         const std::string folder = ExtractFileDir(fileName_);
         std::string temp = JoinPath(folder.empty() ? std::string(".") : folder, "." + ExtractFileName(fileName_) + ".XXXXXX");
-        const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-        if (fd < 0) throw EInOutError("Cannot create file \"" + fileName_ + "\". " + std::strerror(errno));
-        ::close(fd);
+        // Written only through the descriptor that made it: the name may be swapped meanwhile.
+        fd_ = ::mkostemp(temp.data(), O_CLOEXEC);
+        if (fd_ < 0) throw EInOutError("Cannot create file \"" + fileName_ + "\". " + std::strerror(errno));
         temp_ = temp;
         if (g_tempNotice) g_tempNotice(temp_);
-        file_ = std::make_unique<TFileStream>(temp_, TFileMode::fmCreate);
+    }
+    void CloseFile() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
     }
 
     const std::string& fileName_;
     const TInetProgress& progress_;
     int total_;
     std::string temp_;  // the temporary file while one exists
-    std::unique_ptr<TFileStream> file_;
+    int fd_ = -1;       // and its descriptor
     std::array<char, BlockSize> block_{};
     std::size_t fill_ = 0;
     std::int64_t blocks_ = 0;
