@@ -36,7 +36,8 @@ constexpr const char* kFetchProgramName = "vmrfetch";
 constexpr const char* kFetchProgramVariable = "VEMRA_FETCH_PROGRAM";
 // Beyond the helper's own deadline: its start and its end, then it is ended from here.
 constexpr int kGraceSeconds = 10;
-// An ended helper gets this long to remove its temporary file before it is killed.
+// An ended helper gets this long to remove its temporary file before it is killed; the file
+// of a killed one is removed here.
 constexpr int kStopWaitMs = 400;
 
 std::shared_ptr<TInetSessionRec> g_session;
@@ -84,6 +85,7 @@ struct RunResult {
     int exitCode = -1;
     std::string errors;  // the helper's standard error, last line break dropped
     std::string stopReason;  // why a stopped run was stopped, as InetLastError says it
+    std::string unread;      // standard output read after a stop, not handed over
 };
 
 // Runs the helper with these arguments and hands its standard output over as it comes. Ends
@@ -91,7 +93,7 @@ struct RunResult {
 // output handler asks for it (returns false) or the application is told to quit (its quit
 // ends every event loop; the loop of a later request then ends at once, so none starts).
 RunResult RunHelper(SessionUse& use, const QStringList& arguments, int deadlineSeconds,
-                    const std::function<bool(const QByteArray&)>& output, std::string* temporaryFile) {
+                    const std::function<bool(const QByteArray&)>& output) {
     RunResult result;
     QProcess helper;
     helper.setProgram(QString::fromStdString(FetchProgram()));
@@ -170,14 +172,7 @@ RunResult RunHelper(SessionUse& use, const QStringList& arguments, int deadlineS
                 helper.waitForFinished(kStopWaitMs);
             }
         }
-        // What a killed helper could not remove; one that ended by itself removed it already.
-        if (temporaryFile != nullptr) {
-            const std::string rest = helper.readAllStandardOutput().toStdString();
-            for (std::size_t at = rest.find("T "); temporaryFile->empty() && at != std::string::npos;
-                 at = rest.find("T ", at + 1))
-                if (at == 0 || rest[at - 1] == '\n') *temporaryFile = rest.substr(at + 2, rest.find('\n', at) - at - 2);
-            if (!temporaryFile->empty()) ::unlink(temporaryFile->c_str());
-        }
+        result.unread = helper.readAllStandardOutput().toStdString();
         return result;
     }
     drain();
@@ -211,6 +206,25 @@ std::string FailureText(const RunResult& run) {
     return "the download helper failed (exit code " + std::to_string(run.exitCode) + ")";
 }
 
+// The temporary file the helper named last: from the lines handed over (announced) and from
+// the output that came after them (the unfinished line first, then what was read after a stop).
+std::string LastAnnounced(std::string announced, const std::string& later) {
+    for (std::size_t at = 0, end; (end = later.find('\n', at)) != std::string::npos; at = end + 1)
+        if (later.compare(at, 2, "T ") == 0) announced = later.substr(at + 2, end - at - 2);
+    return announced;
+}
+
+// Removes what a helper that did not end well announced, but only a name the helper gives the
+// file's temporary file (".<name>.XXXXXX" beside it): nothing else it may say is touched.
+void RemoveLeftTemporary(const std::string& fileName, const std::string& temporary) {
+    const std::string folder = ExtractFileDir(fileName);
+    const std::string prefix = "." + ExtractFileName(fileName) + ".";
+    const std::string name = ExtractFileName(temporary);
+    const bool beside = ExtractFileDir(temporary) == (folder.empty() ? std::string(".") : folder);
+    if (beside && name.size() == prefix.size() + 6 && name.starts_with(prefix) && IsReplaceTempName(name))
+        ::unlink(temporary.c_str());
+}
+
 // Runs a "body" request; true with the whole document in body.
 bool FetchBody(const std::string& address, const TInetLimits& limits, std::string& body) {
     g_lastError = "no session";
@@ -222,8 +236,7 @@ bool FetchBody(const std::string& address, const TInetLimits& limits, std::strin
         [&](const QByteArray& chunk) {
             body.append(chunk.constData(), static_cast<std::size_t>(chunk.size()));
             return static_cast<std::int64_t>(body.size()) <= limits.MaxBytes;
-        },
-        nullptr);
+        });
     const bool whole = run.end == RunEnd::Exited && run.exitCode == 0;
     g_lastError = whole ? std::string() : FailureText(run);
     return whole;
@@ -253,8 +266,7 @@ int InetGetRemoteSize(const std::string& address) {
         [&](const QByteArray& chunk) {
             text.append(chunk.constData(), static_cast<std::size_t>(chunk.size()));
             return text.size() < 64;
-        },
-        nullptr);
+        });
     if (run.end != RunEnd::Exited || run.exitCode != 0) return 0;
     char* end = nullptr;
     const long value = std::strtol(text.c_str(), &end, 10);
@@ -304,11 +316,12 @@ bool InetDownloadToFile(const std::string& address, const std::string& fileName,
                 return false;
             }
             return true;
-        },
-        &temporary);
+        });
+    const bool whole = run.end == RunEnd::Exited && run.exitCode == 0;
+    // A helper that ended well renamed its file or removed it; one killed or crashed may not.
+    if (!whole) RemoveLeftTemporary(fileName, LastAnnounced(temporary, line + run.unread));
     if (fault) std::rethrow_exception(fault);
     if (run.end == RunEnd::Exited && run.exitCode == 2) throw EInOutError(FailureText(run));
-    const bool whole = run.end == RunEnd::Exited && run.exitCode == 0;
     g_lastError = whole ? std::string() : FailureText(run);
     return whole;
 }

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -138,6 +139,77 @@ TEST_F(NetClientTest, AMissingHelperIsAFailedDownloadThatSaysWhy) {
     unsetenv("VEMRA_FETCH_PROGRAM");
     EXPECT_THAT(InetLastError(), ::testing::HasSubstr("no-such-helper"));
     EXPECT_EQ(ReadFileBytes(File("Data.txt")), "OLD");
+}
+
+// A stand-in for the helper that announces a temporary file beside the target as vmrfetch
+// does (or the name STANDIN_ANNOUNCE gives), marks STANDIN_READY, then heeds no SIGTERM and
+// ends well only after 30 s.
+constexpr const char* kStubbornHelper = R"(#!/bin/sh
+trap '' TERM
+[ "$1" = file ] || exit 3
+temp=${STANDIN_ANNOUNCE:-$(mktemp "$(dirname "$3")/.$(basename "$3").XXXXXX")} || exit 2
+echo "T $temp"
+: > "$STANDIN_READY"
+exec sleep 30
+)";
+
+class StubbornHelperTest : public NetClientTest {
+protected:
+    void SetUp() override {
+        NetClientTest::SetUp();
+        WriteFileAtomic(program_, kStubbornHelper, TAtomicWriteOptions{.Mode = 0755});
+        env_.Set("VEMRA_FETCH_PROGRAM", program_);
+        env_.Set("STANDIN_READY", ready_);
+    }
+
+    test::TempFolder tools_{"vemra-stand-in"};
+    std::string program_ = tools_ / "vmrfetch";
+    std::string ready_ = tools_ / "ready";
+    test::ScopedEnv env_;
+};
+
+// Without the converter's own deadline the download would count as done once the stand-in ends.
+TEST_F(StubbornHelperTest, AHelperThatOutlivesItsDeadlineIsKilledAndItsTemporaryFileGoes) {
+    env_.Set(kDeadlineVariable, "1");
+    const Clock::time_point start = Clock::now();
+    EXPECT_FALSE(InetDownloadToFile(server_.Url("/page"), File("Data.txt")));
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(25)) << "the stand-in was let run";
+    EXPECT_EQ(InetLastError(), "deadline passed");
+    EXPECT_TRUE(FileExists(ready_));
+    EXPECT_EQ(ReadFileBytes(File("Data.txt")), "OLD");
+    EXPECT_THAT(Names(), ::testing::ElementsAre("Data.txt"));
+}
+
+// A helper killed before it could clean up leaves its temporary file to the converter, which
+// removes it, but nothing else a helper may name.
+TEST_F(StubbornHelperTest, OnlyTheTargetsOwnTemporaryFileIsRemovedAfterAKill) {
+    WriteFileAtomic(File(".victim.txt.abc123"), "another file's");
+    WriteFileAtomic(tools_ / ".Data.txt.abc123", "another folder's");
+    const struct {
+        const char* name;
+        std::optional<std::string> announced;  // nullopt: the stand-in's own temporary file
+    } cases[] = {
+        {"its own temporary file", std::nullopt},
+        {"the target", File("Data.txt")},
+        {"another file's temporary name", File(".victim.txt.abc123")},
+        {"the target's temporary name in another folder", tools_ / ".Data.txt.abc123"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        env_.Set("STANDIN_ANNOUNCE", c.announced);
+        std::filesystem::remove(ready_);
+        ASSERT_TRUE(InetOpenSession());
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (FileExists(ready_)) InetCloseSession();
+        });
+        poll.start(20);
+        EXPECT_FALSE(InetDownloadToFile(server_.Url("/page"), File("Data.txt")));
+        EXPECT_EQ(InetLastError(), "cancelled");
+        EXPECT_EQ(test::ReadText(File("Data.txt")), "OLD");
+        EXPECT_THAT(Names(), ::testing::UnorderedElementsAre("Data.txt", ".victim.txt.abc123"));
+        EXPECT_EQ(ReadFileBytes(tools_ / ".Data.txt.abc123"), "another folder's");
+    }
 }
 
 }  // namespace
