@@ -12,8 +12,10 @@
 //       the remote size as a decimal number on standard output
 //
 // Exit codes: 0 done; 1 not fetched (the reason on standard error); 2 the target could not
-// be written (the message on standard error); 3 wrong arguments. SIGTERM (also sent when the
-// parent dies) ends a transfer within about a second, without leaving a temporary file.
+// be written (the message on standard error); 3 wrong arguments (also a bound below 1, which
+// libcurl would take as none). SIGTERM (also sent when the parent dies) ends a transfer within
+// about a second, without leaving a temporary file; one left by a kill is removed by the
+// converter, which reads its name from the "T" line.
 
 #include <sys/prctl.h>
 #include <unistd.h>

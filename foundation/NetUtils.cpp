@@ -313,6 +313,13 @@ std::string FailureText(CURLcode code, bool tooLarge, const char* detail) {
     return text;
 }
 
+// A bound of 0 would reach libcurl as "no limit" or "no timeout".
+bool Bounded(const TInetLimits& limits) {
+    if (limits.MaxBytes >= 1 && limits.DeadlineSeconds >= 1) return true;
+    g_lastError = "no bounds";
+    return false;
+}
+
 // Runs a GET of the completed address into sink; true when the whole document arrived.
 template <class Sink>
 bool Get(const SessionUse& use, const std::string& url, Sink& sink, const TInetLimits& limits) {
@@ -379,6 +386,7 @@ int InetGetRemoteSize(const std::string& address) {
 bool InetDownloadToFile(const std::string& address, const std::string& fileName, const TInetProgress& progress,
                         const TInetLimits& limits) {
     g_lastError = "no session";
+    if (!Bounded(limits)) return false;
     const std::string url = CompleteAddress(address);
     const int total = progress ? InetGetRemoteSize(url) : 0;
     const SessionUse use;
@@ -394,6 +402,7 @@ bool InetDownloadToFile(const std::string& address, const std::string& fileName,
 
 bool InetDownloadToStream(const std::string& address, TStream& stream, const TInetLimits& limits) {
     g_lastError = "no session";
+    if (!Bounded(limits)) return false;
     const SessionUse use;
     if (!use.Handle()) return false;
     StreamSink sink{stream};

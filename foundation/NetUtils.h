@@ -35,6 +35,7 @@ struct TInetSessionRec;  // the libcurl handle (or the helper) behind the sessio
 
 // Bounds of one download: the document fails when its body passes MaxBytes (reading stops
 // there, nothing of it replaces a file) or when the whole request outlasts DeadlineSeconds.
+// A bound below 1 is no bound: the download fails ("no bounds") without a request.
 struct TInetLimits {
     std::int64_t MaxBytes;
     int DeadlineSeconds;
@@ -97,7 +98,8 @@ bool InetDownloadToStream(const std::string& address, TStream& stream, const TIn
 std::unique_ptr<TStringList> InetDownloadLines(const std::string& address, const TInetLimits& limits = kPageLimits);
 
 // Why the last download of this thread failed, in a few words ("" after a success):
-// "too large", "deadline passed", "redirect refused", "cancelled", or libcurl's own text.
+// "too large", "deadline passed", "redirect refused", "cancelled", "no bounds", or
+// libcurl's own text.
 std::string InetLastError();
 
 // Test hook: read the route tables from these files instead of /proc/net/route and

@@ -310,6 +310,24 @@ INSTANTIATE_TEST_SUITE_P(Framings, NetUtilsSizeBoundTest,
                                            HugePage{"Chunked", BodyFraming::Chunked}),
                          [](const auto& test) { return std::string(test.param.name); });
 
+// Neither implementation lets a bound of 0 mean "unbounded": no request is made.
+TEST_F(NetUtilsTest, BoundsOfZeroAreRefusedWithoutARequest) {
+    server_.Route("/page", HttpResponse{.body = "hello"});
+    WriteFileAtomic(File("page.html"), "OLD");
+    for (const TInetLimits limits : {TInetLimits{0, 0}, TInetLimits{0, 120}, TInetLimits{1 << 20, 0}}) {
+        SCOPED_TRACE(std::to_string(limits.MaxBytes) + " bytes, " + std::to_string(limits.DeadlineSeconds) + " s");
+        TMemoryStream stream;
+        EXPECT_FALSE(InetDownloadToStream(server_.Url("/page"), stream, limits));
+        EXPECT_EQ(stream.Size(), 0);
+        EXPECT_FALSE(InetDownloadToFile(server_.Url("/page"), File("page.html"), nullptr, limits));
+        EXPECT_FALSE(InetDownloadToFile(server_.Url("/page"), File("page.html"), [](int, int) {}, limits));
+        EXPECT_TRUE(InetDownloadLines(server_.Url("/page"), limits)->Empty());
+    }
+    EXPECT_TRUE(server_.Requests().empty());
+    EXPECT_EQ(ReadFileBytes(File("page.html")), "OLD");
+    EXPECT_THAT(Names(dir_), ElementsAre("page.html"));
+}
+
 struct SlowServer {
     const char* name;
     HttpResponse response;
