@@ -183,7 +183,7 @@ TEST_F(StubbornHelperTest, AHelperThatOutlivesItsDeadlineIsKilledAndItsTemporary
 // A helper killed before it could clean up leaves its temporary file to the converter, which
 // removes it, but nothing else a helper may name.
 TEST_F(StubbornHelperTest, OnlyTheTargetsOwnTemporaryFileIsRemovedAfterAKill) {
-    WriteFileAtomic(File(".victim.txt.abc123"), "another file's");
+    WriteFileAtomic(File(".Info.txt.abc123"), "another file's");
     WriteFileAtomic(tools_ / ".Data.txt.abc123", "another folder's");
     const struct {
         const char* name;
@@ -191,7 +191,7 @@ TEST_F(StubbornHelperTest, OnlyTheTargetsOwnTemporaryFileIsRemovedAfterAKill) {
     } cases[] = {
         {"its own temporary file", std::nullopt},
         {"the target", File("Data.txt")},
-        {"another file's temporary name", File(".victim.txt.abc123")},
+        {"another file's temporary name", File(".Info.txt.abc123")},
         {"the target's temporary name in another folder", tools_ / ".Data.txt.abc123"},
     };
     for (const auto& c : cases) {
@@ -207,7 +207,7 @@ TEST_F(StubbornHelperTest, OnlyTheTargetsOwnTemporaryFileIsRemovedAfterAKill) {
         EXPECT_FALSE(InetDownloadToFile(server_.Url("/page"), File("Data.txt")));
         EXPECT_EQ(InetLastError(), "cancelled");
         EXPECT_EQ(test::ReadText(File("Data.txt")), "OLD");
-        EXPECT_THAT(Names(), ::testing::UnorderedElementsAre("Data.txt", ".victim.txt.abc123"));
+        EXPECT_THAT(Names(), ::testing::UnorderedElementsAre("Data.txt", ".Info.txt.abc123"));
         EXPECT_EQ(ReadFileBytes(tools_ / ".Data.txt.abc123"), "another folder's");
     }
 }
