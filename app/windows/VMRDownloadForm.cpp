@@ -10,7 +10,9 @@
 #include <utility>
 
 #include "NetUtils.h"
+#include "DownloadOperation.h"
 #include "SmallWindows.h"
+#include "dm.h"
 #include "ZEPHStrUtils.h"
 #include "rtl/SysUtils.h"
 
@@ -106,6 +108,11 @@ void TVMRDownload::DownloadProgress(int total, int done) {
 }
 
 int RunDownloadList(const TStringList& lines, bool countFiles) {
+    const TDownloadOperation operation(TDownloadKind::History);
+    if (!operation.Started()) {
+        if (dm != nullptr) dm->RefuseDownload();
+        return 0;
+    }
     std::unique_ptr<TVMRDownload> window(TVMRMsg::Create<TVMRDownload>());
     window->lbMsg->hide();
     window->CountFiles = countFiles;

@@ -19,7 +19,7 @@ class ScheduleTest : public ::testing::Test {
 protected:
     ScheduleTest() {
         man.SetHost(&host);
-        host.CurrentCode = [this] { return man.CurrentPlugin() != nullptr ? man.CurrentPlugin()->Code : "-"; };
+        host.CurrentCode = [this] { return man.WorkingPlugin() != nullptr ? man.WorkingPlugin()->Code : "-"; };
     }
 
     // A store of the given sections; the first is selected.
