@@ -52,11 +52,14 @@ protected:
         dm->Updater->stop();
         savedOpen_ = TVMRConfig::OpenWithShell;
         TVMRConfig::OpenWithShell = [this](const std::string& address) { opened.push_back(address); };
+        savedChoose_ = TVMRConfig::ChooseDefinitionFile;
+        TVMRConfig::ChooseDefinitionFile = [this](bool) { return home.home / "definitions.vcd"; };
         watch.Start(boxes);
     }
     void TearDown() override {
         watch.Stop();
         TVMRConfig::OpenWithShell = savedOpen_;
+        TVMRConfig::ChooseDefinitionFile = savedChoose_;
         home.Stop();
         Tdm::SetServiceBaseForTests("");
     }
@@ -107,6 +110,7 @@ protected:
 
 private:
     std::function<void(const std::string&)> savedOpen_;
+    std::function<std::string(bool)> savedChoose_;
 };
 
 TEST_F(ProgramDownloadsTest, WhatTheWindowsDoWhileAnUpdatePageWaitsLeavesTheUpdateToItsSource) {
@@ -128,6 +132,13 @@ TEST_F(ProgramDownloadsTest, WhatTheWindowsDoWhileAnUpdatePageWaitsLeavesTheUpda
             VMRConfig->btOpenValClick();
         }
         libraryKept = ecb.LibraryHandle() != nullptr;
+        // The last update edited, the currency definitions exported and imported again.
+        c.cbUpdProperties->setCurrentRow(1);
+        VMRConfig->btEditValClick();
+        c.EUpdValue->setText(QStringLiteral("2020.01.01"));
+        VMRConfig->btEditValClick();
+        VMRConfig->btExportVmgClick();
+        VMRConfig->btImportVmgClick();
         // The calendar through the socket, its page button and its update actions.
         w->WMVmrCommand(5, 0);
         first = PropertiesWindow;
@@ -159,6 +170,9 @@ TEST_F(ProgramDownloadsTest, WhatTheWindowsDoWhileAnUpdatePageWaitsLeavesTheUpda
     EXPECT_NE(Log().find("ECB : NOTIFIED : " + dayFile), std::string::npos) << Log();
     EXPECT_TRUE(FileExists(dayFile));
     EXPECT_EQ(PlugginMan->LastRateFile(ecb), dayFile);
+    EXPECT_EQ(ecb.GetPluginValue(pvLastUpdate).substr(0, 10), ExtractFileName(dayFile).substr(0, 10))
+        << "the edit moved it back; the new day moved it on";
+    EXPECT_FALSE(ecb.Modified);
     EXPECT_EQ(PlugginMan->CurrentPlugin()->Code, "CBR");
     EXPECT_EQ(PlugginMan->SelectedCode, "CBR");
     // CBR has no day rate file yet, so the rates stay; ECB's new day, no longer the chosen

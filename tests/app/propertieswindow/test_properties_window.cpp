@@ -20,6 +20,7 @@
 
 #include "CurrencyConverter.h"
 #include "DmTestSupport.h"
+#include "DownloadOperation.h"
 #include "MessageNumbers.h"
 #include "PlugginMan.h"
 #include "QtCalendar.h"
@@ -336,7 +337,14 @@ INSTANTIATE_TEST_SUITE_P(Days, ApplyEnabledTest,
 TEST_F(PropertiesTest, ApplyLoadsTheShownFileAndTellsTheProgram) {
     TVMRProperties& w = Open();
     w.Cal->SetDate(Day(2024, 3, 11));
-    w.btApply->click();
+    {
+        // Applied while a download runs: its new day does not replace the user's choice.
+        const TDownloadOperation download(TDownloadKind::Update);
+        ASSERT_TRUE(download.Started());
+        w.btApply->click();
+        EXPECT_FALSE(TDownloadOperation::MayReplaceRates());
+    }
+    EXPECT_TRUE(TDownloadOperation::MayReplaceRates()) << "the next operation starts afresh";
     EXPECT_EQ(DateOf(converter.Currencies().RateDate), Day(2024, 3, 11));
     EXPECT_EQ(w.Cal->ReferenceDate, Day(2024, 3, 11));
     EXPECT_FALSE(w.btApply->isEnabled());
