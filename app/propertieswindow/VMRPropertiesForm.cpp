@@ -537,12 +537,12 @@ void TVMRProperties::lbHistoryClick() {
         host_.ShowMessage("History not available");
         return;
     }
-    // A box waits too: what the user chose meanwhile is asked after it, not before.
     if (source->IsDailyHistory()) {
         ExtractHistoryMonth(*source);
     } else if (historyColor_ == HistoryMissingColor) {
+        // The question's box runs the event loop as well: a download may have started since.
         if (!host_.Ask(host_.MessageText(msg::HistoryFile110)) || host_.RefuseDownload()) return;
-        // The history download is the options window's, for the current source.
+        // The options window fetches the history of the current source.
         if (source != CurrentSource()) return;
         if (host_.UpdateHistoryFile()) {
             SetHistoryColor(HistoryPresentColor);
@@ -559,8 +559,8 @@ void TVMRProperties::ExtractHistoryMonth() {
     if (THTMLConverterPlugInn* source = CurrentSource()) ExtractHistoryMonth(*source);
 }
 
-void TVMRProperties::ExtractHistoryMonth(THTMLConverterPlugInn& chosen) {
-    THTMLConverterPlugInn* source = &chosen;
+void TVMRProperties::ExtractHistoryMonth(THTMLConverterPlugInn& monthSource) {
+    THTMLConverterPlugInn* const source = &monthSource;
     if (Cal->Date() <= 0) return;
     const int y = Cal->Year();
     const int m = Cal->Month();

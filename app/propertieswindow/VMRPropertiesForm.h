@@ -195,7 +195,7 @@ private:
     TDateTime CurrentRatesDate() const;  // the date part of the converter's current rates
     std::string CodeOfSource() const;
     void SetHistoryColor(std::int32_t color);
-    void ExtractHistoryMonth(THTMLConverterPlugInn& source);
+    void ExtractHistoryMonth(THTMLConverterPlugInn& monthSource);
 
     IPropertiesHost& host_;
     std::unique_ptr<Ui::TVMRProperties> ui_;

@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -559,14 +560,14 @@ TEST_F(PropertiesTest, AWindowClosedDuringItsHistoryDownloadsLivesUntilTheyAreOv
         ASSERT_TRUE(w.lbHistory->isVisibleTo(&w));
         QPointer<TVMRProperties> window(&w);
         bool aliveAfterClose = false;
+        bool closed = false;
         const auto closeNow = [&] {
-            w.btClose->click();
+            if (std::exchange(closed, true)) return;
+            window->btClose->click();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             aliveAfterClose = !window.isNull();
         };
-        host.writeDay = [&](TDateTime) {
-            if (!aliveAfterClose) closeNow();
-        };
+        host.writeDay = [&](TDateTime) { closeNow(); };
         host.onHistoryDownload = closeNow;
         w.lbHistoryClick();
         EXPECT_TRUE(aliveAfterClose) << type;
