@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QListWidget>
 #include <QPointer>
+#include <QTimer>
 #include <QToolButton>
 
 #include <sys/stat.h>
@@ -182,6 +183,37 @@ TEST_F(ProgramDownloadsTest, WhatTheWindowsDoWhileAnUpdatePageWaitsLeavesTheUpda
     EXPECT_EQ(InetSession(), nullptr);
     EXPECT_TRUE(dm->Updater->isActive());
     EXPECT_TRUE(WaitFor([&] { return first.isNull(); })) << "the closed calendar is freed";
+}
+
+// The socket's commands that end the program, while the page waits inside the program's own
+// loop: every wait ends, the page is not filed, the run ends in order without a failure
+// logged, the session closes and the program's loop ends.
+TEST_F(ProgramDownloadsTest, AnEndAskedForWhileThePageWaitsEndsTheRunInOrder) {
+    PointEverySourceNowhere();
+    std::string dayFile;
+    ASSERT_NO_FATAL_FAILURE(PointEcbAtTheServer(dayFile));
+    // 303 first: the orderly end (99) keeps asking the loop to end until the window is gone.
+    for (const int command : {303, 99}) {
+        std::filesystem::remove(Tdm::UpdateLogPath());
+        const auto ran = AnswerAfter(server, "/daily.xml", HttpResponse{.body = page}, [&] { w->WMVmrCommand(command, 0); });
+        bool runEnded = false;
+        QTimer::singleShot(0, [&] {
+            dm->UpdaterTimer(nullptr);
+            runEnded = true;
+        });
+        QTimer bound;  // a loop the command failed to end fails the test instead of hanging it
+        bound.setSingleShot(true);
+        QObject::connect(&bound, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+        bound.start(60000);
+        EXPECT_EQ(QCoreApplication::exec(), 0) << command;
+        EXPECT_TRUE(runEnded) << command;
+        EXPECT_EQ(ran(), 1) << command;
+        EXPECT_FALSE(FileExists(dayFile)) << command;
+        EXPECT_EQ(Log().find("NO INTERNET"), std::string::npos) << command << ": " << Log();
+        EXPECT_FALSE(dm->IsBusy()) << command;
+        EXPECT_EQ(InetSession(), nullptr) << command;
+    }
+    EXPECT_EQ(Refusals(), 0);
 }
 
 // CBR keeps a daily history: the calendar's history mark fetches a past month's days one by
