@@ -67,8 +67,8 @@ void TVMRDownload::DoWork() {
     SetGaugePosition(FBar, 0);
     Fetched = 0;
     Cancelled = false;
-    // An update run may hold the session (the windows stay usable during its downloads): the
-    // session is closed here only if opened here, so that run's download goes on.
+    // RunDownloadList's operation holds the session already; a session opened elsewhere is
+    // closed here only if opened here.
     const bool ownSession = InetSession() == nullptr;
     InetOpenSession();
     for (int i = 0; i < Addresses.Count() && !Cancelled; ++i) {

@@ -216,8 +216,8 @@ TEST_F(DownloadListTest, FetchesEveryFileAndClosesByItself) {
     EXPECT_EQ(FolderEntries(folder.path()), (std::vector<std::string>{"known.zip", "unknown.zip"}));
 }
 
-// History files have a larger bound than rate pages; a session that an update run holds (its
-// windows stay usable meanwhile) is left open for it.
+// History files have a larger bound than rate pages; a session opened before the download
+// is left open for whoever opened it.
 TEST_F(DownloadListTest, AHistoryLargerThanAPageArrivesAndAHeldSessionStaysOpen) {
     server.Route("/history.csv", HttpResponse{.generatedBytes = 20u << 20});
     ASSERT_TRUE(InetOpenSession());
