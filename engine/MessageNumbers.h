@@ -88,6 +88,7 @@ inline constexpr int ProgressText = 121;         // the progress window's defaul
 inline constexpr int SourceProperties122 = 122;
 inline constexpr int SourceProperties123 = 123;
 inline constexpr int InputLineCount = 124;
+inline constexpr int DownloadRunning = 125;   // a download asked for while another runs
 
 // Names by role for numbers that the group names above leave open.
 inline constexpr int DeleteCaption = CurrencyEdit23;   // currency list: delete / cancel / edit / save

@@ -144,7 +144,9 @@ double TConverterPlugInn::HistoryBound(bool) { return 0; }
 
 bool TConverterPlugInn::IsDailyHistory() { return GetPluginValue(pvHistoryType) == "D"; }
 
-void TConverterPlugInn::UnloadPluginLibrary() { UnbindLibrary(); }
+void TConverterPlugInn::UnloadPluginLibrary() {
+    if (!LibraryHeld()) UnbindLibrary();
+}
 
 bool TConverterPlugInn::UpdateHistoryBounds(const std::string&) { return false; }
 

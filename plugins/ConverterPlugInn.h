@@ -112,6 +112,11 @@ public:
 
     // ---- the library ----
     void* LibraryHandle() const { return library_.get(); }  // nullptr while none is bound
+    // A download that waits for its page keeps the library (and what it read with it) bound:
+    // while held, UnloadPluginLibrary leaves it as it is. Holds nest.
+    void HoldLibrary() { ++libraryHolds_; }
+    void ReleaseLibrary() { libraryHolds_ = libraryHolds_ > 0 ? libraryHolds_ - 1 : 0; }
+    bool LibraryHeld() const { return libraryHolds_ > 0; }
     // True when bound after the call; an empty path takes AppData/<code>.so when it exists,
     // else PubData/<code>/<code>.so. A bound library is kept (the path is then ignored).
     bool LoadPluginLibrary(const std::string& path = {});
@@ -137,6 +142,7 @@ private:
     };
     std::unique_ptr<void, LibraryCloser> library_;  // the bound library, closed when it goes
     std::string libraryFile_;  // the file the bound library was loaded from
+    int libraryHolds_ = 0;
     int IndexOfKey(std::string_view key) const;
 };
 

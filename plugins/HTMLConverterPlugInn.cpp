@@ -73,6 +73,7 @@ THTMLConverterPlugInn::THTMLConverterPlugInn(const TStringList& definition, std:
 THTMLConverterPlugInn::~THTMLConverterPlugInn() = default;
 
 void THTMLConverterPlugInn::UnloadPluginLibrary() {
+    if (LibraryHeld()) return;  // the held download goes on with its page
     TConverterPlugInn::UnloadPluginLibrary();
     NodeList.reset();
     PageLines.reset();

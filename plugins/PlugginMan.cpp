@@ -117,17 +117,21 @@ void TPlugginMan::WritePluginDefinition(const std::string& code, const TStringLi
 }
 
 void TPlugginMan::SaveCurrentPluginDefinition() {
-    THTMLConverterPlugInn* source = CurrentPlugin();
-    if (source == nullptr || !source->Modified) return;
-    WritePluginDefinition(source->Code, *source->CopyPluginDefinition());
+    if (THTMLConverterPlugInn* source = CurrentPlugin()) SavePluginDefinition(*source);
+}
+
+void TPlugginMan::SavePluginDefinition(THTMLConverterPlugInn& source) {
+    if (!source.Modified) return;
+    WritePluginDefinition(source.Code, *source.CopyPluginDefinition());
     if (Store != nullptr) Store->UpdateFile();
-    source->ClearModifiedMarks();
+    source.ClearModifiedMarks();
 }
 
 // ---- the source list ----
 
 void TPlugginMan::ClearPlugins() {
     for (int i = 0; i < plugins_.Count(); ++i) plugins_.SetObject(i, nullptr);
+    working_ = nullptr;
     sources_.clear();
 }
 

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "EngineHost.h"
@@ -67,6 +68,7 @@ public:
     // Writes the marked lines into the section (in memory; the file is not saved).
     void WritePluginDefinition(const std::string& code, const TStringList& definition);
     void SaveCurrentPluginDefinition();
+    void SavePluginDefinition(THTMLConverterPlugInn& source);
     // Adds or replaces a source from its plug-in library's definition; false on any failure.
     bool InstallPlugin(const std::string& code, const std::string& libraryPath);
     // Writes SelectedCode to "SelectedPlugin" when the user's key exists.
@@ -79,6 +81,10 @@ public:
 
     THTMLConverterPlugInn* GetPlugin(int index) const;
     THTMLConverterPlugInn* CurrentPlugin() const { return GetPlugin(SelectedIndex); }
+    // The source a running download works for (set by the download and by the update walk),
+    // whatever the selection does meanwhile; the current source while none is set.
+    THTMLConverterPlugInn* WorkingPlugin() const { return working_ != nullptr ? working_ : CurrentPlugin(); }
+    THTMLConverterPlugInn* SetWorkingPlugin(THTMLConverterPlugInn* source) { return std::exchange(working_, source); }
     int IndexOfPlugin(std::string_view code) const;  // exact comparison; -1 when none
 
     // ---- a source's values in UserLast ----
@@ -91,9 +97,10 @@ public:
 
     // ---- the update schedule (UpdateSchedule.cpp) ----
     // Walks every source from today back to its last update and starts at most one
-    // download per source; SelectedIndex is restored afterwards, also on an exception.
+    // download per source. Each source is the working one while it is handled; the selection
+    // stays the user's, also when the user changes it while a download waits.
     void UpdateAllPlugins();
-    // For the current source and a GMT day: whether that day's rates are published by now.
+    // For the working source and a GMT day: whether that day's rates are published by now.
     bool IsUpdateDue(TDateTime day, std::string& fileName, bool& exists);
 
 private:
@@ -114,13 +121,14 @@ private:
     };
 
     void CreateSource(int index, std::string code, std::int32_t& selected);
-    void UpdateSource(int index, int saved);
+    void UpdateSource(THTMLConverterPlugInn& source);
     std::string UserLastFileName() const;
 
     TStringList plugins_;
     std::vector<std::unique_ptr<THTMLConverterPlugInn>> sources_;  // by the position of plugins_
     NullRateUpdateHost nullHost_;
     IRateUpdateHost* host_;
+    THTMLConverterPlugInn* working_ = nullptr;
     SelectedSource rateSourceHost_;
 };
 

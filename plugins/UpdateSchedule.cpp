@@ -12,7 +12,7 @@
 namespace vemra {
 
 bool TPlugginMan::IsUpdateDue(TDateTime day, std::string& fileName, bool& exists) {
-    THTMLConverterPlugInn* source = CurrentPlugin();
+    THTMLConverterPlugInn* source = WorkingPlugin();
     fileName.clear();
     exists = false;
     if (source == nullptr) return false;
@@ -30,12 +30,11 @@ bool TPlugginMan::IsUpdateDue(TDateTime day, std::string& fileName, bool& exists
 }
 
 // One source: the newest due day is downloaded when its file is missing, or recorded when
-// its file is there and newer than the last update.
-void TPlugginMan::UpdateSource(int index, int saved) {
-    THTMLConverterPlugInn* source = CurrentPlugin();
-    if (source == nullptr) return;
+// its file is there and newer than the last update. Whether the source is the selected one
+// is asked when its outcome is processed: the user may have chosen another meanwhile.
+void TPlugginMan::UpdateSource(THTMLConverterPlugInn& source) {
     const auto days = static_cast<long long>(std::floor(Date())) -
-                      static_cast<long long>(std::floor(source->LastPublicationTime()));
+                      static_cast<long long>(std::floor(source.LastPublicationTime()));
     for (long long d = 0; d <= days; ++d) {
         const TDateTime day = LocalToGMT(Now() - static_cast<double>(d));
         std::string fileName;
@@ -43,15 +42,15 @@ void TPlugginMan::UpdateSource(int index, int saved) {
         if (!IsUpdateDue(day, fileName, exists)) continue;
         if (!exists) {
             const std::uint8_t code = host_->DownloadRates(day);
-            host_->ProcessRateUpdate(code, index == saved, false);
+            host_->ProcessRateUpdate(code, &source == CurrentPlugin(), false);
             return;
         }
-        if (DateOf(day) > DateOf(source->GetLastUpdate())) {
+        if (DateOf(day) > DateOf(source.GetLastUpdate())) {
             host_->SetDatedRateFile(fileName);
-            source->SetLastUpdate(day);
+            source.SetLastUpdate(day);
             host_->ProcessRateUpdate(9, true, false);
-            if (index == saved) {
-                host_->ShowNotification("*", Format("%s\r\n\r\n%s", source->GetPluginValue(pvPublisher),
+            if (&source == CurrentPlugin()) {
+                host_->ShowNotification("*", Format("%s\r\n\r\n%s", source.GetPluginValue(pvPublisher),
                                                     FormatDateTime(FormatSettings.ShortDateFormat, day)));
             }
             return;
@@ -60,15 +59,16 @@ void TPlugginMan::UpdateSource(int index, int saved) {
 }
 
 void TPlugginMan::UpdateAllPlugins() {
-    const std::int32_t saved = SelectedIndex;
     struct Restore {
         TPlugginMan& manager;
-        std::int32_t index;
-        ~Restore() { manager.SelectedIndex = index; }
-    } restore{*this, saved};
+        THTMLConverterPlugInn* working;
+        ~Restore() { manager.working_ = working; }
+    } restore{*this, working_};
     for (int i = 0; i < plugins_.Count(); ++i) {
-        SelectedIndex = i;
-        UpdateSource(i, saved);
+        THTMLConverterPlugInn* source = GetPlugin(i);
+        if (source == nullptr) continue;
+        working_ = source;
+        UpdateSource(*source);
     }
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "DownloadOperation.h"
 #include "EngineHost.h"
 #include "RateUpdateHost.h"
 #include "StreamedIniFile.h"
@@ -105,9 +106,18 @@ public:
     // Enables Updater with its first interval (the design one, or VEMRA_FIRST_UPDATE_MS).
     void StartUpdater();
     void ScheduleUpdater();
-    // Enters (true) or leaves (false) the busy state of an update run.
+    // Enters (true) or leaves (false) the busy state of an update run; entering starts the
+    // update's download operation when none runs, leaving ends the one it started.
     void SetBusyState(bool busy);
+    // True during an update run and while any download operation runs.
     bool IsBusy();
+    // True, after telling the user so (message 125), while a download operation runs: a
+    // download the user asks for then is refused.
+    bool RefuseDownload();
+    // The operation of that kind has ended: an update run that waited for it follows.
+    void DownloadEnded(TDownloadKind kind);
+    // A timer-started update run waits for the running download operation.
+    bool UpdateWaiting() const { return updateWaiting_; }
     // One update run; a nil sender never checks the program version.
     void UpdaterTimer(QObject* sender);
     // True when the published version is newer than ProgramVersion; version gets its text.
@@ -155,6 +165,8 @@ private:
     void CreateUpdater();
     bool savedConverterOn_ = false;
     bool busy_ = false;  // the busy mark, also without a main window
+    std::unique_ptr<TDownloadOperation> busyOperation_;  // the one the busy state started
+    bool updateWaiting_ = false;
     // ---- end of update timer and rate updates ----
 };
 

@@ -133,7 +133,21 @@ void Tdm::ScheduleUpdater() {
 bool Tdm::IsBusy() {
     QWidget* main = windows_ != nullptr ? windows_->MainWindow() : nullptr;
     auto* subs = main != nullptr ? main->findChild<QComboBox*>(QStringLiteral("cbSubs")) : nullptr;
-    return busy_ || (subs != nullptr && subs->property("Tag").toInt() == 1);
+    return busy_ || (subs != nullptr && subs->property("Tag").toInt() == 1) ||
+           TDownloadOperation::Running() != TDownloadKind::None;
+}
+
+bool Tdm::RefuseDownload() {
+    if (TDownloadOperation::Running() == TDownloadKind::None) return false;
+    ShowMessageNumber(msg::DownloadRunning);
+    return true;
+}
+
+void Tdm::DownloadEnded(TDownloadKind kind) {
+    if (kind == TDownloadKind::Update || !updateWaiting_) return;
+    updateWaiting_ = false;
+    Updater->setInterval(kUpdaterDesignInterval);
+    Updater->start();
 }
 
 void Tdm::SetBusyState(bool busy) {
@@ -157,7 +171,9 @@ void Tdm::SetBusyState(bool busy) {
         SetWaitCursor(properties);
         EnablePropertiesUpdates(properties, false);
         Updater->stop();
-        InetOpenSession();
+        // Also opens the session, which only this operation's end closes.
+        if (TDownloadOperation::Running() == TDownloadKind::None)
+            busyOperation_ = std::make_unique<TDownloadOperation>(TDownloadKind::Update);
         return;
     }
     busy_ = false;
@@ -170,11 +186,23 @@ void Tdm::SetBusyState(bool busy) {
     EnablePropertiesUpdates(properties, true);
     if (windows_ != nullptr) windows_->AttachHintHandler(true);
     ScheduleUpdater();
-    InetCloseSession();
+    busyOperation_.reset();
 }
 
 void Tdm::UpdaterTimer(QObject* sender) {
     const bool connected = ConnectionTest ? ConnectionTest() : InetIsConnected();
+    if (!busy_ && TDownloadOperation::Running() != TDownloadKind::None) {
+        // A history or on-demand download holds the session: the timer's run follows its end,
+        // the run the user asked for is refused.
+        if (sender == nullptr) {
+            RefuseDownload();
+        } else if (!updateWaiting_) {
+            updateWaiting_ = true;
+            Updater->stop();
+            WriteLogLine("UPD", "UPDATE WAITS FOR THE RUNNING DOWNLOAD");
+        }
+        return;
+    }
     if (IsBusy() || !connected) return;
     SetBusyState(true);
     try {
@@ -222,7 +250,7 @@ bool Tdm::CheckNewVersion(std::string& version) {
 // ---- one download attempt ----
 
 std::uint8_t Tdm::DownloadRatePage(const std::string& address) {
-    THTMLConverterPlugInn* source = PlugginMan != nullptr ? PlugginMan->CurrentPlugin() : nullptr;
+    THTMLConverterPlugInn* source = PlugginMan != nullptr ? PlugginMan->WorkingPlugin() : nullptr;
     if (source == nullptr) return 2;
     DownloadedPageFile = source->GetPluginValue(pvDataFolder) + "/Data.txt";
     try {
@@ -244,11 +272,17 @@ std::uint8_t Tdm::DownloadRatePage(const std::string& address) {
 std::uint8_t Tdm::DownloadRates(TDateTime date) {
     DatedRateFile.clear();
     DownloadedPageDate = 0;
-    THTMLConverterPlugInn* source = PlugginMan != nullptr ? PlugginMan->CurrentPlugin() : nullptr;
+    THTMLConverterPlugInn* source = PlugginMan != nullptr ? PlugginMan->WorkingPlugin() : nullptr;
     if (source == nullptr || !source->LoadPluginLibrary()) return 1;
+    // Held while the page downloads: a window that opens and unloads the library meanwhile
+    // leaves it to this attempt.
+    source->HoldLibrary();
     struct Unload {
         THTMLConverterPlugInn& source;
-        ~Unload() { source.UnloadPluginLibrary(); }
+        ~Unload() {
+            source.ReleaseLibrary();
+            source.UnloadPluginLibrary();
+        }
     } unload{*source};
     std::uint8_t code = 3;
     const std::string address = Trim(source->ComposeQueryUrl(1, date));
@@ -270,8 +304,10 @@ void Tdm::SetDatedRateFile(const std::string& fileName) { DatedRateFile = fileNa
 // ---- its outcome ----
 
 void Tdm::ProcessRateUpdate(std::uint8_t code, bool isSelected, bool quiet) {
-    THTMLConverterPlugInn* source = PlugginMan != nullptr ? PlugginMan->CurrentPlugin() : nullptr;
+    THTMLConverterPlugInn* source = PlugginMan != nullptr ? PlugginMan->WorkingPlugin() : nullptr;
     if (source == nullptr) return;
+    // The user may have chosen another source while the download waited.
+    isSelected = isSelected && source == PlugginMan->CurrentPlugin();
     const std::string& sourceCode = source->Code;
     auto logResult = [&](const std::string& text) { WriteLogLine("UPD", Format("%s : %s", sourceCode, text)); };
     switch (code) {
@@ -326,7 +362,8 @@ void Tdm::ProcessRateUpdate(std::uint8_t code, bool isSelected, bool quiet) {
                                 converter->Currencies().ProviderCode == header.ProviderCode &&
                                 header.ProviderCode == sourceCode &&
                                 ParseDateTimeStamp(converter->Currencies().DateText) < header.Date &&
-                                windows_->MainWindowMode() == 0;
+                                windows_->MainWindowMode() == 0 &&
+                                TDownloadOperation::MayReplaceRates();
             const std::string notice =
                 Format("%s\r\n\r\n%s", source->GetPluginValue(pvPublisher), ExtractFileName(DatedRateFile));
             if (reload) {
@@ -346,7 +383,7 @@ void Tdm::ProcessRateUpdate(std::uint8_t code, bool isSelected, bool quiet) {
         }
         default: break;  // 0, 3, 5 and 8 pass silently
     }
-    PlugginMan->SaveCurrentPluginDefinition();
+    PlugginMan->SavePluginDefinition(*source);
     if (windows_ != nullptr) windows_->RefreshRateSourcePage();
 }
 

@@ -272,6 +272,7 @@ void TVMRConfig::btOpenValClick() {
 }
 
 void TVMRConfig::btHisUpdateClick() {
+    if (dm != nullptr && dm->RefuseDownload()) return;
     const bool updated = UpdateHistoryFile();
     if (dm != nullptr) dm->ShowMessageNumber(updated ? msg::HistoryUpdated : msg::HistoryFailed);
 }
@@ -301,7 +302,12 @@ bool TVMRConfig::UpdateHistoryFile() {
     if (!source->UpdateHistoryBounds(fetched)) return false;
     source->SetHistoryFile(fetched);
     // The new bounds reach the store now, so a later fault cannot lose them.
-    PlugginMan->SaveCurrentPluginDefinition();
+    PlugginMan->SavePluginDefinition(*source);
+    // The page shows another source when the user chose one while the download waited.
+    if (source != PlugginMan->CurrentPlugin()) {
+        ShowSourceDetails();
+        return true;
+    }
 
     const double first = source->HistoryBound(false);
     const double last = source->HistoryBound(true);

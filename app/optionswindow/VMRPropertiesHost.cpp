@@ -44,6 +44,7 @@ public:
     }
     bool InternetConnected() override { return InetIsConnected(); }
     bool UpdateRunning() override { return dm != nullptr && dm->IsBusy(); }
+    bool RefuseDownload() override { return dm != nullptr && dm->RefuseDownload(); }
     void SetBusyState(bool busy) override {
         if (dm) dm->SetBusyState(busy);
     }

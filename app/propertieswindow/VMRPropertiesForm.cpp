@@ -20,6 +20,7 @@
 #include "PngImage.h"
 #include "Colors.h"
 #include "CurrencyConverter.h"
+#include "DownloadOperation.h"
 #include "MessageFormat.h"
 #include "MessageNumbers.h"
 #include "PlugginMan.h"
@@ -233,11 +234,15 @@ void TVMRProperties::FormActivate() {
 
 void TVMRProperties::closeEvent(QCloseEvent* e) {
     host_.RememberPosition(x(), y());
-    if (updating_ && testAttribute(Qt::WA_DeleteOnClose)) {
+    if (working_ > 0 && testAttribute(Qt::WA_DeleteOnClose)) {
         setAttribute(Qt::WA_DeleteOnClose, false);
         freeAfterUpdate_ = true;
     }
     QWidget::closeEvent(e);
+}
+
+void TVMRProperties::EndWork() {
+    if (--working_ == 0 && freeAfterUpdate_) deleteLater();
 }
 
 bool TVMRProperties::DragZone(int x, int y) { return x < 30 || x > 510 || y < 40 || y > 320; }
@@ -471,6 +476,8 @@ void TVMRProperties::btApplyClick() {
         host_.ShowMessage(host_.MessageText(msg::RatesNotLoaded));
         return;
     }
+    // A running download files its new day without loading it over the user's choice.
+    TDownloadOperation::KeepChosenRates();
     const TDateTime ratesDate = DateOf(converter->Currencies().RateDate);
     Cal->ReferenceDate = ratesDate;
     if (Cal->Date() != ratesDate) Cal->SetDate(ratesDate);
@@ -520,29 +527,41 @@ void TVMRProperties::ShowHistoryMark() {
 void TVMRProperties::lbHistoryClick() {
     THTMLConverterPlugInn* source = CurrentSource();
     if (!source) return;
+    BeginWork();
+    struct WorkOver {
+        TVMRProperties& window;
+        ~WorkOver() { window.EndWork(); }
+    } over{*this};
     // A last update without a date (only the publication time) is no update either.
     if (DateOf(source->GetLastUpdate()) <= 0) {
         host_.ShowMessage("History not available");
         return;
     }
     if (source->IsDailyHistory()) {
-        ExtractHistoryMonth();
+        ExtractHistoryMonth(*source);
     } else if (historyColor_ == HistoryMissingColor) {
-        if (!host_.Ask(host_.MessageText(msg::HistoryFile110))) return;
+        // The question's box runs the event loop as well: a download may have started since.
+        if (!host_.Ask(host_.MessageText(msg::HistoryFile110)) || host_.RefuseDownload()) return;
+        // The options window fetches the history of the current source.
+        if (source != CurrentSource()) return;
         if (host_.UpdateHistoryFile()) {
             SetHistoryColor(HistoryPresentColor);
-            ExtractHistoryMonth();
+            ExtractHistoryMonth(*source);
         } else {
             host_.ShowMessage(host_.MessageText(msg::HistoryFailed));
         }
     } else {
-        if (host_.Ask(host_.MessageText(msg::ExtractMonthQuestion))) ExtractHistoryMonth();
+        if (host_.Ask(host_.MessageText(msg::ExtractMonthQuestion))) ExtractHistoryMonth(*source);
     }
 }
 
 void TVMRProperties::ExtractHistoryMonth() {
-    THTMLConverterPlugInn* source = CurrentSource();
-    if (!source || Cal->Date() <= 0) return;
+    if (THTMLConverterPlugInn* source = CurrentSource()) ExtractHistoryMonth(*source);
+}
+
+void TVMRProperties::ExtractHistoryMonth(THTMLConverterPlugInn& monthSource) {
+    THTMLConverterPlugInn* const source = &monthSource;
+    if (Cal->Date() <= 0) return;
     const int y = Cal->Year();
     const int m = Cal->Month();
     const TDateTime today = Date();
@@ -557,6 +576,8 @@ void TVMRProperties::ExtractHistoryMonth() {
     if (days.Empty()) {
         host_.ShowMessage(host_.MessageText(msg::HistoryExtraction));
     } else if (source->IsDailyHistory()) {
+        // The on-demand window fetches for the current source.
+        if (source != CurrentSource() || host_.RefuseDownload()) return;
         host_.RunOnDemandDownload(days);
     } else {
         bool extracted = false;
@@ -595,26 +616,25 @@ void TVMRProperties::ExtractHistoryMonth() {
 // ---- updates, the source's page ----
 
 void TVMRProperties::btUpdSelClick(QObject* sender) {
-    if (!host_.InternetConnected() || updating_ || host_.UpdateRunning()) return;
+    if (!host_.InternetConnected() || working_ > 0 || host_.RefuseDownload() || host_.UpdateRunning()) return;
     const int tag = sender ? sender->property("Tag").toInt() : 0;
-    updating_ = true;
+    BeginWork();
     struct UpdateOver {
         TVMRProperties& window;
-        ~UpdateOver() {
-            window.updating_ = false;
-            if (window.freeAfterUpdate_) window.deleteLater();
-        }
+        ~UpdateOver() { window.EndWork(); }
     } over{*this};
     // A fault of the run (an update log that cannot be opened, a full disk) must not leave
     // the event loop: it is logged as a timer-started run's is, and shown, since the user
     // asked for this run. The busy state is left in either case.
     try {
         if (tag == 0) {
+            THTMLConverterPlugInn* updated = CurrentSource();
             host_.SetBusyState(true);
             try {
                 const std::uint8_t code = host_.DownloadRates(Date());
                 host_.ProcessRateUpdate(code, true, false);
-                if (THTMLConverterPlugInn* source = CurrentSource()) {
+                // The calendar follows the update only while it still shows that source.
+                if (THTMLConverterPlugInn* source = CurrentSource(); source != nullptr && source == updated) {
                     const TDateTime last = DateOf(source->GetLastUpdate());
                     if (last > 0 && last != Cal->Date()) Cal->SetDate(last);
                 }

@@ -34,6 +34,7 @@ class TQtCalendar;
 class TVMRProperties;
 class TCurrencyConverter;
 class TPlugginMan;
+class THTMLConverterPlugInn;
 
 // What the window asks of the rest of the program (the options and main windows, the data
 // module's update state and boxes). The program's own answers through those windows; tests
@@ -58,6 +59,8 @@ public:
     virtual bool InternetConnected() = 0;
     // An update runs already (the windows stay usable during its downloads).
     virtual bool UpdateRunning() { return false; }
+    // True, after telling the user so, while a download runs: another is not started then.
+    virtual bool RefuseDownload() { return false; }
     virtual void SetBusyState(bool busy) = 0;
     virtual std::uint8_t DownloadRates(TDateTime date) = 0;
     virtual void ProcessRateUpdate(std::uint8_t code, bool isSelected, bool quiet) = 0;
@@ -128,6 +131,10 @@ public:
     void ShowHistoryMark();
     void ExtractHistoryMonth();
     void ClearValueCompare();
+    // Keeps the window while a download started from it waits: a close meanwhile only hides
+    // it, and it is freed once the last such download has ended.
+    void BeginWork() { ++working_; }
+    void EndWork();
 
     // ---- components (objectName = the member's name) ----
     TQtCalendar* Cal = nullptr;
@@ -188,14 +195,14 @@ private:
     TDateTime CurrentRatesDate() const;  // the date part of the converter's current rates
     std::string CodeOfSource() const;
     void SetHistoryColor(std::int32_t color);
+    void ExtractHistoryMonth(THTMLConverterPlugInn& monthSource);
 
     IPropertiesHost& host_;
     std::unique_ptr<Ui::TVMRProperties> ui_;
     std::int32_t historyColor_ = HistoryPresentColor;
     bool activated_ = false;
-    // An update runs from a button of this window: the window's events go on meanwhile, so a
-    // close then only hides it and the window is freed once the update is over.
-    bool updating_ = false;
+    // Downloads started from this window that still run (BeginWork, EndWork).
+    int working_ = 0;
     bool freeAfterUpdate_ = false;
 };
 

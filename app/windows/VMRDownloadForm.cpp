@@ -10,7 +10,9 @@
 #include <utility>
 
 #include "NetUtils.h"
+#include "DownloadOperation.h"
 #include "SmallWindows.h"
+#include "dm.h"
 #include "ZEPHStrUtils.h"
 #include "rtl/SysUtils.h"
 
@@ -65,8 +67,8 @@ void TVMRDownload::DoWork() {
     SetGaugePosition(FBar, 0);
     Fetched = 0;
     Cancelled = false;
-    // An update run may hold the session (the windows stay usable during its downloads): the
-    // session is closed here only if opened here, so that run's download goes on.
+    // RunDownloadList's operation holds the session already; a session opened elsewhere is
+    // closed here only if opened here.
     const bool ownSession = InetSession() == nullptr;
     InetOpenSession();
     for (int i = 0; i < Addresses.Count() && !Cancelled; ++i) {
@@ -106,6 +108,11 @@ void TVMRDownload::DownloadProgress(int total, int done) {
 }
 
 int RunDownloadList(const TStringList& lines, bool countFiles) {
+    const TDownloadOperation operation(TDownloadKind::History);
+    if (!operation.Started()) {
+        if (dm != nullptr) dm->RefuseDownload();
+        return 0;
+    }
     std::unique_ptr<TVMRDownload> window(TVMRMsg::Create<TVMRDownload>());
     window->lbMsg->hide();
     window->CountFiles = countFiles;

@@ -5,9 +5,9 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include "DownloadOperation.h"
 #include "PngImage.h"
 #include "MessageNumbers.h"
-#include "NetUtils.h"
 #include "PlugginMan.h"
 #include "SmallWindows.h"
 #include "dm.h"
@@ -22,7 +22,7 @@ namespace {
 class DataModuleRates final : public IOnDemandRates {
 public:
     std::string DayRateFileName(TDateTime day) override {
-        THTMLConverterPlugInn* source = PlugginMan != nullptr ? PlugginMan->CurrentPlugin() : nullptr;
+        THTMLConverterPlugInn* source = PlugginMan != nullptr ? PlugginMan->WorkingPlugin() : nullptr;
         return source != nullptr ? source->GetPluginDataFileName(day) : std::string();
     }
     std::uint8_t DownloadRates(TDateTime day) override { return dm != nullptr ? dm->DownloadRates(day) : 4; }
@@ -105,13 +105,14 @@ void TVMROnDemand::DoWork() {
 void RunOnDemandDownload(const TStringList& dates) { RunOnDemandDownload(dates, DataModuleOnDemandRates()); }
 
 void RunOnDemandDownload(const TStringList& dates, IOnDemandRates& rates) {
+    // The operation opens the session and keeps the source of the days.
+    const TDownloadOperation operation(TDownloadKind::OnDemand);
+    if (!operation.Started()) {
+        if (dm != nullptr) dm->RefuseDownload();
+        return;
+    }
     std::unique_ptr<TVMROnDemand> window(TVMRMsg::Create<TVMROnDemand>(dates, rates));
-    // Closed only if opened here: an update run that holds the session goes on.
-    const bool ownSession = InetSession() == nullptr;
-    InetOpenSession();
     window->exec();
-    window.reset();
-    if (ownSession) InetCloseSession();
 }
 
 }  // namespace vemra

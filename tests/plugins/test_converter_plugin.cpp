@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "ConverterPlugInn.h"
+#include "HTMLConverterPlugInn.h"
 #include "PluginTestSupport.h"
 
 namespace vemra::test {
@@ -186,6 +187,31 @@ TEST_F(PluginLibraryTest, BindsTheGivenLibraryAndLooksUpItsEntryPoints) {
     EXPECT_EQ(source.SetDataEntry, nullptr);
     source.UnloadPluginLibrary();
     EXPECT_FALSE(source.LoadPluginLibrary(env.File("nothing.so")));
+    EXPECT_EQ(source.LibraryHandle(), nullptr);
+}
+
+// A download that waits for its page holds the library: another user's unload leaves it (and
+// the page it read) bound until the last hold is let go.
+TEST_F(PluginLibraryTest, AHeldLibraryStaysBoundUntilTheLastHoldIsLetGo) {
+    THTMLConverterPlugInn source(Lines({}), "TST");
+    ASSERT_TRUE(source.LoadPluginLibrary(kTestLibrary));
+    source.LoadHtmlPage(env.File("page.txt"));
+    source.HoldLibrary();
+    source.HoldLibrary();
+    for (int release = 0; release < 2; ++release) {
+        source.UnloadPluginLibrary();
+        EXPECT_NE(source.LibraryHandle(), nullptr) << release;
+        EXPECT_NE(source.ParseItemEntry, nullptr) << release;
+        EXPECT_NE(source.NodeList, nullptr) << release;
+        source.ReleaseLibrary();
+    }
+    EXPECT_FALSE(source.LibraryHeld());
+    source.UnloadPluginLibrary();
+    EXPECT_EQ(source.LibraryHandle(), nullptr);
+    EXPECT_EQ(source.NodeList, nullptr);
+    source.ReleaseLibrary();  // one release too many holds nothing
+    ASSERT_TRUE(source.LoadPluginLibrary(kBareLibrary));
+    source.UnloadPluginLibrary();
     EXPECT_EQ(source.LibraryHandle(), nullptr);
 }
 

@@ -19,7 +19,7 @@ class ScheduleTest : public ::testing::Test {
 protected:
     ScheduleTest() {
         man.SetHost(&host);
-        host.CurrentCode = [this] { return man.CurrentPlugin() != nullptr ? man.CurrentPlugin()->Code : "-"; };
+        host.CurrentCode = [this] { return man.WorkingPlugin() != nullptr ? man.WorkingPlugin()->Code : "-"; };
     }
 
     // A store of the given sections; the first is selected.
@@ -208,6 +208,25 @@ TEST_F(ScheduleTest, EachSourceGetsAtMostOneDownloadAndFailuresDoNotStopTheWalk)
     // The same day is tried again on the next run.
     man.UpdateAllPlugins();
     EXPECT_EQ(host.Downloads.size(), 4u);
+}
+
+// The user chooses another source while a download waits: the walk goes on for the source it
+// fetches, its outcome is no longer the selected one's, and the user's choice stays.
+TEST_F(ScheduleTest, AChoiceMadeWhileADownloadWaitsIsTheUsersAndNotTheWalks) {
+    env.SetNow(kWed1430);
+    Load(Ecb(kEcb, "2024.01.15") + "[TWO]\nPublisher=Second\nSettings=1111111:1111111:D:1:0:0\nLastUpdate=2024.01.01\n");
+    host.OnDownload = [this](TDateTime) -> std::uint8_t {
+        if (host.Downloads.size() == 1) man.SelectedIndex = 1;
+        return 9;
+    };
+    man.UpdateAllPlugins();
+    ASSERT_EQ(host.ProcessedCodes.size(), 2u);
+    EXPECT_EQ(host.ProcessedCodes[0].source, "ECB");
+    EXPECT_FALSE(host.ProcessedCodes[0].isSelected);
+    EXPECT_EQ(host.ProcessedCodes[1].source, "TWO");
+    EXPECT_TRUE(host.ProcessedCodes[1].isSelected);
+    EXPECT_EQ(man.SelectedIndex, 1);
+    EXPECT_EQ(man.WorkingPlugin(), man.GetPlugin(1)) << "no source is worked on after the walk";
 }
 
 TEST_F(ScheduleTest, TheSelectionIsRestoredWhenAStepFails) {

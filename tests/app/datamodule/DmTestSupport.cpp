@@ -1,9 +1,14 @@
 #include "DmTestSupport.h"
 
 #include <QElapsedTimer>
+#include <QTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "StreamedIniFile.h"
 #include "StreamKeys.h"
@@ -31,6 +36,34 @@ bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     return true;
+}
+
+std::function<int()> AnswerAfter(HttpTestServer& server, const std::string& path, HttpResponse response,
+                                 std::function<void()> action) {
+    struct Held {
+        std::atomic<bool> arrived{false};
+        std::atomic<bool> acted{false};
+        int runs = 0;
+    };
+    auto held = std::make_shared<Held>();
+    server.Route(path, [held, response](const HttpRequest&) {
+        held->arrived = true;
+        // Bounded: a download that never runs the action still gets its answer.
+        for (int i = 0; i < 3000 && !held->acted; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return response;
+    });
+    auto* poll = new QTimer(qApp);
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, poll, [held, action = std::move(action), poll] {
+        if (!held->arrived) return;
+        poll->stop();
+        ++held->runs;
+        action();
+        held->acted = true;
+        poll->deleteLater();
+    });
+    poll->start();
+    return [held] { return held->runs; };
 }
 
 FakeAppWindows::FakeAppWindows() {

@@ -14,6 +14,7 @@
 
 #include "AppWindows.h"
 #include "dm.h"
+#include "support/HttpTestServer.h"
 #include "support/TestUtils.h"
 
 namespace vemra::test {
@@ -23,6 +24,12 @@ QApplication& App();
 
 // Runs pending events (and deferred deletes) until the condition holds or the time is up.
 bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 3000);
+
+// Serves response at path, but only once action has run on the window thread while the
+// request waits (the download's event loop runs it): what a user, a timer or a command does
+// in the middle of a download. Returns how many times the action ran (0 or 1) so far.
+std::function<int()> AnswerAfter(HttpTestServer& server, const std::string& path, HttpResponse response,
+                                 std::function<void()> action);
 
 struct FakeAppWindows : IAppWindows {
     FakeAppWindows();

@@ -187,5 +187,88 @@ TEST_F(RateUpdateTest, TheRussianBanksPageIsReadThroughItsOwnLibrary) {
     EXPECT_EQ(LogTexts(), std::vector<std::string>{"CBR : UPDATED : " + dated + " \xC2\xA1" "ALERT! CNY MISSING"});
 }
 
+// ---- what runs while a page waits ----
+
+class WaitingPageTest : public RateUpdateTest {
+protected:
+    // ECB selected with its earlier day loaded, then CBR, each with a newer day to fetch.
+    void InstallBoth() {
+        server.Route("/scripts/XML_daily.asp", HttpResponse{.body = ReadText(FixturePath("cbr-daily.xml"))});
+        Install("ECB", kEcbLibrary, EcbUrl(), "2024.01.16 16:05:00");
+        man.SelectedCode = "CBR";
+        Install("CBR", kCbrLibrary, server.Url("/scripts/XML_daily.asp?date_req=%s"), "2024.01.16 00:05:00");
+        cbrEarlier = WriteDayFile(PubData + "/CBR", "CBR", EncodeDate(2024, 1, 16), "USD=90\r\n");
+        Choose("ECB");
+        LoadEarlierDay("ECB", EncodeDate(2024, 1, 16));
+    }
+    // What choosing a source in the options window does to the manager and the converter.
+    void Choose(const std::string& code, const std::string& rates = {}) {
+        man.SelectedIndex = man.IndexOfPlugin(code);
+        man.SelectedCode = code;
+        if (!rates.empty()) {
+            EXPECT_TRUE(LoadRateFile(conv.Currencies(), rates));
+        }
+    }
+    const std::string ecbDated = PubData + "/ECB/2024.01.17-ECB.vmr";
+    const std::string cbrDated = PubData + "/CBR/2024.01.17-CBR.vmr";
+    const std::string cbrAlert = std::string(" \xC2\xA1") + "ALERT! CNY MISSING";
+    std::string cbrEarlier;
+};
+
+// The run fetches ECB's page for ECB although the user chose CBR meanwhile; ECB's day is
+// filed and told, CBR's new day then loads over the rates of the user's choice, which stays.
+TEST_F(WaitingPageTest, TheRunKeepsItsSourceAndTheUserKeepsTheChoiceMadeMeanwhile) {
+    InstallBoth();
+    const auto ran = AnswerAfter(server, "/stats/eurofxref/eurofxref-daily.xml",
+                                 HttpResponse{.body = ReadText(FixturePath("eurofxref-daily.xml"))},
+                                 [this] { Choose("CBR", cbrEarlier); });
+    dm.UpdaterTimer(nullptr);
+
+    EXPECT_EQ(ran(), 1);
+    EXPECT_EQ(dm.Codes, (std::vector<std::uint8_t>{9, 9}));
+    EXPECT_EQ(LogTexts(), (std::vector<std::string>{"ECB : NOTIFIED : " + ecbDated, "CBR : UPDATED : " + cbrDated + cbrAlert}));
+    ASSERT_TRUE(FileExists(ecbDated));
+    THTMLConverterPlugInn& ecb = *man.GetPlugin(man.IndexOfPlugin("ECB"));
+    EXPECT_EQ(man.LastRateFile(ecb), ecbDated);
+    EXPECT_EQ(ecb.GetPluginValue(pvLastUpdate), "2024.01.17 18:00:00");
+    EXPECT_FALSE(ecb.Modified);  // its definition went to the store, not CBR's
+    EXPECT_EQ(man.CurrentPlugin()->Code, "CBR");
+    EXPECT_EQ(man.SelectedCode, "CBR");
+    EXPECT_EQ(conv.Currencies().RateFileName, cbrDated);
+}
+
+// A past day the user applies while the page waits stays loaded; the new day is filed and told.
+TEST_F(WaitingPageTest, APastDayAppliedMeanwhileStaysLoaded) {
+    InstallBoth();
+    const std::string past = WriteDayFile(EcbFolder(), "ECB", EncodeDate(2024, 1, 10), "USD=1.1\r\n");
+    AnswerAfter(server, "/stats/eurofxref/eurofxref-daily.xml",
+                HttpResponse{.body = ReadText(FixturePath("eurofxref-daily.xml"))}, [&] {
+                    ASSERT_TRUE(LoadRateFile(conv.Currencies(), past));
+                    TDownloadOperation::KeepChosenRates();
+                });
+    dm.UpdaterTimer(nullptr);
+    EXPECT_EQ(LogTexts().at(0), "ECB : NOTIFIED : " + ecbDated);
+    EXPECT_EQ(conv.Currencies().RateFileName, past);
+    EXPECT_TRUE(FileExists(ecbDated));
+}
+
+// A window that opens the library of the source being fetched and unloads it again (the
+// options window's address entries) leaves it bound for the download.
+TEST_F(WaitingPageTest, TheLibraryOfTheSourceBeingFetchedStaysLoaded) {
+    InstallBoth();
+    THTMLConverterPlugInn& ecb = *man.CurrentPlugin();
+    AnswerAfter(server, "/stats/eurofxref/eurofxref-daily.xml",
+                HttpResponse{.body = ReadText(FixturePath("eurofxref-daily.xml"))}, [&] {
+                    ASSERT_TRUE(ecb.LoadPluginLibrary());
+                    ecb.ComposeQueryUrl(0, Date());
+                    ecb.UnloadPluginLibrary();
+                    EXPECT_NE(ecb.LibraryHandle(), nullptr);
+                });
+    dm.UpdaterTimer(nullptr);
+    EXPECT_EQ(dm.Codes.at(0), 9);
+    EXPECT_EQ(LogTexts().at(0), "ECB : UPDATED : " + ecbDated);
+    EXPECT_EQ(ecb.LibraryHandle(), nullptr);  // unloaded once the attempt ended
+}
+
 }  // namespace
 }  // namespace vemra::test

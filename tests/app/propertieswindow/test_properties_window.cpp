@@ -14,12 +14,14 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "CurrencyConverter.h"
 #include "DmTestSupport.h"
+#include "DownloadOperation.h"
 #include "MessageNumbers.h"
 #include "PlugginMan.h"
 #include "QtCalendar.h"
@@ -60,6 +62,10 @@ public:
     void RepaintSourceLists() override { ++listsRepainted; }
     bool InternetConnected() override { return connected; }
     bool UpdateRunning() override { return updateRunning; }
+    bool RefuseDownload() override {
+        if (downloadRunning) messages.push_back("m125");
+        return downloadRunning;
+    }
     void SetBusyState(bool busy) override { busyStates.push_back(busy); }
     std::uint8_t DownloadRates(TDateTime date) override {
         downloads.push_back(static_cast<int>(date));
@@ -121,6 +127,7 @@ public:
     std::string language = "ENG";
     bool connected = true;
     bool updateRunning = false;
+    bool downloadRunning = false;  // another download operation runs: downloads are refused
     bool answer = true;
     bool historyDownloadWorks = true;
     bool viaDataModule = false;  // the outcome and "Update all" go to the data module's real run
@@ -331,7 +338,14 @@ INSTANTIATE_TEST_SUITE_P(Days, ApplyEnabledTest,
 TEST_F(PropertiesTest, ApplyLoadsTheShownFileAndTellsTheProgram) {
     TVMRProperties& w = Open();
     w.Cal->SetDate(Day(2024, 3, 11));
-    w.btApply->click();
+    {
+        // Applied while a download runs: its new day does not replace the user's choice.
+        const TDownloadOperation download(TDownloadKind::Update);
+        ASSERT_TRUE(download.Started());
+        w.btApply->click();
+        EXPECT_FALSE(TDownloadOperation::MayReplaceRates());
+    }
+    EXPECT_TRUE(TDownloadOperation::MayReplaceRates()) << "the next operation starts afresh";
     EXPECT_EQ(DateOf(converter.Currencies().RateDate), Day(2024, 3, 11));
     EXPECT_EQ(w.Cal->ReferenceDate, Day(2024, 3, 11));
     EXPECT_FALSE(w.btApply->isEnabled());
@@ -533,6 +547,58 @@ TEST_F(PropertiesTest, AWindowClosedDuringItsUpdateLivesUntilTheUpdateIsOver) {
     again.btUpdAll->trigger();
     EXPECT_EQ(host.downloads.size(), 1u);
     EXPECT_EQ(host.updateRounds, 0);
+}
+
+// The same for the downloads of the history mark: the month's days through the on-demand
+// window, and the history file before a month is extracted from it.
+TEST_F(PropertiesTest, AWindowClosedDuringItsHistoryDownloadsLivesUntilTheyAreOver) {
+    for (const std::string type : {"D", "Y"}) {
+        source->SetPluginValue("HistoryType", type);
+        source->SetPluginValue("HistoryBounds", "1-2");  // outside: the history file comes first
+        TVMRProperties& w = Open();
+        w.Cal->SetDate(Day(2024, 2, 12));
+        ASSERT_TRUE(w.lbHistory->isVisibleTo(&w));
+        QPointer<TVMRProperties> window(&w);
+        bool aliveAfterClose = false;
+        bool closed = false;
+        const auto closeNow = [&] {
+            if (std::exchange(closed, true)) return;
+            window->btClose->click();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            aliveAfterClose = !window.isNull();
+        };
+        host.writeDay = [&](TDateTime) { closeNow(); };
+        host.onHistoryDownload = closeNow;
+        w.lbHistoryClick();
+        EXPECT_TRUE(aliveAfterClose) << type;
+        EXPECT_FALSE(window.isNull()) << type << ": the click's work ends on a live window";
+        EXPECT_TRUE(WaitFor([&] { return window.isNull(); })) << type << ": freed once the downloads are over";
+        host.writeDay = nullptr;
+        host.onHistoryDownload = nullptr;
+    }
+    EXPECT_EQ(host.historyDownloads, 1);
+}
+
+// While another download runs, the window's update and history downloads are refused, and
+// the user is told so.
+TEST_F(PropertiesTest, WhileADownloadRunsItsDownloadsAreRefusedWithAMessage) {
+    host.downloadRunning = true;
+    TVMRProperties& w = Open();
+    w.btUpdSel->trigger();
+    w.btUpdAll->trigger();
+    EXPECT_TRUE(host.busyStates.empty());
+    EXPECT_EQ(host.updateRounds, 0);
+    w.Cal->SetDate(Day(2024, 2, 12));
+    source->SetPluginValue("HistoryType", "D");
+    w.lbHistoryClick();
+    EXPECT_TRUE(host.onDemandDates.empty());
+    source->SetPluginValue("HistoryType", "Y");
+    source->SetPluginValue("HistoryBounds", "1-2");
+    w.SelectDate(Day(2024, 2, 12));
+    w.lbHistoryClick();
+    EXPECT_EQ(host.historyDownloads, 0);
+    EXPECT_EQ(host.messages, (std::vector<std::string>(4, "m125")));
+    EXPECT_TRUE(host.downloads.empty());
 }
 
 TEST_F(PropertiesTest, TheWindowComesBackWhereItWasAndOnlyOneIsOpen) {

@@ -16,7 +16,9 @@
 #include "NetUtils.h"
 #include "SmallWindowsTestSupport.h"
 #include "VMRDownloadForm.h"
+#include "VMRMessageForm.h"
 #include "VMROnDemandForm.h"
+#include "dm.h"
 #include "support/HttpTestServer.h"
 #include "rtl/SysUtils.h"
 #include "support/TestUtils.h"
@@ -214,8 +216,8 @@ TEST_F(DownloadListTest, FetchesEveryFileAndClosesByItself) {
     EXPECT_EQ(FolderEntries(folder.path()), (std::vector<std::string>{"known.zip", "unknown.zip"}));
 }
 
-// History files have a larger bound than rate pages; a session that an update run holds (its
-// windows stay usable meanwhile) is left open for it.
+// History files have a larger bound than rate pages; a session opened before the download
+// is left open for whoever opened it.
 TEST_F(DownloadListTest, AHistoryLargerThanAPageArrivesAndAHeldSessionStaysOpen) {
     server.Route("/history.csv", HttpResponse{.generatedBytes = 20u << 20});
     ASSERT_TRUE(InetOpenSession());
@@ -320,6 +322,104 @@ TEST_F(DownloadListTest, CancelStopsBeforeTheNextFile) {
     ASSERT_TRUE(pressed);
     EXPECT_EQ(fetched, 1);
     EXPECT_FALSE(FileExists(folder / "b"));
+}
+
+// ---- one download operation at a time ----
+
+// The real data module beside the downloads of the two windows, with a hand that closes its
+// message boxes and records their texts.
+class DownloadOperationTest : public DownloadListTest {
+protected:
+    void SetUp() override {
+        DownloadListTest::SetUp();
+        // The table is read by position: every number up to 125, most of them empty.
+        std::string table = "[Messages]\r\nM0=ENG\r\n";
+        for (int number = 1; number <= msg::DownloadRunning; ++number)
+            table += "M" + std::to_string(number) + "=" + (number == msg::DownloadRunning ? "A download runs" : "") + "\r\n";
+        fixture.WriteLanguageFile("ENG.lib", table);
+        fixture.Dm().LoadMessageTable(fixture.folder / "ENG.lib");
+        fixture.Dm().ConnectionTest = [] { return true; };
+        boxCloser.setInterval(5);
+        QObject::connect(&boxCloser, &QTimer::timeout, [this] {
+            if (MsgBox == nullptr || !MsgBox->isVisible()) return;
+            boxes.push_back(MsgBox->lbMsg->text().toStdString());
+            MsgBox->btKo->click();
+        });
+        boxCloser.start();
+    }
+    std::string Log() const { return FileExists(Tdm::UpdateLogPath()) ? ReadText(Tdm::UpdateLogPath()) : ""; }
+    // The update timer fires while the download waits; its run is to follow the end.
+    void TimerFires() {
+        fixture.Dm().UpdaterTimer(fixture.Dm().Updater);
+        EXPECT_TRUE(fixture.Dm().UpdateWaiting());
+        EXPECT_FALSE(fixture.Dm().Updater->isActive());
+        EXPECT_TRUE(fixture.Dm().IsBusy());
+    }
+    void ExpectTheRunFollows() {
+        EXPECT_FALSE(fixture.Dm().UpdateWaiting());
+        EXPECT_TRUE(fixture.Dm().Updater->isActive());
+        EXPECT_EQ(fixture.Dm().Updater->interval(), Tdm::kUpdaterDesignInterval);
+        EXPECT_NE(Log().find("UPDATE WAITS FOR THE RUNNING DOWNLOAD"), std::string::npos) << Log();
+        EXPECT_EQ(Log().find("NO INTERNET"), std::string::npos) << Log();
+        EXPECT_FALSE(fixture.Dm().IsBusy());
+        EXPECT_EQ(InetSession(), nullptr) << "the download's own session is closed at its end";
+    }
+    DmFixture fixture;
+    QTimer boxCloser;
+    std::vector<std::string> boxes;
+};
+
+// The timer's update run neither takes nor closes the session of a history download that
+// waits for its server: the history arrives, and the run follows once it has.
+TEST_F(DownloadOperationTest, TheUpdateTimerWaitsForAHistoryDownload) {
+    const auto ran = AnswerAfter(server, "/history.csv", HttpResponse{.body = "history"}, [this] { TimerFires(); });
+    fixture.Dm().ScheduleUpdater();
+    EXPECT_EQ(RunDownloadList(Lines({Line("/history.csv", folder / "history.csv")}), false), 1);
+    EXPECT_EQ(ran(), 1);
+    EXPECT_EQ(ReadText(folder / "history.csv"), "history");
+    ExpectTheRunFollows();
+    EXPECT_TRUE(boxes.empty());
+}
+
+// The same for the days of a month that the on-demand window fetches.
+TEST_F(DownloadOperationTest, TheUpdateTimerWaitsForAnOnDemandDownload) {
+    FakeMessages messages{kOnDemandTexts};
+    FakeRates rates;
+    bool fetched = false;
+    rates.onAttempt = [&](int) { fetched = InetDownloadToFile(server.Url("/day.xml"), folder / "day.xml"); };
+    const auto ran = AnswerAfter(server, "/day.xml", HttpResponse{.body = "day"}, [this] { TimerFires(); });
+    WhenModal<TVMROnDemand>(WorkDone, [](TVMROnDemand& window) { window.btOk->click(); });
+    fixture.Dm().ScheduleUpdater();
+    RunOnDemandDownload(Lines({"45293"}), rates);
+    EXPECT_EQ(ran(), 1);
+    EXPECT_TRUE(fetched);
+    ExpectTheRunFollows();
+}
+
+// While one operation runs, a history or on-demand download and an update run that the user
+// asks for are refused with message 125, and change nothing of the running one.
+TEST_F(DownloadOperationTest, DownloadsAskedForWhileOneRunsAreRefusedAndTold) {
+    FakeRates rates;
+    fixture.Dm().SetBusyState(true);  // an update run
+    const TInetSessionRec* session = InetSession();
+    ASSERT_NE(session, nullptr);
+    EXPECT_EQ(RunDownloadList(Lines({Line("/history.csv", folder / "history.csv")}), false), 0);
+    RunOnDemandDownload(Lines({"45293"}), rates);
+    EXPECT_EQ(InetSession(), session);
+    fixture.Dm().SetBusyState(false);
+    EXPECT_EQ(InetSession(), nullptr);
+
+    server.Route("/other.csv", HttpResponse{.body = "other"});
+    AnswerAfter(server, "/history.csv", HttpResponse{.body = "history"}, [&] {
+        fixture.Dm().UpdaterTimer(nullptr);  // "Update all"
+        RunOnDemandDownload(Lines({"45293"}), rates);
+        EXPECT_EQ(RunDownloadList(Lines({Line("/other.csv", folder / "other.csv")}), false), 0);
+    });
+    EXPECT_EQ(RunDownloadList(Lines({Line("/history.csv", folder / "history.csv")}), false), 1);
+    EXPECT_TRUE(rates.attempts.empty());
+    EXPECT_FALSE(FileExists(folder / "other.csv"));
+    EXPECT_FALSE(fixture.Dm().UpdateWaiting());
+    EXPECT_EQ(boxes, std::vector<std::string>(5, "A download runs"));
 }
 
 }  // namespace
