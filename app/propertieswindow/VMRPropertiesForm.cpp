@@ -511,8 +511,13 @@ void TVMRProperties::ShowHistoryMark() {
     lbHistory->show();
     if (source->IsDailyHistory()) return;
     const double firstDay = source->HistoryBound(false);
-    // An open end (0) reaches today, as the options window shows it.
     double lastDay = source->HistoryBound(true);
+    // No bounds: no history file was read yet, so the click must fetch one before extracting.
+    if (firstDay + lastDay <= 0) {
+        SetHistoryColor(HistoryMissingColor);
+        return;
+    }
+    // An open end (0) reaches today, as the options window shows it.
     if (lastDay == 0) lastDay = Date();
     SetHistoryColor(Cal->Date() < firstDay || Cal->Date() > lastDay ? HistoryMissingColor : HistoryPresentColor);
 }

@@ -42,6 +42,7 @@
 #include "MessageNumbers.h"
 #include "OnOffSwitch.h"
 #include "PlugginMan.h"
+#include "QtCalendar.h"
 #include "RegistryEx.h"
 #include "SmallWindows.h"
 #include "VMRConfigForm.h"
@@ -703,6 +704,66 @@ INSTANTIATE_TEST_SUITE_P(Downloads, HistoryDownloadTest,
                                            HistoryDownloadCase{"NotServedGivesMessage71", "zip", false},
                                            HistoryDownloadCase{"ArchiveWithoutTheHistoryFile", "ZIP", true, false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+struct HistoryMarkCase {
+    const char* name;
+    bool served;  // else the history address is a closed local port (no network)
+    int month;    // of 2024; the served history holds 2 and 3 January
+    std::vector<std::string> boxes;  // after message 110; "m71": that message's text
+};
+void PrintTo(const HistoryMarkCase& c, std::ostream* os) {
+    *os << c.name << " (" << (c.served ? "served" : "offline") << ", month " << c.month << " of 2024)";
+}
+
+class HistoryMarkTest : public ConfigWindowTest, public ::testing::WithParamInterface<HistoryMarkCase> {
+protected:
+    void SetUp() override {
+        ConfigWindowTest::SetUp();
+        boxWatch.Stop();
+        yesWatch.Start(boxes, &yes);
+    }
+    void TearDown() override { yesWatch.Stop(); }
+    const bool yes = true;
+    MessageBoxWatch yesWatch;
+};
+
+// Before any history file was read the mark offers to fetch it: the month's missing days come
+// from the downloaded history, and a download or an extraction that fails says which it was.
+TEST_P(HistoryMarkTest, WithoutALocalHistoryTheMarkFetchesItFirst) {
+    const HistoryMarkCase& p = GetParam();
+    HttpTestServer server;
+    TempFolder work{"vemra-history-mark"};
+    if (p.served) server.Route("/hist.zip", HttpResponse{.body = HistoryZip(work, "eurofxref-hist.zip")});
+    THTMLConverterPlugInn* source = PlugginMan->CurrentPlugin();
+    ASSERT_EQ(source->GetPluginValue(pvHistoryType), "H");
+    ASSERT_EQ(source->GetPluginValue(pvHistoryBounds), "") << "as installed";
+    source->SetPluginValueUnmarked("HistoryFile", "eurofxref-hist.zip");
+    source->SetPluginValueUnmarked("HistoryUrlExt", "zip");
+    source->SetPluginValueUnmarked("HistoryUrl", p.served ? server.Url("/hist.zip") : "http://127.0.0.1:9/hist.zip");
+
+    c->btCalendar->click();
+    auto* properties = qobject_cast<TVMRProperties*>(CurrentPropertiesWindow());
+    ASSERT_NE(properties, nullptr);
+    properties->SelectDate(EncodeDate(2024, p.month, 15));
+    ASSERT_TRUE(properties->lbHistory->isVisibleTo(properties));
+    EXPECT_EQ(properties->HistoryColor(), TVMRProperties::HistoryMissingColor);
+    properties->lbHistoryClick();
+
+    std::vector<std::string> expected{dm->GetMessageText(msg::HistoryFile110)};
+    for (const std::string& box : p.boxes) expected.push_back(box == "m71" ? dm->GetMessageText(msg::HistoryFailed) : box);
+    EXPECT_EQ(boxes, expected);
+    const bool extracted = p.served && p.month == 1;
+    EXPECT_EQ(FileExists(source->GetPluginDataFileName(EncodeDate(2024, 1, 3))), extracted);
+    EXPECT_EQ(properties->Cal->IsDataDay(3), extracted);
+    properties->close();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, HistoryMarkTest,
+    ::testing::Values(HistoryMarkCase{"OfflineDownloadGivesMessage71", false, 1, {"m71"}},
+                      HistoryMarkCase{"DownloadedAndExtracted", true, 1, {}},
+                      HistoryMarkCase{"DownloadedWithoutTheMonthFailsToExtract", true, 2, {"Error extracting files"}}),
+    [](const ::testing::TestParamInfo<HistoryMarkCase>& p) { return std::string(p.param.name); });
 
 TEST_F(ConfigWindowTest, TheLastUpdateDateIsEditedAndOnlyAStampIsKept) {
     THTMLConverterPlugInn* source = PlugginMan->CurrentPlugin();
