@@ -188,6 +188,7 @@ private:
     TDateTime CurrentRatesDate() const;  // the date part of the converter's current rates
     std::string CodeOfSource() const;
     void SetHistoryColor(std::int32_t color);
+    void FitTexts();  // the age and the history mark widen for their texts
 
     IPropertiesHost& host_;
     std::unique_ptr<Ui::TVMRProperties> ui_;

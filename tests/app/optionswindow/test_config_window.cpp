@@ -26,6 +26,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <memory>
@@ -83,8 +84,48 @@ bool IsBackdrop(const QWidget* w) {
     return false;
 }
 
+// Two texts on one row closer than this read as one; a text on a label's own background or
+// frame needs this much room on each side.
+constexpr int kTextGap = 6;
+constexpr int kTextInset = 3;
+
+bool PaintsBackground(const QLabel* label) {
+    return label->autoFillBackground() || label->frameShape() != QFrame::NoFrame ||
+           label->styleSheet().contains(QStringLiteral("background"));
+}
+
+// Where a control shows in its parent: a label's text as drawn, any other control whole.
+QRect InkBox(const QWidget* w) {
+    const auto* label = qobject_cast<const QLabel*>(w);
+    if (label == nullptr || label->text().isEmpty() || label->wordWrap() || PaintsBackground(label))
+        return w->geometry();
+    const QRect drawn = QFontMetrics(label->font()).boundingRect(
+        label->contentsRect(), static_cast<int>(QStyle::visualAlignment(label->layoutDirection(), label->alignment())) |
+                                    Qt::TextShowMnemonic,
+        label->text());
+    return drawn.translated(label->pos());
+}
+
+// Two sibling controls that touch, or whose texts on one row run into each other.
+std::string Crowding(const QWidget* a, const QWidget* b) {
+    const QRect x = InkBox(a);
+    const QRect y = InkBox(b);
+    const bool sameRow = x.top() <= y.bottom() && y.top() <= x.bottom();
+    const bool sameColumn = x.left() <= y.right() && y.left() <= x.right();
+    // Panels and buttons may abut by design (a band beside a band); a label may not.
+    if (qobject_cast<const QLabel*>(a) == nullptr && qobject_cast<const QLabel*>(b) == nullptr) return {};
+    if (sameRow) {
+        const int gap = std::max(y.left() - x.right(), x.left() - y.right()) - 1;
+        if (gap < kTextGap) return "is " + std::to_string(gap) + " px beside " + NameOf(b);
+    } else if (sameColumn) {
+        const int gap = std::max(y.top() - x.bottom(), x.top() - y.bottom()) - 1;
+        if (gap < 1) return "touches " + NameOf(b);
+    }
+    return {};
+}
+
 // The texts that do not fit their control, the controls that reach out of their parent, and
-// the siblings that overlap, in the window as it shows now.
+// the siblings that overlap or crowd each other, in the window as it shows now.
 std::vector<std::string> LayoutFaults(QWidget* window) {
     std::vector<std::string> faults;
     const auto fault = [&](const QWidget* w, const std::string& what) { faults.push_back(NameOf(w) + ": " + what); };
@@ -101,7 +142,8 @@ std::vector<std::string> LayoutFaults(QWidget* window) {
                     fault(w, "wrapped text needs " + std::to_string(label->heightForWidth(label->width())) +
                                  " px of height, has " + std::to_string(label->height()));
             } else {
-                const QSize need = fm.size(Qt::TextShowMnemonic, label->text());
+                QSize need = fm.size(Qt::TextShowMnemonic, label->text());
+                if (PaintsBackground(label)) need.rwidth() += 2 * kTextInset;
                 if (need.width() > room.width() || need.height() > room.height() + 2)
                     fault(w, "\"" + label->text().toStdString() + "\" needs " + std::to_string(need.width()) + "x" +
                                  std::to_string(need.height()) + ", has " + std::to_string(room.width()) + "x" +
@@ -158,7 +200,10 @@ std::vector<std::string> LayoutFaults(QWidget* window) {
                 qobject_cast<QComboBox*>(other) == nullptr && qobject_cast<QFrame*>(other) == nullptr &&
                 qobject_cast<QLineEdit*>(other) == nullptr && qobject_cast<TOnOffSwitch*>(other) == nullptr)
                 continue;
-            if (w->geometry().intersects(other->geometry())) fault(w, "overlaps " + NameOf(other));
+            if (w->geometry().intersects(other->geometry()))
+                fault(w, "overlaps " + NameOf(other));
+            else if (const std::string crowded = Crowding(w, other); !crowded.empty())
+                fault(w, crowded);
         }
     }
     return faults;
@@ -838,6 +883,10 @@ TEST_P(WindowLayoutTest, NoTextIsCutAndNoControlOverlapsAnother) {
     properties->lbHistory->show();
     properties->lbPC->setText(QStringLiteral("-100.00%"));
     properties->lbPC->show();
+    // The oldest age it shows in full: rates of more than 27 years ago.
+    properties->lbOld->setAutoFillBackground(true);
+    properties->lbOld->setText(FormatMessage(msg::RateFile38, {9999}));
+    QApplication::processEvents();
     ExpectLaidOut(properties);
     properties->close();
 
