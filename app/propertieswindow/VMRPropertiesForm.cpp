@@ -268,11 +268,13 @@ bool TVMRProperties::eventFilter(QObject* watched, QEvent* e) {
 // ---- helpers ----
 
 void TVMRProperties::FitTexts() {
-    // The age stays right of the date's caption; the history mark stays left of the buttons and
+    // The age stays right of the date's caption and, for the longest ages, reaches into the
+    // border strip short of the rounded corner; the history mark stays left of the buttons and
     // may reach a little into the border strip.
     QLabel* dateCaption = ui_->lbDate;
-    ui::FitBadge(lbOld, ui::TGrow::Leftward, dateCaption->x() + ui::TextWidth(dateCaption) + ui::kTextGap, width());
-    ui::FitBadge(lbHistory, ui::TGrow::BothWays, Cal->x() - ui::kTextGap, btUpd->x() - ui::kTextGap - 1);
+    ui::FitBadge(lbOld, ui::TGrow::Leftward, dateCaption->x() + ui::TextWidth(dateCaption) + ui::kBesideGap,
+                 width() - 8);
+    ui::FitBadge(lbHistory, ui::TGrow::BothWays, Cal->x() - ui::kBesideGap, btUpd->x() - ui::kBesideGap - 1);
 }
 
 TDateTime TVMRProperties::CurrentRatesDate() const {

@@ -9,10 +9,11 @@
 
 namespace vemra::ui {
 
-// The least room between two texts on one row, so that they do not read as one, and round a
-// text on its label's own background or frame.
-inline constexpr int kTextGap = 6;
-inline constexpr int kTextInset = 3;
+// The least room between two texts on one row, so that they do not read as one; beside
+// another control; and round a text on its label's own background or frame.
+inline constexpr int kTextGap = 10;
+inline constexpr int kBesideGap = 6;
+inline constexpr int kTextInset = 4;
 
 // The width of a label's text on one line, as drawn.
 int TextWidth(const QLabel* label);
@@ -33,7 +34,8 @@ void FitCaptionRow(const std::vector<TCaptionColumn>& columns);
 enum class TGrow { Leftward, BothWays };
 
 // Widens such a label so that its text keeps kTextInset on each side, never narrower than
-// designed and within minLeft..maxRight of its parent: from its right edge, or round its centre.
+// designed and within minLeft..maxRight of its parent: leftward from its right edge (and
+// rightward only once minLeft is reached), or round its centre.
 void FitBadge(QLabel* label, TGrow grow, int minLeft, int maxRight);
 
 }  // namespace vemra::ui

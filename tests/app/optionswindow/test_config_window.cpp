@@ -84,10 +84,12 @@ bool IsBackdrop(const QWidget* w) {
     return false;
 }
 
-// Two texts on one row closer than this read as one; a text on a label's own background or
-// frame needs this much room on each side.
-constexpr int kTextGap = 6;
-constexpr int kTextInset = 3;
+// Two texts on one row closer than this read as one, a text closer to a control than the
+// other gap seems to run into it; a text on a label's own background or frame needs this much
+// room on each side.
+constexpr int kTextGap = 10;
+constexpr int kBesideGap = 6;
+constexpr int kTextInset = 4;
 
 bool PaintsBackground(const QLabel* label) {
     return label->autoFillBackground() || label->frameShape() != QFrame::NoFrame ||
@@ -106,6 +108,11 @@ QRect InkBox(const QWidget* w) {
     return drawn.translated(label->pos());
 }
 
+bool IsPlainText(const QWidget* w) {
+    const auto* label = qobject_cast<const QLabel*>(w);
+    return label != nullptr && !label->text().isEmpty() && !PaintsBackground(label);
+}
+
 // Two sibling controls that touch, or whose texts on one row run into each other.
 std::string Crowding(const QWidget* a, const QWidget* b) {
     const QRect x = InkBox(a);
@@ -116,7 +123,8 @@ std::string Crowding(const QWidget* a, const QWidget* b) {
     if (qobject_cast<const QLabel*>(a) == nullptr && qobject_cast<const QLabel*>(b) == nullptr) return {};
     if (sameRow) {
         const int gap = std::max(y.left() - x.right(), x.left() - y.right()) - 1;
-        if (gap < kTextGap) return "is " + std::to_string(gap) + " px beside " + NameOf(b);
+        if (gap < (IsPlainText(a) && IsPlainText(b) ? kTextGap : kBesideGap))
+            return "is " + std::to_string(gap) + " px beside " + NameOf(b);
     } else if (sameColumn) {
         const int gap = std::max(y.top() - x.bottom(), x.top() - y.bottom()) - 1;
         if (gap < 1) return "touches " + NameOf(b);
@@ -883,9 +891,9 @@ TEST_P(WindowLayoutTest, NoTextIsCutAndNoControlOverlapsAnother) {
     properties->lbHistory->show();
     properties->lbPC->setText(QStringLiteral("-100.00%"));
     properties->lbPC->show();
-    // The oldest age it shows in full: rates of more than 27 years ago.
+    // The oldest ages it shows: the source's history reaches back more than 27 years.
     properties->lbOld->setAutoFillBackground(true);
-    properties->lbOld->setText(FormatMessage(msg::RateFile38, {9999}));
+    properties->lbOld->setText(FormatMessage(msg::RateFile38, {12345}));
     QApplication::processEvents();
     ExpectLaidOut(properties);
     properties->close();
@@ -917,6 +925,29 @@ TEST_P(WindowLayoutTest, NoTextIsCutAndNoControlOverlapsAnother) {
     warnings->show();
     QApplication::processEvents();
     ExpectLaidOut(warnings.get());
+}
+
+// A language chosen while the properties window shows moves its texts too, and the shorter
+// language gets the design back.
+TEST_F(ConfigWindowTest, ThePropertiesWindowMakesRoomForALanguageChosenWhileItShows) {
+    VMRConfig->show();
+    c->btCalendar->click();
+    auto* properties = qobject_cast<TVMRProperties*>(CurrentPropertiesWindow());
+    ASSERT_NE(properties, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(properties));
+    properties->lbHistory->show();
+    QApplication::processEvents();
+    const QRect designed = properties->lbHistory->geometry();
+    for (const char* language : {"ESP", "ENG"}) {
+        SCOPED_TRACE(language);
+        Choose(c->cbLang, c->cbLang->findText(QString::fromLatin1(language), Qt::MatchStartsWith));
+        ASSERT_EQ(LanguageName, language);
+        QApplication::processEvents();
+        ASSERT_TRUE(properties->lbHistory->isVisible());
+        ExpectLaidOut(properties);
+    }
+    EXPECT_EQ(properties->lbHistory->geometry(), designed);
+    properties->close();
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, WindowLayoutTest, ::testing::Values("ENG", "ESP"),
