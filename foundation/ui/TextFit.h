@@ -1,5 +1,5 @@
 #pragma once
-// Fixed-position windows made room for the language's texts: a row of captions over fields
+// Room in fixed-position windows for the language's texts: a row of captions over fields
 // whose columns widen for a longer caption, and a label on its own background that widens for
 // its text. Each control's designed place is remembered the first time, so that a shorter
 // language gets the design back.
@@ -27,7 +27,7 @@ struct TCaptionColumn {
 
 // Lays the columns (left to right) across the row's designed span: a column is as designed
 // unless its caption needs more room before the next caption; what it takes then comes from
-// the columns after it, then before it, down to their own least widths.
+// the last columns first, each down to its least width (its caption's or its field's).
 void FitCaptionRow(const std::vector<TCaptionColumn>& columns);
 
 // A label on its own background: how it grows when its text needs more than its design gives.
