@@ -73,7 +73,7 @@ void FitBadge(QLabel* label, TGrow grow, int minLeft, int maxRight) {
         left = std::max(minLeft, design.right() - width + 1);
         right = std::min(maxRight, std::max(design.right(), left + width - 1));
     } else {
-        left = std::max(minLeft, design.center().x() - width / 2);
+        left = std::max(minLeft, design.left() - (width - design.width()) / 2);
         right = std::min(maxRight, left + width - 1);
         left = std::max(minLeft, right - width + 1);
     }

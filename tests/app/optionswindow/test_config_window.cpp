@@ -101,10 +101,12 @@ QRect InkBox(const QWidget* w) {
     const auto* label = qobject_cast<const QLabel*>(w);
     if (label == nullptr || label->text().isEmpty() || label->wordWrap() || PaintsBackground(label))
         return w->geometry();
-    const QRect drawn = QFontMetrics(label->font()).boundingRect(
-        label->contentsRect(), static_cast<int>(QStyle::visualAlignment(label->layoutDirection(), label->alignment())) |
-                                    Qt::TextShowMnemonic,
-        label->text());
+    const QRect drawn =
+        QFontMetrics(label->font())
+            .boundingRect(label->contentsRect(),
+                          static_cast<int>(QStyle::visualAlignment(label->layoutDirection(), label->alignment())) |
+                              Qt::TextShowMnemonic,
+                          label->text());
     return drawn.translated(label->pos());
 }
 
@@ -760,8 +762,8 @@ INSTANTIATE_TEST_SUITE_P(Downloads, HistoryDownloadTest,
 
 struct HistoryMarkCase {
     const char* name;
-    bool served;  // else the history address is a closed local port (no network)
-    int month;    // of 2024; the served history holds 2 and 3 January
+    bool served;                     // else the history address is a closed local port (no network)
+    int month;                       // of 2024; the served history holds 2 and 3 January
     std::vector<std::string> boxes;  // after message 110; "m71": that message's text
 };
 void PrintTo(const HistoryMarkCase& c, std::ostream* os) {
@@ -803,7 +805,8 @@ TEST_P(HistoryMarkTest, WithoutALocalHistoryTheMarkFetchesItFirst) {
     properties->lbHistoryClick();
 
     std::vector<std::string> expected{dm->GetMessageText(msg::HistoryFile110)};
-    for (const std::string& box : p.boxes) expected.push_back(box == "m71" ? dm->GetMessageText(msg::HistoryFailed) : box);
+    for (const std::string& box : p.boxes)
+        expected.push_back(box == "m71" ? dm->GetMessageText(msg::HistoryFailed) : box);
     EXPECT_EQ(boxes, expected);
     const bool extracted = p.served && p.month == 1;
     EXPECT_EQ(FileExists(source->GetPluginDataFileName(EncodeDate(2024, 1, 3))), extracted);
