@@ -166,12 +166,15 @@ void TFrmInstall::FormCreate(const QStringList& arguments) {
     }
     cbUserChange();
 
-    if (AppIsRunning(setup::kConverterName)) {
-        ShowMessage(QString::fromLatin1(kMsgRunning), false);
+    const bool install = !arguments.isEmpty() && setup::IsInstallParameter(S(arguments.value(0)));
+    // An update is asked about before a running converter is closed, so that declining it
+    // leaves the converter running.
+    const bool offerUpdate = !install && ReadPreviousInstall();
+    if (!offerUpdate && !CloseRunningConverter()) {
         ended_ = true;
         return;
     }
-    if (!arguments.isEmpty() && setup::IsInstallParameter(S(arguments.value(0)))) {
+    if (install) {
         std::string folder;
         if (arguments.size() > 1 && setup::ParseDataParameter(S(arguments.value(1)), folder)) {
             // Nothing after "/DATA=" keeps the plug-ins folder of the installation type; a
@@ -190,7 +193,11 @@ void TFrmInstall::FormCreate(const QStringList& arguments) {
         }
         return;
     }
-    if (ReadPreviousInstall() && ShowMessage(QString::fromLatin1(kMsgUpdate), true)) {
+    if (offerUpdate && ShowMessage(QString::fromLatin1(kMsgUpdate), true)) {
+        if (!CloseRunningConverter()) {
+            ended_ = true;
+            return;
+        }
         // The shortcuts follow the recorded installation type; the plug-ins folder stays the
         // recorded one.
         const std::string plugins = S(ui->VplFolder->text());
@@ -209,6 +216,12 @@ void TFrmInstall::PostInstall() {
 bool TFrmInstall::AppIsRunning(const std::string& name) {
     return setup::AppIsRunning(
         name, [] { ui::PostCommand(kConverterWindowClass, kQuitCommand, 0, 500); }, WaitForQuit, quitPasses_);
+}
+
+bool TFrmInstall::CloseRunningConverter() {
+    if (!AppIsRunning(setup::kConverterName)) return true;
+    ShowMessage(QString::fromLatin1(kMsgRunning), false);
+    return false;
 }
 
 bool TFrmInstall::ReadPreviousInstall() {
@@ -333,6 +346,9 @@ void TFrmInstall::Progress(std::uint64_t done, std::uint64_t total) {
 }
 
 void TFrmInstall::BtInstallClick() {
+    // A converter running by now (a declined update left it so, or the user started it since)
+    // is closed before its files are replaced; one that stays leaves the window up to retry.
+    if (!unattended_ && !CloseRunningConverter()) return;
     PubData = S(ui->VplFolder->text());
     Folders.PubData = PubData;
     if (!CheckFoldersWritable()) {

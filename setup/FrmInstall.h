@@ -37,12 +37,14 @@ public:
     bool Ended() const { return ended_; }
     // Whether an installation succeeded.
     bool Installed() const { return installed_; }
-    // Passes AppIsRunning made at the start.
+    // Passes the last AppIsRunning made.
     int QuitPasses() const { return quitPasses_; }
     bool Unattended() const { return unattended_; }
 
     bool AppIsRunning(const std::string& name);
     bool ReadPreviousInstall();
+    // Asks a running converter to quit; false, after the message, when it is still running.
+    bool CloseRunningConverter();
     bool CheckFoldersWritable();
     void cbUserChange();
     void InsFolderChange(class TDirectoryEdit* edit);

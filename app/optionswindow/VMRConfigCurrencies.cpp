@@ -31,6 +31,7 @@
 #include "MessageFormat.h"
 #include "MessageNumbers.h"
 #include "RateFile.h"
+#include "TextFit.h"
 #include "VMRConfigForm.h"
 #include "VMRConverterForm.h"
 #include "dm.h"
@@ -246,6 +247,13 @@ QWidget* TVMRConfig::FavoriteBalloon() {
     balloon->hide();
     HintBalloon = balloon;
     return HintBalloon;
+}
+
+void TVMRConfig::FitCurrencyCaptions() {
+    // The least widths still show a decimal digit, a currency code and a factor.
+    ui::FitCaptionRow({{ui->lbEDivNumDec, ui->EDivNumDec, 48},
+                       {ui->lbEDivTriCode, ui->EDivTriCode, 70},
+                       {ui->lbEDivTriRatio, ui->EDivTriRatio, 60}});
 }
 
 void TVMRConfig::cbWhatShowChange(QObject*) {

@@ -96,6 +96,8 @@ public:
     void RegisterAppHotKey();
     // The window's computed texts and lists from the numbered messages (after a language load).
     void LoadConfigTexts();
+    // The currency page's row of decimals, link and factor makes room for its captions.
+    void FitCurrencyCaptions();
     // The weekday that panel position p (0 = leftmost) shows, Monday = 0: Sunday first for "ENG".
     static int PanelWeekday(int position);
     // Picks a colour starting from initial; false when the user cancels. Tests replace it.

@@ -367,6 +367,7 @@ void TVMRConfig::LoadConfigTexts() {
     }
     // The publication time and weekday colours follow the language too (day-lag text, order).
     ShowSourceDetails();
+    FitCurrencyCaptions();
 }
 
 }  // namespace vemra

@@ -30,6 +30,7 @@
 #include "SmallWindows.h"
 #include "StreamedIniFile.h"
 #include "SysCaller.h"
+#include "TextFit.h"
 #include "WindowSystem.h"
 #include "dm.h"
 #include "rtl/Format.h"
@@ -155,6 +156,7 @@ TVMRProperties::TVMRProperties(QWidget* owner, IPropertiesHost& host)
 
     // 1. Rounded window, the language's texts.
     host_.Translate(this);
+    FitTexts();
     // 2. The options window's source list with its selection.
     if (QComboBox* sources = host_.OptionsSourceList()) {
         for (int i = 0; i < sources->count(); ++i) {
@@ -219,6 +221,8 @@ void TVMRProperties::paintEvent(QPaintEvent*) {
 bool TVMRProperties::event(QEvent* e) {
     const bool result = QWidget::event(e);
     if (e->type() == QEvent::WindowActivate || e->type() == QEvent::Show) FormActivate();
+    // A label's new text asks its parent for room: a language switch while the window shows.
+    if (e->type() == QEvent::LayoutRequest) FitTexts();
     return result;
 }
 
@@ -267,6 +271,16 @@ bool TVMRProperties::eventFilter(QObject* watched, QEvent* e) {
 }
 
 // ---- helpers ----
+
+void TVMRProperties::FitTexts() {
+    // The age stays right of the date's caption and, for the longest ages, reaches into the
+    // border strip short of the rounded corner; the history mark stays left of the buttons and
+    // may reach a little into the border strip.
+    QLabel* dateCaption = ui_->lbDate;
+    ui::FitBadge(lbOld, ui::TGrow::Leftward, dateCaption->x() + ui::TextWidth(dateCaption) + ui::kBesideGap,
+                 width() - 8);
+    ui::FitBadge(lbHistory, ui::TGrow::BothWays, Cal->x() - ui::kBesideGap, btUpd->x() - ui::kBesideGap - 1);
+}
 
 TDateTime TVMRProperties::CurrentRatesDate() const {
     TCurrencyConverter* converter = host_.Converter();
@@ -413,6 +427,7 @@ void TVMRProperties::ShowDayFile() {
             lbOld->setText(Q(FillMessage(dm, msg::RateFile38, host_.MessageText(msg::RateFile38), age)));
             SetTextColor(lbOld, clWhite);
         }
+        FitTexts();
     } else {
         PnlDate->setText(Q(host_.MessageText(msg::RateFile67)));
         lbOld->clear();
@@ -516,10 +531,16 @@ void TVMRProperties::ShowHistoryMark() {
     if (!source || source->GetPluginValue(pvHistoryType).empty() || Cal->Date() >= Date() || MissingDays == 0)
         return;
     lbHistory->show();
+    FitTexts();
     if (source->IsDailyHistory()) return;
     const double firstDay = source->HistoryBound(false);
-    // An open end (0) reaches today, as the options window shows it.
     double lastDay = source->HistoryBound(true);
+    // No bounds: no history file was read yet, so the click must fetch one before extracting.
+    if (firstDay + lastDay <= 0) {
+        SetHistoryColor(HistoryMissingColor);
+        return;
+    }
+    // An open end (0) reaches today, as the options window shows it.
     if (lastDay == 0) lastDay = Date();
     SetHistoryColor(Cal->Date() < firstDay || Cal->Date() > lastDay ? HistoryMissingColor : HistoryPresentColor);
 }

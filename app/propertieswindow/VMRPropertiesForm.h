@@ -196,6 +196,7 @@ private:
     std::string CodeOfSource() const;
     void SetHistoryColor(std::int32_t color);
     void ExtractHistoryMonth(THTMLConverterPlugInn& monthSource);
+    void FitTexts();  // the age and the history mark widen for their texts
 
     IPropertiesHost& host_;
     std::unique_ptr<Ui::TVMRProperties> ui_;

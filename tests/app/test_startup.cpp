@@ -377,6 +377,8 @@ struct DamageCase {
     void (*damage)(const std::string& file);
 };
 
+void PrintTo(const DamageCase& c, std::ostream* os) { *os << "language file " << c.name; }
+
 class DamagedLanguageFileTest : public StartupTest, public ::testing::WithParamInterface<DamageCase> {};
 
 // A shipped language file that cannot be read is written again from the resource library.
@@ -527,6 +529,10 @@ struct MaskCase {
     std::vector<std::string> values;  // besides the six positions
 };
 
+void PrintTo(const MaskCase& c, std::ostream* os) {
+    *os << c.name << " (mask " << c.mask << ", " << c.values.size() << " values besides the positions)";
+}
+
 class SaveSettingsTest : public StartupTest, public ::testing::WithParamInterface<MaskCase> {};
 
 TEST_P(SaveSettingsTest, WritesOnlyTheGroupsOfTheMaskAndThePositions) {
@@ -576,6 +582,10 @@ struct PatternCase {
     char separator;
     const char* pattern;
 };
+
+void PrintTo(const PatternCase& c, std::ostream* os) {
+    *os << Quoted(c.format) << " with '" << c.separator << "' gives " << Quoted(c.pattern);
+}
 
 class ShortDatePatternTest : public ::testing::TestWithParam<PatternCase> {};
 

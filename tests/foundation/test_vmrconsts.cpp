@@ -201,6 +201,13 @@ struct RecordCase {
     bool broken;              // the start is refused with a message naming the chosen record
 };
 
+void PrintTo(const RecordCase& c, std::ostream* os) {
+    const auto record = [](bool present, bool whole) { return !present ? "none" : whole ? "whole" : "broken"; };
+    *os << c.name << " (user record " << record(c.userRecord, c.userWhole) << ", machine record "
+        << record(c.machineRecord, c.machineWhole) << ", started from " << c.startedFrom << ": "
+        << (*c.chosen ? c.chosen : "no installation") << (c.broken ? ", refused" : "") << ")";
+}
+
 class InstallRecordChoice : public InstallRecordTest, public ::testing::WithParamInterface<RecordCase> {};
 
 TEST_P(InstallRecordChoice, PicksTheRecordOfTheRunningInstallation) {

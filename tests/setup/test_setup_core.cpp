@@ -21,6 +21,8 @@ struct FolderCase {
     const char* kept;
 };
 
+void PrintTo(const FolderCase& c, std::ostream* os) { *os << Quoted(c.typed) << " becomes " << Quoted(c.kept); }
+
 class FolderBoxRule : public testing::TestWithParam<FolderCase> {};
 
 TEST_P(FolderBoxRule, KeepsOrAppendsVemra) {
@@ -42,6 +44,10 @@ struct DataCase {
     bool accepted;
     std::string folder;
 };
+
+void PrintTo(const DataCase& c, std::ostream* os) {
+    *os << Quoted(c.parameter) << (c.accepted ? " gives " + Quoted(c.folder) : std::string(" is refused"));
+}
 
 class DataParameter : public testing::TestWithParam<DataCase> {};
 
@@ -149,6 +155,8 @@ struct RtfCase {
     std::string rtf;
     std::string text;
 };
+
+void PrintTo(const RtfCase& c, std::ostream* os) { *os << Quoted(c.rtf) << " reads " << Quoted(c.text); }
 
 class RtfText : public testing::TestWithParam<RtfCase> {};
 

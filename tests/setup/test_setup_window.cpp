@@ -20,6 +20,8 @@
 #include <filesystem>
 #include <ostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "DirectoryEdit.h"
 #include "SetupTestSupport.h"
@@ -444,6 +446,68 @@ TEST_F(InstallerWindow, AConfirmedUpdateInstallsIntoTheRecordedFoldersWithTheRec
     EXPECT_EQ(reg.ReadString("AppMenu"), home.home / "data/applications/Vemra");
     EXPECT_EQ(reg.ReadString("StartupIcon"), home.home / "config/autostart/Vemra.desktop");
     EXPECT_FALSE(reg.ReadBool("ProgramaticInstall"));
+}
+
+// A converter stands for the running one by its instance mark; asked to quit, it quits unless
+// told to stay. The messages shown by then are kept.
+class RunningConverter {
+public:
+    explicit RunningConverter(const SetupHome& home) : home_(home) {
+        ::mkdir((home.home / "run").c_str(), 0700);
+        atom_ = platform::GlobalAddAtom("JustOneVemraApp");
+        TFrmInstall::WaitForQuit = [this] {
+            if (quitAsked.empty()) messagesAtQuit = home_.messages;
+            quitAsked.push_back(true);
+            if (!stays && atom_ != 0) platform::GlobalDeleteAtom(std::exchange(atom_, 0));
+        };
+    }
+    ~RunningConverter() {
+        if (atom_ != 0) platform::GlobalDeleteAtom(atom_);
+    }
+    bool Running() const { return atom_ != 0 && platform::GlobalFindAtom("JustOneVemraApp") != 0; }
+    bool stays = false;
+    std::vector<bool> quitAsked;
+    std::vector<std::string> messagesAtQuit;
+
+private:
+    const SetupHome& home_;
+    std::uint16_t atom_ = 0;
+};
+
+TEST_F(InstallerWindow, ADeclinedUpdateLeavesTheRunningConverterRunningUntilTheInstallation) {
+    WritePrevious(home.home / "old/Vemra", home.home / "data/Vemra", home.home / "oldplug/Vemra", false, Now());
+    RunningConverter converter(home);
+    home.answer = false;
+    TFrmInstall& w = home.Start({});
+    EXPECT_EQ(home.messages, std::vector<std::string>{kUpdate});
+    EXPECT_TRUE(converter.quitAsked.empty());
+    EXPECT_TRUE(converter.Running());
+    EXPECT_FALSE(w.Ended());
+    EXPECT_TRUE(w.isVisible());
+
+    // Installing after all closes it first; one that does not quit leaves the window up.
+    converter.stays = true;
+    w.ui->chTerms->click();
+    w.ui->BtInstall->click();
+    EXPECT_EQ(home.messages, (std::vector<std::string>{kUpdate, kRunning}));
+    EXPECT_FALSE(w.Installed());
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(FileExists(home.home / "old/Vemra/vemra"));
+    converter.stays = false;
+    w.ui->BtInstall->click();
+    EXPECT_FALSE(converter.Running());
+    EXPECT_TRUE(w.Installed());
+    EXPECT_EQ(home.messages, (std::vector<std::string>{kUpdate, kRunning, kSuccess}));
+}
+
+TEST_F(InstallerWindow, AConfirmedUpdateClosesTheRunningConverterAfterTheQuestion) {
+    WritePrevious(home.home / "old/Vemra", home.home / "data/Vemra", home.home / "oldplug/Vemra", false, Now());
+    RunningConverter converter(home);
+    home.Start({}, true);
+    EXPECT_EQ(converter.messagesAtQuit, std::vector<std::string>{kUpdate});
+    EXPECT_FALSE(converter.Running());
+    EXPECT_TRUE(home.window->Installed());
+    EXPECT_EQ(home.messages, (std::vector<std::string>{kUpdate, kSuccess}));
 }
 
 TEST_F(InstallerWindow, AttendedInstallationShowsTheProgressAndTheSuccessMessage) {

@@ -25,6 +25,11 @@ struct TrustCase {
     bool writableByOthers;
 };
 
+void PrintTo(const TrustCase& c, std::ostream* os) {
+    *os << c.name << " (folder " << std::oct << c.folderMode << ", file " << c.fileMode << std::dec << ": "
+        << (c.writableByOthers ? "writable by others" : "the owner's alone") << ")";
+}
+
 class FileTrust : public testing::TestWithParam<TrustCase> {
 protected:
     TempFolder tmp{"trust"};

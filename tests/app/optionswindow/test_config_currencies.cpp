@@ -447,6 +447,10 @@ struct RefillCase {
     bool whileEditing;  // between Edit and Save, else before Edit
 };
 
+void PrintTo(const RefillCase& c, std::ostream* os) {
+    *os << c.name << " (refill " << (c.whileEditing ? "between Edit and Save" : "before Edit") << ")";
+}
+
 class CurrencyRefillTest : public CurrencyPageTest, public ::testing::WithParamInterface<RefillCase> {};
 
 // Refilling the currency lists (the update run's reload, the favourites button) must not

@@ -26,6 +26,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <memory>
@@ -42,6 +43,7 @@
 #include "MessageNumbers.h"
 #include "OnOffSwitch.h"
 #include "PlugginMan.h"
+#include "QtCalendar.h"
 #include "RegistryEx.h"
 #include "SmallWindows.h"
 #include "VMRConfigForm.h"
@@ -82,8 +84,58 @@ bool IsBackdrop(const QWidget* w) {
     return false;
 }
 
+// Two texts on one row closer than this read as one, a text closer to a control than the
+// other gap seems to run into it; a text on a label's own background or frame needs this much
+// room on each side.
+constexpr int kTextGap = 10;
+constexpr int kBesideGap = 6;
+constexpr int kTextInset = 4;
+
+bool PaintsBackground(const QLabel* label) {
+    return label->autoFillBackground() || label->frameShape() != QFrame::NoFrame ||
+           label->styleSheet().contains(QStringLiteral("background"));
+}
+
+// Where a control shows in its parent: a label's text as drawn, any other control whole.
+QRect InkBox(const QWidget* w) {
+    const auto* label = qobject_cast<const QLabel*>(w);
+    if (label == nullptr || label->text().isEmpty() || label->wordWrap() || PaintsBackground(label))
+        return w->geometry();
+    const QRect drawn =
+        QFontMetrics(label->font())
+            .boundingRect(label->contentsRect(),
+                          static_cast<int>(QStyle::visualAlignment(label->layoutDirection(), label->alignment())) |
+                              Qt::TextShowMnemonic,
+                          label->text());
+    return drawn.translated(label->pos());
+}
+
+bool IsPlainText(const QWidget* w) {
+    const auto* label = qobject_cast<const QLabel*>(w);
+    return label != nullptr && !label->text().isEmpty() && !PaintsBackground(label);
+}
+
+// Two sibling controls that touch, or whose texts on one row run into each other.
+std::string Crowding(const QWidget* a, const QWidget* b) {
+    const QRect x = InkBox(a);
+    const QRect y = InkBox(b);
+    const bool sameRow = x.top() <= y.bottom() && y.top() <= x.bottom();
+    const bool sameColumn = x.left() <= y.right() && y.left() <= x.right();
+    // Panels and buttons may abut by design (a band beside a band); a label may not.
+    if (qobject_cast<const QLabel*>(a) == nullptr && qobject_cast<const QLabel*>(b) == nullptr) return {};
+    if (sameRow) {
+        const int gap = std::max(y.left() - x.right(), x.left() - y.right()) - 1;
+        if (gap < (IsPlainText(a) && IsPlainText(b) ? kTextGap : kBesideGap))
+            return "is " + std::to_string(gap) + " px beside " + NameOf(b);
+    } else if (sameColumn) {
+        const int gap = std::max(y.top() - x.bottom(), x.top() - y.bottom()) - 1;
+        if (gap < 1) return "touches " + NameOf(b);
+    }
+    return {};
+}
+
 // The texts that do not fit their control, the controls that reach out of their parent, and
-// the siblings that overlap, in the window as it shows now.
+// the siblings that overlap or crowd each other, in the window as it shows now.
 std::vector<std::string> LayoutFaults(QWidget* window) {
     std::vector<std::string> faults;
     const auto fault = [&](const QWidget* w, const std::string& what) { faults.push_back(NameOf(w) + ": " + what); };
@@ -100,7 +152,8 @@ std::vector<std::string> LayoutFaults(QWidget* window) {
                     fault(w, "wrapped text needs " + std::to_string(label->heightForWidth(label->width())) +
                                  " px of height, has " + std::to_string(label->height()));
             } else {
-                const QSize need = fm.size(Qt::TextShowMnemonic, label->text());
+                QSize need = fm.size(Qt::TextShowMnemonic, label->text());
+                if (PaintsBackground(label)) need.rwidth() += 2 * kTextInset;
                 if (need.width() > room.width() || need.height() > room.height() + 2)
                     fault(w, "\"" + label->text().toStdString() + "\" needs " + std::to_string(need.width()) + "x" +
                                  std::to_string(need.height()) + ", has " + std::to_string(room.width()) + "x" +
@@ -157,7 +210,10 @@ std::vector<std::string> LayoutFaults(QWidget* window) {
                 qobject_cast<QComboBox*>(other) == nullptr && qobject_cast<QFrame*>(other) == nullptr &&
                 qobject_cast<QLineEdit*>(other) == nullptr && qobject_cast<TOnOffSwitch*>(other) == nullptr)
                 continue;
-            if (w->geometry().intersects(other->geometry())) fault(w, "overlaps " + NameOf(other));
+            if (w->geometry().intersects(other->geometry()))
+                fault(w, "overlaps " + NameOf(other));
+            else if (const std::string crowded = Crowding(w, other); !crowded.empty())
+                fault(w, crowded);
         }
     }
     return faults;
@@ -704,6 +760,67 @@ INSTANTIATE_TEST_SUITE_P(Downloads, HistoryDownloadTest,
                                            HistoryDownloadCase{"ArchiveWithoutTheHistoryFile", "ZIP", true, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+struct HistoryMarkCase {
+    const char* name;
+    bool served;                     // else the history address is a closed local port (no network)
+    int month;                       // of 2024; the served history holds 2 and 3 January
+    std::vector<std::string> boxes;  // after message 110; "m71": that message's text
+};
+void PrintTo(const HistoryMarkCase& c, std::ostream* os) {
+    *os << c.name << " (" << (c.served ? "served" : "offline") << ", month " << c.month << " of 2024)";
+}
+
+class HistoryMarkTest : public ConfigWindowTest, public ::testing::WithParamInterface<HistoryMarkCase> {
+protected:
+    void SetUp() override {
+        ConfigWindowTest::SetUp();
+        boxWatch.Stop();
+        yesWatch.Start(boxes, &yes);
+    }
+    void TearDown() override { yesWatch.Stop(); }
+    const bool yes = true;
+    MessageBoxWatch yesWatch;
+};
+
+// Before any history file was read the mark offers to fetch it: the month's missing days come
+// from the downloaded history, and a download or an extraction that fails says which it was.
+TEST_P(HistoryMarkTest, WithoutALocalHistoryTheMarkFetchesItFirst) {
+    const HistoryMarkCase& p = GetParam();
+    HttpTestServer server;
+    TempFolder work{"vemra-history-mark"};
+    if (p.served) server.Route("/hist.zip", HttpResponse{.body = HistoryZip(work, "eurofxref-hist.zip")});
+    THTMLConverterPlugInn* source = PlugginMan->CurrentPlugin();
+    ASSERT_EQ(source->GetPluginValue(pvHistoryType), "H");
+    ASSERT_EQ(source->GetPluginValue(pvHistoryBounds), "") << "as installed";
+    source->SetPluginValueUnmarked("HistoryFile", "eurofxref-hist.zip");
+    source->SetPluginValueUnmarked("HistoryUrlExt", "zip");
+    source->SetPluginValueUnmarked("HistoryUrl", p.served ? server.Url("/hist.zip") : "http://127.0.0.1:9/hist.zip");
+
+    c->btCalendar->click();
+    auto* properties = qobject_cast<TVMRProperties*>(CurrentPropertiesWindow());
+    ASSERT_NE(properties, nullptr);
+    properties->SelectDate(EncodeDate(2024, p.month, 15));
+    ASSERT_TRUE(properties->lbHistory->isVisibleTo(properties));
+    EXPECT_EQ(properties->HistoryColor(), TVMRProperties::HistoryMissingColor);
+    properties->lbHistoryClick();
+
+    std::vector<std::string> expected{dm->GetMessageText(msg::HistoryFile110)};
+    for (const std::string& box : p.boxes)
+        expected.push_back(box == "m71" ? dm->GetMessageText(msg::HistoryFailed) : box);
+    EXPECT_EQ(boxes, expected);
+    const bool extracted = p.served && p.month == 1;
+    EXPECT_EQ(FileExists(source->GetPluginDataFileName(EncodeDate(2024, 1, 3))), extracted);
+    EXPECT_EQ(properties->Cal->IsDataDay(3), extracted);
+    properties->close();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, HistoryMarkTest,
+    ::testing::Values(HistoryMarkCase{"OfflineDownloadGivesMessage71", false, 1, {"m71"}},
+                      HistoryMarkCase{"DownloadedAndExtracted", true, 1, {}},
+                      HistoryMarkCase{"DownloadedWithoutTheMonthFailsToExtract", true, 2, {"Error extracting files"}}),
+    [](const ::testing::TestParamInfo<HistoryMarkCase>& p) { return std::string(p.param.name); });
+
 TEST_F(ConfigWindowTest, TheLastUpdateDateIsEditedAndOnlyAStampIsKept) {
     THTMLConverterPlugInn* source = PlugginMan->CurrentPlugin();
     c->cbUpdProperties->setCurrentRow(1);
@@ -777,6 +894,10 @@ TEST_P(WindowLayoutTest, NoTextIsCutAndNoControlOverlapsAnother) {
     properties->lbHistory->show();
     properties->lbPC->setText(QStringLiteral("-100.00%"));
     properties->lbPC->show();
+    // The oldest ages it shows: the source's history reaches back more than 27 years.
+    properties->lbOld->setAutoFillBackground(true);
+    properties->lbOld->setText(FormatMessage(msg::RateFile38, {12345}));
+    QApplication::processEvents();
     ExpectLaidOut(properties);
     properties->close();
 
@@ -807,6 +928,29 @@ TEST_P(WindowLayoutTest, NoTextIsCutAndNoControlOverlapsAnother) {
     warnings->show();
     QApplication::processEvents();
     ExpectLaidOut(warnings.get());
+}
+
+// A language chosen while the properties window shows moves its texts too, and the shorter
+// language gets the design back.
+TEST_F(ConfigWindowTest, ThePropertiesWindowMakesRoomForALanguageChosenWhileItShows) {
+    VMRConfig->show();
+    c->btCalendar->click();
+    auto* properties = qobject_cast<TVMRProperties*>(CurrentPropertiesWindow());
+    ASSERT_NE(properties, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(properties));
+    properties->lbHistory->show();
+    QApplication::processEvents();
+    const QRect designed = properties->lbHistory->geometry();
+    for (const char* language : {"ESP", "ENG"}) {
+        SCOPED_TRACE(language);
+        Choose(c->cbLang, c->cbLang->findText(QString::fromLatin1(language), Qt::MatchStartsWith));
+        ASSERT_EQ(LanguageName, language);
+        QApplication::processEvents();
+        ASSERT_TRUE(properties->lbHistory->isVisible());
+        ExpectLaidOut(properties);
+    }
+    EXPECT_EQ(properties->lbHistory->geometry(), designed);
+    properties->close();
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, WindowLayoutTest, ::testing::Values("ENG", "ESP"),
