@@ -162,6 +162,28 @@ TEST_F(StartupTest, AnEmptyLanguageListEndsWithCode1) {
     EXPECT_EQ(messages, std::vector<std::string>{"Error: languaje file not found"});
 }
 
+// A resource library that others can change is refused, and the start says so once: in
+// English when no language file could be read without it, else in the language.
+TEST_F(StartupTest, ARefusedResourceLibraryWithoutLanguageFilesIsNamedWithCode1) {
+    LayOut();
+    ::chmod(LibraryFile().c_str(), 0666);
+    EXPECT_EQ(Start(), 1);
+    EXPECT_EQ(messages, std::vector<std::string>{"Error: languaje file not found\r\n\r\nThe library " + LibraryFile() +
+                                                 " was not loaded because other users can change it or its folder."});
+}
+
+TEST_F(StartupTest, ARefusedResourceLibraryIsToldOnceInTheLanguage) {
+    LayOut();
+    ASSERT_EQ(Start(), 0);
+    window.reset();
+    ::chmod(LibraryFile().c_str(), 0666);
+    std::remove(UserData("vemra-skin.png").c_str());  // the start tries to extract the data files too
+    ASSERT_EQ(Start(), 0);
+    ASSERT_FALSE(Message(msg::LibraryRefused).empty());
+    EXPECT_EQ(messages, std::vector<std::string>{Format(Message(msg::LibraryRefused), LibraryFile())});
+    EXPECT_FALSE(FileExists(UserData("vemra-skin.png")));
+}
+
 TEST_F(StartupTest, NoCurrenciesEndWithCode4AndMessage44NamingTheFile) {
     LayOut();
     WriteUserValue("VMRConfigFile", home / "missing.vmg");

@@ -92,7 +92,7 @@ public:
     // Message 0 "ENG", the ones the update run shows, every other number empty.
     void LoadMessages() {
         std::string text = "[Messages]\r\n";
-        for (int number = 0; number <= 124; ++number) {
+        for (int number = 0; number <= 149; ++number) {
             std::string value;
             switch (number) {
                 case 0: value = "ENG"; break;
@@ -103,6 +103,7 @@ public:
                 case 73: value = "Vemra"; break;
                 case 94: value = "Missing: %s"; break;
                 case 114: value = "Version %s available"; break;
+                case 140: value = "Refused: %s"; break;
                 default: break;
             }
             text += "M" + std::to_string(number) + "=" + value + "\r\n";
