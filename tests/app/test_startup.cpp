@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -398,6 +399,7 @@ struct DamageCase {
     const char* name;
     void (*damage)(const std::string& file);
 };
+void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.name; }
 
 class DamagedLanguageFileTest : public StartupTest, public ::testing::WithParamInterface<DamageCase> {};
 
@@ -424,6 +426,15 @@ INSTANTIATE_TEST_SUITE_P(
                       DamageCase{"TruncatedToItsSalt",
                                  [](const std::string& f) { WriteText(f, ReadText(f).substr(0, 8)); }},
                       DamageCase{"Empty", [](const std::string& f) { WriteText(f, ""); }},
+                      // Whole to its last section, but without the language's name.
+                      DamageCase{"NoLanguageName",
+                                 [](const std::string& f) {
+                                     TStreamedIniFile language(kLanguageKeyIndex, f);
+                                     language.Reload();
+                                     ASSERT_TRUE(language.SectionExists("TVMRPROPERTIES"));
+                                     language.WriteString("Messages", "m000", "");
+                                     language.UpdateFile();
+                                 }},
                       // Reading it fails with an input/output error, for root as well.
                       DamageCase{"Unreadable",
                                  [](const std::string& f) {
