@@ -4,6 +4,7 @@
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -101,6 +102,34 @@ INSTANTIATE_TEST_SUITE_P(Groups, GroupWrite,
                                          GroupCase{"OwnPrivateGroupFile", false, true, false},
                                          GroupCase{"OwnPrivateGroupFolder", true, true, false}),
                          [](const testing::TestParamInfo<GroupCase>& info) { return std::string(info.param.name); });
+
+// nobody's primary group is nogroup: not named as the user, so a group other users may share.
+TEST(FileTrustPrimaryGroup, AGroupNotNamedAsTheUserIsNotTheUsersOwn) {
+    const passwd* nobody = ::getpwnam("nobody");
+    if (::geteuid() != 0 || nobody == nullptr) GTEST_SKIP() << "needs root to act as nobody";
+    TempFolder tmp{"trust-primary"};
+    ::chmod(tmp.path().c_str(), 0711);  // nobody passes through to its folder
+    const std::string folder = tmp / "folder";
+    ::mkdir(folder.c_str(), 0700);
+    const std::string file = folder + "/lib.so";
+    WriteText(file, "x");
+    ::chmod(file.c_str(), 0644);
+    if (::chown(folder.c_str(), nobody->pw_uid, nobody->pw_gid) != 0 ||
+        ::chown(file.c_str(), nobody->pw_uid, nobody->pw_gid) != 0)
+        GTEST_SKIP() << "needs root to give the files away";
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0) ::_exit(2);
+        if (platform::WritableByOthers(file)) ::_exit(3);  // its own file, 0644, in its own folder
+        ::chmod(file.c_str(), 0664);
+        ::_exit(platform::WritableByOthers(file) ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: trusted with 0664; 2: could not become nobody; 3: 0644 refused";
+}
 
 TEST(FileTrustMissing, APathThatCannotBeExaminedIsNotTrusted) {
     EXPECT_TRUE(platform::WritableByOthers("/no/such/file.so"));
