@@ -101,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(Groups, GroupWrite,
                                          GroupCase{"SharedGroupFolder", true, false, true},
                                          GroupCase{"OwnPrivateGroupFile", false, true, false},
                                          GroupCase{"OwnPrivateGroupFolder", true, true, false}),
-                         [](const testing::TestParamInfo<GroupCase>& info) { return std::string(info.param.name); });
+                         [](const auto& p) { return std::string(p.param.name); });
 
 // nobody's primary group is nogroup: not named as the user, so a group other users may share.
 TEST(FileTrustPrimaryGroup, AGroupNotNamedAsTheUserIsNotTheUsersOwn) {

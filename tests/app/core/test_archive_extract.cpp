@@ -143,7 +143,8 @@ TEST_F(ArchiveExtractTest, TheSizeBoundCountsWhatIsWrittenForMembersThatDeclareN
                                                                      SizelessZerosMember("b.bin", 400 << 10),
                                                                      SizelessZerosMember("c.bin", 400 << 10)});
     bool refused = false;
-    TExtractLimits limits{1u << 20, kMaxExtractedMembers};
+    TExtractLimits limits;
+    limits.MaxBytes = 1u << 20;
     limits.Refused = &refused;
     EXPECT_FALSE(ExtractArchiveFiles(archive, Target(), names, limits));
     EXPECT_TRUE(refused);
