@@ -32,9 +32,9 @@ void RefusePackage(const TPackageInstallHost& host, const std::string& packagePa
     host.ShowMessage("Error installing: " + packagePath + "\r\n" + PackageRefusedText(host.Messages, why, movedTo));
 }
 
-// Unpacks the package into folder, its library into AppData, and registers the source. A
-// failed registration leaves AppData as it found it.
-bool UnpackAndRegister(TPlugginMan& manager, const std::string& code, const std::string& folder) {
+// Moves the unpacked library into AppData and registers the source. A failed registration
+// leaves AppData as it found it; refused then names the library when others can change it.
+bool MoveAndRegister(TPlugginMan& manager, const std::string& code, const std::string& folder, std::string& refused) {
     const std::string library = JoinPath(AppData, code + std::string(kLibrarySuffix));
     const std::string unpacked = JoinPath(folder, code + std::string(kLibrarySuffix));
     // The library this package replaces waits beside it until the source is registered.
@@ -54,6 +54,7 @@ bool UnpackAndRegister(TPlugginMan& manager, const std::string& code, const std:
     }
     // A library left from an earlier installation still registers the source.
     const bool installed = manager.InstallPlugin(code, library);
+    if (!installed && FileExists(library) && platform::WritableByOthers(library)) refused = library;
     if (!installed && brought) {
         DeleteFile(library);
         if (replaced) std::rename(previous.c_str(), library.c_str());
@@ -107,8 +108,12 @@ bool InstallPluginPackage(TPlugginMan& manager, const TPackageInstallHost& host,
         }
         return false;
     }
-    if (!UnpackAndRegister(manager, code, folder)) {
-        host.ShowMessage("Error installing: " + packagePath);
+    std::string refusedLibrary;
+    if (!MoveAndRegister(manager, code, folder, refusedLibrary)) {
+        // The package itself is sound: it waits for a start after the folder is mended.
+        std::string text = "Error installing: " + packagePath;
+        if (!refusedLibrary.empty()) text += "\r\n" + LibraryRefusedText(host.Messages, refusedLibrary);
+        host.ShowMessage(text);
         return false;
     }
     const std::string filed = InstalledPackageFileName(packageName);

@@ -33,7 +33,8 @@ std::string PackageRefusedText(IEngineHost* host, TPackageRefusal why, const std
                         "The package is damaged or holds what no package may (links, paths outside its folder, "
                         "too much data), so it was not installed.",
                         {});
-    if (!movedTo.empty()) text += " " + MessageOr(host, msg::PackageSetAside, "It was moved to %s.", {FormatArg(movedTo)});
+    if (!movedTo.empty())
+        text += " " + MessageOr(host, msg::PackageSetAside, "It was moved to %s.", {FormatArg(movedTo)});
     return text;
 }
 

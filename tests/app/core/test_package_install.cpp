@@ -178,6 +178,24 @@ TEST_F(PackageInstallTest, APackageThatCannotBeFiledAwayStaysToBeInstalledAgain)
     EXPECT_EQ(ReadText(env.Pub("Installed/CBR-2025.12.01.vpl")), "filed earlier today");
 }
 
+// The package is sound, but its library would land where others can change it: it is not
+// loaded, the message names it, and the package waits for a start after the folder is mended.
+TEST_F(PackageInstallTest, ALibraryThatOthersCouldChangeInAppDataIsNamedAndThePackageWaits) {
+    Ship("ECB.vpl", "ECB.vpl");
+    ::chmod(AppData.c_str(), 0777);
+    TStringList files;
+    files.Add("ECB.vpl");
+    man.OpenPluginStore();
+    InstallPendingPackages(man, packageHost, files, PubData);
+    ::chmod(AppData.c_str(), 0755);
+
+    EXPECT_EQ(messages, std::vector<std::string>{"Error installing: " + env.Pub("ECB.vpl") + "\r\nThe library " +
+                                                 env.App("ECB.so") +
+                                                 " was not loaded because other users can change it or its folder."});
+    EXPECT_TRUE(FileExists(env.Pub("ECB.vpl")));
+    EXPECT_FALSE(FileExists(env.App("ECB.so")));
+}
+
 // ---- refused packages ----
 
 const std::string kUntrusted = "Other users can change this package or its folder, so it was not installed.";
@@ -249,7 +267,8 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"SymbolicLinkMember",
                     [](const std::string& p) {
                         WriteArchive(p, ArchiveFormat::Zip,
-                                     {FileMember("XYZ.so", "library"), LinkMember("evil", ArchiveMember::Symlink, "/etc")});
+                                     {FileMember("XYZ.so", "library"),
+                                      LinkMember("evil", ArchiveMember::Symlink, "/etc")});
                     },
                     &kUnpackRefused},
         RefusedCase{"MemberOutsideItsFolder",
