@@ -123,4 +123,9 @@ inline constexpr int HistoryCoversMonth = HistoryFile113;
 inline constexpr int HistoryDaily = SourceProperties122;  // history kind "D"
 inline constexpr int HistoryNone = SourceProperties123;   // no history file
 
+inline constexpr int LibraryRefused = 140;       // "%s": a library others can change, not loaded
+inline constexpr int PackageUntrusted = 141;     // a package others can change, not installed
+inline constexpr int PackageRefused = 142;       // a package its extraction refused
+inline constexpr int PackageSetAside = 143;      // "%s": where the refused package was moved
+
 }  // namespace vemra::msg

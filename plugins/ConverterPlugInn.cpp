@@ -238,6 +238,7 @@ void TConverterPlugInn::ClearModifiedMarks() {
 
 bool TConverterPlugInn::LoadPluginLibrary(const std::string& path) {
     if (library_ != nullptr) return true;
+    refusedLibrary_.clear();
     try {
         std::string file = path;
         if (file.empty()) {
@@ -245,7 +246,11 @@ bool TConverterPlugInn::LoadPluginLibrary(const std::string& path) {
             if (!FileExists(file)) file = JoinPath(JoinPath(PubData, Code), Code + ".so");
         }
         // Its code runs with the user's rights: never from a place another user can write.
-        if (platform::WritableByOthers(file)) return false;
+        if (platform::WritableByOthers(file)) {
+            // A file that is not there is missing, not refused.
+            if (FileExists(file)) refusedLibrary_ = file;
+            return false;
+        }
         library_.reset(::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL));
         if (library_ == nullptr) return false;
         void* const handle = library_.get();

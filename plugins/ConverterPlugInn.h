@@ -120,6 +120,9 @@ public:
     // True when bound after the call; an empty path takes AppData/<code>.so when it exists,
     // else PubData/<code>/<code>.so. A bound library is kept (the path is then ignored).
     bool LoadPluginLibrary(const std::string& path = {});
+    // The file the last load attempt refused because other users can change it or its
+    // folder; empty when that attempt refused none.
+    const std::string& RefusedLibrary() const { return refusedLibrary_; }
     // Makes definition the library's own definition text, keeping the list's "LastUpdate",
     // "HistoryBounds" and "HistoryFile", setting "Version" and "Enabled" and marking every
     // line. Binds and unbinds the library by itself; what SubscriptionInstall throws passes.
@@ -143,6 +146,7 @@ private:
     std::unique_ptr<void, LibraryCloser> library_;  // the bound library, closed when it goes
     std::string libraryFile_;  // the file the bound library was loaded from
     int libraryHolds_ = 0;
+    std::string refusedLibrary_;
     int IndexOfKey(std::string_view key) const;
 };
 

@@ -21,6 +21,7 @@ fuzz_ratesource_cbr 30
 fuzz_plugin_definition 30
 fuzz_clipboard_html 30
 fuzz_command_line 30
+fuzz_archive 30
 "
 
 seconds="${1:-}"

@@ -190,6 +190,12 @@ std::string ParentOf(const std::string& relative) {
     return slash == std::string::npos ? std::string() : relative.substr(0, slash);
 }
 
+// False, noting that the archive itself was refused.
+bool Refuse(const TExtractLimits& limits) {
+    if (limits.Refused != nullptr) *limits.Refused = true;
+    return false;
+}
+
 // Copies the member's data into a new file; false on a read error, when the member holds more
 // than its header declares (declared < 0: no size given), or when the bytes written by the
 // whole extraction would pass the bound. Both are counted before a byte goes to disk: a
@@ -206,9 +212,9 @@ bool WriteMember(archive* a, const std::string& path, std::int64_t declared, std
         if (n < 0) return false;
         if (n == 0) break;
         member += static_cast<std::uint64_t>(n);
-        if (declared >= 0 && member > static_cast<std::uint64_t>(declared)) return false;
+        if (declared >= 0 && member > static_cast<std::uint64_t>(declared)) return Refuse(limits);
         written += static_cast<std::uint64_t>(n);
-        if (written > maxBytes) return false;
+        if (written > maxBytes) return Refuse(limits);
         if (!WriteAllToFd(out.get(), std::string_view(buffer.data(), static_cast<std::size_t>(n)))) return false;
         if (limits.Progress) limits.Progress(static_cast<std::uint64_t>(Api().filter_bytes(a, -1)), archiveSize);
     }
@@ -244,13 +250,14 @@ bool UnpackInto(const std::string& archivePath, const std::string& staging, cons
         const int status = Api().read_next_header(a, &entry);
         if (status == ARCHIVE_EOF) break;
         if (status < ARCHIVE_WARN) return false;
-        if (++members > limits.MaxMembers) return false;
+        if (++members > limits.MaxMembers) return Refuse(limits);
         const char* name = Api().entry_pathname(entry);
         std::string relative;
-        if (name == nullptr || !RelativeMemberPath(name, relative)) return false;
+        if (name == nullptr) return false;
+        if (!RelativeMemberPath(name, relative)) return Refuse(limits);
         // A hard link is refused whatever its header says of its type or size (a tar hard link
         // that declares data reads as a regular file).
-        if (Api().entry_hardlink(entry) != nullptr || Api().entry_symlink(entry) != nullptr) return false;
+        if (Api().entry_hardlink(entry) != nullptr || Api().entry_symlink(entry) != nullptr) return Refuse(limits);
         const mode_t type = Api().entry_filetype(entry);
         if (type == AE_IFDIR) {
             if (relative.empty()) continue;
@@ -258,11 +265,11 @@ bool UnpackInto(const std::string& archivePath, const std::string& staging, cons
             unpacked.folders.push_back(relative);
             continue;
         }
-        if (type != AE_IFREG || relative.empty()) return false;
+        if (type != AE_IFREG || relative.empty()) return Refuse(limits);
         // A declared size already past the bound ends it before any byte is written.
         const std::int64_t declared = Api().entry_size_is_set(entry) ? Api().entry_size(entry) : -1;
         if (declared < -1 || (declared >= 0 && static_cast<std::uint64_t>(declared) > limits.MaxBytes - written))
-            return false;
+            return Refuse(limits);
         if (!MakeFoldersUnder(staging, ParentOf(relative))) return false;
         if (!WriteMember(a, staging + "/" + relative, declared, written, limits, archiveSize)) return false;
         if (seen.insert(relative).second) unpacked.files.push_back(relative);
@@ -345,6 +352,7 @@ bool MoveIntoPlace(const std::string& staging, const std::string& aside, const s
 bool ExtractArchiveFiles(const std::string& archive, const std::string& folder, TStringList& names,
                          const TExtractLimits& limits) {
     names.Clear();
+    if (limits.Refused != nullptr) *limits.Refused = false;
     if (LoadArchiveApi() == nullptr) return false;  // no archive library: nothing can be unpacked
     const std::string root = ExcludeTrailingPathDelimiter(folder);
     if (root.empty() || !ForceDirectories(root)) return false;
@@ -361,13 +369,16 @@ bool ExtractArchiveFiles(const std::string& archive, const std::string& folder, 
     return true;
 }
 
-bool ExtractArchiveByExtension(const std::string& archive, const std::string& folder, TStringList& names) {
+bool ExtractArchiveByExtension(const std::string& archive, const std::string& folder, TStringList& names,
+                               bool* refused) {
     ForceDirectories(folder);
     names.Clear();
     const std::string ext = UpperCase(Copy(ExtractFileExt(archive), 2, 255));
     if (ext != "ZIP" && ext != "RAR" && ext != "VPL") return false;
     try {
-        return ExtractArchiveFiles(archive, folder, names);
+        TExtractLimits limits;
+        limits.Refused = refused;
+        return ExtractArchiveFiles(archive, folder, names, limits);
     } catch (...) {
         names.Clear();
         return false;

@@ -23,6 +23,9 @@ struct TExtractLimits {
     // Called while members are read with the bytes of the archive file read so far and its
     // size (the installer's progress bar); none when empty.
     std::function<void(std::uint64_t done, std::uint64_t total)> Progress;
+    // Set to true (when given) if the archive itself was refused: a member that may not be
+    // unpacked or more than the limits allow, as against a damaged archive or a disk fault.
+    bool* Refused = nullptr;
 };
 
 // Unpacks every member of the archive (zip, RAR 4/5, 7z or tar, told by its contents) under
@@ -41,6 +44,8 @@ bool ExtractArchiveFiles(const std::string& archive, const std::string& folder, 
 // The extraction of the data module: the archive's extension (upper-cased, without the dot)
 // decides whether it is one: "ZIP", "RAR" and "VPL" are unpacked as above, any other gives
 // false without touching anything but folder (made) and names (cleared).
-bool ExtractArchiveByExtension(const std::string& archive, const std::string& folder, TStringList& names);
+// refused: as TExtractLimits::Refused.
+bool ExtractArchiveByExtension(const std::string& archive, const std::string& folder, TStringList& names,
+                               bool* refused = nullptr);
 
 }  // namespace vemra

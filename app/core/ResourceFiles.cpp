@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include <utility>
+
 #include "CurrencyFiles.h"
 #include "SysCaller.h"
 #include "SysStrings.h"
@@ -28,6 +30,7 @@ inline constexpr auto kLangEspFile = ScrambleLiteral("ESP.lib");
 inline constexpr auto kSkinResource = ScrambleLiteral("SKIN");
 
 HMODULE resourceLibrary = nullptr;
+std::string refusedLibrary;
 
 // Frees the library when the extraction ends, however it ends.
 struct LibraryRelease {
@@ -45,10 +48,15 @@ HMODULE LoadResourceLibrary() {
         // Loading runs the library's code with the user's rights: the same rule as for the
         // plug-in libraries, none from a place another user could have written.
         const std::string file = ResourceLibraryFileName();
-        if (!platform::WritableByOthers(file)) resourceLibrary = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!platform::WritableByOthers(file))
+            resourceLibrary = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+        else if (FileExists(file))  // one that is not there is missing, not refused
+            refusedLibrary = file;
     }
     return resourceLibrary;
 }
+
+std::string TakeRefusedResourceLibrary() { return std::exchange(refusedLibrary, std::string()); }
 
 void FreeResourceLibrary() {
     if (resourceLibrary != nullptr) dlclose(resourceLibrary);

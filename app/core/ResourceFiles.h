@@ -25,8 +25,11 @@ std::string SkinFileName();
 // The resource of the language data (its lines enciphered with key index 1).
 std::string LanguageDataResourceName();
 
-// The library's handle, loading it on first use; nullptr when it cannot be loaded.
+// The library's handle, loading it on first use; nullptr when it cannot be loaded. A library
+// file that other users can change (it or its folder) is refused and noted.
 HMODULE LoadResourceLibrary();
+// The library file refused since the last call, and forgets it; empty when none was.
+std::string TakeRefusedResourceLibrary();
 // Frees it; the next LoadResourceLibrary loads it again.
 void FreeResourceLibrary();
 // The handle while loaded, nullptr otherwise.

@@ -141,11 +141,13 @@ public:
 
     // ---- packages and resources (dmPackages.cpp, dmResources.cpp) ----
     // Unpacks a zip, RAR or package (.vpl) archive into the folder; ExtractedNames then lists
-    // the files written (full paths). Unsafe or oversized archives fail and change nothing.
-    bool ExtractArchive(const std::string& archive, const std::string& folder);
+    // the files written (full paths). Unsafe or oversized archives fail and change nothing
+    // (refused, when given, tells them from damaged ones).
+    bool ExtractArchive(const std::string& archive, const std::string& folder, bool* refused = nullptr);
     TStringList ExtractedNames;
     // Installs one package through the plug-in manager PlugginMan; a failure shows
-    // "Error installing: " + the package path and leaves the package waiting.
+    // "Error installing: " + the package path and leaves the package waiting; a refused one
+    // is moved to PubData/Refused.
     bool InstallPluginFile(const std::string& packagePath, const std::string& packageName,
                            const std::string& code, const std::string& folder);
     void InstallPendingPlugins(TStringList& files, const std::string& folder) override;

@@ -10,17 +10,18 @@ namespace {
 
 TPackageInstallHost PackageHost(Tdm& module) {
     TPackageInstallHost host;
-    host.ExtractArchive = [&module](const std::string& archive, const std::string& folder) {
-        return module.ExtractArchive(archive, folder);
+    host.ExtractArchive = [&module](const std::string& archive, const std::string& folder, bool* refused) {
+        return module.ExtractArchive(archive, folder, refused);
     };
     host.ShowMessage = [&module](const std::string& text) { module.ShowMessageText(text); };
+    host.Messages = &module;
     return host;
 }
 
 }  // namespace
 
-bool Tdm::ExtractArchive(const std::string& archive, const std::string& folder) {
-    return ExtractArchiveByExtension(archive, folder, ExtractedNames);
+bool Tdm::ExtractArchive(const std::string& archive, const std::string& folder, bool* refused) {
+    return ExtractArchiveByExtension(archive, folder, ExtractedNames, refused);
 }
 
 bool Tdm::InstallPluginFile(const std::string& packagePath, const std::string& packageName, const std::string& code,

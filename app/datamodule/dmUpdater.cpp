@@ -23,6 +23,7 @@
 #include "NetUtils.h"
 #include "PlugginMan.h"
 #include "RateFile.h"
+#include "RefusalTexts.h"
 #include "SysCaller.h"
 #include "SysStrings.h"
 #include "dm.h"
@@ -312,6 +313,13 @@ void Tdm::ProcessRateUpdate(std::uint8_t code, bool isSelected, bool quiet) {
     auto logResult = [&](const std::string& text) { WriteLogLine("UPD", Format("%s : %s", sourceCode, text)); };
     switch (code) {
         case 1: {
+            // A library that is there but that others can change is named as refused, not missing.
+            const std::string refused = source->RefusedLibrary();
+            if (!refused.empty()) {
+                WriteLogLine("UPD", "LIBRARY REFUSED, OTHERS CAN CHANGE IT: " + refused);
+                if (!quiet) ShowMessageText(LibraryRefusedText(this, refused));
+                break;
+            }
             const std::string library = source->PluginLibraryPath();
             WriteLogLine("UPD", "ERROR LOADING: " + library);
             if (!quiet) ShowMessageText(FormatMessageText(*this, msg::SourceMissing, library));

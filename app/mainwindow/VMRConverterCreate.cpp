@@ -35,6 +35,7 @@
 #include "PlugginMan.h"
 #include "PngImage.h"
 #include "RateFile.h"
+#include "RefusalTexts.h"
 #include "ResourceFiles.h"
 #include "SysCaller.h"
 #include "SysStrings.h"
@@ -442,6 +443,7 @@ std::int32_t TVMRConverter::InitApplication() {
     const bool firstStart = ReadInstallSettings();
     if (AppFolder.empty()) return 6;
     RemoveStaleTemporaryFiles();
+    TakeRefusedResourceLibrary();  // this start tells only what it met itself
 
     std::string isoFrom;
     std::string isoTo;
@@ -491,11 +493,19 @@ std::int32_t TVMRConverter::InitApplication() {
     // A missing resource library (with no language file taken from it before) also ends
     // here, with code 1: its fixed text needs no language file, where code 9's message would
     // come from the language that never loaded and the program would end without a word.
-    if (VMRConfig->ui->cbLang->count() == 0) return 1;
+    // A refused resource library is told once: with code 1 before any language could be read,
+    // so in English; otherwise in the language, once it is loaded.
+    if (VMRConfig->ui->cbLang->count() == 0) {
+        if (const std::string refused = TakeRefusedResourceLibrary(); !refused.empty())
+            initFault_ = LibraryRefusedText(nullptr, refused);
+        return 1;
+    }
     if (dm != nullptr) {
         dm->LoadLanguageFile(LanguageFileName);
         if (!dm->LanguageFault.empty() && StartupDialogs.Show) StartupDialogs.Show(dm->LanguageFault);
     }
+    if (const std::string refused = TakeRefusedResourceLibrary(); !refused.empty() && StartupDialogs.Show)
+        StartupDialogs.Show(LibraryRefusedText(dm, refused));
     PlugginMan->LoadPlugins();
     if (!PlugginMan->StoreRecoveryNote.empty() && StartupDialogs.Show)
         StartupDialogs.Show(PlugginMan->StoreRecoveryNote);

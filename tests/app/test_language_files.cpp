@@ -168,6 +168,10 @@ const std::vector<MessageUse> kUses = {
     {msg::HistoryDaily, "HistoryDaily", {}},                     // rate sources page
     {msg::HistoryNone, "HistoryNone", {}},
     {msg::InputLineCount, "InputLineCount", {D1}},               // main window: line count
+    {msg::LibraryRefused, "LibraryRefused", {S1}},               // start-up, update: the library file
+    {msg::PackageUntrusted, "PackageUntrusted", {}},             // package installation
+    {msg::PackageRefused, "PackageRefused", {}},
+    {msg::PackageSetAside, "PackageSetAside", {S1}},             // where the package went
 };
 
 std::string ArgText(const FormatArg& a) {

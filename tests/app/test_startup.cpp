@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -160,6 +161,28 @@ TEST_F(StartupTest, AnEmptyLanguageListEndsWithCode1) {
     std::remove(LibraryFile().c_str());
     EXPECT_EQ(Start(), 1);
     EXPECT_EQ(messages, std::vector<std::string>{"Error: languaje file not found"});
+}
+
+// A resource library that others can change is refused, and the start says so once: in
+// English when no language file could be read without it, else in the language.
+TEST_F(StartupTest, ARefusedResourceLibraryWithoutLanguageFilesIsNamedWithCode1) {
+    LayOut();
+    ::chmod(LibraryFile().c_str(), 0666);
+    EXPECT_EQ(Start(), 1);
+    EXPECT_EQ(messages, std::vector<std::string>{"Error: languaje file not found\r\n\r\nThe library " + LibraryFile() +
+                                                 " was not loaded because other users can change it or its folder."});
+}
+
+TEST_F(StartupTest, ARefusedResourceLibraryIsToldOnceInTheLanguage) {
+    LayOut();
+    ASSERT_EQ(Start(), 0);
+    window.reset();
+    ::chmod(LibraryFile().c_str(), 0666);
+    std::remove(UserData("vemra-skin.png").c_str());  // the start tries to extract the data files too
+    ASSERT_EQ(Start(), 0);
+    ASSERT_FALSE(Message(msg::LibraryRefused).empty());
+    EXPECT_EQ(messages, std::vector<std::string>{Format(Message(msg::LibraryRefused), LibraryFile())});
+    EXPECT_FALSE(FileExists(UserData("vemra-skin.png")));
 }
 
 TEST_F(StartupTest, NoCurrenciesEndWithCode4AndMessage44NamingTheFile) {
@@ -376,6 +399,7 @@ struct DamageCase {
     const char* name;
     void (*damage)(const std::string& file);
 };
+void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.name; }
 
 void PrintTo(const DamageCase& c, std::ostream* os) { *os << "language file " << c.name; }
 
@@ -404,6 +428,15 @@ INSTANTIATE_TEST_SUITE_P(
                       DamageCase{"TruncatedToItsSalt",
                                  [](const std::string& f) { WriteText(f, ReadText(f).substr(0, 8)); }},
                       DamageCase{"Empty", [](const std::string& f) { WriteText(f, ""); }},
+                      // Whole to its last section, but without the language's name.
+                      DamageCase{"NoLanguageName",
+                                 [](const std::string& f) {
+                                     TStreamedIniFile language(kLanguageKeyIndex, f);
+                                     language.Reload();
+                                     ASSERT_TRUE(language.SectionExists("TVMRPROPERTIES"));
+                                     language.WriteString("Messages", "m000", "");
+                                     language.UpdateFile();
+                                 }},
                       // Reading it fails with an input/output error, for root as well.
                       DamageCase{"Unreadable",
                                  [](const std::string& f) {

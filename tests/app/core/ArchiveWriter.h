@@ -22,6 +22,7 @@ struct ArchiveMember {
     Kind kind = File;
     std::string target;           // of a link
     std::uint64_t zeroBytes = 0;  // a file of this many zero bytes in place of data
+    bool sizeInHeader = true;     // false: the header gives no size (a zip's data descriptor)
 };
 
 inline ArchiveMember FileMember(std::string name, std::string data) {
@@ -29,6 +30,9 @@ inline ArchiveMember FileMember(std::string name, std::string data) {
 }
 inline ArchiveMember ZerosMember(std::string name, std::uint64_t bytes) {
     return {std::move(name), {}, ArchiveMember::File, {}, bytes};
+}
+inline ArchiveMember SizelessZerosMember(std::string name, std::uint64_t bytes) {
+    return {std::move(name), {}, ArchiveMember::File, {}, bytes, false};
 }
 inline ArchiveMember FolderMember(std::string name) { return {std::move(name), {}, ArchiveMember::Folder, {}, 0}; }
 inline ArchiveMember LinkMember(std::string name, ArchiveMember::Kind kind, std::string target) {
@@ -70,8 +74,9 @@ inline void WriteArchive(const std::string& path, ArchiveFormat format, const st
             case ArchiveMember::File:
                 archive_entry_set_filetype(entry, AE_IFREG);
                 archive_entry_set_perm(entry, 0644);
-                archive_entry_set_size(entry, static_cast<la_int64_t>(member.zeroBytes ? member.zeroBytes
-                                                                                       : member.data.size()));
+                if (member.sizeInHeader)
+                    archive_entry_set_size(entry, static_cast<la_int64_t>(member.zeroBytes ? member.zeroBytes
+                                                                                           : member.data.size()));
                 break;
         }
         if (archive_write_header(a, entry) != ARCHIVE_OK) {

@@ -125,6 +125,37 @@ TEST_F(ArchiveExtractTest, TheSizeBoundCountsWhatIsWrittenAcrossMembers) {
     EXPECT_EQ(names.Count(), 3);
 }
 
+// A zip written as a stream: each member's sizes follow its data (a data descriptor), and
+// without the record that ends the archive the central directory is not found, so no header
+// tells them before the bytes come.
+std::string StreamedZip(const std::string& path, const std::vector<ArchiveMember>& members) {
+    WriteArchive(path, ArchiveFormat::Zip, members);
+    std::string bytes = ReadText(path);
+    const std::size_t end = bytes.rfind("PK\x05\x06");
+    EXPECT_NE(end, std::string::npos);
+    if (end != std::string::npos) bytes[end + 2] = '\x7f';
+    WriteText(path, bytes);
+    return path;
+}
+
+TEST_F(ArchiveExtractTest, TheSizeBoundCountsWhatIsWrittenForMembersThatDeclareNoSize) {
+    const std::string archive = StreamedZip(Archive("streamed.zip"), {SizelessZerosMember("a.bin", 400 << 10),
+                                                                     SizelessZerosMember("b.bin", 400 << 10),
+                                                                     SizelessZerosMember("c.bin", 400 << 10)});
+    bool refused = false;
+    TExtractLimits limits;
+    limits.MaxBytes = 1u << 20;
+    limits.Refused = &refused;
+    EXPECT_FALSE(ExtractArchiveFiles(archive, Target(), names, limits));
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(FolderEntries(Target()), std::vector<std::string>{});
+    limits.MaxBytes = 2u << 20;
+    EXPECT_TRUE(ExtractArchiveFiles(archive, Target(), names, limits));
+    EXPECT_FALSE(refused);
+    EXPECT_EQ(names.Count(), 3);
+    EXPECT_EQ(std::filesystem::file_size(Target() + "/c.bin"), 400u << 10);
+}
+
 // A tar archive written byte by byte: libarchive's writer gives every hard link a size of 0,
 // while a crafted header may declare data after it.
 std::string TarHeader(const std::string& name, char type, std::size_t size, const std::string& link = {}) {

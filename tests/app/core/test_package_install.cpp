@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,7 @@
 #include "RateFile.h"
 #include "StreamKeys.h"
 #include "StreamedIniFile.h"
+#include "SysCaller.h"
 
 namespace vemra::test {
 namespace {
@@ -36,8 +39,8 @@ protected:
         // The shipped day rate file is enciphered with the program's own key.
         StreamKeyProc = StreamKey;
         env.SetNow(EncodeDateTime(2025, 12, 1, 10, 0, 0, 0));
-        packageHost.ExtractArchive = [this](const std::string& archive, const std::string& folder) {
-            return ExtractArchiveByExtension(archive, folder, extracted);
+        packageHost.ExtractArchive = [this](const std::string& archive, const std::string& folder, bool* refused) {
+            return ExtractArchiveByExtension(archive, folder, extracted, refused);
         };
         packageHost.ShowMessage = [this](const std::string& text) { messages.push_back(text); };
         host.OnInstall = [this](TStringList& files, const std::string& folder) {
@@ -142,6 +145,7 @@ TEST_F(PackageInstallTest, PackagesThatFailStayWaitingWhileTheOthersInstall) {
     for (const char* waiting : {"NOTES.txt", "BROKEN.vpl", "NOP.vpl"}) EXPECT_TRUE(FileExists(env.Pub(waiting))) << waiting;
     EXPECT_FALSE(FileExists(env.Pub("CBR.rar")));
     EXPECT_FALSE(FileExists(env.App("NOP.so"))) << "a failed package takes its library away";
+    EXPECT_FALSE(DirectoryExists(env.Pub("BROKEN"))) << "nor does the folder made for it stay";
     EXPECT_EQ(Installed(), std::vector<std::string>{"CBR-2025.12.01.vpl"});
     TStringList sections;
     man.ReadPluginSections(sections);
@@ -173,6 +177,104 @@ TEST_F(PackageInstallTest, APackageThatCannotBeFiledAwayStaysToBeInstalledAgain)
     EXPECT_TRUE(FileExists(env.Pub("CBR.vpl")));
     EXPECT_EQ(ReadText(env.Pub("Installed/CBR-2025.12.01.vpl")), "filed earlier today");
 }
+
+// The package is sound, but its library would land where others can change it: it is not
+// loaded, the message names it, and the package waits for a start after the folder is mended.
+TEST_F(PackageInstallTest, ALibraryThatOthersCouldChangeInAppDataIsNamedAndThePackageWaits) {
+    Ship("ECB.vpl", "ECB.vpl");
+    ::chmod(AppData.c_str(), 0777);
+    TStringList files;
+    files.Add("ECB.vpl");
+    man.OpenPluginStore();
+    InstallPendingPackages(man, packageHost, files, PubData);
+    ::chmod(AppData.c_str(), 0755);
+
+    EXPECT_EQ(messages, std::vector<std::string>{"Error installing: " + env.Pub("ECB.vpl") + "\r\nThe library " +
+                                                 env.App("ECB.so") +
+                                                 " was not loaded because other users can change it or its folder."});
+    EXPECT_TRUE(FileExists(env.Pub("ECB.vpl")));
+    EXPECT_FALSE(FileExists(env.App("ECB.so")));
+}
+
+// ---- refused packages ----
+
+const std::string kUntrusted = "Other users can change this package or its folder, so it was not installed.";
+const std::string kUnpackRefused =
+    "The package is damaged or holds what no package may (links, paths outside its folder, too much data), so it "
+    "was not installed.";
+
+struct RefusedCase {
+    const char* name;
+    void (*make)(const std::string& package);
+    const std::string* why;
+};
+void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
+
+class RefusedPackages : public PackageInstallTest, public ::testing::WithParamInterface<RefusedCase> {
+protected:
+    // One start's installation of the packages waiting in PubData.
+    void InstallWaiting() {
+        std::unique_ptr<TStringList> files = ListFiles(PubData + "/*.vpl");
+        InstallPendingPackages(man, packageHost, *files, PubData);
+    }
+};
+
+// A refused package is told once and leaves nothing behind: it is moved out of the waiting
+// ones, and no folder, library or source of it stays.
+TEST_P(RefusedPackages, AreToldOnceAndLeaveNothingBehind) {
+    const std::string package = env.Pub("XYZ.vpl");
+    GetParam().make(package);
+    if (IsSkipped() || HasFatalFailure()) return;
+    const std::string content = ReadText(package);
+    man.OpenPluginStore();
+
+    InstallWaiting();
+    InstallWaiting();  // the next start
+
+    const std::string refused = env.Pub("Refused/XYZ-2025.12.01.vpl");
+    EXPECT_EQ(messages, std::vector<std::string>{"Error installing: " + package + "\r\n" + *GetParam().why +
+                                                 " It was moved to " + refused + "."});
+    EXPECT_FALSE(FileExists(package));
+    EXPECT_EQ(ReadText(refused), content);
+    EXPECT_FALSE(std::filesystem::exists(env.Pub("XYZ")));
+    EXPECT_FALSE(FileExists(env.App("XYZ.so")));
+    EXPECT_EQ(Installed(), std::vector<std::string>{});
+    TStringList sections;
+    man.ReadPluginSections(sections);
+    EXPECT_EQ(Strings(sections), std::vector<std::string>{});
+}
+
+void Package(const std::string& path) {
+    WriteArchive(path, ArchiveFormat::Zip, {FileMember("XYZ.so", ReadText(kBareLibrary))});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , RefusedPackages,
+    ::testing::Values(
+        RefusedCase{"WritableByOthers",
+                    [](const std::string& p) {
+                        Package(p);
+                        ::chmod(p.c_str(), 0666);
+                    },
+                    &kUntrusted},
+        // In the user's own private folder, yet placed there by someone else.
+        RefusedCase{"OwnedByAnotherUser",
+                    [](const std::string& p) {
+                        Package(p);
+                        if (::chown(p.c_str(), 54321, 54321) != 0) GTEST_SKIP() << "needs root to give the file away";
+                    },
+                    &kUntrusted},
+        RefusedCase{"SymbolicLinkMember",
+                    [](const std::string& p) {
+                        WriteArchive(p, ArchiveFormat::Zip,
+                                     {FileMember("XYZ.so", "library"),
+                                      LinkMember("evil", ArchiveMember::Symlink, "/etc")});
+                    },
+                    &kUnpackRefused},
+        RefusedCase{"MemberOutsideItsFolder",
+                    [](const std::string& p) { WriteArchive(p, ArchiveFormat::Tar, {FileMember("../XYZ.so", "x")}); },
+                    &kUnpackRefused}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 }  // namespace
 }  // namespace vemra::test

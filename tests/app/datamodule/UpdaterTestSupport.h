@@ -92,7 +92,7 @@ public:
     // Message 0 "ENG", the ones the update run shows, every other number empty.
     void LoadMessages() {
         std::string text = "[Messages]\r\n";
-        for (int number = 0; number <= 125; ++number) {
+        for (int number = 0; number <= 149; ++number) {
             std::string value;
             switch (number) {
                 case 0: value = "ENG"; break;
@@ -104,6 +104,7 @@ public:
                 case 94: value = "Missing: %s"; break;
                 case 114: value = "Version %s available"; break;
                 case 125: value = "A download runs"; break;
+                case 140: value = "Refused: %s"; break;
                 default: break;
             }
             text += "M" + std::to_string(number) + "=" + value + "\r\n";

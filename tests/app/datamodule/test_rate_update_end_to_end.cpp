@@ -145,6 +145,16 @@ TEST_F(RateUpdateTest, FailuresGiveTheirResultCodesAndLogLines) {
     EXPECT_EQ(dm.Codes, std::vector<std::uint8_t>{1});
     EXPECT_EQ(LogTexts(), std::vector<std::string>{"ERROR LOADING: " + AppData + "/ECB.so"});
     EXPECT_EQ(Boxes, std::vector<std::string>{"Missing: " + AppData + "/ECB.so"});
+    // A library that others can change is there, but refused: said so, naming it.
+    std::filesystem::copy_file(kEcbLibrary, AppData + "/ECB.so");
+    ::chmod((AppData + "/ECB.so").c_str(), 0666);
+    std::filesystem::remove(Tdm::UpdateLogPath());
+    dm.Codes.clear();
+    Boxes.clear();
+    man.UpdateAllPlugins();
+    EXPECT_EQ(dm.Codes, std::vector<std::uint8_t>{1});
+    EXPECT_EQ(LogTexts(), std::vector<std::string>{"LIBRARY REFUSED, OTHERS CAN CHANGE IT: " + AppData + "/ECB.so"});
+    EXPECT_EQ(Boxes, std::vector<std::string>{"Refused: " + AppData + "/ECB.so"});
 }
 
 TEST_F(RateUpdateTest, AStoredDayIsNotReadAgain) {
