@@ -399,7 +399,6 @@ struct DamageCase {
     const char* name;
     void (*damage)(const std::string& file);
 };
-void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.name; }
 
 void PrintTo(const DamageCase& c, std::ostream* os) { *os << "language file " << c.name; }
 
