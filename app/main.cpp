@@ -10,7 +10,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QString::fromUtf8(vemra::ApplicationTitle));
+    // No display name here: Qt appends it to every title, and it comes from the language file.
     QApplication::setApplicationName(QStringLiteral("vemra"));
     // The window is hidden most of the time: closing or hiding windows never ends the program.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -146,7 +146,11 @@ QRect PlaceBalloon(const QPoint& pointer, const QSize& size, const QRect& screen
     const int screenBottom = screen.top() + screen.height();
     if (left + size.width() > screenRight) left = screenRight - size.width();
     if (left < screen.left()) left = screen.left();
-    if (top + size.height() > screenBottom) top = screenBottom - size.height();
+    // Pushed up it would cover the pointer: above the pointer instead, when it fits there.
+    if (top + size.height() > screenBottom) {
+        const int above = pointer.y() - 3 - size.height();
+        top = above >= screen.top() ? above : screenBottom - size.height();
+    }
     if (top < screen.top()) top = screen.top();
     return QRect(QPoint(left, top), size);
 }

@@ -57,8 +57,10 @@ struct TResultHintInput {
 };
 
 // Where a balloon of that size (inflated) shows for the pointer: 37 pixels left of it and 3
-// below, then moved, as little as needed, to lie wholly inside the screen (its available
-// geometry). A balloon wider than the screen starts at the screen's left edge.
+// below, moved left as little as needed to lie wholly inside the screen (its available
+// geometry); when it does not fit below the pointer it ends 3 pixels above it, and only one
+// that fits neither way is moved up to the screen's bottom edge. A balloon wider than the
+// screen starts at the screen's left edge.
 QRect PlaceBalloon(const QPoint& pointer, const QSize& size, const QRect& screen);
 
 // The balloon's screen rectangle (inflated) for the input on that screen (the available

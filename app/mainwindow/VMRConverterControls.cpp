@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 #include "Colors.h"
 #include "ConversionRun.h"
@@ -131,9 +132,15 @@ protected:
         auto* widget = qobject_cast<QWidget*>(watched);
         if (widget == nullptr || widget->window() != window_) return false;
         switch (event->type()) {
+            case QEvent::KeyPress:
+                if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) escapePressedHere_ = true;
+                return false;
             case QEvent::KeyRelease: {
                 auto* key = static_cast<QKeyEvent*>(event);
                 if (key->isAutoRepeat()) return false;
+                // The press of an Esc that closed an open list (or a box) went to that window:
+                // its release alone must not hide this one.
+                if (key->key() == Qt::Key_Escape && !std::exchange(escapePressedHere_, false)) return false;
                 return window_->HandleKeyUp(key->key(), key->modifiers());
             }
             case QEvent::WindowActivate:
@@ -153,6 +160,7 @@ protected:
 
 private:
     TVMRConverter* window_;
+    bool escapePressedHere_ = false;
 };
 
 void TVMRConverter::ConnectControls() {

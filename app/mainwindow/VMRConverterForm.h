@@ -93,9 +93,6 @@ extern TStartupDialogs StartupDialogs;
 // "" when no source has any.
 std::string StartupRateFile();
 
-// The application title of the program's main block.
-inline constexpr const char* ApplicationTitle = "vemra currency converter";
-
 class TVMRConverter : public QWidget, public IPipelineHost, public IAppWindows {
     Q_OBJECT
 public:

@@ -1,5 +1,6 @@
 #include "FormVMRViewer.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
@@ -42,7 +43,13 @@ void ShowTextFile(const std::string& path) {
     // Read first, so that a file that cannot be read leaves no half-filled window.
     TStringList lines;
     OpenStreamedIni(kDayRateKeyIndex, path)->GetStrings(lines);
-    if (VMRViewer == nullptr) VMRViewer = new TVMRViewer();
+    // Opened from a modal window (the options window), the viewer belongs to it: Qt lets input
+    // reach it and the window manager keeps it above that window.
+    QWidget* owner = QApplication::activeModalWidget();
+    if (VMRViewer == nullptr)
+        VMRViewer = new TVMRViewer(owner);
+    else if (owner != nullptr && VMRViewer->parentWidget() != owner)
+        VMRViewer->setParent(owner, VMRViewer->windowFlags());
     VMRViewer->setWindowTitle(QString::fromStdString(ExtractFileName(path)));
     VMRViewer->VMRStrings->clear();
     QStringList text;

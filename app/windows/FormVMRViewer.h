@@ -1,6 +1,7 @@
 #pragma once
 // TVMRViewer: a read-only view of the decoded lines of an enciphered data file (a day rate
-// file). One at a time, in VMRViewer; not modal; closing frees it.
+// file). One at a time, in VMRViewer; not modal, owned by the modal window it was opened
+// from (if any); closing frees it.
 
 #include <QString>
 #include <QWidget>

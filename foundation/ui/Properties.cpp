@@ -132,8 +132,10 @@ bool ApplyAlias(QObject* object, const QString& name, const QString& value) {
   }
   if (qobject_cast<QCoreApplication*>(object) &&
       name.compare(QLatin1String("Title"), Qt::CaseInsensitive) == 0) {
-    if (auto* app = qobject_cast<QGuiApplication*>(object)) app->setApplicationDisplayName(value);
-    else QCoreApplication::setApplicationName(value);
+    // Kept as a property, not made Qt's display name: Qt appends that to every window title and
+    // gives it to some windows (the tray icon's, the X client leader) only when they are made,
+    // so the titles would keep the first language's name.
+    object->setProperty("Title", value);
     return true;
   }
   return false;

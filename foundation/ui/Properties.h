@@ -9,7 +9,7 @@
 //   Hint     -> toolTip and statusTip: the short hint (the part before "|")
 //   Items    -> SetListItemsText (combo boxes, list widgets)
 //   Lines    -> SetListItemsText (plain and rich text edits)
-//   Title    -> on APP: the application's display name
+//   Title    -> on APP: the application's "Title" property (not Qt's display name)
 // Any other name is a Qt property name (case-insensitive), set by its kind: integers, Booleans
 // ("True"/"False"), enumerations by key name, floating-point numbers, strings; other kinds
 // are not set. A bad line is skipped, never raised. "||" in string values becomes "\n".

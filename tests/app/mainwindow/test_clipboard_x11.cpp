@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QScreen>
 
 #include <cstdlib>
 #include <fstream>
@@ -94,6 +95,23 @@ TEST_F(ClipboardX11, TabTableCopiedWithCtrlShowsTheBalloonAtTheMouseUntilCtrlIsR
     EXPECT_EQ(w->WindowMode, 0);
     // The dismissal leaves the copied text where it was.
     EXPECT_EQ(QApplication::clipboard()->text().toStdString(), "10\t20\n30\t40\n");
+}
+
+// In a bottom corner the balloon does not fit below the pointer: it shows above it.
+TEST_F(ClipboardX11, InTheBottomCornersTheBalloonShowsAboveThePointer) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    for (const QPoint pointer : {QPoint(screen.left() + 2, screen.bottom() - 2), screen.bottomRight() - QPoint(2, 2)}) {
+        SCOPED_TRACE(std::to_string(pointer.x()) + "," + std::to_string(pointer.y()));
+        Shell("xdotool mousemove " + std::to_string(pointer.x()) + " " + std::to_string(pointer.y()));
+        Shell("xdotool keydown ctrl");
+        CopyText("10\t20\n30\t40\n");
+        ASSERT_TRUE(WaitUntil([&] { return BalloonShown(); }));
+        const QRect balloon = w->ColorHint->geometry();
+        EXPECT_LT(balloon.bottom(), pointer.y()) << "the balloon covers the pointer";
+        EXPECT_TRUE(screen.contains(balloon));
+        Shell("xdotool keyup ctrl");
+        ASSERT_TRUE(WaitUntil([&] { return !w->ColorHint->isVisible(); }, 3000));
+    }
 }
 
 TEST_F(ClipboardX11, TheSameCopyWithoutCtrlDoesNothing) {

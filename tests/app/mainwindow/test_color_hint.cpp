@@ -34,7 +34,8 @@ QApplication& OffscreenApp() {
 // ---- placement ----
 
 // Where a balloon of a size lands for a pointer on a screen (available geometry): 37 left of
-// the pointer and 3 below it, then moved as little as needed to lie wholly on that screen.
+// the pointer and 3 below it, moved left as little as needed to lie wholly on that screen,
+// and above the pointer when it does not fit below.
 struct PlaceCase {
     const char* name;
     QPoint pointer;
@@ -54,22 +55,35 @@ TEST_P(BalloonOnScreen, BesideThePointerAndWhollyOnItsScreen) {
     if (c.size.width() <= c.screen.width() && c.size.height() <= c.screen.height()) {
         EXPECT_TRUE(c.screen.contains(placed)) << placed.x() << "," << placed.y();
     }
+    const bool fitsBelow = c.pointer.y() + 3 + c.size.height() <= c.screen.top() + c.screen.height();
+    const bool fitsAbove = c.pointer.y() - 3 - c.size.height() >= c.screen.top();
+    if (fitsBelow || fitsAbove) {
+        EXPECT_FALSE(placed.contains(c.pointer)) << "the balloon covers the pointer";
+    }
 }
 
 const QRect kWide(0, 0, 1600, 1000);
 const QRect kSmall(0, 0, 800, 600);
 const QRect kPanelTop(0, 24, 1280, 1000);       // a panel takes the top 24 pixels
 const QRect kRightScreen(1600, 0, 1280, 1024);  // the second of two screens
+const QRect kLowerScreen(0, 1024, 1280, 1024);  // a screen below another one
 
 INSTANTIATE_TEST_SUITE_P(
     Balloon, BalloonOnScreen,
     testing::Values(PlaceCase{"MiddleOfTheScreen", {800, 500}, {208, 80}, kWide, {763, 503}},
-                    // the bottom: moved up just enough, not to the top of the screen
-                    PlaceCase{"NearTheBottomMovesUpToTheEdge", {800, 900}, {208, 200}, kWide, {763, 800}},
+                    // the bottom: above the pointer, ending 3 pixels over it
+                    PlaceCase{"NearTheBottomGoesAbove", {800, 900}, {208, 200}, kWide, {763, 697}},
+                    // taller than the room on either side: up to the bottom edge
+                    PlaceCase{"FitsNeitherWayMovesUpToTheEdge", {800, 500}, {208, 700}, kWide, {763, 300}},
                     PlaceCase{"NearTheRightEdgeMovesLeft", {1590, 500}, {208, 80}, kWide, {1392, 503}},
                     PlaceCase{"NearTheLeftEdgeStartsAtIt", {5, 500}, {208, 80}, kWide, {0, 503}},
-                    PlaceCase{"BottomRightCorner", {1599, 999}, {208, 80}, kWide, {1392, 920}},
-                    PlaceCase{"SmallScreenBottom", {400, 590}, {300, 120}, kSmall, {363, 480}},
+                    PlaceCase{"BottomRightCorner", {1599, 999}, {208, 80}, kWide, {1392, 916}},
+                    PlaceCase{"BottomLeftCorner", {0, 999}, {208, 80}, kWide, {0, 916}},
+                    PlaceCase{"SmallScreenBottom", {400, 590}, {300, 120}, kSmall, {363, 467}},
+                    PlaceCase{"LowerScreenMiddle", {640, 1500}, {208, 80}, kLowerScreen, {603, 1503}},
+                    PlaceCase{"LowerScreenTopEdge", {640, 1024}, {208, 80}, kLowerScreen, {603, 1027}},
+                    PlaceCase{"LowerScreenBottomLeftCorner", {2, 2047}, {208, 80}, kLowerScreen, {0, 1964}},
+                    PlaceCase{"LowerScreenBottomRightCorner", {1279, 2047}, {208, 80}, kLowerScreen, {1072, 1964}},
                     PlaceCase{"BelowThePanelStays", {600, 10}, {208, 80}, kPanelTop, {563, 24}},
                     PlaceCase{"SecondScreenLeftEdge", {1602, 300}, {208, 80}, kRightScreen, {1600, 303}},
                     PlaceCase{"SecondScreenRightEdge", {2870, 300}, {208, 80}, kRightScreen, {2672, 303}},

@@ -458,9 +458,23 @@ TEST_F(MainWindowCommandsTest, EscapeHidesAndCtrlRightConverts) {
     EXPECT_FALSE(Output().empty());
     QTest::keyRelease(window->MEINNMemo, Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(window->RGFormatIndex(), 1);  // only Ctrl alone makes a shortcut
-    QTest::keyRelease(window->MEINNMemo, Qt::Key_Escape);
+    QTest::keyClick(window->MEINNMemo, Qt::Key_Escape);
     EXPECT_EQ(window->WindowMode, 0);
     EXPECT_FALSE(window->isVisible());
+}
+
+// The press of an Esc that closes an open list goes to the list; the release that follows
+// comes to the window and alone does not hide it.
+TEST_F(MainWindowCommandsTest, EscInAnOpenListLeavesTheWindowShown) {
+    window->WindowShow(nullptr);
+    window->CBINN->showPopup();
+    QWidget* list = window->CBINN->view();
+    ASSERT_TRUE(list->isVisible());
+    QTest::keyPress(list, Qt::Key_Escape);
+    EXPECT_FALSE(list->isVisible());
+    QTest::keyRelease(window->CBINN, Qt::Key_Escape);
+    EXPECT_EQ(window->WindowMode, 2);
+    EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(MainWindowCommandsTest, TheSwapButtonSwapsAndWithCtrlTakesTheDefaultPair) {

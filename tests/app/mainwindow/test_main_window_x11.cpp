@@ -11,9 +11,11 @@
 #include <QDir>
 #include <QLabel>
 #include <QMenu>
+#include <QPointer>
 #include <QProcess>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QWindow>
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -30,16 +32,21 @@
 
 #include "CommandChannel.h"
 #include "ConverterTestSupport.h"
+#include "ColorHint.h"
 #include "CurrencyConverter.h"
+#include "FormVMRViewer.h"
 #include "InstallationLayout.h"
 #include "MessageNumbers.h"
+#include "MsgBase.h"
 #include "OnOffSwitch.h"
 #include "VMRConfigForm.h"
 #include "VMRConverterForm.h"
+#include "VMRDownloadForm.h"
 #include "dm.h"
 #include "support/TestUtils.h"
 #include "ui_VMRConfigForm.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
@@ -242,6 +249,153 @@ TEST_F(MainWindowOnXTest, TheTrayMenuOpensWhileAModalWindowIsOpen) {
     EXPECT_TRUE(message.modal);
     EXPECT_TRUE(message.menu) << "no menu while a message box is open";
     EXPECT_TRUE(message.configEnabled);
+}
+
+// What the window manager does when its close button is pressed: WM_DELETE_WINDOW.
+void AskToClose(WId window) {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) return;
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = static_cast<Window>(window);
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, static_cast<Window>(window), False, NoEventMask, &event);
+    XCloseDisplay(display);
+}
+
+// The name the window manager shows for a window (_NET_WM_NAME).
+QString WindowName(WId window) {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) return {};
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    QString name;
+    if (XGetWindowProperty(display, static_cast<Window>(window), XInternAtom(display, "_NET_WM_NAME", False), 0, 1024,
+                           False, XInternAtom(display, "UTF8_STRING", False), &type, &format, &count, &after,
+                           &data) == Success && data != nullptr)
+        name = QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(count));
+    if (data != nullptr) XFree(data);
+    XCloseDisplay(display);
+    return name;
+}
+
+// A click of the X server's pointer (xdotool), as the user gives it.
+void ClickOn(QWidget* widget) {
+    const QPoint centre = widget->mapToGlobal(widget->rect().center());
+    RunTool("xdotool", {"mousemove", QString::number(centre.x()), QString::number(centre.y()), "click", "1"});
+}
+
+// Runs what the user does inside the options window's modal loop, then closes that window.
+void FromTheOptionsWindow(TVMRConverter* window, const std::function<void()>& act) {
+    QTimer::singleShot(0, [act] {
+        if (WaitUntil([] { return QApplication::activeModalWidget() == VMRConfig; })) act();
+        VMRConfig->hide();
+    });
+    window->btShowConfigClick(window->mniConfig);
+}
+
+// Clicks the first shown button of the modal box once it shows; true when that ended the box. A box
+// that the click did not reach is closed from here, so that its modal loop ends.
+bool AnswerTheBox() {
+    QPointer<TFrmMsgBase> box;
+    if (!WaitUntil([&] {
+            box = qobject_cast<TFrmMsgBase*>(QApplication::activeModalWidget());
+            return box != nullptr && box->isVisible();
+        }))
+        return false;
+    WaitUntil([] { return false; }, 200);  // mapped on the screen
+    ClickOn(box->btOk->isVisible() ? box->btOk : box->btKo);  // a plain message's one button is btKo
+    const bool ended = WaitUntil([&] { return box.isNull() || !box->isVisible(); }, 3000);
+    if (!ended && box != nullptr) box->CloseBox();
+    return ended;
+}
+
+// Every window that the options window opens takes the user's input at once: the viewer is
+// owned by the options window (so it is not blocked by it and stays above it), the boxes the
+// program waits for are modal over it.
+TEST_F(MainWindowOnXTest, WindowsOpenedFromTheModalOptionsWindowTakeInputAtOnce) {
+    bool owned = false, viewerClosed = false;
+    FromTheOptionsWindow(window, [&] {
+        VMRConfig->ui->cbUpdProperties->setCurrentRow(0);  // "Last file", then "Open"
+        VMRConfig->btOpenValClick();
+        if (!WaitUntil([] { return VMRViewer != nullptr && VMRViewer->isVisible(); })) return;
+        owned = VMRViewer->windowHandle()->transientParent() == VMRConfig->windowHandle();
+        WaitUntil([] { return false; }, 200);
+        AskToClose(VMRViewer->winId());
+        viewerClosed = WaitUntil([] { return VMRViewer == nullptr; }, 3000);
+    });
+    EXPECT_TRUE(owned) << "the viewer is not the options window's";
+    EXPECT_TRUE(viewerClosed) << "the viewer's close button does nothing";
+    if (VMRViewer != nullptr) delete VMRViewer;
+
+    bool boxAnswered = false;
+    FromTheOptionsWindow(window, [&] {
+        QTimer::singleShot(0, [&] { boxAnswered = AnswerTheBox(); });
+        dm->ShowMessageText("From the options window");
+    });
+    EXPECT_TRUE(boxAnswered) << "the message box took no click";
+
+    bool listClosed = false;
+    FromTheOptionsWindow(window, [&] {
+        // With no lines the download window waits for its Close button.
+        QTimer::singleShot(0, [&] { listClosed = AnswerTheBox(); });
+        RunDownloadList(TStringList(), false);
+    });
+    EXPECT_TRUE(listClosed) << "the download window took no click";
+}
+
+// Esc in an open currency list closes the list; only an Esc of the window itself hides it.
+TEST_F(MainWindowOnXTest, EscInAnOpenListClosesTheListOnly) {
+    window->WindowShow(nullptr);
+    ASSERT_TRUE(WaitUntil([this] { return window->isVisible() && window->isActiveWindow(); }));
+    WaitUntil([] { return false; }, 200);
+    ClickOn(window->CBINN);
+    ASSERT_TRUE(WaitUntil([this] { return window->CBINN->view()->isVisible(); })) << "the list did not open";
+    WaitUntil([] { return false; }, 200);
+    // Held as a hand holds it: the press closes the list, the release comes to the window.
+    RunTool("xdotool", {"keydown", "Escape"});
+    ASSERT_TRUE(WaitUntil([this] { return !window->CBINN->view()->isVisible(); }));
+    WaitUntil([] { return false; }, 100);
+    RunTool("xdotool", {"keyup", "Escape"});
+    WaitUntil([] { return false; }, 300);
+    EXPECT_TRUE(window->isVisible()) << "Esc in the list hid the window";
+    EXPECT_EQ(window->WindowMode, 2);
+
+    RunTool("xdotool", {"key", "Escape"});
+    EXPECT_TRUE(WaitUntil([this] { return !window->isVisible(); }));
+    EXPECT_EQ(window->WindowMode, 0);
+}
+
+// A language chosen in the options window renames the open windows at once, and no window
+// carries an English name in Spanish: Qt appends no display name to the titles.
+TEST_F(MainWindowOnXTest, WindowNamesFollowTheChosenLanguageAtOnce) {
+    ASSERT_EQ(LanguageName, "ENG");
+    window->WindowShow(nullptr);
+    const WId balloon = window->ColorHint->winId();
+    const WId options = VMRConfig->winId();
+    ASSERT_TRUE(WaitUntil([this] { return window->isVisible(); }));
+    EXPECT_TRUE(WaitUntil([&] { return WindowName(window->winId()) == "Vmr-Vemra"; }))
+        << WindowName(window->winId()).toStdString();
+    EXPECT_TRUE(WaitUntil([&] { return WindowName(options) == "Options"; })) << WindowName(options).toStdString();
+
+    const Ui::TVMRConfig& c = *VMRConfig->ui;
+    const int spanish = c.cbLang->findText("ESP", Qt::MatchContains);
+    ASSERT_GE(spanish, 0);
+    c.cbLang->setCurrentIndex(spanish);
+    VMRConfig->cbLangChange();
+    ASSERT_EQ(LanguageName, "ESP");
+    EXPECT_TRUE(WaitUntil([&] { return WindowName(options) == "Opciones"; })) << WindowName(options).toStdString();
+    EXPECT_EQ(WindowName(window->winId()), "Vmr-Vemra");
+    EXPECT_EQ(WindowName(balloon), QCoreApplication::applicationName());  // "vemra": in no language
+    for (QWindow* each : QGuiApplication::topLevelWindows()) {
+        if (each->handle() == nullptr) continue;
+        EXPECT_FALSE(WindowName(each->winId()).contains("converter")) << WindowName(each->winId()).toStdString();
+    }
 }
 
 // ---- the installed program ----

@@ -539,7 +539,7 @@ TEST_F(ConfigWindowTest, ChoosingSpanishRetranslatesEveryWindowAndKeepsTheRates)
     EXPECT_EQ(c->lbBtHotKeyOn->text(), "Activar la tecla rápida");
     EXPECT_EQ(c->lbpnATCColorPlugin->text(), "Complementos:");
     EXPECT_EQ(c->cbClipTech->itemText(2), "Escucha estándar");
-    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "conversor de divisas vemra");
+    EXPECT_EQ(qApp->property("Title").toString(), "conversor de divisas vemra");
     EXPECT_EQ(VMRConfig->DefinitionFilesText, "Archivos de definición de divisas de Vemra");
     EXPECT_TRUE(VMRConfig->StartupEntryFailedText.startsWith("No se pudo"));
     const std::string tip = window->TrayTipText(true);

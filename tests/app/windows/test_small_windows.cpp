@@ -232,6 +232,23 @@ TEST_F(ViewerTest, OneViewerShowsTheLastFileAndClosingFreesIt) {
     EXPECT_TRUE(guard.isNull());
 }
 
+// A viewer shown while a modal window is open belongs to that window, also one that was open
+// before; a modal window would otherwise block it.
+TEST_F(ViewerTest, AViewerShownOverAModalWindowBelongsToIt) {
+    ShowTextFile(WriteRateFile("2024.01.02-ECB.vmr", "x"));
+    ASSERT_EQ(VMRViewer->parentWidget(), nullptr);
+    QWidget modal;
+    modal.setWindowModality(Qt::ApplicationModal);
+    modal.show();
+    ASSERT_EQ(QApplication::activeModalWidget(), &modal);
+    ShowTextFile(WriteRateFile("2024.01.05-ECB.vmr", "y"));
+    EXPECT_EQ(VMRViewer->parentWidget(), &modal);
+    EXPECT_TRUE(VMRViewer->isWindow());
+    EXPECT_TRUE(VMRViewer->isVisible());
+    VMRViewer->close();
+    RunPendingDeletes();
+}
+
 // ---- splash ----
 
 TEST(SplashTest, ClosesByItselfUnlessKeptOpen) {
