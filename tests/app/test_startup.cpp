@@ -36,10 +36,12 @@
 #include "ResourceFiles.h"
 #include "StreamKeys.h"
 #include "StreamedIniFile.h"
+#include "SysCaller.h"
 #include "VMRConfigForm.h"
 #include "VMRConverterForm.h"
 #include "dm.h"
 #include "platform/GlobalAtoms.h"
+#include "platform/InstanceLock.h"
 #include "rtl/SysUtils.h"
 #include "support/TestUtils.h"
 #include "ui_VMRConfigForm.h"
@@ -204,6 +206,27 @@ TEST_F(StartupTest, ASecondInstanceAnsweredYesRunsBesideTheFirst) {
     window.reset();
     EXPECT_EQ(platform::GlobalFindAtom("JustOneVemraApp"), other);
     platform::GlobalDeleteAtom(other);
+}
+
+// A converter started at the same moment holds the lock before its marker is written: the
+// lock alone makes the start ask, and once it is let go the next start takes it.
+TEST_F(StartupTest, TheLockOfAnotherConverterMakesTheStartAskBeforeItsMarkerExists) {
+    LayOut();
+    platform::TInstanceLock other;
+    ASSERT_EQ(other.Take("JustOneVemraApp"), platform::TInstanceLock::TResult::Taken);
+    answer = false;
+    EXPECT_EQ(Start(), 3);
+    EXPECT_EQ(questions.size(), 1u);
+    EXPECT_EQ(platform::GlobalFindAtom("JustOneVemraApp"), 0);
+    other.Release();
+
+    questions.clear();
+    ASSERT_EQ(Start(), 0);
+    EXPECT_EQ(questions, std::vector<std::string>{});
+    EXPECT_EQ(other.Take("JustOneVemraApp"), platform::TInstanceLock::TResult::HeldByAnother);
+    window.reset();
+    EXPECT_EQ(platform::GlobalFindAtom("JustOneVemraApp"), 0);
+    EXPECT_EQ(other.Take("JustOneVemraApp"), platform::TInstanceLock::TResult::Taken);
 }
 
 // The runtime folder holds the single-instance marker and the command socket: without a
