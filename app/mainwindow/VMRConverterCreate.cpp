@@ -520,8 +520,8 @@ std::int32_t TVMRConverter::InitApplication() {
         if (!dm->LanguageFault.empty() && StartupDialogs.Show) StartupDialogs.Show(dm->LanguageFault);
     }
     PlugginMan->LoadPlugins();
-    if (!PlugginMan->StoreRecoveryNote.empty() && StartupDialogs.Show)
-        StartupDialogs.Show(PlugginMan->StoreRecoveryNote);
+    for (const std::string* note : {&PlugginMan->UserLastFault, &PlugginMan->StoreRecoveryNote})
+        if (!note->empty() && StartupDialogs.Show) StartupDialogs.Show(*note);
     VMRConfig->FillSubscriptions(false);
     if (dataFault) return 2;
 

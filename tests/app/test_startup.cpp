@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
@@ -450,16 +451,41 @@ TEST_F(StartupTest, ALanguageFileThatCannotBeMendedIsNamed) {
 TEST_F(StartupTest, AFailedStartWithoutLanguageTextsStillSaysWhy) {
     LayOut();
     ASSERT_EQ(Start(), 0);
-    const std::string userLast = JoinPath(UserDataDir, "UserLast.dat");
+    const std::string library = LibraryFile();
     window.reset();
-    // UserLast.dat that cannot be read (an input/output error, for root as well): the fault
-    // comes before any language is loaded.
-    std::remove(userLast.c_str());
-    ASSERT_EQ(::symlink("/proc/self/mem", userLast.c_str()), 0);
+    // A library without the language data: the fault comes before any language is loaded.
+    std::remove(library.c_str());
+    ASSERT_TRUE(CopyFileTo(UserData("ECB.so"), library, false));
     EXPECT_EQ(Start(), 9);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].rfind("Vemra could not start: ", 0), 0u) << messages[0];
-    EXPECT_NE(messages[0].find(userLast), std::string::npos) << messages[0];
+    EXPECT_NE(messages[0].find("not found"), std::string::npos) << messages[0];
+}
+
+// Replaced by the few values of one run, the file would lose every other source's record.
+TEST_F(StartupTest, AnUnreadableLastStateFileIsNamedOnceAndLeftAsItIs) {
+    LayOut();
+    ASSERT_EQ(Start(), 0);
+    const std::string userLast = JoinPath(UserDataDir, "UserLast.dat");
+    window.reset();
+    // Reading it fails with an input/output error, for root as well.
+    std::remove(userLast.c_str());
+    ASSERT_EQ(::symlink("/proc/self/mem", userLast.c_str()), 0);
+    ASSERT_EQ(Start(), 0) << (messages.empty() ? "" : messages[0]);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find(userLast + " (Input/output error)"), std::string::npos) << messages[0];
+    EXPECT_EQ(CurrencyConverter->Currencies().RateFileName, Data("ECB/2025.11.28-ECB.vmr"));
+    // A conversion and the end of the run with its saves: no other word, the file untouched.
+    std::vector<std::string> boxes;
+    MessageBoxWatch watch;
+    watch.Start(boxes);
+    window->MEINNMemo->setPlainText("10");
+    window->BtConvertClick(window->btConvert);
+    EXPECT_FALSE(window->MEOUT().Empty());
+    window.reset();
+    watch.Stop();
+    EXPECT_EQ(boxes, std::vector<std::string>{});
+    EXPECT_TRUE(std::filesystem::is_symlink(userLast));
 }
 
 TEST_F(StartupTest, ADamagedWorkingPluginStoreIsMadeAgainFromTheMasterCopy) {
