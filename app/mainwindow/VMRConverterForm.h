@@ -362,6 +362,8 @@ private:
     // The user heard once that the settings cannot be read or stored: later faults are only logged.
     bool settingsFaultShown_ = false;
     void ReportSettingsFault(const std::string& text, bool showBox);
+    // The command table of WMVmrCommand, which catches what it raises.
+    void RunVmrCommand(int command, std::uint32_t argument);
 
     // ---- clipboard and balloon (B2) private members ----
     int ClipboardMethod() const;  // the options window's clipboard-method list (0..2)
