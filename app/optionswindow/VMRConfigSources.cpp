@@ -287,7 +287,12 @@ void TVMRConfig::btOpenValClick() {
 }
 
 void TVMRConfig::btHisUpdateClick() {
-    const bool updated = UpdateHistoryFile();
+    bool updated = false;
+    try {
+        updated = UpdateHistoryFile();
+    } catch (const std::exception& e) {
+        if (dm != nullptr) dm->ShowMessageText(e.what());
+    }
     if (dm != nullptr) dm->ShowMessageNumber(updated ? msg::HistoryUpdated : msg::HistoryFailed);
 }
 
