@@ -22,8 +22,11 @@
 #include "ColorHint.h"
 #include "ConverterTestSupport.h"
 #include "DmTestSupport.h"
+#include "PlugginMan.h"
 #include "WindowSystem.h"
 #include "rtl/StringList.h"
+#include "rtl/SysUtils.h"
+#include "vmrconsts.h"
 
 namespace vemra::test {
 namespace {
@@ -250,6 +253,26 @@ TEST_F(ClipboardConvertTest, ADayRateFileThatCannotBeReadWhenTheBalloonGoesIsTol
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_NE(boxes[0].find(unreadable), std::string::npos) << boxes[0];
     EXPECT_NE(boxes[0].find("Input/output error"), std::string::npos) << boxes[0];
+}
+
+// A balloon command converts again from the event loop: a file the conversion cannot write
+// (the record of the table's rate source's last file) is told, and the command ends.
+TEST_F(ClipboardConvertTest, ABalloonCommandThatCannotWriteAFileTellsIt) {
+    CopyText("ECB\tUSD\r\nx\t10\r\n");
+    ASSERT_TRUE(BalloonShown());
+    ASSERT_NE(CurrencyConverter->Table.Flags & tfProviderCell, 0);
+    // A folder with a file in it, where UserLast.dat was: nothing can replace it.
+    const std::string userLast = JoinPath(UserDataDir, "UserLast.dat");
+    std::remove(userLast.c_str());
+    WriteText(userLast + "/kept", "");
+    PlugginMan->UserLast.SetValue("LastECB", home.home / "gone.vmr");
+    std::vector<std::string> boxes;
+    MessageBoxWatch watch;
+    watch.Start(boxes);
+    w->WMVmrCommand(3, 0x00C80064);
+    watch.Stop();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find(userLast), std::string::npos) << boxes[0];
 }
 
 TEST_F(ClipboardConvertTest, PasteBackPutsTheMarkedResultAndPressesCtrlV) {
