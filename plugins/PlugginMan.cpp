@@ -1,6 +1,11 @@
 #include "PlugginMan.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -8,6 +13,7 @@
 #include "RegistryEx.h"
 #include "SysCaller.h"
 #include "SysStrings.h"
+#include "rtl/Format.h"
 #include "rtl/SysUtils.h"
 #include "vmrconsts.h"
 
@@ -20,6 +26,17 @@ namespace {
 inline constexpr auto kStoreName = ScrambleLiteral("plugins.dat");
 constexpr std::string_view kUserLastName = "UserLast.dat";
 constexpr std::size_t kMaxCodeLength = 3;
+
+// Why the file cannot be read, as the system says it.
+std::string UnreadableReason(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::strerror(errno);
+    char byte = 0;
+    const ssize_t got = ::read(fd, &byte, 1);
+    const int error = errno;
+    ::close(fd);
+    return got < 0 ? std::strerror(error) : "it cannot be read";
+}
 
 std::string FileNamePrefix(const std::string& path) { return Copy(ExtractFileName(path), 1, 10); }
 
@@ -35,7 +52,18 @@ std::string PluginStoreName() { return UnscrambleLiteral(kStoreName); }
 TPlugginMan::TPlugginMan() : host_(&nullHost_), rateSourceHost_(*this) {
     UserDataDir = JoinPath(GetSpecialFolder(2), "Vemra");
     ForceDirectories(UserDataDir);
-    if (FileExists(UserLastFileName())) UserLast.LoadFromFile(UserLastFileName());
+    const std::string file = UserLastFileName();
+    if (!FileExists(file)) return;
+    try {
+        UserLast.LoadFromFile(file);
+    } catch (const std::exception&) {
+        // Replaced by this run's few values, the file would lose every other source's record.
+        userLastKept_ = true;
+        UserLastFault = Format(
+            "Vemra could not read %s (%s). It starts at each rate source's newest day rate file, and leaves the "
+            "file as it is until it can be read.",
+            file, UnreadableReason(file));
+    }
 }
 
 TPlugginMan::~TPlugginMan() { ClearPlugins(); }
@@ -235,7 +263,7 @@ std::string TPlugginMan::GetUserLastValue(const TConverterPlugInn& source, std::
 
 void TPlugginMan::SetUserLastValue(const TConverterPlugInn& source, std::string_view prefix, std::string_view value) {
     UserLast.SetValue(std::string(prefix) + source.Code, value);
-    UserLast.SaveToFile(UserLastFileName());
+    if (!userLastKept_) UserLast.SaveToFile(UserLastFileName());
 }
 
 std::string TPlugginMan::LastRateFile(THTMLConverterPlugInn& source) {

@@ -32,7 +32,8 @@ std::string PluginStoreName();
 class TPlugginMan {
 public:
     // Sets UserDataDir (local application data + "/Vemra", made) and reads UserLast.dat.
-    // The store is not opened.
+    // The store is not opened. A UserLast.dat that cannot be read is never written in this
+    // run (its values are kept in memory); UserLastFault then names it and says why.
     TPlugginMan();
     ~TPlugginMan();  // frees the sources; saves nothing
     TPlugginMan(const TPlugginMan&) = delete;
@@ -40,6 +41,7 @@ public:
 
     std::unique_ptr<TStreamedIniFile> Store;
     TStringList UserLast;
+    std::string UserLastFault;
     std::string SelectedCode;
     // "CODE - Publisher", one item per source in store order, each with its source as
     // object (the sources themselves are held by the manager; nullptr once cleared).
@@ -124,6 +126,7 @@ private:
     void UpdateSource(THTMLConverterPlugInn& source);
     std::string UserLastFileName() const;
 
+    bool userLastKept_ = false;  // UserLast.dat could not be read: it is left as it is
     TStringList plugins_;
     std::vector<std::unique_ptr<THTMLConverterPlugInn>> sources_;  // by the position of plugins_
     NullRateUpdateHost nullHost_;

@@ -16,7 +16,8 @@ drop_caps=(setpriv --inh-caps=-all --ambient-caps=-all --bounding-set=-all --)
 if [[ "$(id -u)" == 0 ]]; then
   echo "== tests of file permissions, without root's capabilities"
   "${drop_caps[@]}" true || { echo "setpriv cannot drop the capabilities here" >&2; exit 1; }
-  for test in foundation/test_registry foundation/test_streamedinifile foundation/test_syscaller setup/test_setup_core; do
+  for test in foundation/test_registry foundation/test_streamedinifile foundation/test_syscaller plugins/test_rate_sources \
+    setup/test_setup_core; do
     exe=$(basename "$test")
     out="$("${drop_caps[@]}" "$build/tests/$test" --gtest_brief=1 2>&1)" || { echo "$out"; exit 1; }
     if grep -q '^\[  SKIPPED \]' <<<"$out"; then

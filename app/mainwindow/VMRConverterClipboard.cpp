@@ -302,8 +302,14 @@ void TVMRConverter::SyncFormWithConverter() {
     TCurrencyConverter& conv = *CurrencyConverter;
     TConverterTable& table = conv.Table;
     if (PlugginMan != nullptr && table.RateSourceIndex != PluginSelectedIndex()) SetPluginSelectedIndex(table.RateSourceIndex);
-    if (!table.RateFileName.empty() && conv.Currencies().RateFileName != table.RateFileName)
-        LoadRateFile(conv.Currencies(), table.RateFileName);
+    if (!table.RateFileName.empty() && conv.Currencies().RateFileName != table.RateFileName) {
+        try {
+            LoadRateFile(conv.Currencies(), table.RateFileName);
+        } catch (const std::exception& error) {
+            // Run from the balloon's timer: the fault is told here, and the form still follows.
+            if (dm != nullptr) dm->ShowMessageText(error.what());
+        }
+    }
     for (QComboBox* combo : {CBINN, CBOUT}) {
         if (combo == nullptr) continue;
         const int tag = combo->property("Tag").toInt();

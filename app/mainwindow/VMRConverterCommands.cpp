@@ -370,9 +370,19 @@ void TVMRConverter::BtCloseClick(QObject*) {
 }
 
 void TVMRConverter::WMVmrCommand(int command, std::uint32_t argument) {
+    if (CurrencyConverter == nullptr) return;
+    // A command comes from the event loop (a socket, the balloon), which cannot carry a fault
+    // such as a day rate file that cannot be read: it is told here.
+    try {
+        RunVmrCommand(command, argument);
+    } catch (const std::exception& error) {
+        ShowError(error);
+    }
+}
+
+void TVMRConverter::RunVmrCommand(int command, std::uint32_t argument) {
     const int x = static_cast<int>(argument & 0xFFFF);
     const int y = static_cast<int>((argument >> 16) & 0xFFFF);
-    if (CurrencyConverter == nullptr) return;
     TConverterTable& table = CurrencyConverter->Table;
     switch (command) {
         case 1:
@@ -515,7 +525,13 @@ void TVMRConverter::mniStateClick(QObject*) {
     const bool on = !CurrencyConverter->SwitchedOn();
     CurrencyConverter->SetSwitchedOn(on);
     if (VMRConfig != nullptr) VMRConfig->ui->btInitiallyOn->SetChecked(on);
-    SetConverterOn(on);
+    // Run by the menu, the hot key and the options window: a clipboard that cannot be watched
+    // is told here.
+    try {
+        SetConverterOn(on);
+    } catch (const std::exception& error) {
+        ShowError(error);
+    }
 }
 
 void TVMRConverter::SetConverterOn(bool on) {

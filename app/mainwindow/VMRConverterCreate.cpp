@@ -48,6 +48,7 @@
 #include "WindowSystem.h"
 #include "dm.h"
 #include "platform/GlobalAtoms.h"
+#include "platform/InstanceLock.h"
 #include "platform/Registry.h"
 #include "rtl/Format.h"
 #include "rtl/SysUtils.h"
@@ -85,6 +86,8 @@ inline constexpr const char* kShippedSourceCode = "ECB";
 // True while this process holds the single-instance marker: a second instance that the
 // user let run beside the first must not take the first one's marker away when it ends.
 bool markerOwned = false;
+// Held from the single-instance check to the release, by the converter that owns the marker.
+platform::TInstanceLock instanceLock;
 // Why the last single-instance check could not be made ("" when it could).
 std::string instanceProblem;
 
@@ -185,10 +188,28 @@ bool CheckSingleInstance(std::string* problem) {
         if (problem != nullptr) *problem = std::move(why);
         return false;
     }
-    if (platform::GlobalFindAtom(name) != 0) return true;
+    // The lock decides: looking for the marker and then adding it are two steps, and of
+    // converters started at once several would find none.
+    std::string why;
+    switch (instanceLock.Take(name, &why)) {
+        case platform::TInstanceLock::TResult::HeldByAnother: return true;
+        case platform::TInstanceLock::TResult::Failed:
+            if (problem != nullptr) *problem = std::move(why);
+            return false;
+        case platform::TInstanceLock::TResult::Taken: break;
+    }
+    // A marker without the lock: a converter that keeps only the marker.
+    if (platform::GlobalFindAtom(name) != 0) {
+        instanceLock.Release();
+        return true;
+    }
     markerOwned = platform::GlobalAddAtom(name) != 0;
-    if (!markerOwned && problem != nullptr)
-        *problem = "The marker of the running program could not be written in " + platform::RuntimeFolder() + "/atoms.";
+    if (!markerOwned) {
+        instanceLock.Release();
+        if (problem != nullptr)
+            *problem =
+                "The marker of the running program could not be written in " + platform::RuntimeFolder() + "/atoms.";
+    }
     return false;
 }
 
@@ -198,6 +219,8 @@ void ReleaseSingleInstance() {
         if (atom != 0) platform::GlobalDeleteAtom(atom);
         markerOwned = false;
     }
+    // After the marker: a start that takes the lock must find no marker left.
+    instanceLock.Release();
     if (VMRConverter != nullptr) VMRConverter->UnregisterAppHotKey();
 }
 
@@ -507,8 +530,8 @@ std::int32_t TVMRConverter::InitApplication() {
     if (const std::string refused = TakeRefusedResourceLibrary(); !refused.empty() && StartupDialogs.Show)
         StartupDialogs.Show(LibraryRefusedText(dm, refused));
     PlugginMan->LoadPlugins();
-    if (!PlugginMan->StoreRecoveryNote.empty() && StartupDialogs.Show)
-        StartupDialogs.Show(PlugginMan->StoreRecoveryNote);
+    for (const std::string* note : {&PlugginMan->UserLastFault, &PlugginMan->StoreRecoveryNote})
+        if (!note->empty() && StartupDialogs.Show) StartupDialogs.Show(*note);
     VMRConfig->FillSubscriptions(false);
     if (dataFault) return 2;
 

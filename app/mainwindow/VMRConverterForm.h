@@ -74,11 +74,14 @@ extern std::int32_t PropertiesTop;
 // and y shrunk to one letter ("dd/mm/yyyy" with '/' -> "dmy").
 std::string BuildShortDatePattern(const std::string& shortDateFormat, char dateSeparator);
 
-// The single-instance marker "JustOneVemraApp" over the per-user atom files.
-// true: another converter runs; else this one is marked. When the marker can be neither
-// looked for nor made (no private runtime folder), false with problem saying why.
+// The single-instance marker "JustOneVemraApp" over the per-user atom files, decided by a
+// lock of the same name in the runtime folder that the marker's owner holds until it releases
+// the marker. true: another converter runs (it holds the lock, or a marker); else this one
+// holds the lock and is marked. When the marker can be neither looked for nor made (no
+// private runtime folder), false with problem saying why.
 bool CheckSingleInstance(std::string* problem = nullptr);
-void ReleaseSingleInstance(); // removes the marker (when this process owns it) and the hot key
+// Removes the marker and lets the lock go (when this process owns them), and the hot key.
+void ReleaseSingleInstance();
 
 // How the start-up asks and tells the user (message boxes of the data module; tests answer
 // them instead).
@@ -356,6 +359,8 @@ private:
     // The user heard once that the settings cannot be read or stored: later faults are only logged.
     bool settingsFaultShown_ = false;
     void ReportSettingsFault(const std::string& text, bool showBox);
+    // The command table of WMVmrCommand, which catches what it raises.
+    void RunVmrCommand(int command, std::uint32_t argument);
 
     // ---- clipboard and balloon (B2) private members ----
     int ClipboardMethod() const;  // the options window's clipboard-method list (0..2)

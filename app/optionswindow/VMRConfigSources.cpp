@@ -60,6 +60,17 @@ std::string HistoryTarget(const THTMLConverterPlugInn& source) {
     return source.GetPluginValue(pvDataFolder) + PathDelim + name;
 }
 
+// The source's last day rate file; "" when its record cannot be written (the handler's caller,
+// the event loop, cannot carry the fault: it is told here).
+std::string LastRateFileOf(THTMLConverterPlugInn& source) {
+    try {
+        return PlugginMan->LastRateFile(source);
+    } catch (const std::exception& e) {
+        if (dm != nullptr) dm->ShowMessageText(e.what());
+        return {};
+    }
+}
+
 }  // namespace
 
 
@@ -93,7 +104,7 @@ void TVMRConfig::cbSubscriptionsChange(QObject* sender) {
             // A settings file that cannot be written is told once, by the settings' own save.
             if (!PlugginMan->SaveSelectedPlugin() && VMRConverter != nullptr) VMRConverter->SaveSettings(0);
         }
-        const std::string file = sender != nullptr ? PlugginMan->LastRateFile(*source) : std::string();
+        const std::string file = sender != nullptr ? LastRateFileOf(*source) : std::string();
         if (!file.empty() && FileExists(file) && CurrencyConverter != nullptr) {
             TCurrencyChangeList& currencies = CurrencyConverter->Currencies();
             const std::string before = currencies.RateFileName;
@@ -185,7 +196,7 @@ void TVMRConfig::cbPropertiesChange() {
     bool open = true;
     switch (e) {
         case 0:
-            value = ExtractFileName(PlugginMan->LastRateFile(*source));
+            value = ExtractFileName(LastRateFileOf(*source));
             break;
         case 1:
             value = source->GetLastUpdate() > 0 ? source->GetPluginValue(pvLastUpdate) : std::string();
@@ -222,7 +233,11 @@ void TVMRConfig::btEditValClick() {
     // A text that is no date stamp is dropped: "LastUpdate" drives the update schedule.
     if (c.cbUpdProperties->currentRow() == 1 && source != nullptr && ParseDateTimeStamp(text) > 0) {
         source->SetLastUpdateText(text);
-        if (source->Modified) PlugginMan->SaveCurrentPluginDefinition();
+        try {
+            if (source->Modified) PlugginMan->SaveCurrentPluginDefinition();
+        } catch (const std::exception& e) {
+            if (dm != nullptr) dm->ShowMessageText(e.what());
+        }
     }
     c.btEditVal->setText(QString::fromStdString(Message(msg::EditCaption)));
     c.EUpdValue->setReadOnly(true);
@@ -273,7 +288,12 @@ void TVMRConfig::btOpenValClick() {
 
 void TVMRConfig::btHisUpdateClick() {
     if (dm != nullptr && dm->RefuseDownload()) return;
-    const bool updated = UpdateHistoryFile();
+    bool updated = false;
+    try {
+        updated = UpdateHistoryFile();
+    } catch (const std::exception& e) {
+        if (dm != nullptr) dm->ShowMessageText(e.what());
+    }
     if (dm != nullptr) dm->ShowMessageNumber(updated ? msg::HistoryUpdated : msg::HistoryFailed);
 }
 

@@ -27,7 +27,16 @@ public:
         if (VMRConfig) VMRConfig->cbSubscriptionsChange(sender);
         else if (PlugginMan && sender) PlugginMan->SelectedIndex = sender->currentIndex();
     }
-    bool UpdateHistoryFile() override { return VMRConfig && VMRConfig->UpdateHistoryFile(); }
+    bool UpdateHistoryFile() override {
+        // Asked from a click in the properties window: a history file or store that cannot be
+        // read or written is told here.
+        try {
+            return VMRConfig && VMRConfig->UpdateHistoryFile();
+        } catch (const std::exception& e) {
+            ShowMessage(e.what());
+            return false;
+        }
+    }
     void RatesApplied() override {
         if (VMRConverter && CurrencyConverter) {
             VMRConverter->FillCurrencyCombos(CurrencyConverter->SourceCode(), CurrencyConverter->TargetCode());

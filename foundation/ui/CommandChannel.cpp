@@ -22,8 +22,6 @@ namespace vemra::ui {
 
 namespace {
 
-// No message line is longer; a peer that sends more without a line end is cut off.
-constexpr qint64 MaxLineLength = 64;
 // Connections waiting in the kernel's queue while the program is busy.
 constexpr int ListenBacklog = 64;
 // After an accept that failed for want of descriptors or memory, the queue is looked at
@@ -169,9 +167,14 @@ void TCommandServer::Adopt(int fd) {
     connection->deadline->setSingleShot(true);
     connections_.push_back(connection);
     connect(connection->deadline, &QTimer::timeout, this, [this, connection] { Drop(connection); });
-    connection->deadline->start(IdleDeadlineMs);
+    connection->deadline->start(idleDeadlineMs_);
     connect(connection->notifier, &QSocketNotifier::activated, this, [this, connection] { ReadLines(connection); });
     ReadLines(connection);
+}
+
+int TCommandServer::DeadlineLeftMs(int index) const {
+    if (index < 0 || index >= ConnectionCount()) return -1;
+    return connections_[static_cast<std::size_t>(index)]->deadline->remainingTime();
 }
 
 void TCommandServer::Drop(Connection* connection) {
@@ -206,7 +209,7 @@ void TCommandServer::ReadLines(Connection* connection) {
             return;
         }
         // Each complete line earns the connection another deadline.
-        connection->deadline->start(IdleDeadlineMs);
+        connection->deadline->start(idleDeadlineMs_);
         quint32 wParam = 0;
         qint64 lParam = 0;
         // Queued, so a command runs after the current event, as a posted message does.

@@ -27,6 +27,8 @@ public:
     // others out.
     static constexpr int MaxConnections = 16;
     static constexpr int IdleDeadlineMs = 3000;
+    // No message line is longer; a peer that sends more without a line end is cut off at once.
+    static constexpr qint64 MaxLineLength = 64;
 
     explicit TCommandServer(QString windowClass, QObject* parent = nullptr);
     ~TCommandServer() override;
@@ -37,6 +39,11 @@ public:
     void Close();
     bool IsListening() const { return listenFd_ >= 0; }
     int ConnectionCount() const { return static_cast<int>(connections_.size()); }
+    // The deadline of the connections accepted from now on (tests lengthen it, so that a cut
+    // at the line cap cannot be mistaken for one at the deadline).
+    void SetIdleDeadline(int ms) { idleDeadlineMs_ = ms; }
+    // What is left of a connection's deadline (oldest first), in ms; -1 when there is none.
+    int DeadlineLeftMs(int index) const;
 
 signals:
     void Command(quint32 wParam, qint64 lParam);
@@ -61,6 +68,7 @@ private:
     ino_t socketInode_ = 0;
     QSocketNotifier* notifier_ = nullptr;
     std::deque<Connection*> connections_;  // oldest first
+    int idleDeadlineMs_ = IdleDeadlineMs;
 };
 
 // Parses one message line; false for anything but two decimal numbers.

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
@@ -37,10 +38,12 @@
 #include "ResourceFiles.h"
 #include "StreamKeys.h"
 #include "StreamedIniFile.h"
+#include "SysCaller.h"
 #include "VMRConfigForm.h"
 #include "VMRConverterForm.h"
 #include "dm.h"
 #include "platform/GlobalAtoms.h"
+#include "platform/InstanceLock.h"
 #include "rtl/SysUtils.h"
 #include "support/TestUtils.h"
 #include "ui_VMRConfigForm.h"
@@ -227,6 +230,27 @@ TEST_F(StartupTest, ASecondInstanceAnsweredYesRunsBesideTheFirst) {
     window.reset();
     EXPECT_EQ(platform::GlobalFindAtom("JustOneVemraApp"), other);
     platform::GlobalDeleteAtom(other);
+}
+
+// A converter started at the same moment holds the lock before its marker is written: the
+// lock alone makes the start ask, and once it is let go the next start takes it.
+TEST_F(StartupTest, TheLockOfAnotherConverterMakesTheStartAskBeforeItsMarkerExists) {
+    LayOut();
+    platform::TInstanceLock other;
+    ASSERT_EQ(other.Take("JustOneVemraApp"), platform::TInstanceLock::TResult::Taken);
+    answer = false;
+    EXPECT_EQ(Start(), 3);
+    EXPECT_EQ(questions.size(), 1u);
+    EXPECT_EQ(platform::GlobalFindAtom("JustOneVemraApp"), 0);
+    other.Release();
+
+    questions.clear();
+    ASSERT_EQ(Start(), 0);
+    EXPECT_EQ(questions, std::vector<std::string>{});
+    EXPECT_EQ(other.Take("JustOneVemraApp"), platform::TInstanceLock::TResult::HeldByAnother);
+    window.reset();
+    EXPECT_EQ(platform::GlobalFindAtom("JustOneVemraApp"), 0);
+    EXPECT_EQ(other.Take("JustOneVemraApp"), platform::TInstanceLock::TResult::Taken);
 }
 
 // The runtime folder holds the single-instance marker and the command socket: without a
@@ -461,16 +485,41 @@ TEST_F(StartupTest, ALanguageFileThatCannotBeMendedIsNamed) {
 TEST_F(StartupTest, AFailedStartWithoutLanguageTextsStillSaysWhy) {
     LayOut();
     ASSERT_EQ(Start(), 0);
-    const std::string userLast = JoinPath(UserDataDir, "UserLast.dat");
+    const std::string library = LibraryFile();
     window.reset();
-    // UserLast.dat that cannot be read (an input/output error, for root as well): the fault
-    // comes before any language is loaded.
-    std::remove(userLast.c_str());
-    ASSERT_EQ(::symlink("/proc/self/mem", userLast.c_str()), 0);
+    // A library without the language data: the fault comes before any language is loaded.
+    std::remove(library.c_str());
+    ASSERT_TRUE(CopyFileTo(UserData("ECB.so"), library, false));
     EXPECT_EQ(Start(), 9);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].rfind("Vemra could not start: ", 0), 0u) << messages[0];
-    EXPECT_NE(messages[0].find(userLast), std::string::npos) << messages[0];
+    EXPECT_NE(messages[0].find("not found"), std::string::npos) << messages[0];
+}
+
+// Replaced by the few values of one run, the file would lose every other source's record.
+TEST_F(StartupTest, AnUnreadableLastStateFileIsNamedOnceAndLeftAsItIs) {
+    LayOut();
+    ASSERT_EQ(Start(), 0);
+    const std::string userLast = JoinPath(UserDataDir, "UserLast.dat");
+    window.reset();
+    // Reading it fails with an input/output error, for root as well.
+    std::remove(userLast.c_str());
+    ASSERT_EQ(::symlink("/proc/self/mem", userLast.c_str()), 0);
+    ASSERT_EQ(Start(), 0) << (messages.empty() ? "" : messages[0]);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find(userLast + " (Input/output error)"), std::string::npos) << messages[0];
+    EXPECT_EQ(CurrencyConverter->Currencies().RateFileName, Data("ECB/2025.11.28-ECB.vmr"));
+    // A conversion and the end of the run with its saves: no other word, the file untouched.
+    std::vector<std::string> boxes;
+    MessageBoxWatch watch;
+    watch.Start(boxes);
+    window->MEINNMemo->setPlainText("10");
+    window->BtConvertClick(window->btConvert);
+    EXPECT_FALSE(window->MEOUT().Empty());
+    window.reset();
+    watch.Stop();
+    EXPECT_EQ(boxes, std::vector<std::string>{});
+    EXPECT_TRUE(std::filesystem::is_symlink(userLast));
 }
 
 TEST_F(StartupTest, ADamagedWorkingPluginStoreIsMadeAgainFromTheMasterCopy) {

@@ -3,11 +3,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <functional>
 #include <ostream>
 
 #include "support/TestUtils.h"
 #include "platform/GlobalAtoms.h"
+#include "platform/InstanceLock.h"
 
 using namespace vemra::platform;
 using vemra::test::ScopedEnv;
@@ -65,6 +67,37 @@ TEST_F(GlobalAtomsTest, OwnFolderOpenToOthersIsRepaired) {
         ASSERT_EQ(::chown((folder + "/atoms/justonevemraapp").c_str(), 54321, 54321), 0);
         EXPECT_EQ(GlobalFindAtom("JustOneVemraApp"), 0);
     }
+}
+
+// One holder at a time, also within one process; a holder that dies lets it go by itself.
+TEST_F(GlobalAtomsTest, TheInstanceLockHasOneHolderAndGoesWithItsProcess) {
+    using Result = TInstanceLock::TResult;
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        TInstanceLock held;
+        const char taken = held.Take("JustOneVemraApp") == Result::Taken ? 'y' : 'n';
+        if (::write(ready[1], &taken, 1) != 1) _exit(1);
+        ::pause();
+        _exit(0);
+    }
+    char taken = 0;
+    ASSERT_EQ(::read(ready[0], &taken, 1), 1);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    EXPECT_EQ(taken, 'y');
+    TInstanceLock lock;
+    EXPECT_EQ(lock.Take("JustOneVemraApp"), Result::HeldByAnother);
+    EXPECT_FALSE(lock.Held());
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_EQ(lock.Take("JustOneVemraApp"), Result::Taken);
+    EXPECT_EQ(TInstanceLock().Take("JustOneVemraApp"), Result::HeldByAnother);
+    lock.Release();
+    EXPECT_EQ(TInstanceLock().Take("JustOneVemraApp"), Result::Taken);
+    EXPECT_EQ(TInstanceLock::FileName("JustOneVemraApp"), runtime_.path() + "/vemra/JustOneVemraApp.lock");
+    EXPECT_EQ(vemra::test::FileMode(TInstanceLock::FileName("JustOneVemraApp")), 0600u);
 }
 
 struct RefusedFolder {

@@ -3,6 +3,8 @@
 // source's last rate file and last update.
 
 #include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -271,6 +273,55 @@ TEST_F(PlugginManTest, UserLastLivesInTheUsersDataFolder) {
     other.SetUserLastValue(ecb, "Last", "");
     EXPECT_EQ(ReadText(UserDataDir + "/UserLast.dat"), "");
 }
+
+struct UnreadableCase {
+    const char* name;
+    void (*make)(const std::string& file);  // leaves the file there and unreadable
+    const char* reason;
+    bool needsBindingPermissions;
+};
+void PrintTo(const UnreadableCase& c, std::ostream* os) { *os << c.name; }
+
+class UnreadableUserLastTest : public PlugginManTest, public ::testing::WithParamInterface<UnreadableCase> {};
+
+// Replaced by the few values of one run, the file would lose every other source's record: it
+// is named with the system's reason and left as it is, the run's values held in memory.
+TEST_P(UnreadableUserLastTest, IsNamedAndLeftAsItIs) {
+    if (GetParam().needsBindingPermissions && !PermissionsBind()) GTEST_SKIP() << "permissions do not bind as root";
+    const std::string file = UserDataDir + "/UserLast.dat";
+    GetParam().make(file);
+    TPlugginMan other;
+    EXPECT_EQ(other.UserLastFault, "Vemra could not read " + file + " (" + GetParam().reason +
+                                       "). It starts at each rate source's newest day rate file, and leaves the file "
+                                       "as it is until it can be read.");
+    THTMLConverterPlugInn ecb(Lines({}), "ECB");
+    other.SetUserLastValue(ecb, "Last", "/x/2024.01.05-ECB.vmr");
+    EXPECT_EQ(other.GetUserLastValue(ecb, "Last"), "/x/2024.01.05-ECB.vmr");
+    std::error_code error;
+    EXPECT_EQ(std::filesystem::is_symlink(file, error), std::string(GetParam().name) == "InputOutputError");
+    ::chmod(file.c_str(), 0600);
+    if (std::string(GetParam().name) != "InputOutputError") {
+        EXPECT_EQ(ReadText(file), "LastCBR=/y/kept.vmr\r\n");
+    }
+    EXPECT_TRUE(man.UserLastFault.empty());  // read before the damage
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, UnreadableUserLastTest,
+                         ::testing::Values(UnreadableCase{"InputOutputError",  // for root as well
+                                                          [](const std::string& f) {
+                                                              std::filesystem::remove(f);
+                                                              ASSERT_EQ(::symlink("/proc/self/mem", f.c_str()), 0);
+                                                          },
+                                                          "Input/output error", false},
+                                           UnreadableCase{"NoPermission",
+                                                          [](const std::string& f) {
+                                                              ReplaceText(f, "LastCBR=/y/kept.vmr\r\n");
+                                                              ASSERT_EQ(::chmod(f.c_str(), 0), 0);
+                                                          },
+                                                          "Permission denied", true}),
+                         [](const ::testing::TestParamInfo<UnreadableCase>& param) {
+                             return std::string(param.param.name);
+                         });
 
 TEST_F(PlugginManTest, TheLastRateFileFallsBackToTheNewestAndRecordsIt) {
     THTMLConverterPlugInn ecb(Lines({"Settings=1111100:1111100:D:1:960:1"}), "ECB");

@@ -12,6 +12,8 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -20,8 +22,11 @@
 #include "ColorHint.h"
 #include "ConverterTestSupport.h"
 #include "DmTestSupport.h"
+#include "PlugginMan.h"
 #include "WindowSystem.h"
 #include "rtl/StringList.h"
+#include "rtl/SysUtils.h"
+#include "vmrconsts.h"
 
 namespace vemra::test {
 namespace {
@@ -223,6 +228,51 @@ TEST_F(ClipboardConvertTest, ReleasingCtrlDismissesTheBalloonAndLeavesTheClipboa
     EXPECT_FALSE(CurrencyConverter->Table.AsTable);
     // The user's copy is still there.
     EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), "10\t20\r\n30\t40\r\n");
+}
+
+// The balloon's timer brings the form back to the converter's rates: a day rate file that has
+// become unreadable since is told, and the rest of the form still follows.
+TEST_F(ClipboardConvertTest, ADayRateFileThatCannotBeReadWhenTheBalloonGoesIsToldAndTheFormFollows) {
+    CopyText("10\t20\r\n30\t40\r\n");
+    ASSERT_TRUE(BalloonShown());
+    // Reading it fails with an input/output error, for root as well.
+    const std::string unreadable = home.home / "2025.11.29-ECB.vmr";
+    ASSERT_EQ(::symlink("/proc/self/mem", unreadable.c_str()), 0);
+    CurrencyConverter->Table.RateFileName = unreadable;
+    const std::string loaded = CurrencyConverter->Currencies().RateFileName;
+    std::vector<std::string> boxes;
+    MessageBoxWatch watch;
+    watch.Start(boxes);
+    keys.ctrlDown = false;
+    w->HintTimerTick();
+    watch.Stop();
+    EXPECT_FALSE(w->ColorHint->isVisible());
+    EXPECT_EQ(w->WindowMode, 0);
+    EXPECT_FALSE(CurrencyConverter->Table.AsTable);
+    EXPECT_EQ(CurrencyConverter->Currencies().RateFileName, loaded);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find(unreadable), std::string::npos) << boxes[0];
+    EXPECT_NE(boxes[0].find("Input/output error"), std::string::npos) << boxes[0];
+}
+
+// A balloon command converts again from the event loop: a file the conversion cannot write
+// (the record of the table's rate source's last file) is told, and the command ends.
+TEST_F(ClipboardConvertTest, ABalloonCommandThatCannotWriteAFileTellsIt) {
+    CopyText("ECB\tUSD\r\nx\t10\r\n");
+    ASSERT_TRUE(BalloonShown());
+    ASSERT_NE(CurrencyConverter->Table.Flags & tfProviderCell, 0);
+    // A folder with a file in it, where UserLast.dat was: nothing can replace it.
+    const std::string userLast = JoinPath(UserDataDir, "UserLast.dat");
+    std::remove(userLast.c_str());
+    WriteText(userLast + "/kept", "");
+    PlugginMan->UserLast.SetValue("LastECB", home.home / "gone.vmr");
+    std::vector<std::string> boxes;
+    MessageBoxWatch watch;
+    watch.Start(boxes);
+    w->WMVmrCommand(3, 0x00C80064);
+    watch.Stop();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find(userLast), std::string::npos) << boxes[0];
 }
 
 TEST_F(ClipboardConvertTest, PasteBackPutsTheMarkedResultAndPressesCtrlV) {

@@ -121,6 +121,80 @@ TEST_F(CommandChannelTest, ReplacesASocketLeftByACrashedProcessButNotALiveOne) {
     EXPECT_EQ(spy.count(), 1);
 }
 
+// The line cap, with a deadline far off: a cut comes from the cap alone, at once.
+struct CapCase {
+    const char* name;
+    QByteArray bytes;
+    std::vector<quint32> commands;  // the wParams delivered
+    bool cut;
+};
+void PrintTo(const CapCase& c, std::ostream* os) { *os << c.name; }
+
+class CommandCapTest : public CommandChannelTest, public ::testing::WithParamInterface<CapCase> {};
+
+TEST_P(CommandCapTest, CutsTheConnectionOnlyBeyondTheCap) {
+    TCommandServer server("TVMRConverter");
+    server.SetIdleDeadline(3600 * 1000);
+    ASSERT_TRUE(server.Listen());
+    QSignalSpy spy(&server, &TCommandServer::Command);
+    QLocalSocket socket;
+    ASSERT_NO_FATAL_FAILURE(SendAsPeer(socket, GetParam().bytes));
+    QElapsedTimer timer;
+    timer.start();
+    while (GetParam().cut && socket.state() == QLocalSocket::ConnectedState && timer.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        socket.waitForDisconnected(10);
+    }
+    Drain();
+    EXPECT_EQ(socket.state() != QLocalSocket::ConnectedState, GetParam().cut);
+    EXPECT_EQ(server.ConnectionCount(), GetParam().cut ? 0 : 1);
+    std::vector<quint32> commands;
+    for (const QList<QVariant>& signal : spy) commands.push_back(signal[0].toUInt());
+    EXPECT_EQ(commands, GetParam().commands);
+}
+
+// "2 0...05": a command of exactly that many characters, its argument padded with zeros.
+QByteArray PaddedCommand(qint64 length) { return "2 " + QByteArray(static_cast<qsizetype>(length - 3), '0') + "5"; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, CommandCapTest,
+    ::testing::Values(
+        CapCase{"LineAtTheCap", PaddedCommand(TCommandServer::MaxLineLength) + "\n", {2}, false},
+        CapCase{"LineBeyondTheCap", PaddedCommand(TCommandServer::MaxLineLength + 1) + "\n10 0\n", {}, true},
+        CapCase{"LinesBeforeALongOneCount", "10 0\n" + PaddedCommand(TCommandServer::MaxLineLength + 1) + "\n2 0\n",
+                {10}, true},
+        CapCase{"UnendedAtTheCap", PaddedCommand(TCommandServer::MaxLineLength), {}, false},
+        CapCase{"UnendedBeyondTheCap", PaddedCommand(TCommandServer::MaxLineLength + 1), {}, true}),
+    [](const ::testing::TestParamInfo<CapCase>& param) { return std::string(param.param.name); });
+
+// Each complete line, and only a complete one, gives the connection its whole deadline again.
+TEST_F(CommandChannelTest, EachLineRenewsTheDeadlineAndBytesWithoutALineEndDoNot) {
+    TCommandServer server("TVMRConverter");
+    server.SetIdleDeadline(600 * 1000);
+    ASSERT_TRUE(server.Listen());
+    QSignalSpy spy(&server, &TCommandServer::Command);
+    QLocalSocket socket;
+    ASSERT_NO_FATAL_FAILURE(SendAsPeer(socket, "2 0\n"));
+    WaitFor(spy, 1);
+    ASSERT_EQ(spy.count(), 1);
+    // The timers do not run while this sleeps: the deadline only gets shorter.
+    ::usleep(1500 * 1000);
+    const int before = server.DeadlineLeftMs(0);
+    ASSERT_GT(before, 0);
+    socket.write("10");
+    socket.waitForBytesWritten(1000);
+    Drain();
+    const int unended = server.DeadlineLeftMs(0);
+    EXPECT_LE(unended, before);
+    socket.write(" 0\n");
+    socket.waitForBytesWritten(1000);
+    WaitFor(spy, 2);
+    ASSERT_EQ(spy.count(), 2);
+    EXPECT_EQ(spy[1][0].toUInt(), 10u);
+    EXPECT_GT(server.DeadlineLeftMs(0), before);
+    EXPECT_EQ(server.ConnectionCount(), 1);
+}
+
 struct LineCase {
     const char* name;
     QByteArray line;
