@@ -449,12 +449,30 @@ TEST_F(StartupTest, ADamagedWorkingPluginStoreIsMadeAgainFromTheMasterCopy) {
     window.reset();
     const std::string store = UserData(PluginStoreName());
     ASSERT_TRUE(FileExists(store));
-    WriteText(store, std::string(3000, '\x13'));
-    ASSERT_EQ(Start(), 0) << (messages.empty() ? "" : messages[0]);
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_NE(messages[0].find(store), std::string::npos) << messages[0];
-    EXPECT_TRUE(FileExists(store + ".damaged"));
-    EXPECT_GE(PlugginMan->IndexOfPlugin("ECB"), 0);
+    // Damaged twice: each damaged copy is kept, under a name of its own that the message tells.
+    const auto asideCopies = [&store] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(ExtractFileDir(store)))
+            if (entry.path().string().starts_with(store + ".damaged-")) names.push_back(entry.path().string());
+        return names;
+    };
+    const std::vector<std::string> damaged = {std::string(3000, '\x13'), "[ECB]\n"};
+    for (std::size_t i = 0; i < damaged.size(); ++i) {
+        window.reset();
+        const std::vector<std::string> before = asideCopies();
+        WriteText(store, damaged[i]);
+        messages.clear();
+        ASSERT_EQ(Start(), 0) << (messages.empty() ? "" : messages[0]);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_NE(messages[0].find(store), std::string::npos) << messages[0];
+        EXPECT_GE(PlugginMan->IndexOfPlugin("ECB"), 0);
+        std::vector<std::string> names = asideCopies();
+        ASSERT_EQ(names.size(), i + 1);
+        std::erase_if(names, [&before](const std::string& n) { return std::ranges::count(before, n) > 0; });
+        ASSERT_EQ(names.size(), 1u);
+        EXPECT_NE(messages[0].find(names[0]), std::string::npos) << messages[0];
+        EXPECT_EQ(ReadText(names[0]), damaged[i]);
+    }
 }
 
 TEST_F(StartupTest, ADamagedCurrencyNamesFileIsNamed) {
