@@ -347,6 +347,25 @@ TEST_F(InstallerWindow, UnattendedInstallationWritesEverythingOfTheInstallation)
         << ReadText(menu + "/Uninstall.desktop");
 }
 
+int machineReplaces = 0;
+void CountMachineReplace(const std::string& temp) {
+    if (ExtractFileName(temp).starts_with("machine.reg")) ++machineReplaces;
+}
+
+// The record is written whole, first or over an earlier one: a converter starting meanwhile,
+// or a kill, meets the old record or the new one. The uninstall entry has a write of its own.
+TEST_F(InstallerWindow, TheInstallRecordReachesTheHiveInOneReplace) {
+    for (int run = 1; run <= 2; ++run) {
+        machineReplaces = 0;
+        TRegistry::SetReplaceHook(CountMachineReplace);
+        const bool installed = home.InstallUnattended(home.home / "Plug");
+        TRegistry::SetReplaceHook(nullptr);
+        ASSERT_TRUE(installed) << run;
+        EXPECT_EQ(machineReplaces, run == 1 ? 2 : 1) << run;  // an uninstall entry as it was costs none
+        home.window.reset();
+    }
+}
+
 TEST_F(InstallerWindow, ARelativePlugInsFolderIsRecordedAsTheFolderItNamesFromHere) {
     const std::filesystem::path before = std::filesystem::current_path();
     std::filesystem::current_path(home.home.path());
