@@ -7,8 +7,8 @@
 #include "RegistryEx.h"
 #include "SysCaller.h"
 #include "SysStrings.h"
-#include "rtl/SysUtils.h"
 #include "platform/KeepAside.h"
+#include "rtl/SysUtils.h"
 #include "vmrconsts.h"
 
 namespace vemra {

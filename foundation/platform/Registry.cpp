@@ -145,8 +145,8 @@ using HiveEdit = std::function<EditResult(TRegHive&)>;
 
 // The writes an open batch of this thread has gathered for one root.
 struct PendingWrites {
-    int depth = 0;         // batches open on the root
-    bool dropped = false;  // one ended without its commit: the outermost stores nothing
+    int depth = 0;                 // batches open on the root
+    bool dropped = false;          // one ended without its commit: the outermost stores nothing
     std::optional<TRegHive> view;  // the hive with the gathered edits; read at the first write
     std::vector<HiveEdit> edits;
 };
@@ -233,7 +233,7 @@ struct TRegistry::Impl {
     }
 
     bool Store(HKEY root, const std::string& path, TRegHiveValue value) {
-        return Modify(root, [path, value = std::move(value)](TRegHive& h) {
+        const HiveEdit edit = [path, value = std::move(value)](TRegHive& h) {
             TRegHiveKey* key = h.Find(path);
             if (key == nullptr) return EditResult::Refused;  // deleted meanwhile, as Windows refuses
             // Saving every setting rewrites most of them unchanged: those cost no new file. (A
@@ -244,7 +244,8 @@ struct TRegistry::Impl {
                 return EditResult::Same;
             key->Set(value);
             return EditResult::Changed;
-        }) != EditResult::Refused;
+        };
+        return Modify(root, edit) != EditResult::Refused;
     }
 
     const TRegHiveValue* Find(bool open, const std::string& path, std::string_view name) const {

@@ -26,9 +26,7 @@ std::mutex g_mutex;
 std::list<Entry> g_entries;  // most recently used first
 THiveReadHook g_readHook = nullptr;
 
-std::string KeyOf(const std::string& path, std::string_view rootName) {
-    return path + '\n' + std::string(rootName);
-}
+std::string KeyOf(const std::string& path, std::string_view rootName) { return path + '\n' + std::string(rootName); }
 
 bool SameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
 

@@ -713,7 +713,9 @@ TEST_F(TwoInstallationsTest, EachHasOneFirstStartAndNeitherTakesTheUsersFavourit
         StartOn(steps[i].own, favorites, firstStartOf);
         EXPECT_EQ(favorites, "JPY,CHF") << "start " << i + 2;
         EXPECT_EQ(firstStartOf != before, steps[i].firstStart) << "start " << i + 2;
-        if (steps[i].firstStart) EXPECT_EQ(firstStartOf, InstallDate) << "start " << i + 2;
+        if (steps[i].firstStart) {
+            EXPECT_EQ(firstStartOf, InstallDate) << "start " << i + 2;
+        }
     }
 }
 

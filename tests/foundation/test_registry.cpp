@@ -1,8 +1,8 @@
 // The registry store: typed values through the hive file, case rules, read errors, damaged
 // hives, concurrent writers and a crash between writing and replacing the hive.
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -641,7 +641,7 @@ std::string ValueOr(const char* name, const char* key = kKey) {
     TRegistry reg(KEY_READ);
     if (!reg.OpenKey(key, false) || !reg.ValueExists(name)) return "(none)";
     return reg.GetDataType(name) == TRegDataType::rdInteger ? std::to_string(reg.ReadInteger(name))
-                                                             : reg.ReadString(name);
+                                                            : reg.ReadString(name);
 }
 
 TEST_F(RegistryTest, ABatchStoresItsWritesInOneReplaceAtItsCommit) {
@@ -744,17 +744,18 @@ TEST_F(RegistryTest, ABatchKeepsWhatAnotherWriterStoredMeanwhile) {
         ASSERT_TRUE(reg.OpenKey(sub, true));
     }
     const auto elsewhere = [](const std::function<void(TRegistry&)>& write) {
-        std::thread([&write] {  // a thread has no batch of its own open
+        std::thread other([&write] {  // a thread has no batch of its own open
             TRegistry reg;
             if (reg.OpenKey(kKey, false)) write(reg);
-        }).join();
+        });
+        other.join();
     };
     {
         TRegistryBatch batch(HKEY_CURRENT_USER);
         TRegistry reg;
         ASSERT_TRUE(reg.OpenKey(kKey, false));
         reg.WriteString("Mine", "1");
-        elsewhere([](TRegistry& reg) { reg.WriteString("Theirs", "2"); });
+        elsewhere([](TRegistry& theirs) { theirs.WriteString("Theirs", "2"); });
         EXPECT_TRUE(batch.Commit());
     }
     EXPECT_EQ(ValueOr("Mine"), "1");
@@ -766,7 +767,7 @@ TEST_F(RegistryTest, ABatchKeepsWhatAnotherWriterStoredMeanwhile) {
     reg.WriteString("Mine", "3");
     ASSERT_TRUE(reg.OpenKey(sub, false));
     reg.WriteString("Deep", "4");
-    elsewhere([](TRegistry& reg) { reg.DeleteKey("Sub"); });
+    elsewhere([](TRegistry& theirs) { theirs.DeleteKey("Sub"); });
     const std::string between = ReadText(UserHive());
     EXPECT_FALSE(batch.Commit());
     EXPECT_EQ(ReadText(UserHive()), between);
@@ -805,7 +806,9 @@ TEST_F(RegistryTest, AKillDuringABatchLeavesTheOldValuesOrAllTheNew) {
         int status = 0;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
         const bool done = WIFEXITED(status);
-        if (done) ASSERT_EQ(WEXITSTATUS(status), 0);
+        if (done) {
+            ASSERT_EQ(WEXITSTATUS(status), 0);
+        }
         int changed = 0;
         for (const auto& [name, value] : values) changed += ValueOr(name) == value ? 1 : 0;
         EXPECT_TRUE(changed == 0 || changed == static_cast<int>(values.size())) << "killed at replace " << killAt;

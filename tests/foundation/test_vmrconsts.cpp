@@ -274,7 +274,9 @@ TEST_F(InstallRecordTest, EachInstallationOfAUserHasOneFirstStart) {
         TRegistry::PinMachineHive("");
         EXPECT_EQ(SelectInstallRecord(tmp_ / (std::string(which) + "/program")), "");
         const bool first = ReadInstallSettings();
-        if (first) EXPECT_TRUE(MarkInstallSettingsApplied());
+        if (first) {
+            EXPECT_TRUE(MarkInstallSettingsApplied());
+        }
         return first;
     };
     std::vector<bool> firsts;

@@ -1,7 +1,7 @@
 // The installer's window in this process (offscreen): its start state, the folder boxes, the
 // previous installation, unattended and attended installations, their messages and faults.
-#include <gtest/gtest.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -572,8 +572,10 @@ TEST_F(InstallerWindow, ASecondUnattendedInstallationClosesTheRunningConverterFi
 class AsNormalUser {
 public:
     AsNormalUser() : groups_(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0))) {
-        groups_.resize(static_cast<std::size_t>(std::max(::getgroups(static_cast<int>(groups_.size()), groups_.data()), 0)));
-        ok_ = ::setgroups(0, nullptr) == 0 && ::setresgid(kNobody, kNobody, 0) == 0 && ::setresuid(kNobody, kNobody, 0) == 0;
+        groups_.resize(
+            static_cast<std::size_t>(std::max(::getgroups(static_cast<int>(groups_.size()), groups_.data()), 0)));
+        ok_ = ::setgroups(0, nullptr) == 0 && ::setresgid(kNobody, kNobody, 0) == 0 &&
+              ::setresuid(kNobody, kNobody, 0) == 0;
     }
     ~AsNormalUser() {
         static_cast<void>(::setresuid(0, 0, 0));
@@ -604,8 +606,11 @@ TEST(InstallerOfANormalUser, ReadsItsOwnRecordAloneBesideAMachineWideOne) {
     TRegistry::PinMachineHive("");
     const std::string record = ReadText(TRegistry::SystemMachineHive());
     ASSERT_NE(record.find(machine + "/opt/Vemra"), std::string::npos);
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(home.home.path()))
-        if (!entry.path().string().starts_with(machine)) ASSERT_EQ(::lchown(entry.path().c_str(), 65534, 65534), 0);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(home.home.path())) {
+        if (!entry.path().string().starts_with(machine)) {
+            ASSERT_EQ(::lchown(entry.path().c_str(), 65534, 65534), 0);
+        }
+    }
     ASSERT_EQ(::chown(home.home.path().c_str(), 65534, 65534), 0);
     {
         const AsNormalUser user;
