@@ -121,7 +121,7 @@ private:
 // joins it: its Commit stores nothing and the outer one stores both. Nothing is stored without
 // a Commit: a batch that ends without one (an exception) drops the writes of the whole batch.
 // A write that another program made meanwhile stays: the commit applies the gathered writes
-// to the hive as the file holds it then.
+// to the hive as the file holds it then; a key it deleted meanwhile refuses the whole batch.
 class TRegistryBatch {
 public:
     explicit TRegistryBatch(HKEY root);
