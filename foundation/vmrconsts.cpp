@@ -16,8 +16,11 @@ namespace vemra {
 namespace {
 
 constexpr std::string_view kInstallKey = "Software\\Vemra";
-// In the user's key: the install date the user's settings were made for.
+// In the user's key: the install date of the installation whose first start came last.
 constexpr std::string_view kSettingsInstallDate = "SettingsInstallDate";
+// Under the user's key: one value per installation this user has started, named by its
+// program folder, holding its install date.
+constexpr std::string_view kStartedInstallations = "Software\\Vemra\\Installations";
 
 TFormatSettings MakeFormat(std::string thousands, char decimal, char date, char time,
                            std::string shortDate, std::string shortTime) {
@@ -53,17 +56,22 @@ bool ReadBoolValue(const TRegistry& reg, std::string_view name) {
     return reg.GetDataType(name) == TRegDataType::rdInteger && reg.ReadBool(name);
 }
 
-// The user's settings date from an earlier start; nothing recorded counts as different.
-bool SettingsMadeForThisInstall() {
-    TRegistry user(KEY_READ);
-    user.SetRootKey(HKEY_CURRENT_USER);
-    if (!user.OpenKeyReadOnly(kInstallKey) || user.GetDataType(kSettingsInstallDate) != TRegDataType::rdBinary)
-        return false;
+bool HoldsThisInstallDate(const TRegistry& user, std::string_view name) {
+    if (user.GetDataType(name) != TRegDataType::rdBinary) return false;
     try {
-        return user.ReadDateTime(kSettingsInstallDate) == InstallDate;
+        return user.ReadDateTime(name) == InstallDate;
     } catch (const ERegistryException&) {
         return false;
     }
+}
+
+// Whether this user has started this installation before; nothing recorded counts as not.
+// Settings of a time before the record per installation hold the last one's date alone.
+bool StartedBefore() {
+    TRegistry user(KEY_READ);
+    user.SetRootKey(HKEY_CURRENT_USER);
+    if (user.OpenKeyReadOnly(kStartedInstallations) && HoldsThisInstallDate(user, AppFolder)) return true;
+    return user.OpenKeyReadOnly(kInstallKey) && HoldsThisInstallDate(user, kSettingsInstallDate);
 }
 
 // One install record as the chooser sees it.
@@ -193,19 +201,22 @@ bool ReadInstallSettings() {
     UpdaterVersion = ReadStringValue(reg, "Vmr-UpdaterVer");
     reg.CloseKey();
     MakeWorkingFolders();
-    return !SettingsMadeForThisInstall();
+    return !StartedBefore();
 }
 
 bool MarkInstallSettingsApplied() {
     TRegistry user(KEY_ALL_ACCESS);
     user.SetRootKey(HKEY_CURRENT_USER);
+    TRegistryBatch batch(HKEY_CURRENT_USER);
     try {
         if (!user.OpenKey(kInstallKey, true)) return false;
         user.WriteDateTime(kSettingsInstallDate, InstallDate);
-        return true;
+        if (!user.OpenKey(kStartedInstallations, true)) return false;
+        user.WriteDateTime(AppFolder, InstallDate);
     } catch (const ERegistryException&) {
         return false;
     }
+    return batch.Commit();
 }
 
 TDateTime SafeStrToDate(std::string_view text) {

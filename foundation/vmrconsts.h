@@ -47,14 +47,16 @@ std::string SelectInstallRecord(const std::string& programFolder);
 
 // Reads the install key into the globals and makes the folders AppData, AppData/Updates
 // and TempDir/Vemra. Without the key: AppFolder is "", nothing else is touched, false.
-// With it: true when this is the first start after an installation, i.e. the user's key
-// HKEY_CURRENT_USER "Software\Vemra" has no "SettingsInstallDate" equal to "InstallDate"
-// (reading does not change that; see MarkInstallSettingsApplied). A value that is missing
-// or of another type reads as "", 0 or false.
+// With it: true when this is the first start of this installation by this user, i.e. the
+// user's key HKEY_CURRENT_USER "Software\Vemra\Installations" holds no value named by
+// "AppFolder" with this "InstallDate" (nor, as settings of earlier versions record it,
+// "Software\Vemra" a "SettingsInstallDate" equal to it). Reading does not change that (see
+// MarkInstallSettingsApplied), and a user with an own installation and one for all users has
+// one first start of each. A value that is missing or of another type reads as "", 0 or false.
 bool ReadInstallSettings();
-// Records that the user's settings were made for the current installation (writes
-// "SettingsInstallDate" = InstallDate, creating the user's key). Call it once the first
-// start's defaults are saved. False when the user's store cannot be written.
+// Records that this user has started the current installation (its "Installations" value and
+// "SettingsInstallDate" = InstallDate, creating the user's key), in one write. Call it with
+// the first start's save of the settings. False when the user's store cannot be written.
 bool MarkInstallSettingsApplied();
 
 // The text as a date under the global FormatSettings; 0 when it is no date.

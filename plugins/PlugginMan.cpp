@@ -14,6 +14,7 @@
 #include "SysCaller.h"
 #include "SysStrings.h"
 #include "rtl/Format.h"
+#include "platform/KeepAside.h"
 #include "rtl/SysUtils.h"
 #include "vmrconsts.h"
 
@@ -96,15 +97,14 @@ void TPlugginMan::OpenPluginStore() {
             fault = e.what();
         }
         // A damaged working store would stop every start ("No plugins found"): it is kept
-        // aside, for what it may still hold, and made again from the master copy.
-        const std::string aside = working + ".damaged";
+        // aside, for what it may still hold, and made again from the master copy. Each damaged
+        // copy keeps a name of its own.
         if (!FileExists(master)) {
             if (Store == nullptr) Store = std::make_unique<TStreamedIniFile>(PluginStoreKeyIndex, working);
             return;
         }
-        std::filesystem::remove_all(aside, error);
-        if (std::rename(working.c_str(), aside.c_str()) != 0)
-            throw EInOutError("Cannot set aside the damaged " + working);
+        const std::string aside = KeepAside(working);
+        if (aside.empty()) throw EInOutError("Cannot set aside the damaged " + working);
         StoreRecoveryNote = "The rate sources file " + working + " was damaged (" + fault + "). It was set aside as " +
                             aside + " and made again from the installed copy.";
     }

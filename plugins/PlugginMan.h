@@ -60,7 +60,8 @@ public:
     void ClearPlugins();
     // Opens the working store in AppData, made from the master copy in PubData when missing.
     // A working store that cannot be read or holds no rate source is set aside as
-    // "<store>.damaged" and made again from the master; StoreRecoveryNote then says so.
+    // "<store>.damaged-<UTC stamp>" (KeepAside) and made again from the master;
+    // StoreRecoveryNote then says so.
     void OpenPluginStore();
     std::string StoreRecoveryNote;
     // The store's sections of at most 3 characters, in store order.

@@ -441,6 +441,9 @@ void TFrmInstall::WriteInstallKey() {
     const std::string ext = ".desktop";
     TRegistry reg(KEY_ALL_ACCESS | RegistryView);
     reg.SetRootKey(HKEY_LOCAL_MACHINE);
+    // The record reaches the file whole or not at all: a converter starting meanwhile, or a
+    // kill, never meets one with some values of the new installation and some of the old.
+    TRegistryBatch batch(HKEY_LOCAL_MACHINE);
     if (!reg.OpenKey(setup::kInstallKey, true)) throw std::runtime_error("cannot open the install key");
     reg.WriteString("", setup::kProductName);
     reg.WriteString("Vmr-Vemra", mainProgram);
@@ -460,12 +463,14 @@ void TFrmInstall::WriteInstallKey() {
     reg.WriteBool("ProgramaticInstall", unattended_);
     reg.WriteDateTime("InstallDate", Now());
     reg.CloseKey();
+    if (!batch.Commit()) throw std::runtime_error("cannot store the install key");
 }
 
 void TFrmInstall::WriteUninstallEntry() {
     const std::string mainProgram = JoinPath(AppFolder, setup::MainProgramName());
     TRegistry reg(KEY_ALL_ACCESS | RegistryView);
     reg.SetRootKey(HKEY_LOCAL_MACHINE);
+    TRegistryBatch batch(HKEY_LOCAL_MACHINE);
     // Our store starts without the system's uninstall list, so the installer makes it.
     if (!reg.OpenKey(std::string(setup::kUninstallKey) + "\\" + setup::kUninstallSubkey, true)) return;
     const std::string address = setup::ProductAddress();
@@ -482,6 +487,7 @@ void TFrmInstall::WriteUninstallEntry() {
     reg.WriteInteger("NoModify", 1);
     reg.WriteInteger("NoRepair", 1);
     reg.CloseKey();
+    batch.Commit();  // its failure is not told: the installation works without the entry
 }
 
 void TFrmInstall::mousePressEvent(QMouseEvent* event) {

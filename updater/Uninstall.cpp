@@ -97,8 +97,9 @@ TUninstallResult Uninstall(const std::function<void()>& askToQuit, const std::fu
     try {
         TRegistry reg(KEY_ALL_ACCESS | RegistryView);
         reg.SetRootKey(HKEY_LOCAL_MACHINE);
+        TRegistryBatch batch(HKEY_LOCAL_MACHINE);  // both keys go in one write of the record
         reg.DeleteKey(std::string("\\") + setup::kUninstallKey + "\\" + setup::kUninstallSubkey);
-        if (!reg.DeleteKey(std::string("\\") + setup::kInstallKey)) {
+        if (!reg.DeleteKey(std::string("\\") + setup::kInstallKey) || !batch.Commit()) {
             result.Error = "The install settings could not be removed.";
             return result;
         }

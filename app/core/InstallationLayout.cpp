@@ -78,6 +78,7 @@ bool LayOutInstallation(const std::string& shippedDir, const std::string& progra
     try {
         TRegistry reg(KEY_ALL_ACCESS);
         reg.SetRootKey(HKEY_LOCAL_MACHINE);
+        TRegistryBatch batch(HKEY_LOCAL_MACHINE);  // the record is written whole or not at all
         if (!reg.OpenKey(kInstallKey, true)) {
             error = "cannot write the install key";
             return false;
@@ -91,6 +92,10 @@ bool LayOutInstallation(const std::string& shippedDir, const std::string& progra
         reg.WriteString("StartupIcon", layout.StartupIcon);
         reg.WriteBool("AllUser", false);
         reg.CloseKey();
+        if (!batch.Commit()) {
+            error = "cannot write the install key";
+            return false;
+        }
     } catch (const std::exception& e) {
         error = e.what();
         return false;

@@ -504,7 +504,8 @@ std::int32_t TVMRConverter::InitApplication() {
             }
         }
         LoadSettings(isoFrom, isoTo);
-        if (firstStart) CurrencyConverter->SetFavorites(UnscrambleLiteral(kDefaultFavorites));
+        // A first start of a further installation keeps the favourites the user has.
+        if (firstStart && !favoritesStored_) CurrencyConverter->SetFavorites(UnscrambleLiteral(kDefaultFavorites));
     } catch (const std::exception& e) {
         dataFault = true;
         initFault_ = e.what();
@@ -561,11 +562,8 @@ std::int32_t TVMRConverter::InitApplication() {
         LoadStartupRates(StartupRateFile());
         FillCurrencyCombos(isoFrom, isoTo);
         OutputTarget = &meoutLines_;
-        if (firstStart) {
-            // Makes the user's settings key (the saves only open it), then fills it.
-            MarkInstallSettingsApplied();
-            SaveSettings(255);
-        }
+        // Makes the user's settings key (the saves only open it), then fills it.
+        if (firstStart) SaveFirstStartSettings();
         if (VMRConfig->ui->btHotKeyOn->Checked()) RegisterAppHotKey();
     } catch (const std::exception& e) {
         initFault_ = e.what();

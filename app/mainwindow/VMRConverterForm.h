@@ -132,6 +132,8 @@ public:
     // Never throws: a settings file that cannot be written is told to the user once per run,
     // and the file stays as it was.
     void SaveSettings(int mask);
+    // The first start of an installation: marks it started and saves every group, in one write.
+    void SaveFirstStartSettings();
     void ClearSettingsAndClose();  // deletes the user's settings key, then CloseApplication
 
     // ---- IPipelineHost ----
@@ -355,6 +357,7 @@ private:
     bool meoutStale_ = false;
     bool destroyed_ = false;
     std::string configFileName_;  // setting "VMRConfigFile"
+    bool favoritesStored_ = false;  // the settings hold "Favorites" (from an earlier installation too)
     std::string initFault_;       // what made the start fail, for its message
     // The user heard once that the settings cannot be read or stored: later faults are only logged.
     bool settingsFaultShown_ = false;

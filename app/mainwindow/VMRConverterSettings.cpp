@@ -75,6 +75,11 @@ private:
     TRegistryEx& registry_;
 };
 
+std::string SaveFaultText(int error) {
+    const std::string reason = error != 0 ? std::string(std::strerror(error)) : std::string("it cannot be written");
+    return Format("Vemra could not save its settings in %s (%s).", SettingsFile(), reason);
+}
+
 }  // namespace
 
 void TVMRConverter::ReportSettingsFault(const std::string& text, bool showBox) {
@@ -105,6 +110,7 @@ void TVMRConverter::LoadSettings(std::string& isoFrom, std::string& isoTo) {
         }
     }
     Ui::TVMRConfig& config = *VMRConfig->ui;
+    favoritesStored_ = registry.ValueExists("Favorites");
 
     VMRConfig->SettingsLoading = 1;
     config.btLoadOnInit->SetChecked(registry.ReadBoolDef("LoadOnInit", true));
@@ -167,6 +173,9 @@ void TVMRConverter::SaveSettings(int mask) {
     TRegistryEx registry(true);
     // The key is made once per installation; without it nothing is written.
     if (!registry.OpenKey(kSettingsKey, false)) return;
+    // Every value of one save reaches the file in one replace: a kill leaves the old set or
+    // the new one, never a pair of which only one half was written.
+    TRegistryBatch batch(HKEY_CURRENT_USER);
     Ui::TVMRConfig& config = *VMRConfig->ui;
 
     SettingsWriter w(registry);
@@ -218,17 +227,23 @@ void TVMRConverter::SaveSettings(int mask) {
         w.Integer("PConfig.Top", VMRConfig->y());
         w.Integer("PProperties.Left", PropertiesLeft);
         w.Integer("PProperties.Top", PropertiesTop);
+        if (!batch.Commit()) throw ERegistryException("Failed to store the settings");
     } catch (const std::exception&) {
-        // The hive is replaced as a whole by each write, so the file keeps its last good
-        // state; the run goes on with the settings in the controls. At the end of the run
-        // nothing is shown, so that an end asked for (command 99 of the installer) is not
-        // held up by a box.
-        const int error = errno;
-        const std::string reason = error != 0 ? std::string(std::strerror(error)) : std::string("it cannot be written");
-        ReportSettingsFault(Format("Vemra could not save its settings in %s (%s).", SettingsFile(), reason),
-                            !destroyed_);
+        // Nothing of this save was stored, so the file keeps its last good state; the run
+        // goes on with the settings in the controls. At the end of the run nothing is shown,
+        // so that an end asked for (command 99 of the installer) is not held up by a box.
+        ReportSettingsFault(SaveFaultText(errno), !destroyed_);
     }
     registry.CloseKey();
+}
+
+void TVMRConverter::SaveFirstStartSettings() {
+    // The mark of this installation's first start and the settings it saves go in one write:
+    // a kill in between would leave a first start done without its settings.
+    TRegistryBatch batch(HKEY_CURRENT_USER);
+    errno = 0;
+    if (MarkInstallSettingsApplied()) SaveSettings(255);
+    if (!batch.Commit()) ReportSettingsFault(SaveFaultText(errno), !destroyed_);
 }
 
 void TVMRConverter::ClearSettingsAndClose() {

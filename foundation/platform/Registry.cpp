@@ -5,14 +5,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <functional>
 #include <optional>
+#include <utility>
 
+#include "KeepAside.h"
+#include "RegistryCache.h"
 #include "RegistryHive.h"
 #include "platform/SpecialFolders.h"
 
@@ -74,18 +76,6 @@ bool MakeFolders(const std::string& folder, mode_t mode) {
     return DirectoryExists(folder);
 }
 
-// The hive's text; "" when there is no hive yet; nothing when it exists but cannot be read
-// (a write must then not replace it with a hive that lost every other value).
-std::optional<std::string> ReadHiveText(const std::string& path) {
-    try {
-        return ReadFileBytes(path);
-    } catch (const EInOutError&) {
-        struct stat st {};
-        if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) return std::string();
-        return std::nullopt;
-    }
-}
-
 // Writers hold this lock around read-modify-write so that no process loses another's change.
 // The temporary file has a fixed name, which the lock makes safe; one left by a crash is
 // simply replaced by the next write.
@@ -124,23 +114,6 @@ bool ReplaceHiveFile(const std::string& target, std::string_view text, mode_t ne
     }
 }
 
-// A hive file that is no hive at all is moved to "<hive>.damaged-<UTC stamp>" before a new
-// one replaces it, so whatever it held can still be looked at.
-bool KeepAside(const std::string& hive) {
-    char stamp[32];
-    const std::time_t now = std::time(nullptr);
-    std::tm utc {};
-    ::gmtime_r(&now, &utc);
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &utc);
-    const std::string base = hive + ".damaged-" + stamp;
-    for (int n = 1; n < 100; ++n) {
-        const std::string aside = n == 1 ? base : base + "-" + std::to_string(n);
-        if (PathExists(aside.c_str())) continue;
-        return std::rename(hive.c_str(), aside.c_str()) == 0;
-    }
-    return false;
-}
-
 [[noreturn]] void ReadError(std::string_view name) {
     throw ERegistryException("Invalid data type for '" + std::string(name) + "'");
 }
@@ -164,56 +137,115 @@ TRegHiveValue MakeValue(std::string_view name, TRegValueKind kind, std::string_v
     return v;
 }
 
+// Same: the edit would write what the hive already holds; the file is then left as it is,
+// unless it did not read as a hive (it is set aside and written anew as for a change).
+// Ordered: the edits of a batch together did the most that one of them did.
+enum class EditResult { Unchanged, Same, Changed, Refused };
+using HiveEdit = std::function<EditResult(TRegHive&)>;
+
+// The writes an open batch of this thread has gathered for one root.
+struct PendingWrites {
+    int depth = 0;                 // batches open on the root
+    bool dropped = false;          // one ended without its commit: the outermost stores nothing
+    std::optional<TRegHive> view;  // the hive with the gathered edits; read at the first write
+    std::vector<HiveEdit> edits;
+};
+
+thread_local PendingWrites t_pending[2];
+
+PendingWrites& Pending(HKEY root) { return t_pending[root == HKEY_CURRENT_USER ? 0 : 1]; }
+
+struct StoredHive {
+    TRegHive hive;
+    EditResult result;  // of the edits together
+};
+
+// Read-modify-write of the hive under its lock: the edits in turn on the hive as the file
+// holds it now, then one replace of the file. Nothing when an edit is refused or the new hive
+// cannot be stored: the hive file then stays as it was, errno telling why.
+std::optional<StoredHive> StoreEdits(HKEY root, const std::vector<HiveEdit>& edits) {
+    const std::string target = TRegistry::HivePathForWrite(root);
+    const std::string folder = ExtractFileDir(target);
+    if (!MakeFolders(folder, folder == SystemFolder() ? 0755 : 0700)) return std::nullopt;
+    const HiveLock lock(target + ".lock", NewHiveMode(root));
+    if (!lock.Held()) return std::nullopt;
+    const std::string source = TRegistry::HivePathForRead(root);
+    std::optional<TCachedHive> fresh = ReadHiveFile(source, RootName(root), true);
+    if (!fresh) return std::nullopt;
+    EditResult result = EditResult::Unchanged;
+    for (const HiveEdit& edit : edits) {
+        const EditResult one = edit(fresh->hive);
+        if (one == EditResult::Refused) {
+            errno = 0;  // no system fault: a key was deleted meanwhile
+            return std::nullopt;
+        }
+        result = std::max(result, one);
+    }
+    const EditResult stored = result;
+    if (result == EditResult::Same) result = fresh->readable ? EditResult::Unchanged : EditResult::Changed;
+    if (result == EditResult::Changed) {
+        if (!fresh->readable && source == target && KeepAside(target).empty()) return std::nullopt;
+        if (!ReplaceHiveFile(target, FormatHive(fresh->hive, RootName(root)), NewHiveMode(root))) return std::nullopt;
+        RememberWrittenHive(target, RootName(root), fresh->hive);
+    }
+    return StoredHive{std::move(fresh->hive), stored};
+}
+
 }  // namespace
 
 struct TRegistry::Impl {
-    // Same: the edit would write what the hive already holds; the file is then left as it
-    // is, unless it did not read as a hive (it is set aside and written anew as for a change).
-    enum class Edit { Unchanged, Same, Changed, Refused };
-
-    TRegHive hive;  // as last read (or written) from the root's hive file
+    TRegHive hive;  // as last read (or written) from the root's hive file, or the batch's view
 
     void Load(HKEY root) {
-        hive = ParseHive(ReadHiveText(HivePathForRead(root)).value_or(std::string()), RootName(root));
+        if (const PendingWrites& pending = Pending(root); pending.view) {
+            hive = *pending.view;
+            return;
+        }
+        hive = ReadHiveFile(HivePathForRead(root), RootName(root), false).value_or(TCachedHive{}).hive;
     }
 
-    // Read-modify-write of the hive under its lock; false when the edit is refused or the
-    // new hive cannot be stored (the hive file then stays as it was).
-    bool Modify(HKEY root, const std::function<Edit(TRegHive&)>& edit) {
-        const std::string target = HivePathForWrite(root);
-        const std::string folder = ExtractFileDir(target);
-        if (!MakeFolders(folder, folder == SystemFolder() ? 0755 : 0700)) return false;
-        const HiveLock lock(target + ".lock", NewHiveMode(root));
-        if (!lock.Held()) return false;
-        const std::string source = HivePathForRead(root);
-        const std::optional<std::string> text = ReadHiveText(source);
-        if (!text) return false;
-        THiveReadReport report;
-        TRegHive fresh = ParseHive(*text, RootName(root), &report);
-        Edit result = edit(fresh);
-        if (result == Edit::Same) result = report.readable ? Edit::Unchanged : Edit::Changed;
-        if (result == Edit::Changed && !report.readable && source == target && !KeepAside(target)) return false;
-        if (result == Edit::Changed && !ReplaceHiveFile(target, FormatHive(fresh, RootName(root)), NewHiveMode(root))) {
-            Load(root);
-            return false;
+    // Applies the edit to the hive file, or to the open batch's view (the batch's commit then
+    // stores it); Refused when the edit is refused or the new hive cannot be stored (the hive
+    // file then stays as it was), else what the edit did.
+    EditResult Modify(HKEY root, const HiveEdit& edit) {
+        PendingWrites& pending = Pending(root);
+        if (pending.depth == 0) {
+            std::optional<StoredHive> stored = StoreEdits(root, {edit});
+            if (!stored) {
+                const int error = errno;
+                Load(root);
+                errno = error;
+                return EditResult::Refused;
+            }
+            hive = std::move(stored->hive);
+            return stored->result;
         }
-        hive = std::move(fresh);
-        return result != Edit::Refused;
+        if (!pending.view) {
+            std::optional<TCachedHive> read = ReadHiveFile(HivePathForRead(root), RootName(root), false);
+            if (!read) return EditResult::Refused;
+            pending.view = std::move(read->hive);
+        }
+        const EditResult result = edit(*pending.view);
+        if (result == EditResult::Refused) return result;
+        pending.edits.push_back(edit);
+        hive = *pending.view;
+        return result;
     }
 
     bool Store(HKEY root, const std::string& path, TRegHiveValue value) {
-        return Modify(root, [&](TRegHive& h) {
+        const HiveEdit edit = [path, value = std::move(value)](TRegHive& h) {
             TRegHiveKey* key = h.Find(path);
-            if (key == nullptr) return Edit::Refused;  // deleted meanwhile, as Windows refuses
+            if (key == nullptr) return EditResult::Refused;  // deleted meanwhile, as Windows refuses
             // Saving every setting rewrites most of them unchanged: those cost no new file. (A
             // write gives a string, integer or binary value, which the hive text writes by its
             // kind and data alone.)
             if (const TRegHiveValue* old = key->Find(value.name);
                 old != nullptr && old->kind == value.kind && old->integer == value.integer && old->bytes == value.bytes)
-                return Edit::Same;
-            key->Set(std::move(value));
-            return Edit::Changed;
-        });
+                return EditResult::Same;
+            key->Set(value);
+            return EditResult::Changed;
+        };
+        return Modify(root, edit) != EditResult::Refused;
     }
 
     const TRegHiveValue* Find(bool open, const std::string& path, std::string_view name) const {
@@ -237,11 +269,11 @@ bool TRegistry::OpenKey(std::string_view key, bool canCreate) {
     if (impl_->hive.Find(path) == nullptr) {
         if (!canCreate) return false;
         if (!KeyPathWithinBounds(path)) return false;
-        const bool made = impl_->Modify(root_, [&](TRegHive& h) {
-            if (h.Find(path) != nullptr) return Impl::Edit::Unchanged;
-            return h.Ensure(path) != nullptr ? Impl::Edit::Changed : Impl::Edit::Refused;
+        const EditResult made = impl_->Modify(root_, [path](TRegHive& h) {
+            if (h.Find(path) != nullptr) return EditResult::Unchanged;
+            return h.Ensure(path) != nullptr ? EditResult::Changed : EditResult::Refused;
         });
-        if (!made) return false;
+        if (made == EditResult::Refused) return false;
     }
     path_ = path;
     open_ = true;
@@ -262,25 +294,19 @@ bool TRegistry::KeyExists(std::string_view key) {
 
 bool TRegistry::DeleteKey(std::string_view key) {
     const std::string path = ResolveKey(key, open_, path_);
-    bool erased = false;
-    const bool ok = impl_->Modify(root_, [&](TRegHive& h) {
-        erased = h.Erase(path);
-        return erased ? Impl::Edit::Changed : Impl::Edit::Unchanged;
-    });
-    return ok && erased;
+    return impl_->Modify(root_, [path](TRegHive& h) {
+        return h.Erase(path) ? EditResult::Changed : EditResult::Unchanged;
+    }) == EditResult::Changed;
 }
 
 bool TRegistry::ValueExists(std::string_view name) const { return impl_->Find(open_, path_, name) != nullptr; }
 
 bool TRegistry::DeleteValue(std::string_view name) {
     if (!open_) return false;
-    bool erased = false;
-    const bool ok = impl_->Modify(root_, [&](TRegHive& h) {
-        TRegHiveKey* key = h.Find(path_);
-        erased = key != nullptr && key->Erase(name);
-        return erased ? Impl::Edit::Changed : Impl::Edit::Unchanged;
-    });
-    return ok && erased;
+    return impl_->Modify(root_, [path = path_, name = std::string(name)](TRegHive& h) {
+        TRegHiveKey* key = h.Find(path);
+        return key != nullptr && key->Erase(name) ? EditResult::Changed : EditResult::Unchanged;
+    }) == EditResult::Changed;
 }
 
 void TRegistry::GetValueNames(TStringList& out) const {
@@ -393,5 +419,26 @@ std::string TRegistry::UserMachineHive() {
 void TRegistry::PinMachineHive(std::string path) { g_pinnedMachineHive = std::move(path); }
 
 void TRegistry::SetReplaceHook(ReplaceHook hook) { g_replaceHook = hook; }
+
+TRegistryBatch::TRegistryBatch(HKEY root) : root_(root) { ++Pending(root).depth; }
+
+TRegistryBatch::~TRegistryBatch() {
+    if (ended_) return;
+    PendingWrites& pending = Pending(root_);
+    pending.dropped = true;
+    if (--pending.depth == 0) pending = PendingWrites{};
+}
+
+bool TRegistryBatch::Commit() {
+    if (ended_) return false;
+    ended_ = true;
+    PendingWrites& pending = Pending(root_);
+    if (--pending.depth > 0) return !pending.dropped;
+    const PendingWrites gathered = std::exchange(pending, PendingWrites{});
+    if (gathered.dropped) return false;
+    if (gathered.edits.empty()) return true;
+    errno = 0;
+    return StoreEdits(root_, gathered.edits).has_value();
+}
 
 }  // namespace vemra

@@ -16,8 +16,10 @@
 // Key paths use "\" as on Windows and match without regard to case. Values are typed:
 // strings ("name"="text"), 32-bit integers (dword:0000002a) and binary (hex:01,02,...).
 // Every write that changes the hive replaces the hive file atomically (one that writes a value
-// as it is stored leaves the file alone); a hive is re-read when a key is opened, so two
-// programs see each other's changes. Access masks and views are accepted and ignored.
+// as it is stored leaves the file alone); a TRegistryBatch makes many writes one replace. A
+// hive is looked at again when a key is opened, so two programs see each other's changes; the
+// file itself is read again only when it changed (RegistryCache.h). Access masks and views are
+// accepted and ignored.
 
 #include <cstdint>
 #include <memory>
@@ -111,6 +113,28 @@ private:
     std::uint32_t access_;
     std::string path_;
     bool open_ = false;
+};
+
+// Gathers this thread's writes to one root from its creation to its Commit, and stores them
+// then in one replace of the hive file: a kill leaves the old values or all the new ones.
+// Reads meanwhile see the gathered writes. A batch made while one of the same root is open
+// joins it: its Commit stores nothing and the outer one stores both. Nothing is stored without
+// a Commit: a batch that ends without one (an exception) drops the writes of the whole batch.
+// A write that another program made meanwhile stays: the commit applies the gathered writes
+// to the hive as the file holds it then; a key it deleted meanwhile refuses the whole batch.
+class TRegistryBatch {
+public:
+    explicit TRegistryBatch(HKEY root);
+    ~TRegistryBatch();
+    TRegistryBatch(const TRegistryBatch&) = delete;
+    TRegistryBatch& operator=(const TRegistryBatch&) = delete;
+    // False when the writes could not be stored, with errno telling why (the hive file then
+    // stays as it was), or when a joined batch had dropped them.
+    bool Commit();
+
+private:
+    HKEY root_;
+    bool ended_ = false;
 };
 
 }  // namespace vemra

@@ -13,6 +13,7 @@
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +21,8 @@
 #include <filesystem>
 
 #include <algorithm>
+#include <ctime>
+#include <map>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -44,6 +47,7 @@
 #include "dm.h"
 #include "platform/GlobalAtoms.h"
 #include "platform/InstanceLock.h"
+#include "platform/RegistryCache.h"
 #include "rtl/SysUtils.h"
 #include "support/TestUtils.h"
 #include "ui_VMRConfigForm.h"
@@ -528,12 +532,30 @@ TEST_F(StartupTest, ADamagedWorkingPluginStoreIsMadeAgainFromTheMasterCopy) {
     window.reset();
     const std::string store = UserData(PluginStoreName());
     ASSERT_TRUE(FileExists(store));
-    WriteText(store, std::string(3000, '\x13'));
-    ASSERT_EQ(Start(), 0) << (messages.empty() ? "" : messages[0]);
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_NE(messages[0].find(store), std::string::npos) << messages[0];
-    EXPECT_TRUE(FileExists(store + ".damaged"));
-    EXPECT_GE(PlugginMan->IndexOfPlugin("ECB"), 0);
+    // Damaged twice: each damaged copy is kept, under a name of its own that the message tells.
+    const auto asideCopies = [&store] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(ExtractFileDir(store)))
+            if (entry.path().string().starts_with(store + ".damaged-")) names.push_back(entry.path().string());
+        return names;
+    };
+    const std::vector<std::string> damaged = {std::string(3000, '\x13'), "[ECB]\n"};
+    for (std::size_t i = 0; i < damaged.size(); ++i) {
+        window.reset();
+        const std::vector<std::string> before = asideCopies();
+        WriteText(store, damaged[i]);
+        messages.clear();
+        ASSERT_EQ(Start(), 0) << (messages.empty() ? "" : messages[0]);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_NE(messages[0].find(store), std::string::npos) << messages[0];
+        EXPECT_GE(PlugginMan->IndexOfPlugin("ECB"), 0);
+        std::vector<std::string> names = asideCopies();
+        ASSERT_EQ(names.size(), i + 1);
+        std::erase_if(names, [&before](const std::string& n) { return std::ranges::count(before, n) > 0; });
+        ASSERT_EQ(names.size(), 1u);
+        EXPECT_NE(messages[0].find(names[0]), std::string::npos) << messages[0];
+        EXPECT_EQ(ReadText(names[0]), damaged[i]);
+    }
 }
 
 TEST_F(StartupTest, ADamagedCurrencyNamesFileIsNamed) {
@@ -656,6 +678,133 @@ INSTANTIATE_TEST_SUITE_P(
         MaskCase{"CurrenciesAndLanguage", 8,
                  {"VMRConfigFile", "Favorites", "DefaultFrom", "DefaultTo", "IsoFrom", "IsoTo", "VMRLanguaje"}}),
     [](const ::testing::TestParamInfo<MaskCase>& info) { return std::string(info.param.name); });
+
+int settingsReplaces = 0;
+void CountSettingsReplace(const std::string& temp) {
+    if (ExtractFileName(temp).starts_with("user.reg")) ++settingsReplaces;
+}
+
+struct ReplaceCount {
+    ReplaceCount() {
+        settingsReplaces = 0;
+        TRegistry::SetReplaceHook(CountSettingsReplace);
+    }
+    ~ReplaceCount() { TRegistry::SetReplaceHook(nullptr); }
+};
+
+// A kill during a save leaves the old settings or the new ones, never a pair of which one
+// half was written: each save, however many values it changes, replaces the file once.
+TEST_F(StartupTest, EachSaveReplacesTheSettingsFileOnceWithAllItsValues) {
+    LayOut();
+    ASSERT_EQ(Start(), 0);
+    const std::string hive = TRegistry::HivePathForWrite(HKEY_CURRENT_USER);
+    const ReplaceCount count;
+    window->btIntCh->click();  // the swap saves the pair
+    EXPECT_EQ(settingsReplaces, 1);
+    std::string text = ReadText(hive);
+    EXPECT_NE(text.find("\"IsoFrom\"=\"USD\""), std::string::npos) << text;
+    EXPECT_NE(text.find("\"IsoTo\"=\"EUR\""), std::string::npos) << text;
+
+    Ui::TVMRConfig& config = *VMRConfig->ui;
+    config.cbClipTech->setCurrentIndex(0);
+    config.btAudio->SetChecked(false);
+    window->cbFormat->setCurrentIndex(0);
+    CurrencyConverter->SetFavorites("JPY,CHF");
+    window->SaveSettings(255);
+    EXPECT_EQ(settingsReplaces, 2);
+    text = ReadText(hive);
+    for (const char* line : {"\"ClipMethod\"=dword:00000000", "\"AudioEvents\"=dword:00000000",
+                             "\"FormatNames\"=dword:00000000", "\"Favorites\"=\"JPY,CHF\""})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\nin:\n" << text;
+    window->SaveSettings(255);  // nothing changed
+    EXPECT_EQ(settingsReplaces, 2);
+}
+
+std::map<std::string, int> hiveReadsAtStart;
+void CountHiveReadAtStart(const std::string& path) { ++hiveReadsAtStart[path]; }
+
+// A start opens the settings and the install record many times: each file is read once, and
+// what another program changed since the last run is what the start sees.
+TEST_F(StartupTest, AStartReadsEachRegistryFileOnceAndSeesAnotherProgramsChange) {
+    LayOut();
+    ASSERT_EQ(Start(), 0);
+    ASSERT_EQ(Start(), 0);  // stores the rate source the first start chose
+    Stop();
+    const std::string settings = TRegistry::HivePathForRead(HKEY_CURRENT_USER);
+    const std::string record = TRegistry::HivePathForRead(HKEY_LOCAL_MACHINE);
+    std::string text = ReadText(settings);
+    const std::string pair = "\"IsoFrom\"=\"EUR\"";
+    const std::size_t at = text.find(pair);
+    ASSERT_NE(at, std::string::npos) << text;
+    WriteText(settings, text.replace(at, pair.size(), "\"IsoFrom\"=\"GBP\""));
+    for (const std::string& file : {settings, record}) {
+        // Changed an hour ago by the file clock, as a start after another program's change sees it.
+        timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 3600, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    }
+    hiveReadsAtStart.clear();
+    SetHiveReadHook(CountHiveReadAtStart);
+    const int result = Start();
+    SetHiveReadHook(nullptr);
+    ASSERT_EQ(result, 0) << (messages.empty() ? "" : messages[0]);
+    EXPECT_EQ(CurrencyConverter->SourceCode(), "GBP");
+    EXPECT_EQ(hiveReadsAtStart, (std::map<std::string, int>{{settings, 1}, {record, 1}}));
+}
+
+// Starts the converter on one of a user's two installations: the record of that one is the
+// machine hive's, as the chooser would pin it.
+class TwoInstallationsTest : public StartupTest {
+protected:
+    void SetUp() override {
+        LayOut();
+        own_ = ReadText(MachineHive());
+        TInstallationLayout all = UserInstallationLayout();
+        all.AppFolder = home / "all/program";
+        all.PubData = home / "all/data";
+        all.AppData = home / "all/user";  // the files of the user who installed it
+        std::string error;
+        ASSERT_TRUE(LayOutInstallation(kShippedDir, "", all, error)) << error;
+        all_ = ReadText(MachineHive());
+        ASSERT_NE(own_, all_);
+    }
+    static std::string MachineHive() { return TRegistry::HivePathForWrite(HKEY_LOCAL_MACHINE); }
+    // The start's result, with the favourites and the install date of the last first start.
+    void StartOn(bool own, std::string& favorites, TDateTime& firstStartOf) {
+        Stop();
+        WriteText(MachineHive(), own ? own_ : all_);
+        ASSERT_EQ(Start(), 0) << (messages.empty() ? "" : messages[0]);
+        favorites = CurrencyConverter->Favorites().CommaText();
+        TRegistryEx registry(false);
+        ASSERT_TRUE(registry.OpenKey("Software\\Vemra", false));
+        firstStartOf = registry.ReadDateTime("SettingsInstallDate");
+    }
+    std::string own_, all_;
+};
+
+TEST_F(TwoInstallationsTest, EachHasOneFirstStartAndNeitherTakesTheUsersFavourites) {
+    std::string favorites;
+    TDateTime firstStartOf = 0;
+    StartOn(true, favorites, firstStartOf);
+    EXPECT_EQ(favorites, "USD,EUR,GBP,JPY,CHF");  // the defaults of a first start
+    EXPECT_EQ(firstStartOf, InstallDate);
+    CurrencyConverter->SetFavorites("JPY,CHF");
+    window->SaveSettings(8);
+
+    struct Step {
+        bool own;
+        bool firstStart;
+    };
+    const std::vector<Step> steps = {{true, false}, {false, true}, {false, false}, {true, false}};
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const TDateTime before = firstStartOf;
+        StartOn(steps[i].own, favorites, firstStartOf);
+        EXPECT_EQ(favorites, "JPY,CHF") << "start " << i + 2;
+        EXPECT_EQ(firstStartOf != before, steps[i].firstStart) << "start " << i + 2;
+        if (steps[i].firstStart) {
+            EXPECT_EQ(firstStartOf, InstallDate) << "start " << i + 2;
+        }
+    }
+}
 
 struct PatternCase {
     const char* name;

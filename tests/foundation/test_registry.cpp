@@ -1,20 +1,25 @@
 // The registry store: typed values through the hive file, case rules, read errors, damaged
 // hives, concurrent writers and a crash between writing and replacing the hive.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
+#include <csignal>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "RegistryEx.h"
 #include "platform/Registry.h"
+#include "platform/RegistryCache.h"
 #include "support/TestUtils.h"
 
 namespace vemra {
@@ -36,6 +41,7 @@ protected:
     }
     void TearDown() override {
         TRegistry::SetReplaceHook(nullptr);
+        SetHiveReadHook(nullptr);
         store_.reset();
         config_.reset();
     }
@@ -627,6 +633,245 @@ TEST_F(RegistryTest, AWriteOfTheStoredValueLeavesTheHiveFileAlone) {
     EXPECT_EQ(fresh.ReadString("Number"), "43");
     EXPECT_EQ(fresh.ReadString("Lines"), "a\r\nb");
     EXPECT_TRUE(fresh.ValueExists("New"));
+}
+
+// ---- batches ----
+
+std::string ValueOr(const char* name, const char* key = kKey) {
+    TRegistry reg(KEY_READ);
+    if (!reg.OpenKey(key, false) || !reg.ValueExists(name)) return "(none)";
+    return reg.GetDataType(name) == TRegDataType::rdInteger ? std::to_string(reg.ReadInteger(name))
+                                                            : reg.ReadString(name);
+}
+
+TEST_F(RegistryTest, ABatchStoresItsWritesInOneReplaceAtItsCommit) {
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(kKey, true));
+        reg.WriteString("Gone", "x");
+        reg.WriteString("IsoFrom", "EUR");
+    }
+    const std::string before = ReadText(UserHive());
+    replacements = 0;
+    TRegistry::SetReplaceHook(CountReplacement);
+    {
+        TRegistryBatch batch(HKEY_CURRENT_USER);
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(kKey, false));
+        reg.WriteString("IsoFrom", "USD");
+        reg.WriteInteger("Count", 3);
+        EXPECT_TRUE(reg.DeleteValue("Gone"));
+        EXPECT_FALSE(reg.DeleteValue("Gone"));
+        ASSERT_TRUE(reg.OpenKey(std::string(kKey) + "\\Sub", true));
+        reg.WriteBool("On", true);
+        {
+            TRegistryBatch inner(HKEY_CURRENT_USER);  // joins the outer one
+            TRegistry other;
+            ASSERT_TRUE(other.OpenKey(kKey, false));
+            EXPECT_EQ(other.ReadString("IsoFrom"), "USD");  // the gathered writes are seen
+            EXPECT_FALSE(other.ValueExists("Gone"));
+            EXPECT_TRUE(other.KeyExists("Sub"));
+            other.WriteString("IsoTo", "JPY");
+            EXPECT_TRUE(inner.Commit());
+        }
+        EXPECT_EQ(replacements, 0);
+        EXPECT_EQ(ReadText(UserHive()), before);
+        // Another root is not held back by it.
+        TRegistry machine;
+        machine.SetRootKey(HKEY_LOCAL_MACHINE);
+        ASSERT_TRUE(machine.OpenKey(kKey, true));
+        machine.WriteString("AppFolder", "/opt/Vemra");
+        EXPECT_EQ(replacements, 2);
+        EXPECT_TRUE(batch.Commit());
+        EXPECT_EQ(replacements, 3);
+    }
+    EXPECT_EQ(ValueOr("IsoFrom"), "USD");
+    EXPECT_EQ(ValueOr("IsoTo"), "JPY");
+    EXPECT_EQ(ValueOr("Count"), "3");
+    EXPECT_EQ(ValueOr("Gone"), "(none)");
+    EXPECT_EQ(ValueOr("On", "Software\\Vemra\\Sub"), "1");
+    // A batch of writes as stored leaves the file alone.
+    TRegistryBatch again(HKEY_CURRENT_USER);
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kKey, false));
+    reg.WriteString("IsoFrom", "USD");
+    EXPECT_TRUE(again.Commit());
+    EXPECT_EQ(replacements, 3);
+}
+
+TEST_F(RegistryTest, ABatchEndedWithoutItsCommitStoresNothing) {
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(kKey, true));
+        reg.WriteString("V", "old");
+    }
+    const std::string before = ReadText(UserHive());
+    {
+        TRegistryBatch outer(HKEY_CURRENT_USER);
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(kKey, false));
+        reg.WriteString("V", "new");
+        {
+            TRegistryBatch inner(HKEY_CURRENT_USER);
+            reg.WriteString("W", "x");
+        }  // an inner one that ends without its commit drops the whole batch
+        EXPECT_FALSE(outer.Commit());
+    }
+    {
+        TRegistryBatch batch(HKEY_CURRENT_USER);
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(kKey, false));
+        reg.WriteString("V", "newer");
+    }
+    EXPECT_EQ(ReadText(UserHive()), before);
+    TRegistryBatch batch(HKEY_CURRENT_USER);  // a later batch starts afresh
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kKey, false));
+    EXPECT_EQ(reg.ReadString("V"), "old");
+    reg.WriteString("Z", "1");
+    EXPECT_TRUE(batch.Commit());
+    EXPECT_EQ(ValueOr("V"), "old");
+    EXPECT_EQ(ValueOr("W"), "(none)");
+    EXPECT_EQ(ValueOr("Z"), "1");
+}
+
+// The commit applies the gathered writes to the hive as the file holds it then: what another
+// writer stored meanwhile stays, and a key it deleted meanwhile refuses the whole batch.
+TEST_F(RegistryTest, ABatchKeepsWhatAnotherWriterStoredMeanwhile) {
+    const std::string sub = std::string(kKey) + "\\Sub";
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(sub, true));
+    }
+    const auto elsewhere = [](const std::function<void(TRegistry&)>& write) {
+        std::thread other([&write] {  // a thread has no batch of its own open
+            TRegistry reg;
+            if (reg.OpenKey(kKey, false)) write(reg);
+        });
+        other.join();
+    };
+    {
+        TRegistryBatch batch(HKEY_CURRENT_USER);
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(kKey, false));
+        reg.WriteString("Mine", "1");
+        elsewhere([](TRegistry& theirs) { theirs.WriteString("Theirs", "2"); });
+        EXPECT_TRUE(batch.Commit());
+    }
+    EXPECT_EQ(ValueOr("Mine"), "1");
+    EXPECT_EQ(ValueOr("Theirs"), "2");
+
+    TRegistryBatch batch(HKEY_CURRENT_USER);
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kKey, false));
+    reg.WriteString("Mine", "3");
+    ASSERT_TRUE(reg.OpenKey(sub, false));
+    reg.WriteString("Deep", "4");
+    elsewhere([](TRegistry& theirs) { theirs.DeleteKey("Sub"); });
+    const std::string between = ReadText(UserHive());
+    EXPECT_FALSE(batch.Commit());
+    EXPECT_EQ(ReadText(UserHive()), between);
+    EXPECT_EQ(ValueOr("Mine"), "1");
+}
+
+int killAt = 0;
+int replacesSeen = 0;
+void KillAtReplace(const std::string&) {
+    if (++replacesSeen == killAt) ::kill(::getpid(), SIGKILL);
+}
+
+// A kill at any replace of a batch leaves the values it changes all old or all new.
+TEST_F(RegistryTest, AKillDuringABatchLeavesTheOldValuesOrAllTheNew) {
+    const std::vector<std::pair<const char*, const char*>> values = {
+        {"IsoFrom", "USD"}, {"IsoTo", "JPY"}, {"Favorites", "JPY,CHF"}, {"FormatLeft", "["}};
+    bool killed = false;
+    for (killAt = 1;; ++killAt) {
+        std::filesystem::remove(UserHive());
+        {
+            TRegistry reg;
+            ASSERT_TRUE(reg.OpenKey(kKey, true));
+            for (const auto& [name, value] : values) reg.WriteString(name, "old");
+        }
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            replacesSeen = 0;
+            TRegistry::SetReplaceHook(KillAtReplace);
+            TRegistryBatch batch(HKEY_CURRENT_USER);
+            TRegistry reg;
+            if (!reg.OpenKey(kKey, false)) ::_exit(2);
+            for (const auto& [name, value] : values) reg.WriteString(name, value);
+            ::_exit(batch.Commit() ? 0 : 3);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        const bool done = WIFEXITED(status);
+        if (done) {
+            ASSERT_EQ(WEXITSTATUS(status), 0);
+        }
+        int changed = 0;
+        for (const auto& [name, value] : values) changed += ValueOr(name) == value ? 1 : 0;
+        EXPECT_TRUE(changed == 0 || changed == static_cast<int>(values.size())) << "killed at replace " << killAt;
+        EXPECT_EQ(changed, done ? static_cast<int>(values.size()) : 0);
+        if (done) break;
+        killed = true;
+    }
+    EXPECT_TRUE(killed);
+}
+
+// ---- the hive cache ----
+
+int hiveReads = 0;
+void CountHiveRead(const std::string&) { ++hiveReads; }
+
+// Puts the file's modification time an hour back: a change long before it is read.
+void MakeOld(const std::string& path) {
+    timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 3600, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+std::string HiveWith(const char* value) {
+    return std::string("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Vemra]\n\"V\"=\"") + value + "\"\n";
+}
+
+// Opening keys reads the hive file once; any change of the file is still seen, also one that
+// keeps its size and modification time, or is renamed into its place.
+TEST_F(RegistryTest, AHiveFileIsReadAgainOnlyWhenItChanged) {
+    WriteText(UserHive(), HiveWith("one"));
+    MakeOld(UserHive());
+    hiveReads = 0;
+    SetHiveReadHook(CountHiveRead);
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(ValueOr("V"), "one");
+    EXPECT_EQ(hiveReads, 1);
+
+    WriteText(UserHive(), HiveWith("two"));  // in place, same size, same time set again
+    MakeOld(UserHive());
+    EXPECT_EQ(ValueOr("V"), "two");
+    EXPECT_EQ(ValueOr("V"), "two");
+    EXPECT_EQ(hiveReads, 2);
+
+    const std::string other = dir_ + "/other.reg";
+    WriteText(other, HiveWith("six"));
+    MakeOld(other);
+    ASSERT_EQ(std::rename(other.c_str(), UserHive().c_str()), 0);
+    EXPECT_EQ(ValueOr("V"), "six");
+    EXPECT_EQ(hiveReads, 3);
+
+    // Changed just now: file times are too coarse to tell a next change, so it is read each time.
+    WriteText(UserHive(), HiveWith("ten"));
+    EXPECT_EQ(ValueOr("V"), "ten");
+    EXPECT_EQ(ValueOr("V"), "ten");
+    EXPECT_EQ(hiveReads, 5);
+
+    // What this process wrote needs no reading back.
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(kKey, false));
+        reg.WriteString("V", "own");
+    }
+    const int afterWrite = hiveReads;
+    EXPECT_EQ(ValueOr("V"), "own");
+    EXPECT_EQ(hiveReads, afterWrite);
 }
 
 TEST_F(RegistryTest, NewHivesArePrivateToTheUser) {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "SysWinCore.h"
 #include "platform/Registry.h"
@@ -168,7 +169,7 @@ protected:
     }
     // An installation under base: program, pub, data; a broken one lost its data folders
     // (its program folder stays, as a running program is there).
-    static void Record(const std::string& hive, const std::string& base, bool whole = true) {
+    static void Record(const std::string& hive, const std::string& base, bool whole = true, TDateTime date = 0) {
         for (const char* folder : {"/program", "/pub", "/data"})
             if (whole || folder == std::string_view("/program")) ASSERT_TRUE(ForceDirectories(base + folder));
         TRegistry::PinMachineHive(hive);
@@ -178,6 +179,7 @@ protected:
         reg.WriteString("AppFolder", base + "/program");
         reg.WriteString("PubData", base + "/pub");
         reg.WriteString("AppData", base + "/data");
+        if (date != 0) reg.WriteDateTime("InstallDate", date);
         TRegistry::PinMachineHive("");
     }
     std::string UserHive() const { return TRegistry::UserMachineHive(); }
@@ -268,6 +270,43 @@ TEST_F(InstallRecordTest, WritesGoToTheChosenRecordAlone) {
     EXPECT_EQ(SelectInstallRecord(tmp_ / "all/program"), "");
     ReadInstallSettings();
     EXPECT_EQ(AppFolder, tmp_ / "all/program");
+}
+
+// A user with an own installation and one for all users has one settings key: each of the
+// two has its one first start, whichever was started in between.
+TEST_F(InstallRecordTest, EachInstallationOfAUserHasOneFirstStart) {
+    Record(UserHive(), tmp_ / "user", true, 45000.25);
+    Record(MachineHive(), tmp_ / "all", true, 45001.5);
+    const auto start = [this](const char* which) {
+        TRegistry::PinMachineHive("");
+        EXPECT_EQ(SelectInstallRecord(tmp_ / (std::string(which) + "/program")), "");
+        const bool first = ReadInstallSettings();
+        if (first) {
+            EXPECT_TRUE(MarkInstallSettingsApplied());
+        }
+        return first;
+    };
+    std::vector<bool> firsts;
+    for (const char* which : {"user", "user", "all", "all", "user"}) firsts.push_back(start(which));
+    EXPECT_EQ(firsts, (std::vector<bool>{true, false, true, false, false}));
+    Record(MachineHive(), tmp_ / "all", true, 45002.5);  // installed again
+    EXPECT_TRUE(start("all"));
+    EXPECT_FALSE(start("user"));
+    EXPECT_FALSE(start("all"));
+}
+
+TEST_F(InstallSettingsTest, SettingsOfEarlierVersionsWithTheInstallDateCountAsStarted) {
+    Install(EncodeDate(2024, 1, 5));
+    const auto settingsDate = [](TDateTime date) {
+        TRegistry user;
+        user.SetRootKey(HKEY_CURRENT_USER);
+        ASSERT_TRUE(user.OpenKey("Software\\Vemra", true));
+        user.WriteDateTime("SettingsInstallDate", date);
+    };
+    settingsDate(EncodeDate(2024, 1, 5));
+    EXPECT_FALSE(ReadInstallSettings());
+    settingsDate(EncodeDate(2023, 12, 1));
+    EXPECT_TRUE(ReadInstallSettings());
 }
 
 TEST(FormatRecords, HoldTheFixedConventions) {

@@ -1,7 +1,9 @@
 // The installer's window in this process (offscreen): its start state, the folder boxes, the
 // previous installation, unattended and attended installations, their messages and faults.
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,6 +19,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -345,6 +348,25 @@ TEST_F(InstallerWindow, UnattendedInstallationWritesEverythingOfTheInstallation)
         << ReadText(menu + "/Uninstall.desktop");
 }
 
+int machineReplaces = 0;
+void CountMachineReplace(const std::string& temp) {
+    if (ExtractFileName(temp).starts_with("machine.reg")) ++machineReplaces;
+}
+
+// The record is written whole, first or over an earlier one: a converter starting meanwhile,
+// or a kill, meets the old record or the new one. The uninstall entry has a write of its own.
+TEST_F(InstallerWindow, TheInstallRecordReachesTheHiveInOneReplace) {
+    for (int run = 1; run <= 2; ++run) {
+        machineReplaces = 0;
+        TRegistry::SetReplaceHook(CountMachineReplace);
+        const bool installed = home.InstallUnattended(home.home / "Plug");
+        TRegistry::SetReplaceHook(nullptr);
+        ASSERT_TRUE(installed) << run;
+        EXPECT_EQ(machineReplaces, run == 1 ? 2 : 1) << run;  // an uninstall entry as it was costs none
+        home.window.reset();
+    }
+}
+
 TEST_F(InstallerWindow, ARelativePlugInsFolderIsRecordedAsTheFolderItNamesFromHere) {
     const std::filesystem::path before = std::filesystem::current_path();
     std::filesystem::current_path(home.home.path());
@@ -606,6 +628,65 @@ TEST_F(InstallerWindow, ASecondUnattendedInstallationClosesTheRunningConverterFi
     EXPECT_TRUE(converter.state() == QProcess::NotRunning || converter.waitForFinished(10000));
     EXPECT_EQ(converter.exitStatus(), QProcess::NormalExit);
     EXPECT_TRUE(home.messages.empty());
+}
+
+// The rest of its scope runs with the real and effective user and group 65534, as a normal
+// user's installer does; root comes back at its end (the saved user stays root).
+class AsNormalUser {
+public:
+    AsNormalUser() : groups_(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0))) {
+        groups_.resize(
+            static_cast<std::size_t>(std::max(::getgroups(static_cast<int>(groups_.size()), groups_.data()), 0)));
+        ok_ = ::setgroups(0, nullptr) == 0 && ::setresgid(kNobody, kNobody, 0) == 0 &&
+              ::setresuid(kNobody, kNobody, 0) == 0;
+    }
+    ~AsNormalUser() {
+        static_cast<void>(::setresuid(0, 0, 0));
+        static_cast<void>(::setresgid(0, 0, 0));
+        static_cast<void>(::setgroups(groups_.size(), groups_.data()));
+    }
+    AsNormalUser(const AsNormalUser&) = delete;
+    AsNormalUser& operator=(const AsNormalUser&) = delete;
+    bool Ok() const { return ok_; }
+    static constexpr uid_t kNobody = 65534;
+
+private:
+    std::vector<gid_t> groups_;
+    bool ok_ = false;
+};
+
+// A normal user's first installer run beside root's installation for all users: the user's
+// own record, which does not exist yet, is the one read, so the machine-wide installation is
+// neither offered as an update nor are its folders proposed.
+TEST(InstallerOfANormalUser, ReadsItsOwnRecordAloneBesideAMachineWideOne) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to record an installation for all users";
+    SetupHome home(true);
+    home.env.Unset("VEMRA_REGISTRY_DIR");
+    const std::string machine = home.home / "machine";
+    for (const char* folder : {"/opt/Vemra", "/var/lib/Vemra"}) ASSERT_TRUE(ForceDirectories(machine + folder));
+    TRegistry::PinMachineHive(TRegistry::SystemMachineHive());
+    WritePrevious(machine + "/opt/Vemra", home.home / "data/Vemra", machine + "/var/lib/Vemra", true, Now());
+    TRegistry::PinMachineHive("");
+    const std::string record = ReadText(TRegistry::SystemMachineHive());
+    ASSERT_NE(record.find(machine + "/opt/Vemra"), std::string::npos);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(home.home.path())) {
+        if (!entry.path().string().starts_with(machine)) {
+            ASSERT_EQ(::lchown(entry.path().c_str(), 65534, 65534), 0);
+        }
+    }
+    ASSERT_EQ(::chown(home.home.path().c_str(), 65534, 65534), 0);
+    {
+        const AsNormalUser user;
+        ASSERT_TRUE(user.Ok());
+        TFrmInstall& w = home.Start({});
+        EXPECT_EQ(home.messages, std::vector<std::string>{});
+        EXPECT_EQ(S(w.ui->InsFolder->text()), home.home / ".local/opt/Vemra");
+        EXPECT_EQ(S(w.ui->VplFolder->text()), home.home / "Documents/Vemra");
+        EXPECT_EQ(w.ui->cbUser->currentIndex(), setup::kCurrentUser);
+        EXPECT_EQ(TRegistry::HivePathForRead(HKEY_LOCAL_MACHINE), TRegistry::UserMachineHive());
+        home.window.reset();
+    }
+    EXPECT_EQ(ReadText(TRegistry::SystemMachineHive()), record);
 }
 
 }  // namespace

@@ -1,0 +1,13 @@
+#pragma once
+// Setting a damaged file aside under a name of its own, so that whatever it held can still
+// be looked at and an earlier damaged copy is never replaced.
+
+#include <string>
+
+namespace vemra {
+
+// Renames path to "<path>.damaged-<UTC stamp>" (with "-2", "-3", ... when that name is
+// taken); the new name, or "" when it could not be moved.
+std::string KeepAside(const std::string& path);
+
+}  // namespace vemra
