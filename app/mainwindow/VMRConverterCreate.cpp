@@ -49,6 +49,7 @@
 #include "dm.h"
 #include "platform/GlobalAtoms.h"
 #include "platform/InstanceLock.h"
+#include "platform/KeepAside.h"
 #include "platform/Registry.h"
 #include "rtl/Format.h"
 #include "rtl/SysUtils.h"
@@ -259,9 +260,8 @@ void TVMRConverter::LoadStartupRates(const std::string& rateFile) {
     // A damaged day rate file must not stop the start, or no update could ever mend it: it
     // is put aside, so that the update finds the day missing and fetches it again, and the
     // start goes on at the newest older file of the folder, or without rates.
-    const std::string aside = rateFile + ".damaged";
-    std::remove(aside.c_str());
-    std::rename(rateFile.c_str(), aside.c_str());
+    // Each damaged copy keeps a name of its own: an earlier one is never replaced.
+    const std::string aside = KeepAside(rateFile);
     std::string older;
     for (std::string candidate = NewestRateFileIn(ExtractFileDir(rateFile)); !candidate.empty();
          candidate = NewestRateFileIn(ExtractFileDir(rateFile))) {
@@ -273,22 +273,20 @@ void TVMRConverter::LoadStartupRates(const std::string& rateFile) {
         } catch (const std::exception&) {
             // damaged as well: set aside below
         }
-        const std::string damaged = candidate + ".damaged";
-        std::remove(damaged.c_str());
-        if (std::rename(candidate.c_str(), damaged.c_str()) != 0) break;
+        if (KeepAside(candidate).empty()) break;
     }
     if (older.empty()) ForgetRates(list);
     if (dm != nullptr) {
         try {
-            dm->WriteLogLine("UPD", "LOAD_DATA: " + rateFile + " DAMAGED (" + fault + "), SET ASIDE AS " + aside);
+            dm->WriteLogLine("UPD", "LOAD_DATA: " + rateFile + " DAMAGED (" + fault + ")" +
+                                        (aside.empty() ? ", NOT SET ASIDE" : ", SET ASIDE AS " + aside));
         } catch (const std::exception&) {
             // the log is a record only: the start goes on
         }
     }
     const std::string text = Format(
-        "The day rate file %s is damaged (%s) and was set aside as %s. Vemra starts %s; the next update "
-        "fetches the rates again.",
-        rateFile, fault, ExtractFileName(aside),
+        "The day rate file %s is damaged (%s) and %s. Vemra starts %s; the next update fetches the rates again.",
+        rateFile, fault, aside.empty() ? std::string("could not be set aside") : "was set aside as " + ExtractFileName(aside),
         older.empty() ? std::string("without rates") : "at the rates of " + ExtractFileName(older));
     if (StartupDialogs.Show) StartupDialogs.Show(text);
 }

@@ -575,15 +575,33 @@ TEST_F(StartupTest, ADamagedOnlyDayRateFileIsSetAsideAndTheStartGoesOnWithoutRat
     window.reset();
     const std::string rates = Data("ECB/2025.11.28-ECB.vmr");
     ASSERT_TRUE(FileExists(rates));
-    ::chmod(rates.c_str(), 0644);
-    WriteText(rates, "[VMR]\r\nTYPE=DATA\r\nDATE=202\r\n[DATA]\r\nUSD=1.1\r\n");
-    ASSERT_EQ(Start(), 0) << (messages.empty() ? "" : messages[0]);
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_NE(messages[0].find(rates), std::string::npos) << messages[0];
-    EXPECT_FALSE(FileExists(rates));  // the update finds the day missing and fetches it
-    EXPECT_TRUE(FileExists(rates + ".damaged"));
-    EXPECT_TRUE(CurrencyConverter->Currencies().RateFileName.empty());
-    EXPECT_GT(CurrencyConverter->Currencies().Count(), 0);
+    // Damaged twice: each damaged copy is kept, under the name the message tells.
+    const std::vector<std::string> damaged = {"[VMR]\r\nTYPE=DATA\r\nDATE=202\r\n[DATA]\r\nUSD=1.1\r\n",
+                                              "[VMR]\r\nTYPE=DATA\r\nDATE=\r\n"};
+    std::vector<std::string> asides;
+    for (const std::string& text : damaged) {
+        window.reset();
+        ::chmod(rates.c_str(), 0644);
+        WriteText(rates, text);
+        messages.clear();
+        ASSERT_EQ(Start(), 0) << (messages.empty() ? "" : messages[0]);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_NE(messages[0].find(rates), std::string::npos) << messages[0];
+        EXPECT_FALSE(FileExists(rates));  // the update finds the day missing and fetches it
+        EXPECT_TRUE(CurrencyConverter->Currencies().RateFileName.empty());
+        EXPECT_GT(CurrencyConverter->Currencies().Count(), 0);
+        asides.clear();
+        for (const auto& entry : std::filesystem::directory_iterator(ExtractFileDir(rates)))
+            if (entry.path().string().starts_with(rates + ".damaged-")) asides.push_back(entry.path().string());
+        ASSERT_FALSE(asides.empty());
+        std::sort(asides.begin(), asides.end());
+    }
+    ASSERT_EQ(asides.size(), 2u);
+    std::vector<std::string> kept = {ReadText(asides[0]), ReadText(asides[1])};
+    std::sort(kept.begin(), kept.end());
+    std::vector<std::string> expected = damaged;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(kept, expected);
 }
 
 TEST_F(StartupTest, ADamagedLastDayRateFileStartsAtTheOlderOne) {

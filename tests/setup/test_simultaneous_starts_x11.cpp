@@ -10,6 +10,9 @@
 
 #include <QProcess>
 #include <QThread>
+#include <algorithm>
+#include <filesystem>
+#include <iterator>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -140,6 +143,49 @@ std::string Describe(const SimultaneousStarts& starts, pid_t owner) {
     return out.str();
 }
 
+// One round: of kStarts starts released together one runs and the others ask and end; then the
+// one that runs is told to end.
+void OneRunsAndTheOthersAskAndEnd(const SetupHome& home, const std::string& program) {
+    SimultaneousStarts starts(program, kStarts);
+    ASSERT_EQ(starts.Running().size(), static_cast<std::size_t>(kStarts));
+    starts.Go();
+    pid_t owner = 0;
+    std::set<pid_t> besides;
+    const bool settled = WaitUntil(
+        [&] {
+            starts.Reap();
+            owner = MarkerOwner(home);
+            std::vector<pid_t> others;
+            for (pid_t pid : starts.Running())
+                if (pid != owner) others.push_back(pid);
+            besides = AnswerNo(others);
+            // The owner shows its icon a moment after its marker: read again after looking.
+            owner = MarkerOwner(home);
+            besides.erase(owner);
+            QThread::msleep(100);
+            return !besides.empty() || (owner != 0 && others.empty());
+        },
+        kRoundBoundMs);
+    ASSERT_TRUE(settled) << Describe(starts, owner);
+    ASSERT_TRUE(besides.empty()) << "a converter runs beside the marker's owner: " << *besides.begin() << "; "
+                                 << Describe(starts, owner);
+    ASSERT_EQ(starts.Ended().size(), static_cast<std::size_t>(kStarts - 1));
+    for (const auto& [pid, status] : starts.Ended()) {
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << pid << ": " << Describe(starts, owner);
+    }
+    // The one that runs is the one that answers commands; told to end, it ends.
+    ASSERT_TRUE(WaitUntil(EndTheRunningOne, 30000));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            starts.Reap();
+            return starts.Running().empty();
+        },
+        30000));
+    const int status = starts.Ended().at(owner);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << Describe(starts, owner);
+    EXPECT_EQ(platform::GlobalFindAtom("JustOneVemraApp"), 0);
+}
+
 TEST(SimultaneousStartsX11, OfTwentyInstalledConvertersStartedAtOnceOneRunsAndTheOthersAskAndEnd) {
     SetupHome home;
     ASSERT_TRUE(home.InstallUnattended(home.home / "Plug"));
@@ -159,45 +205,55 @@ TEST(SimultaneousStartsX11, OfTwentyInstalledConvertersStartedAtOnceOneRunsAndTh
 
     for (int round = 1; round <= kRounds; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
-        SimultaneousStarts starts(program, kStarts);
-        ASSERT_EQ(starts.Running().size(), static_cast<std::size_t>(kStarts));
-        starts.Go();
-        pid_t owner = 0;
-        std::set<pid_t> besides;
-        const bool settled = WaitUntil(
-            [&] {
-                starts.Reap();
-                owner = MarkerOwner(home);
-                std::vector<pid_t> others;
-                for (pid_t pid : starts.Running())
-                    if (pid != owner) others.push_back(pid);
-                besides = AnswerNo(others);
-                // The owner shows its icon a moment after its marker: read again after looking.
-                owner = MarkerOwner(home);
-                besides.erase(owner);
-                QThread::msleep(100);
-                return !besides.empty() || (owner != 0 && others.empty());
-            },
-            kRoundBoundMs);
-        ASSERT_TRUE(settled) << Describe(starts, owner);
-        ASSERT_TRUE(besides.empty()) << "a converter runs beside the marker's owner: " << *besides.begin() << "; "
-                                     << Describe(starts, owner);
-        ASSERT_EQ(starts.Ended().size(), static_cast<std::size_t>(kStarts - 1));
-        for (const auto& [pid, status] : starts.Ended()) {
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << pid << ": " << Describe(starts, owner);
-        }
-        // The one that runs is the one that answers commands; told to end, it ends.
-        ASSERT_TRUE(WaitUntil(EndTheRunningOne, 30000));
-        ASSERT_TRUE(WaitUntil(
-            [&] {
-                starts.Reap();
-                return starts.Running().empty();
-            },
-            30000));
-        const int status = starts.Ended().at(owner);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << Describe(starts, owner);
-        EXPECT_EQ(platform::GlobalFindAtom("JustOneVemraApp"), 0);
+        OneRunsAndTheOthersAskAndEnd(home, program);
+        if (HasFatalFailure()) return;
     }
+}
+
+// Every file and folder below the home that a start leaves, by its name in the home, but for the
+// runtime and temporary folders and the logs.
+std::set<std::string> DataFiles(const SetupHome& home) {
+    namespace fs = std::filesystem;
+    const fs::path root = home.home.path();
+    std::set<std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        const std::string name = fs::relative(entry.path(), root).string();
+        if (name.rfind("run", 0) == 0 || name.rfind("tmp", 0) == 0 || name.rfind("Plug", 0) == 0) continue;
+        if (entry.path().extension() == ".log") continue;
+        files.insert(name);
+    }
+    return files;
+}
+
+// The first start of an installation lays out its data (packages, language files, settings,
+// the rate-source store): twenty first starts at once leave one converter and the same data.
+TEST(SimultaneousStartsX11, TwentyFirstStartsAtOnceLeaveOneConverterAndTheDataOfOne) {
+    SetupHome alone;
+    ASSERT_TRUE(alone.InstallUnattended(alone.home / "Plug"));
+    alone.window.reset();
+    {
+        QProcess first;
+        first.setProcessChannelMode(QProcess::ForwardedChannels);
+        first.start(QString::fromStdString(alone.home / ".local/opt/Vemra/vemra"), {});
+        ASSERT_TRUE(first.waitForStarted(5000));
+        ASSERT_TRUE(WaitUntil([&] { return MarkerOwner(alone) == first.processId(); }, 60000));
+        ASSERT_TRUE(WaitUntil(EndTheRunningOne, 30000));
+        ASSERT_TRUE(first.waitForFinished(30000));
+    }
+    const std::set<std::string> expected = DataFiles(alone);
+
+    SetupHome home;
+    ASSERT_TRUE(home.InstallUnattended(home.home / "Plug"));
+    home.window.reset();
+    OneRunsAndTheOthersAskAndEnd(home, home.home / ".local/opt/Vemra/vemra");
+    if (HasFatalFailure()) return;
+    const std::set<std::string> files = DataFiles(home);
+    std::vector<std::string> missing;
+    std::vector<std::string> extra;
+    std::set_difference(expected.begin(), expected.end(), files.begin(), files.end(), std::back_inserter(missing));
+    std::set_difference(files.begin(), files.end(), expected.begin(), expected.end(), std::back_inserter(extra));
+    EXPECT_EQ(missing, std::vector<std::string>{});
+    EXPECT_EQ(extra, std::vector<std::string>{});
 }
 
 }  // namespace
