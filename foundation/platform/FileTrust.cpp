@@ -5,13 +5,38 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
 namespace vemra::platform {
 namespace {
 
-// The user's private group: the primary group named as the user, with no listed members.
+// Whether another user has gid as primary group: such a user is no listed member, yet writes
+// what the group may. Users that cannot all be listed count as such a user.
+bool PrimaryGroupOfAnother(gid_t gid) {
+    std::vector<char> buf(16384);
+    passwd pw{};
+    passwd* entry = nullptr;
+    bool shared = false;
+    ::setpwent();
+    for (;;) {
+        const int error = ::getpwent_r(&pw, buf.data(), buf.size(), &entry);
+        if (error != 0 || entry == nullptr) {
+            shared = error != ENOENT;
+            break;
+        }
+        if (entry->pw_gid == gid && entry->pw_uid != getuid()) {
+            shared = true;
+            break;
+        }
+    }
+    ::endpwent();
+    return shared;
+}
+
+// The user's private group: the primary group named as the user, with no listed members and
+// no other user's primary group.
 bool IsOwnPrivateGroup(gid_t gid) {
     if (gid != getgid()) return false;
     long size = sysconf(_SC_GETPW_R_SIZE_MAX);
@@ -25,7 +50,7 @@ bool IsOwnPrivateGroup(gid_t gid) {
     group* found = nullptr;
     if (getgrgid_r(gid, &gr, grBuf.data(), grBuf.size(), &found) != 0 || found == nullptr) return false;
     const bool noMembers = found->gr_mem == nullptr || found->gr_mem[0] == nullptr;
-    return noMembers && std::strcmp(found->gr_name, user->pw_name) == 0;
+    return noMembers && std::strcmp(found->gr_name, user->pw_name) == 0 && !PrimaryGroupOfAnother(gid);
 }
 
 bool OthersCanWrite(const struct stat& st) {

@@ -8,7 +8,8 @@
 namespace vemra::platform {
 
 // True when the file (or folder) or the folder holding it is owned by someone other than the
-// user or root, or is writable by others or by a group other than the user's own private group.
+// user or root, or is writable by others or by a group other than the user's own private group
+// (named as the user, with no listed members, and no other user's primary group).
 // A folder with the sticky bit set (as /tmp) protects the files of their owners and counts as
 // safe for them. A path that cannot be examined is not trusted.
 bool WritableByOthers(const std::string& path);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <grp.h>
 #include <pwd.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -75,8 +77,16 @@ void PrintTo(const GroupCase& c, std::ostream* os) { *os << c.name; }
 bool UserHasPrivateGroup() {
     const passwd* user = ::getpwuid(::getuid());
     const group* own = ::getgrgid(::getgid());
-    return user != nullptr && own != nullptr && std::string(own->gr_name) == user->pw_name &&
-           (own->gr_mem == nullptr || own->gr_mem[0] == nullptr);
+    if (user == nullptr || own == nullptr || std::string(own->gr_name) != user->pw_name ||
+        (own->gr_mem != nullptr && own->gr_mem[0] != nullptr))
+        return false;
+    const gid_t gid = own->gr_gid;
+    const uid_t uid = ::getuid();
+    bool alone = true;
+    ::setpwent();
+    while (const passwd* other = ::getpwent()) alone = alone && (other->pw_gid != gid || other->pw_uid == uid);
+    ::endpwent();
+    return alone;
 }
 
 class GroupWrite : public testing::TestWithParam<GroupCase> {
@@ -133,6 +143,57 @@ TEST(FileTrustPrimaryGroup, AGroupNotNamedAsTheUserIsNotTheUsersOwn) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "1: trusted with 0664; 2: could not become nobody; 3: 0644 refused";
 }
+
+// A group named as the user, with no members listed, is still shared when it is another
+// user's primary group: that user writes what the group may. The user list is made up in a
+// mount namespace of a child, so the system's own stays as it is.
+struct PrimaryGroupCase {
+    const char* name;
+    const char* otherUser;  // a passwd line besides the user's own; "" for none
+    bool writableByOthers;
+};
+void PrintTo(const PrimaryGroupCase& c, std::ostream* os) { *os << c.name; }
+
+class PrimaryGroupOfOthers : public testing::TestWithParam<PrimaryGroupCase> {};
+
+TEST_P(PrimaryGroupOfOthers, MakesTheGroupShared) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root for a mount namespace";
+    TempFolder tmp{"trust-users"};
+    ::chmod(tmp.path().c_str(), 0711);
+    const std::string passwd = tmp / "passwd";
+    const std::string groups = tmp / "group";
+    WriteText(passwd, std::string("root:x:0:0::/root:/bin/sh\nvemrauser:x:4711:4711::/:/bin/sh\n") +
+                          GetParam().otherUser);
+    WriteText(groups, "root:x:0:\nvemrauser:x:4711:\n");
+    const std::string folder = tmp / "folder";
+    ::mkdir(folder.c_str(), 0700);
+    const std::string file = folder + "/lib.so";
+    WriteText(file, "x");
+    ::chmod(file.c_str(), 0664);
+    ASSERT_EQ(::chown(folder.c_str(), 4711, 4711), 0);
+    ASSERT_EQ(::chown(file.c_str(), 4711, 4711), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount(passwd.c_str(), "/etc/passwd", nullptr, MS_BIND, nullptr) != 0 ||
+            ::mount(groups.c_str(), "/etc/group", nullptr, MS_BIND, nullptr) != 0)
+            ::_exit(2);
+        if (::setgroups(0, nullptr) != 0 || ::setgid(4711) != 0 || ::setuid(4711) != 0) ::_exit(2);
+        ::_exit(platform::WritableByOthers(file) ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 2) GTEST_SKIP() << "no mount namespace here";
+    EXPECT_EQ(WEXITSTATUS(status), GetParam().writableByOthers ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Users, PrimaryGroupOfOthers,
+    testing::Values(PrimaryGroupCase{"GroupOfTheUserAlone", "", false},
+                    PrimaryGroupCase{"GroupAlsoAnotherUsersPrimary", "other:x:4712:4711::/:/bin/sh\n", true}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST(FileTrustMissing, APathThatCannotBeExaminedIsNotTrusted) {
     EXPECT_TRUE(platform::WritableByOthers("/no/such/file.so"));
