@@ -2,12 +2,14 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "PlugginMan.h"
 #include "RefusalTexts.h"
 #include "SysCaller.h"
 #include "platform/FileTrust.h"
+#include "platform/KeepAside.h"
 #include "rtl/DateUtils.h"
 #include "rtl/SysUtils.h"
 #include "vmrconsts.h"
@@ -22,13 +24,25 @@ std::string DatedPackageFileName(const std::string& folder, const std::string& p
     return JoinPath(folder, packageName + "-" + FormatDateStamp(Date()) + std::string(kPackageExt));
 }
 
+// Moves a refused package to its name in PubData/Refused, or "-2", "-3", ... before the
+// extension when a copy refused earlier today has it: that copy stays. "" when it stays put.
+std::string MoveToFreeRefusedName(const std::string& packagePath, const std::string& packageName) {
+    const std::string name = RefusedPackageFileName(packageName);
+    if (!ForceDirectories(ExtractFileDir(name))) return {};
+    for (int n = 1; n < 100; ++n) {
+        const std::string movedTo =
+            n == 1 ? name : ChangeFileExt(name, "-" + std::to_string(n) + std::string(kPackageExt));
+        if (RenameNoReplace(packagePath, movedTo)) return movedTo;
+        if (errno != EEXIST) return {};
+    }
+    return {};
+}
+
 // Takes a refused package out of the waiting ones, so that it is told once, and says why. One
 // that cannot be moved stays, and the next start tells it again.
 void RefusePackage(const TPackageInstallHost& host, const std::string& packagePath, const std::string& packageName,
                    TPackageRefusal why) {
-    std::string movedTo = RefusedPackageFileName(packageName);
-    if (!ForceDirectories(ExtractFileDir(movedTo)) || std::rename(packagePath.c_str(), movedTo.c_str()) != 0)
-        movedTo.clear();
+    std::string movedTo = MoveToFreeRefusedName(packagePath, packageName);
     host.ShowMessage("Error installing: " + packagePath + "\r\n" + PackageRefusedText(host.Messages, why, movedTo));
 }
 

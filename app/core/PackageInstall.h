@@ -35,7 +35,8 @@ std::string PackageCode(const std::string& packageName);
 std::string InstalledPackagesFolder();
 // PubData/Installed/<package name>-<date stamp of today>.vpl.
 std::string InstalledPackageFileName(const std::string& packageName);
-// PubData/Refused/<package name>-<date stamp of today>.vpl.
+// PubData/Refused/<package name>-<date stamp of today>.vpl; a package refused when a copy
+// refused earlier today holds that name goes to "...-2.vpl", "...-3.vpl" and so on.
 std::string RefusedPackageFileName(const std::string& packageName);
 
 // Installs one package (folder: where it is unpacked, PubData/<code>). True when the source

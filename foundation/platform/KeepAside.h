@@ -10,4 +10,8 @@ namespace vemra {
 // taken); the new name, or "" when it could not be moved.
 std::string KeepAside(const std::string& path);
 
+// Renames from to to unless a file of that name exists (then false with errno EEXIST): the
+// rename itself refuses where the file system can, so no file that appears meanwhile is lost.
+bool RenameNoReplace(const std::string& from, const std::string& to);
+
 }  // namespace vemra

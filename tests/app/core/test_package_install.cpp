@@ -276,5 +276,24 @@ INSTANTIATE_TEST_SUITE_P(
                     &kUnpackRefused}),
     [](const auto& p) { return std::string(p.param.name); });
 
+// A package refused again the same day (the user brought another copy) keeps the one set
+// aside before: each refused copy has a name of its own.
+TEST_F(RefusedPackages, ARefusedCopyNeverReplacesAnEarlierOne) {
+    const std::string package = env.Pub("XYZ.vpl");
+    man.OpenPluginStore();
+    for (const char* copy : {"first", "second"}) {
+        WriteText(package, copy);
+        ::chmod(package.c_str(), 0666);
+        InstallWaiting();
+    }
+    const std::string first = env.Pub("Refused/XYZ-2025.12.01.vpl");
+    const std::string second = env.Pub("Refused/XYZ-2025.12.01-2.vpl");
+    EXPECT_EQ(ReadText(first), "first");
+    EXPECT_EQ(ReadText(second), "second");
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[1], "Error installing: " + package + "\r\n" + kUntrusted + " It was moved to " + second + ".");
+    EXPECT_FALSE(FileExists(package));
+}
+
 }  // namespace
 }  // namespace vemra::test
