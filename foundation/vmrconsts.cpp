@@ -219,6 +219,19 @@ bool MarkInstallSettingsApplied() {
     return batch.Commit();
 }
 
+bool RecordStartedInstallation() {
+    TRegistry user(KEY_ALL_ACCESS);
+    user.SetRootKey(HKEY_CURRENT_USER);
+    if (user.OpenKeyReadOnly(kStartedInstallations) && HoldsThisInstallDate(user, AppFolder)) return true;
+    try {
+        if (!user.OpenKey(kStartedInstallations, true)) return false;
+        user.WriteDateTime(AppFolder, InstallDate);
+    } catch (const ERegistryException&) {
+        return false;
+    }
+    return true;
+}
+
 TDateTime SafeStrToDate(std::string_view text) {
     TDateTime result = 0;
     return TryStrToDate(text, result, FormatSettings) ? result : 0;

@@ -58,6 +58,10 @@ bool ReadInstallSettings();
 // "SettingsInstallDate" = InstallDate, creating the user's key), in one write. Call it with
 // the first start's save of the settings. False when the user's store cannot be written.
 bool MarkInstallSettingsApplied();
+// Records this user's start of the current installation where only "SettingsInstallDate" (as
+// earlier versions kept it) knew of it, so that the first start of another installation does
+// not make it new again; writes nothing when it is recorded. False when it cannot be stored.
+bool RecordStartedInstallation();
 
 // The text as a date under the global FormatSettings; 0 when it is no date.
 TDateTime SafeStrToDate(std::string_view text);

@@ -561,7 +561,10 @@ std::int32_t TVMRConverter::InitApplication() {
         FillCurrencyCombos(isoFrom, isoTo);
         OutputTarget = &meoutLines_;
         // Makes the user's settings key (the saves only open it), then fills it.
-        if (firstStart) SaveFirstStartSettings();
+        if (firstStart)
+            SaveFirstStartSettings();
+        else
+            RecordStartedInstallation();  // a fault costs at most a first start again later
         if (VMRConfig->ui->btHotKeyOn->Checked()) RegisterAppHotKey();
     } catch (const std::exception& e) {
         initFault_ = e.what();

@@ -824,6 +824,31 @@ TEST_F(TwoInstallationsTest, EachHasOneFirstStartAndNeitherTakesTheUsersFavourit
     }
 }
 
+// Settings of an earlier version record only the installation whose first start came last.
+// That installation, started again, is known from then on: the first start of the other one
+// does not make it new again.
+TEST_F(TwoInstallationsTest, AnInstallationKnownFromEarlierSettingsStaysKnown) {
+    std::string favorites;
+    TDateTime firstStartOf = 0;
+    StartOn(true, favorites, firstStartOf);
+    Stop();
+    {
+        TRegistry user;
+        ASSERT_TRUE(user.OpenKey("Software\\Vemra", false));
+        ASSERT_TRUE(user.DeleteKey("Installations"));  // as an earlier version left them
+    }
+    struct Step {
+        bool own;
+        bool firstStart;
+    };
+    const std::vector<Step> steps = {{true, false}, {false, true}, {true, false}, {false, false}};
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const TDateTime before = firstStartOf;
+        StartOn(steps[i].own, favorites, firstStartOf);
+        EXPECT_EQ(firstStartOf != before, steps[i].firstStart) << "start " << i + 2;
+    }
+}
+
 struct PatternCase {
     const char* name;
     const char* format;
