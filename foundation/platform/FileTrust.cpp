@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 namespace vemra::platform {
@@ -19,6 +20,9 @@ bool PrimaryGroupOfAnother(gid_t gid) {
     passwd pw{};
     passwd* entry = nullptr;
     bool shared = false;
+    // The listing's position is the process's own: one listing at a time.
+    static std::mutex listing;
+    const std::lock_guard lock(listing);
     ::setpwent();
     for (;;) {
         const int error = ::getpwent_r(&pw, buf.data(), buf.size(), &entry);
