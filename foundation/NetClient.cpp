@@ -225,8 +225,16 @@ void RemoveLeftTemporary(const std::string& fileName, const std::string& tempora
         ::unlink(temporary.c_str());
 }
 
+// A bound of 0 would reach the helper as wrong arguments: it is refused here, as in-process.
+bool Bounded(const TInetLimits& limits) {
+    if (limits.MaxBytes >= 1 && limits.DeadlineSeconds >= 1) return true;
+    g_lastError = "no bounds";
+    return false;
+}
+
 // Runs a "body" request; true with the whole document in body.
 bool FetchBody(const std::string& address, const TInetLimits& limits, std::string& body) {
+    if (!Bounded(limits)) return false;
     g_lastError = "no session";
     SessionUse use;
     if (!use) return false;
@@ -276,6 +284,7 @@ int InetGetRemoteSize(const std::string& address) {
 
 bool InetDownloadToFile(const std::string& address, const std::string& fileName, const TInetProgress& progress,
                         const TInetLimits& limits) {
+    if (!Bounded(limits)) return false;
     g_lastError = "no session";
     SessionUse use;
     if (!use) return false;

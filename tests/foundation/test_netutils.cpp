@@ -318,9 +318,12 @@ TEST_F(NetUtilsTest, BoundsOfZeroAreRefusedWithoutARequest) {
         SCOPED_TRACE(std::to_string(limits.MaxBytes) + " bytes, " + std::to_string(limits.DeadlineSeconds) + " s");
         TMemoryStream stream;
         EXPECT_FALSE(InetDownloadToStream(server_.Url("/page"), stream, limits));
+        EXPECT_EQ(InetLastError(), "no bounds");
         EXPECT_EQ(stream.Size(), 0);
         EXPECT_FALSE(InetDownloadToFile(server_.Url("/page"), File("page.html"), nullptr, limits));
+        EXPECT_EQ(InetLastError(), "no bounds");
         EXPECT_FALSE(InetDownloadToFile(server_.Url("/page"), File("page.html"), [](int, int) {}, limits));
+        EXPECT_EQ(InetLastError(), "no bounds");
         EXPECT_TRUE(InetDownloadLines(server_.Url("/page"), limits)->Empty());
     }
     EXPECT_TRUE(server_.Requests().empty());
