@@ -166,8 +166,10 @@ void TPlugginMan::ClearPlugins() {
 void TPlugginMan::LoadPlugins() {
     ClearPlugins();
     OpenPluginStore();
-    std::unique_ptr<TStringList> packages = ListFiles(JoinPath(PubData, "*.vpl"));
-    host_->InstallPendingPlugins(*packages, PubData);
+    if (InstallsPackages) {
+        std::unique_ptr<TStringList> packages = ListFiles(JoinPath(PubData, "*.vpl"));
+        host_->InstallPendingPlugins(*packages, PubData);
+    }
     ReadPluginSections(plugins_);
     if (plugins_.Empty()) SelectedCode.clear();
     if (SelectedCode.empty()) {

@@ -42,6 +42,9 @@ public:
     std::unique_ptr<TStreamedIniFile> Store;
     TStringList UserLast;
     std::string UserLastFault;
+    // False for a start beside a running converter: its waiting packages are left to the
+    // converter that runs, which holds the plug-in store in memory and writes it back.
+    bool InstallsPackages = true;
     std::string SelectedCode;
     // "CODE - Publisher", one item per source in store order, each with its source as
     // object (the sources themselves are held by the manager; nullptr once cleared).

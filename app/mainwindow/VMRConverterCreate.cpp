@@ -214,6 +214,14 @@ bool CheckSingleInstance(std::string* problem) {
     return false;
 }
 
+// Takes the single-instance lock ahead of the check, when no converter holds it: a start beside
+// a running converter must know it before it writes what that converter holds (the waiting
+// packages, the plug-in store), though it asks only at the check.
+static bool AnotherConverterHoldsTheLock() {
+    if (!platform::AtomFolderProblem().empty()) return false;  // the check tells it
+    return instanceLock.Take(UnscrambleLiteral(kInstanceMarkerName)) == platform::TInstanceLock::TResult::HeldByAnother;
+}
+
 void ReleaseSingleInstance() {
     if (markerOwned) {
         const std::uint16_t atom = platform::GlobalFindAtom(UnscrambleLiteral(kInstanceMarkerName));
@@ -528,6 +536,7 @@ std::int32_t TVMRConverter::InitApplication() {
     }
     if (const std::string refused = TakeRefusedResourceLibrary(); !refused.empty() && StartupDialogs.Show)
         StartupDialogs.Show(LibraryRefusedText(dm, refused));
+    PlugginMan->InstallsPackages = !AnotherConverterHoldsTheLock();
     PlugginMan->LoadPlugins();
     for (const std::string* note : {&PlugginMan->UserLastFault, &PlugginMan->StoreRecoveryNote})
         if (!note->empty() && StartupDialogs.Show) StartupDialogs.Show(*note);

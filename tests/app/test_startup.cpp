@@ -257,6 +257,29 @@ TEST_F(StartupTest, TheLockOfAnotherConverterMakesTheStartAskBeforeItsMarkerExis
     EXPECT_EQ(other.Take("JustOneVemraApp"), platform::TInstanceLock::TResult::Taken);
 }
 
+// A start beside a running converter leaves the waiting packages to the converter that runs: it
+// holds the plug-in store in memory and would write its own copy over what they add.
+TEST_F(StartupTest, AStartBesideARunningConverterLeavesWaitingPackagesToIt) {
+    LayOut();
+    const std::string store = JoinPath(UserInstallationLayout().PubData, PluginStoreName());
+    const std::string storeBefore = FileExists(store) ? ReadText(store) : std::string();
+    platform::TInstanceLock other;
+    ASSERT_EQ(other.Take("JustOneVemraApp"), platform::TInstanceLock::TResult::Taken);
+    answer = false;
+    EXPECT_EQ(Start(), 3) << (messages.empty() ? "" : messages[0]);
+    EXPECT_EQ(questions.size(), 1u);
+    EXPECT_TRUE(FileExists(Data("ECB.vpl")));
+    EXPECT_TRUE(FileExists(Data("CBR.vpl")));
+    EXPECT_EQ(FileExists(store) ? ReadText(store) : std::string(), storeBefore);
+    other.Release();
+
+    questions.clear();
+    ASSERT_EQ(Start(), 0) << (messages.empty() ? "" : messages[0]);
+    EXPECT_EQ(questions, std::vector<std::string>{});
+    EXPECT_FALSE(FileExists(Data("ECB.vpl")));
+    EXPECT_FALSE(FileExists(Data("CBR.vpl")));
+}
+
 // The runtime folder holds the single-instance marker and the command socket: without a
 // private one the start stops and says why, so two converters never run unknowingly.
 TEST_F(StartupTest, ARuntimeFolderOfAnotherUserEndsTheStartWithCode7AndSaysWhy) {
