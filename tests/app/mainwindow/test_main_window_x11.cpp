@@ -1,7 +1,8 @@
 // The converter on a real X server with a tray host: its icon in the tray, the windows the
-// window manager keeps above their owner, the hot key pressed by another
-// program (xdotool) with and without Num Lock, a key another client holds, and the installed
-// program itself answering the commands of the local socket and SIGTERM.
+// window manager keeps above their owner and the modal ones that come back when minimised,
+// the hot key pressed by another program (xdotool) with and without Num Lock, a key another
+// client holds, and the installed program itself answering the commands of the local socket
+// and SIGTERM.
 
 #include <gtest/gtest.h>
 
@@ -316,7 +317,7 @@ long MotifFunctions(WId window) {
     XCloseDisplay(display);
     return functions;
 }
-constexpr long kMinimize = 1L << 3;
+constexpr long kMinimize = 1L << 3, kMaximize = 1L << 4, kClose = 1L << 5;
 
 // A click of the X server's pointer (xdotool), as the user gives it.
 void ClickOn(QWidget* widget) {
@@ -419,6 +420,38 @@ TEST_F(MainWindowOnXTest, AViewerOpenedWithNoModalWindowIsOwnedByNone) {
     AskToClose(VMRViewer->winId());
     EXPECT_TRUE(WaitUntil([] { return VMRViewer == nullptr; }, 3000));
     if (VMRViewer != nullptr) delete VMRViewer;
+}
+
+// A modal window that the user could minimise would lock the program (nothing brings it back
+// and it blocks the rest): the window manager is offered no minimise, nor maximise, for the
+// options window, and one that minimises a modal window anyway (openbox offers it on every
+// window) sees it come back at once, the options window and a message box alike.
+TEST_F(MainWindowOnXTest, AModalWindowMinimisedComesBackAtOnce) {
+    long functions = 0;
+    bool optionsBack = false, stillModal = false, boxBack = false;
+    FromTheOptionsWindow(window, [&] {
+        WaitUntil([] { return false; }, 200);
+        functions = MotifFunctions(VMRConfig->winId());
+        VMRConfig->setWindowState(Qt::WindowMinimized);
+        optionsBack = WaitUntil([] { return !VMRConfig->isMinimized() && VMRConfig->isVisible(); }, 3000);
+        stillModal = QApplication::activeModalWidget() == VMRConfig;
+    });
+    ASSERT_NE(functions, -1) << "the window manager may offer every function";
+    EXPECT_EQ(functions & kMinimize, 0) << "minimise offered";
+    EXPECT_EQ(functions & kMaximize, 0) << "maximise offered";
+    EXPECT_NE(functions & kClose, 0) << "no close";
+    EXPECT_TRUE(optionsBack) << "the minimised options window stays away";
+    EXPECT_TRUE(stillModal);
+
+    QTimer::singleShot(0, [&] {
+        QPointer<QWidget> box;
+        if (!WaitUntil([&] { return (box = QApplication::activeModalWidget()) != nullptr && box->isVisible(); })) return;
+        box->setWindowState(Qt::WindowMinimized);
+        boxBack = WaitUntil([&] { return box != nullptr && !box->isMinimized() && box->isVisible(); }, 3000);
+        if (box != nullptr) box->close();
+    });
+    dm->ShowMessageText("A modal message");
+    EXPECT_TRUE(boxBack) << "the minimised message box stays away";
 }
 
 // Esc in an open currency list closes the list; only an Esc of the window itself hides it.
