@@ -18,8 +18,8 @@ namespace vemra {
 TVMRViewer* VMRViewer = nullptr;
 
 namespace {
-// X11 window managers learn a window's owner (WM_TRANSIENT_FOR) only from a dialog; an unowned
-// viewer stays an ordinary window.
+// Qt on X11 tells the window manager a window's owner (WM_TRANSIENT_FOR) only for a dialog;
+// an unowned viewer stays an ordinary window.
 Qt::WindowFlags ViewerFlags(const QWidget* owner) { return owner != nullptr ? Qt::Dialog : Qt::Window; }
 }  // namespace
 

@@ -17,8 +17,7 @@ class TModalRestorer : public QObject {
     auto* window = qobject_cast<QWidget*>(watched);
     if (window != nullptr && event->type() == QEvent::WindowStateChange && window->isModal() &&
         window->isMinimized()) {
-      // After the state change has run its course: restoring inside it is not seen by every
-      // window manager.
+      // Restored once the state change has been handled, not from inside it.
       QTimer::singleShot(0, window, [guarded = QPointer<QWidget>(window)] {
         if (guarded == nullptr || !guarded->isMinimized()) return;
         guarded->setWindowState(guarded->windowState() & ~Qt::WindowMinimized);
