@@ -425,7 +425,7 @@ TEST_F(MainWindowOnXTest, AViewerOpenedWithNoModalWindowIsOwnedByNone) {
 // A modal window that the user could minimise would lock the program (nothing brings it back
 // and it blocks the rest): the window manager is offered no minimise, nor maximise, for the
 // options window, and one that minimises a modal window anyway (openbox offers it on every
-// window) sees it come back at once, the options window and a message box alike.
+// window) sees it come back at once: the options window, a message box and the About picture.
 TEST_F(MainWindowOnXTest, AModalWindowMinimisedComesBackAtOnce) {
     long functions = 0;
     bool optionsBack = false, stillModal = false, boxBack = false;
@@ -452,6 +452,19 @@ TEST_F(MainWindowOnXTest, AModalWindowMinimisedComesBackAtOnce) {
     });
     dm->ShowMessageText("A modal message");
     EXPECT_TRUE(boxBack) << "the minimised message box stays away";
+
+    // The About picture closes on a click only.
+    bool aboutBack = false;
+    QTimer::singleShot(0, [&] {
+        QPointer<QWidget> about;
+        if (!WaitUntil([&] { return (about = QApplication::activeModalWidget()) != nullptr && about->isVisible(); }))
+            return;
+        about->setWindowState(Qt::WindowMinimized);
+        aboutBack = WaitUntil([&] { return about != nullptr && !about->isMinimized() && about->isVisible(); }, 3000);
+        if (about != nullptr) about->close();
+    });
+    window->mniAboutClick(window->mniAbout);
+    EXPECT_TRUE(aboutBack) << "the minimised About picture stays away";
 }
 
 // Esc in an open currency list closes the list; only an Esc of the window itself hides it.
