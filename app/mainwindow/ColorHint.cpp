@@ -146,10 +146,21 @@ QRect PlaceBalloon(const QPoint& pointer, const QSize& size, const QRect& screen
     const int screenBottom = screen.top() + screen.height();
     if (left + size.width() > screenRight) left = screenRight - size.width();
     if (left < screen.left()) left = screen.left();
-    // Pushed up it would cover the pointer: above the pointer instead, when it fits there.
+    // Pushed up it would cover the pointer: above the pointer instead, when it fits there, else
+    // beside it (right, then left) as high as the screen needs; the edge only when nothing fits.
     if (top + size.height() > screenBottom) {
         const int above = pointer.y() - 3 - size.height();
-        top = above >= screen.top() ? above : screenBottom - size.height();
+        const int right = pointer.x() + 3;
+        const int beside = pointer.x() - 3 - size.width();
+        if (above >= screen.top()) {
+            top = above;
+        } else {
+            top = screenBottom - size.height();
+            if (right + size.width() <= screenRight)
+                left = right;
+            else if (beside >= screen.left())
+                left = beside;
+        }
     }
     if (top < screen.top()) top = screen.top();
     return QRect(QPoint(left, top), size);

@@ -10,6 +10,7 @@
 #include <QTabBar>
 #include <QVariant>
 
+#include "ModalRestore.h"
 #include "PlugginMan.h"
 #include "PngImage.h"
 #include "SysCaller.h"
@@ -29,9 +30,11 @@ namespace vemra {
 
 TVMRConfig::TVMRConfig(QWidget* parent) : QWidget(parent, Qt::Dialog), ui(std::make_unique<Ui::TVMRConfig>()) {
     ui->setupUi(this);
-    // Fixed border with the system menu only, at the window's design size.
+    // Fixed border with the system menu and close only (no minimise, no maximise), at the
+    // window's design size; minimised anyway by the window manager, it comes back at once.
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    KeepRestoredWhileModal(this);
     // The pages keep their design size and the page frame gets a margin on every side, so the
     // window is 14 px wider and higher than the bare bands and pages.
     setFixedSize(741, 424);

@@ -89,8 +89,9 @@ bool ReadDotNumber(const std::string& text, double& value) { return TryStrToFloa
 
 // ---- creation ----
 
+// A dialog, so that the window manager learns its owner and keeps it above the options window.
 TVMRProperties::TVMRProperties(QWidget* owner, IPropertiesHost& host)
-    : QWidget(owner, Qt::Window | Qt::FramelessWindowHint), host_(host), ui_(std::make_unique<Ui::TVMRProperties>()) {
+    : QWidget(owner, Qt::Dialog | Qt::FramelessWindowHint), host_(host), ui_(std::make_unique<Ui::TVMRProperties>()) {
     InitSmallWindowResources();
     ui_->setupUi(this);
     setObjectName(QStringLiteral("VMRProperties"));

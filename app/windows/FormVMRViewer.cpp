@@ -17,7 +17,13 @@ namespace vemra {
 
 TVMRViewer* VMRViewer = nullptr;
 
-TVMRViewer::TVMRViewer(QWidget* parent) : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::TVMRViewer>()) {
+namespace {
+// Qt on X11 tells the window manager a window's owner (WM_TRANSIENT_FOR) only for a dialog;
+// an unowned viewer stays an ordinary window.
+Qt::WindowFlags ViewerFlags(const QWidget* owner) { return owner != nullptr ? Qt::Dialog : Qt::Window; }
+}  // namespace
+
+TVMRViewer::TVMRViewer(QWidget* parent) : QWidget(parent, ViewerFlags(parent)), ui_(std::make_unique<Ui::TVMRViewer>()) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("VMRViewer"));
     VMRStrings = ui_->VMRStrings;
@@ -49,7 +55,7 @@ void ShowTextFile(const std::string& path) {
     if (VMRViewer == nullptr)
         VMRViewer = new TVMRViewer(owner);
     else if (owner != nullptr && VMRViewer->parentWidget() != owner)
-        VMRViewer->setParent(owner, VMRViewer->windowFlags());
+        VMRViewer->setParent(owner, ViewerFlags(owner));
     VMRViewer->setWindowTitle(QString::fromStdString(ExtractFileName(path)));
     VMRViewer->VMRStrings->clear();
     QStringList text;

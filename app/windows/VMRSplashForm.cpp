@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "ModalRestore.h"
 #include "PngImage.h"
 #include "SmallWindows.h"
 #include "MessageNumbers.h"
@@ -21,6 +22,7 @@ TVMRSplash::TVMRSplash(QWidget* parent)
     InitSmallWindowResources();
     ui_->setupUi(this);
     setObjectName(QStringLiteral("VMRSplash"));
+    KeepRestoredWhileModal(this);  // opened from About, only a click closes it
     Mask = ui_->Mask;
     // Set here rather than in the form, whose loader would guess the format (see LoadPng).
     Mask->setPixmap(ui::LoadPng(QStringLiteral(":/vemra/splash.png")));

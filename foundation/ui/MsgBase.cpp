@@ -17,6 +17,7 @@
 #include <algorithm>
 
 #include "Colors.h"
+#include "ModalRestore.h"
 #include "PngImage.h"
 
 namespace vemra {
@@ -64,6 +65,7 @@ TFrmMsgBase::TFrmMsgBase(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
   setObjectName(QStringLiteral("FrmMsgBase"));
   setAttribute(Qt::WA_DeleteOnClose);
+  KeepRestoredWhileModal(this);
   setFixedSize(kClientWidth, kClientHeight);
   QFont font(QStringLiteral("MS Sans Serif"));
   font.setStyleHint(QFont::SansSerif);

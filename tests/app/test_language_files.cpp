@@ -7,6 +7,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -259,6 +260,16 @@ TEST_P(LanguageFile, TrayTipsLeaveRoomForTheProvider) {
         const std::string tip = Format(m.at(n), "European Central Bank ", "Mon", "2024.01.15");
         EXPECT_LT(tip.size(), 64u) << tip;
     }
+}
+
+// A button whose caption the program later sets from a message reads that message from the
+// start, so it does not change its word after one edit and cancel.
+TEST_P(LanguageFile, CaptionsTheProgramReplacesStartAsTheirMessage) {
+    const LanguageData& d = Load(GetParam());
+    for (const auto& [button, number] : {std::pair{"btDivEdit", msg::EditCaption}, std::pair{"btEditVal", msg::EditCaption},
+                                         std::pair{"btDivDel", msg::DeleteCaption}})
+        EXPECT_EQ(d.ini->ReadString("TVMRCONFIG", std::string(button) + ":Caption", "?"), d.messages.at(number))
+            << button;
 }
 
 INSTANTIATE_TEST_SUITE_P(LanguageFiles, LanguageFile, ::testing::ValuesIn(kLanguages),

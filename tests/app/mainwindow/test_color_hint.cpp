@@ -35,7 +35,8 @@ QApplication& OffscreenApp() {
 
 // Where a balloon of a size lands for a pointer on a screen (available geometry): 37 left of
 // the pointer and 3 below it, moved left as little as needed to lie wholly on that screen,
-// and above the pointer when it does not fit below.
+// above the pointer when it does not fit below, and beside it (right, else left) when it
+// fits neither below nor above.
 struct PlaceCase {
     const char* name;
     QPoint pointer;
@@ -57,7 +58,9 @@ TEST_P(BalloonOnScreen, BesideThePointerAndWhollyOnItsScreen) {
     }
     const bool fitsBelow = c.pointer.y() + 3 + c.size.height() <= c.screen.top() + c.screen.height();
     const bool fitsAbove = c.pointer.y() - 3 - c.size.height() >= c.screen.top();
-    if (fitsBelow || fitsAbove) {
+    const bool fitsRight = c.pointer.x() + 3 + c.size.width() <= c.screen.left() + c.screen.width();
+    const bool fitsLeft = c.pointer.x() - 3 - c.size.width() >= c.screen.left();
+    if (fitsBelow || fitsAbove || fitsRight || fitsLeft) {
         EXPECT_FALSE(placed.contains(c.pointer)) << "the balloon covers the pointer";
     }
 }
@@ -73,8 +76,15 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(PlaceCase{"MiddleOfTheScreen", {800, 500}, {208, 80}, kWide, {763, 503}},
                     // the bottom: above the pointer, ending 3 pixels over it
                     PlaceCase{"NearTheBottomGoesAbove", {800, 900}, {208, 200}, kWide, {763, 697}},
-                    // taller than the room on either side: up to the bottom edge
-                    PlaceCase{"FitsNeitherWayMovesUpToTheEdge", {800, 500}, {208, 700}, kWide, {763, 300}},
+                    // taller than the room above and below: right of the pointer, up to the bottom edge
+                    PlaceCase{"FitsNeitherWayGoesRightOfThePointer", {800, 500}, {208, 700}, kWide, {803, 300}},
+                    PlaceCase{"RightEndsAtTheScreenEdge", {1389, 500}, {208, 700}, kWide, {1392, 300}},
+                    PlaceCase{"NoRoomRightGoesLeftOfThePointer", {1390, 500}, {208, 700}, kWide, {1179, 300}},
+                    PlaceCase{"LeftStartsAtTheScreenEdge", {1500, 500}, {1497, 700}, kWide, {0, 300}},
+                    PlaceCase{"BesideOnTheSecondScreen", {1700, 500}, {208, 900}, kRightScreen, {1703, 124}},
+                    PlaceCase{"BesideOnTheLowerScreen", {640, 1500}, {208, 1000}, kLowerScreen, {643, 1048}},
+                    // no side has room: pushed to the screen's edges
+                    PlaceCase{"FitsNoSideMovesUpToTheEdge", {400, 300}, {700, 500}, kSmall, {100, 100}},
                     PlaceCase{"NearTheRightEdgeMovesLeft", {1590, 500}, {208, 80}, kWide, {1392, 503}},
                     PlaceCase{"NearTheLeftEdgeStartsAtIt", {5, 500}, {208, 80}, kWide, {0, 503}},
                     PlaceCase{"BottomRightCorner", {1599, 999}, {208, 80}, kWide, {1392, 916}},
@@ -137,15 +147,16 @@ INSTANTIATE_TEST_SUITE_P(
         PlacementCase{"ColumnsWiderThanHeader", Input(300, 3, 400, false, 0), kWide, Edges(463, 303, 867, 366), 0, 400},
         PlacementCase{"WarningLineAddsARowAndItsWidth", Input(300, 3, 100, false, 300), kWide,
                       Edges(463, 303, 771, 380), 0, 304},
-        // 60 rows are 861 high: below the pointer they would pass the edge, so moved up to it.
-        PlacementCase{"SixtyRowsOnATallScreenMoveUpOnly", Input(300, 60, 100, false, 0), kWide,
-                      Edges(463, 139, 647, 1000), 0, 180},
+        // 60 rows are 861 high: room neither below nor above the pointer, so right of it, moved
+        // up to the edge.
+        PlacementCase{"SixtyRowsOnATallScreenGoRightOfThePointer", Input(300, 60, 100, false, 0), kWide,
+                      Edges(503, 139, 687, 1000), 0, 180},
         // 600 high: 19 rows cut (857 - 19 * 14 = 591 <= 596), one more for the note; the
-        // balloon ends at the screen's edge.
-        PlacementCase{"SixtyRowsOnASmallScreenCut", Input(300, 60, 100, false, 0), kSmall, Edges(463, 5, 647, 600), 20,
+        // balloon ends at the screen's edge, right of the pointer.
+        PlacementCase{"SixtyRowsOnASmallScreenCut", Input(300, 60, 100, false, 0), kSmall, Edges(503, 5, 687, 600), 20,
                       180},
         PlacementCase{"SixtyRowsWithWarningsCutOneMore", Input(300, 60, 100, false, 50), kSmall,
-                      Edges(463, 5, 647, 600), 21, 180},
+                      Edges(503, 5, 687, 600), 21, 180},
         // wider than the screen: cut to it, at its left edge
         PlacementCase{"ColumnsWiderThanTheScreenAreCut", Input(300, 3, 1000, false, 0), kSmall, Edges(0, 303, 800, 366),
                       0, 796},

@@ -1,6 +1,8 @@
-// The converter on a real X server with a tray host: its icon in the tray, the hot key
-// pressed by another program (xdotool) with and without Num Lock, a key another client holds,
-// and the installed program itself answering the commands of the local socket and SIGTERM.
+// The converter on a real X server with a tray host: its icon in the tray, the windows the
+// window manager keeps above their owner and the modal ones that come back when minimised,
+// the hot key pressed by another program (xdotool) with and without Num Lock, a key another
+// client holds, and the installed program itself answering the commands of the local socket
+// and SIGTERM.
 
 #include <gtest/gtest.h>
 
@@ -284,6 +286,39 @@ QString WindowName(WId window) {
     return name;
 }
 
+// The window that the window manager keeps the given one above (WM_TRANSIENT_FOR); 0 when none.
+WId TransientFor(WId window) {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) return 0;
+    Window owner = 0;
+    if (XGetTransientForHint(display, static_cast<Window>(window), &owner) == 0) owner = 0;
+    XCloseDisplay(display);
+    return static_cast<WId>(owner);
+}
+
+// The window functions that the window manager may offer for a window (_MOTIF_WM_HINTS); -1
+// when the hints leave them all to the window manager.
+long MotifFunctions(WId window) {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) return -1;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    long functions = -1;
+    const Atom hints = XInternAtom(display, "_MOTIF_WM_HINTS", False);
+    if (XGetWindowProperty(display, static_cast<Window>(window), hints, 0, 5, False, hints, &type, &format, &count,
+                           &after, &data) == Success && data != nullptr && format == 32 && count >= 2) {
+        const long* fields = reinterpret_cast<const long*>(data);
+        constexpr long kFunctionsGiven = 1, kAllFunctions = 1;
+        if ((fields[0] & kFunctionsGiven) != 0 && (fields[1] & kAllFunctions) == 0) functions = fields[1];
+    }
+    if (data != nullptr) XFree(data);
+    XCloseDisplay(display);
+    return functions;
+}
+constexpr long kMinimize = 1L << 3, kMaximize = 1L << 4, kClose = 1L << 5;
+
 // A click of the X server's pointer (xdotool), as the user gives it.
 void ClickOn(QWidget* widget) {
     const QPoint centre = widget->mapToGlobal(widget->rect().center());
@@ -315,23 +350,46 @@ bool AnswerTheBox() {
     return ended;
 }
 
-// Every window that the options window opens takes the user's input at once: the viewer is
-// owned by the options window (so it is not blocked by it and stays above it), the boxes the
-// program waits for are modal over it.
+// Every window that the options window opens takes the user's input at once: the viewer and
+// the properties window are owned by the options window for the window manager too (so it
+// keeps them above that window) without being modal, the boxes the program waits for are
+// modal over it.
 TEST_F(MainWindowOnXTest, WindowsOpenedFromTheModalOptionsWindowTakeInputAtOnce) {
-    bool owned = false, viewerClosed = false;
+    bool owned = false, viewerClosed = false, viewerModal = true;
+    WId viewerOwner = 0, options = 0;
     FromTheOptionsWindow(window, [&] {
         VMRConfig->ui->cbUpdProperties->setCurrentRow(0);  // "Last file", then "Open"
         VMRConfig->btOpenValClick();
         if (!WaitUntil([] { return VMRViewer != nullptr && VMRViewer->isVisible(); })) return;
         owned = VMRViewer->windowHandle()->transientParent() == VMRConfig->windowHandle();
+        options = VMRConfig->winId();
+        viewerModal = VMRViewer->isModal() || QApplication::activeModalWidget() != VMRConfig;
+        WaitUntil([&] { return (viewerOwner = TransientFor(VMRViewer->winId())) != 0; }, 2000);
         WaitUntil([] { return false; }, 200);
         AskToClose(VMRViewer->winId());
         viewerClosed = WaitUntil([] { return VMRViewer == nullptr; }, 3000);
     });
     EXPECT_TRUE(owned) << "the viewer is not the options window's";
+    EXPECT_EQ(viewerOwner, options) << "the window manager does not know the viewer's owner";
+    EXPECT_FALSE(viewerModal);
     EXPECT_TRUE(viewerClosed) << "the viewer's close button does nothing";
     if (VMRViewer != nullptr) delete VMRViewer;
+
+    bool propertiesClosed = false, propertiesModal = true;
+    WId propertiesOwner = 0;
+    FromTheOptionsWindow(window, [&] {
+        VMRConfig->btCalendarClick();
+        QPointer<QWidget> properties = CurrentPropertiesWindow();
+        if (properties == nullptr || !WaitUntil([&] { return properties->isVisible(); })) return;
+        propertiesModal = properties->isModal() || QApplication::activeModalWidget() != VMRConfig;
+        WaitUntil([&] { return (propertiesOwner = TransientFor(properties->winId())) != 0; }, 2000);
+        WaitUntil([] { return false; }, 200);
+        AskToClose(properties->winId());
+        propertiesClosed = WaitUntil([&] { return properties.isNull(); }, 3000);
+    });
+    EXPECT_EQ(propertiesOwner, options) << "the window manager does not know the properties window's owner";
+    EXPECT_FALSE(propertiesModal);
+    EXPECT_TRUE(propertiesClosed) << "the properties window does not close";
 
     bool boxAnswered = false;
     FromTheOptionsWindow(window, [&] {
@@ -347,6 +405,66 @@ TEST_F(MainWindowOnXTest, WindowsOpenedFromTheModalOptionsWindowTakeInputAtOnce)
         RunDownloadList(TStringList(), false);
     });
     EXPECT_TRUE(listClosed) << "the download window took no click";
+}
+
+// Opened from the tray with no modal window, the viewer is an ordinary window of its own.
+TEST_F(MainWindowOnXTest, AViewerOpenedWithNoModalWindowIsOwnedByNone) {
+    VMRConfig->ui->cbUpdProperties->setCurrentRow(0);
+    VMRConfig->btOpenValClick();
+    ASSERT_TRUE(WaitUntil([] { return VMRViewer != nullptr && VMRViewer->isVisible(); }));
+    EXPECT_EQ(VMRViewer->windowType(), Qt::Window);
+    EXPECT_FALSE(VMRViewer->isModal());
+    WaitUntil([] { return false; }, 200);
+    EXPECT_EQ(TransientFor(VMRViewer->winId()), 0u);
+    EXPECT_NE(MotifFunctions(VMRViewer->winId()) & kMinimize, 0) << "the viewer lost its minimise button";
+    AskToClose(VMRViewer->winId());
+    EXPECT_TRUE(WaitUntil([] { return VMRViewer == nullptr; }, 3000));
+    if (VMRViewer != nullptr) delete VMRViewer;
+}
+
+// A modal window that the user could minimise would lock the program (nothing brings it back
+// and it blocks the rest): the window manager is offered no minimise, nor maximise, for the
+// options window, and one that minimises a modal window anyway (openbox offers it on every
+// window) sees it come back at once: the options window, a message box and the About picture.
+TEST_F(MainWindowOnXTest, AModalWindowMinimisedComesBackAtOnce) {
+    long functions = 0;
+    bool optionsBack = false, stillModal = false, boxBack = false;
+    FromTheOptionsWindow(window, [&] {
+        WaitUntil([] { return false; }, 200);
+        functions = MotifFunctions(VMRConfig->winId());
+        VMRConfig->setWindowState(Qt::WindowMinimized);
+        optionsBack = WaitUntil([] { return !VMRConfig->isMinimized() && VMRConfig->isVisible(); }, 3000);
+        stillModal = QApplication::activeModalWidget() == VMRConfig;
+    });
+    ASSERT_NE(functions, -1) << "the window manager may offer every function";
+    EXPECT_EQ(functions & kMinimize, 0) << "minimise offered";
+    EXPECT_EQ(functions & kMaximize, 0) << "maximise offered";
+    EXPECT_NE(functions & kClose, 0) << "no close";
+    EXPECT_TRUE(optionsBack) << "the minimised options window stays away";
+    EXPECT_TRUE(stillModal);
+
+    QTimer::singleShot(0, [&] {
+        QPointer<QWidget> box;
+        if (!WaitUntil([&] { return (box = QApplication::activeModalWidget()) != nullptr && box->isVisible(); })) return;
+        box->setWindowState(Qt::WindowMinimized);
+        boxBack = WaitUntil([&] { return box != nullptr && !box->isMinimized() && box->isVisible(); }, 3000);
+        if (box != nullptr) box->close();
+    });
+    dm->ShowMessageText("A modal message");
+    EXPECT_TRUE(boxBack) << "the minimised message box stays away";
+
+    // The About picture closes on a click only.
+    bool aboutBack = false;
+    QTimer::singleShot(0, [&] {
+        QPointer<QWidget> about;
+        if (!WaitUntil([&] { return (about = QApplication::activeModalWidget()) != nullptr && about->isVisible(); }))
+            return;
+        about->setWindowState(Qt::WindowMinimized);
+        aboutBack = WaitUntil([&] { return about != nullptr && !about->isMinimized() && about->isVisible(); }, 3000);
+        if (about != nullptr) about->close();
+    });
+    window->mniAboutClick(window->mniAbout);
+    EXPECT_TRUE(aboutBack) << "the minimised About picture stays away";
 }
 
 // Esc in an open currency list closes the list; only an Esc of the window itself hides it.
