@@ -204,6 +204,13 @@ bool ReadInstallSettings() {
     return !StartedBefore();
 }
 
+// This installation's value among the ones the user has started; raises what the write raises.
+static bool WriteStartedInstallation(TRegistry& user) {
+    if (!user.OpenKey(kStartedInstallations, true)) return false;
+    user.WriteDateTime(AppFolder, InstallDate);
+    return true;
+}
+
 bool MarkInstallSettingsApplied() {
     TRegistry user(KEY_ALL_ACCESS);
     user.SetRootKey(HKEY_CURRENT_USER);
@@ -211,8 +218,7 @@ bool MarkInstallSettingsApplied() {
     try {
         if (!user.OpenKey(kInstallKey, true)) return false;
         user.WriteDateTime(kSettingsInstallDate, InstallDate);
-        if (!user.OpenKey(kStartedInstallations, true)) return false;
-        user.WriteDateTime(AppFolder, InstallDate);
+        if (!WriteStartedInstallation(user)) return false;
     } catch (const ERegistryException&) {
         return false;
     }
@@ -224,12 +230,10 @@ bool RecordStartedInstallation() {
     user.SetRootKey(HKEY_CURRENT_USER);
     if (user.OpenKeyReadOnly(kStartedInstallations) && HoldsThisInstallDate(user, AppFolder)) return true;
     try {
-        if (!user.OpenKey(kStartedInstallations, true)) return false;
-        user.WriteDateTime(AppFolder, InstallDate);
+        return WriteStartedInstallation(user);
     } catch (const ERegistryException&) {
         return false;
     }
-    return true;
 }
 
 TDateTime SafeStrToDate(std::string_view text) {

@@ -13,8 +13,8 @@
 #include "RegistryEx.h"
 #include "SysCaller.h"
 #include "SysStrings.h"
-#include "rtl/Format.h"
 #include "platform/KeepAside.h"
+#include "rtl/Format.h"
 #include "rtl/SysUtils.h"
 #include "vmrconsts.h"
 

@@ -87,7 +87,7 @@ inline constexpr const char* kShippedSourceCode = "ECB";
 // True while this process holds the single-instance marker: a second instance that the
 // user let run beside the first must not take the first one's marker away when it ends.
 bool markerOwned = false;
-// Held from the single-instance check to the release, by the converter that owns the marker.
+// Taken before the plug-ins load (or at the check) and held to the release by the one converter.
 platform::TInstanceLock instanceLock;
 // Why the last single-instance check could not be made ("" when it could).
 std::string instanceProblem;

@@ -186,6 +186,17 @@ void OneRunsAndTheOthersAskAndEnd(const SetupHome& home, const std::string& prog
     EXPECT_EQ(platform::GlobalFindAtom("JustOneVemraApp"), 0);
 }
 
+// One start of the installed program alone, until it runs as the converter; then it is told to end.
+void FirstStartAlone(const SetupHome& home, const std::string& program) {
+    QProcess first;
+    first.setProcessChannelMode(QProcess::ForwardedChannels);
+    first.start(QString::fromStdString(program), {});
+    ASSERT_TRUE(first.waitForStarted(5000));
+    ASSERT_TRUE(WaitUntil([&] { return MarkerOwner(home) == first.processId(); }, 60000));
+    ASSERT_TRUE(WaitUntil(EndTheRunningOne, 30000));
+    ASSERT_TRUE(first.waitForFinished(30000));
+}
+
 TEST(SimultaneousStartsX11, OfTwentyInstalledConvertersStartedAtOnceOneRunsAndTheOthersAskAndEnd) {
     SetupHome home;
     ASSERT_TRUE(home.InstallUnattended(home.home / "Plug"));
@@ -193,15 +204,8 @@ TEST(SimultaneousStartsX11, OfTwentyInstalledConvertersStartedAtOnceOneRunsAndTh
     const std::string program = home.home / ".local/opt/Vemra/vemra";
 
     // The installation's first start (its packages, its settings) alone, as after installing.
-    {
-        QProcess first;
-        first.setProcessChannelMode(QProcess::ForwardedChannels);
-        first.start(QString::fromStdString(program), {});
-        ASSERT_TRUE(first.waitForStarted(5000));
-        ASSERT_TRUE(WaitUntil([&] { return MarkerOwner(home) == first.processId(); }, 60000));
-        ASSERT_TRUE(WaitUntil(EndTheRunningOne, 30000));
-        ASSERT_TRUE(first.waitForFinished(30000));
-    }
+    FirstStartAlone(home, program);
+    if (HasFatalFailure()) return;
 
     for (int round = 1; round <= kRounds; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
@@ -231,15 +235,8 @@ TEST(SimultaneousStartsX11, TwentyFirstStartsAtOnceLeaveOneConverterAndTheDataOf
     SetupHome alone;
     ASSERT_TRUE(alone.InstallUnattended(alone.home / "Plug"));
     alone.window.reset();
-    {
-        QProcess first;
-        first.setProcessChannelMode(QProcess::ForwardedChannels);
-        first.start(QString::fromStdString(alone.home / ".local/opt/Vemra/vemra"), {});
-        ASSERT_TRUE(first.waitForStarted(5000));
-        ASSERT_TRUE(WaitUntil([&] { return MarkerOwner(alone) == first.processId(); }, 60000));
-        ASSERT_TRUE(WaitUntil(EndTheRunningOne, 30000));
-        ASSERT_TRUE(first.waitForFinished(30000));
-    }
+    FirstStartAlone(alone, alone.home / ".local/opt/Vemra/vemra");
+    if (HasFatalFailure()) return;
     const std::set<std::string> expected = DataFiles(alone);
 
     SetupHome home;
