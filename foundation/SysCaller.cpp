@@ -106,8 +106,12 @@ void SaveResourceToFile(const std::string& resourceName, const std::string& file
     if (!platform::FindModuleResource(module, resourceName, bytes))
         throw Exception("Resource " + resourceName + " not found");
     MakeFolderOf(fileName);
-    DeleteFile(fileName);
-    WriteFileAtomic(fileName, bytes);
+    // Replaced in one step, so that a program reading the file meanwhile (another start laying
+    // out the same files) finds the old file or the new one; with a new file's mode, as a file
+    // is often extracted again because it could not be read.
+    TAtomicWriteOptions options;
+    options.Mode = NewFileMode();
+    WriteFileAtomic(fileName, bytes, options);
 }
 
 void CreateShortcut(const std::string& baseName, const std::string& target, const std::string& arguments) {

@@ -8,12 +8,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "SysCaller.h"
@@ -476,6 +478,33 @@ TEST_F(ResourceTest, NoModuleMeansTheProgramItself) {
     SaveResourceToFile("SELF", tmp_ / "self.bin");
     EXPECT_EQ(ReadFileBytes(tmp_ / "self.bin"), std::string("own\0!", 5));
     EXPECT_THROW(SaveResourceToFile("LIC", tmp_ / "lic.bin"), Exception);
+}
+
+// Programs started together each lay out the same files: one that reads a file while another
+// replaces it finds the old file or the new one, never none.
+TEST_F(ResourceTest, AFileBeingReplacedIsNeverMissingForAReader) {
+    const std::string file = tmp_ / "license.rtf";
+    SaveResourceToFile("LIC", file, module_);
+    std::atomic<bool> done{false};
+    std::atomic<int> missing{0};
+    std::thread reader([&] {
+        while (!done) {
+            if (::access(file.c_str(), F_OK) != 0) ++missing;
+        }
+    });
+    for (int i = 0; i < 200; ++i) SaveResourceToFile("LIC", file, module_);
+    done = true;
+    reader.join();
+    EXPECT_EQ(missing, 0);
+}
+
+// A file replaced because it could not be read (a language file of mode 000) is readable after.
+TEST_F(ResourceTest, AReplacedFileGetsTheModeOfANewFile) {
+    const std::string file = tmp_ / "license.rtf";
+    WriteText(file, "old");
+    ::chmod(file.c_str(), 0);
+    SaveResourceToFile("LIC", file, module_);
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, static_cast<fs::perms>(NewFileMode()));
 }
 
 TEST_F(ResourceTest, UnwritableTargetRaises) {

@@ -129,6 +129,17 @@ std::set<pid_t> AnswerNo(const std::vector<pid_t>& starts) {
     return converters;
 }
 
+// The visible windows of a process, each as its title and size, for a failure's message.
+std::string WindowsOf(pid_t pid) {
+    std::string text;
+    for (const std::string& line :
+         Words("for w in $(xdotool search --onlyvisible --pid " + std::to_string(pid) +
+               " 2>/dev/null); do eval $(xdotool getwindowgeometry --shell $w); " +
+               "echo \"[$(xdotool getwindowname $w | tr ' ' '_')_${WIDTH}x${HEIGHT}]\"; done"))
+        text += ' ' + line;
+    return text.empty() ? " none" : text;
+}
+
 // Command 99 to the converter that runs, once it listens (its marker comes a moment before).
 bool EndTheRunningOne() { return ui::PostCommand(QStringLiteral("TVMRConverter"), 99, 0, 1000); }
 
@@ -174,7 +185,8 @@ void OneRunsAndTheOthersAskAndEnd(const SetupHome& home, const std::string& prog
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << pid << ": " << Describe(starts, owner);
     }
     // The one that runs is the one that answers commands; told to end, it ends.
-    ASSERT_TRUE(WaitUntil(EndTheRunningOne, 30000));
+    ASSERT_TRUE(WaitUntil(EndTheRunningOne, 30000))
+        << "the marker's owner does not listen; its windows:" << WindowsOf(owner) << "; " << Describe(starts, owner);
     ASSERT_TRUE(WaitUntil(
         [&] {
             starts.Reap();
