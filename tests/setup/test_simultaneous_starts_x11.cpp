@@ -115,9 +115,12 @@ std::set<pid_t> AnswerNo(const std::vector<pid_t>& starts) {
     if (starts.empty()) return converters;
     std::string pids;
     for (pid_t pid : starts) pids += ' ' + std::to_string(pid);
+    // A window that is gone by the time its size is asked (a box closing after its answer) is
+    // left out: its size must not be taken from the window listed before it.
     const std::vector<std::string> windows =
         Words("for p in" + pids + "; do for w in $(xdotool search --onlyvisible --pid $p 2>/dev/null); do " +
-              "eval $(xdotool getwindowgeometry --shell $w); echo $p $w $WIDTH $HEIGHT; done; done");
+              "unset WIDTH HEIGHT; eval $(xdotool getwindowgeometry --shell $w 2>/dev/null); " +
+              "[ -n \"$WIDTH\" ] && [ -n \"$HEIGHT\" ] && echo $p $w $WIDTH $HEIGHT; done; done");
     for (std::size_t i = 0; i + 3 < windows.size(); i += 4) {
         const int width = std::atoi(windows[i + 2].c_str());
         const int height = std::atoi(windows[i + 3].c_str());
@@ -134,7 +137,7 @@ std::string WindowsOf(pid_t pid) {
     std::string text;
     for (const std::string& line :
          Words("for w in $(xdotool search --onlyvisible --pid " + std::to_string(pid) +
-               " 2>/dev/null); do eval $(xdotool getwindowgeometry --shell $w); " +
+               " 2>/dev/null); do unset WIDTH HEIGHT; eval $(xdotool getwindowgeometry --shell $w 2>/dev/null); " +
                "echo \"[$(xdotool getwindowname $w | tr ' ' '_')_${WIDTH}x${HEIGHT}]\"; done"))
         text += ' ' + line;
     return text.empty() ? " none" : text;
@@ -178,8 +181,8 @@ void OneRunsAndTheOthersAskAndEnd(const SetupHome& home, const std::string& prog
         },
         kRoundBoundMs);
     ASSERT_TRUE(settled) << Describe(starts, owner);
-    ASSERT_TRUE(besides.empty()) << "a converter runs beside the marker's owner: " << *besides.begin() << "; "
-                                 << Describe(starts, owner);
+    ASSERT_TRUE(besides.empty()) << "a converter runs beside the marker's owner: " << *besides.begin()
+                                 << ", its windows:" << WindowsOf(*besides.begin()) << "; " << Describe(starts, owner);
     ASSERT_EQ(starts.Ended().size(), static_cast<std::size_t>(kStarts - 1));
     for (const auto& [pid, status] : starts.Ended()) {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << pid << ": " << Describe(starts, owner);
