@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 
 #include "PlugginMan.h"
@@ -29,13 +28,9 @@ std::string DatedPackageFileName(const std::string& folder, const std::string& p
 std::string MoveToFreeRefusedName(const std::string& packagePath, const std::string& packageName) {
     const std::string name = RefusedPackageFileName(packageName);
     if (!ForceDirectories(ExtractFileDir(name))) return {};
-    for (int n = 1; n < 100; ++n) {
-        const std::string movedTo =
-            n == 1 ? name : ChangeFileExt(name, "-" + std::to_string(n) + std::string(kPackageExt));
-        if (RenameNoReplace(packagePath, movedTo)) return movedTo;
-        if (errno != EEXIST) return {};
-    }
-    return {};
+    return RenameToFreeName(packagePath, [&name](int n) {
+        return n == 1 ? name : ChangeFileExt(name, "-" + std::to_string(n) + std::string(kPackageExt));
+    });
 }
 
 // Takes a refused package out of the waiting ones, so that it is told once, and says why. One

@@ -21,6 +21,16 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
+std::string RenameToFreeName(const std::string& from, const std::function<std::string(int n)>& nameFor) {
+    for (int n = 1; n < 100; ++n) {
+        // Refused in the rename itself, so that a file that took the name meanwhile stays.
+        const std::string to = nameFor(n);
+        if (RenameNoReplace(from, to)) return to;
+        if (errno != EEXIST) return {};
+    }
+    return {};
+}
+
 std::string KeepAside(const std::string& path) {
     char stamp[32];
     const std::time_t now = std::time(nullptr);
@@ -28,14 +38,7 @@ std::string KeepAside(const std::string& path) {
     ::gmtime_r(&now, &utc);
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &utc);
     const std::string base = path + ".damaged-" + stamp;
-    for (int n = 1; n < 100; ++n) {
-        // Refused in the rename itself, so that a copy another start set aside meanwhile under
-        // the same name stays.
-        const std::string aside = n == 1 ? base : base + "-" + std::to_string(n);
-        if (RenameNoReplace(path, aside)) return aside;
-        if (errno != EEXIST) return {};
-    }
-    return {};
+    return RenameToFreeName(path, [&base](int n) { return n == 1 ? base : base + "-" + std::to_string(n); });
 }
 
 }  // namespace vemra

@@ -809,6 +809,12 @@ protected:
         ASSERT_NE(own_, all_);
     }
     static std::string MachineHive() { return TRegistry::HivePathForWrite(HKEY_LOCAL_MACHINE); }
+    // One start of a sequence: on the user's own installation or the one for all users, and
+    // whether it must be a first start.
+    struct Step {
+        bool own;
+        bool firstStart;
+    };
     // The start's result, with the favourites and the install date of the last first start.
     void StartOn(bool own, std::string& favorites, TDateTime& firstStartOf) {
         Stop();
@@ -831,10 +837,6 @@ TEST_F(TwoInstallationsTest, EachHasOneFirstStartAndNeitherTakesTheUsersFavourit
     CurrencyConverter->SetFavorites("JPY,CHF");
     window->SaveSettings(8);
 
-    struct Step {
-        bool own;
-        bool firstStart;
-    };
     const std::vector<Step> steps = {{true, false}, {false, true}, {false, false}, {true, false}};
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const TDateTime before = firstStartOf;
@@ -860,10 +862,6 @@ TEST_F(TwoInstallationsTest, AnInstallationKnownFromEarlierSettingsStaysKnown) {
         ASSERT_TRUE(user.OpenKey("Software\\Vemra", false));
         ASSERT_TRUE(user.DeleteKey("Installations"));  // as an earlier version left them
     }
-    struct Step {
-        bool own;
-        bool firstStart;
-    };
     const std::vector<Step> steps = {{true, false}, {false, true}, {true, false}, {false, false}};
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const TDateTime before = firstStartOf;

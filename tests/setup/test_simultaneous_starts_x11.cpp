@@ -212,11 +212,18 @@ void FirstStartAlone(const SetupHome& home, const std::string& program) {
     ASSERT_TRUE(first.waitForFinished(30000));
 }
 
+// Installs the converter unattended into the home, as for a user; the installed program, or ""
+// when the installation failed.
+std::string Install(SetupHome& home) {
+    if (!home.InstallUnattended(home.home / "Plug")) return {};
+    home.window.reset();
+    return home.home / ".local/opt/Vemra/vemra";
+}
+
 TEST(SimultaneousStartsX11, OfTwentyInstalledConvertersStartedAtOnceOneRunsAndTheOthersAskAndEnd) {
     SetupHome home;
-    ASSERT_TRUE(home.InstallUnattended(home.home / "Plug"));
-    home.window.reset();
-    const std::string program = home.home / ".local/opt/Vemra/vemra";
+    const std::string program = Install(home);
+    ASSERT_FALSE(program.empty());
 
     // The installation's first start (its packages, its settings) alone, as after installing.
     FirstStartAlone(home, program);
@@ -248,16 +255,16 @@ std::set<std::string> DataFiles(const SetupHome& home) {
 // the rate-source store): twenty first starts at once leave one converter and the same data.
 TEST(SimultaneousStartsX11, TwentyFirstStartsAtOnceLeaveOneConverterAndTheDataOfOne) {
     SetupHome alone;
-    ASSERT_TRUE(alone.InstallUnattended(alone.home / "Plug"));
-    alone.window.reset();
-    FirstStartAlone(alone, alone.home / ".local/opt/Vemra/vemra");
+    const std::string aloneProgram = Install(alone);
+    ASSERT_FALSE(aloneProgram.empty());
+    FirstStartAlone(alone, aloneProgram);
     if (HasFatalFailure()) return;
     const std::set<std::string> expected = DataFiles(alone);
 
     SetupHome home;
-    ASSERT_TRUE(home.InstallUnattended(home.home / "Plug"));
-    home.window.reset();
-    OneRunsAndTheOthersAskAndEnd(home, home.home / ".local/opt/Vemra/vemra");
+    const std::string program = Install(home);
+    ASSERT_FALSE(program.empty());
+    OneRunsAndTheOthersAskAndEnd(home, program);
     if (HasFatalFailure()) return;
     const std::set<std::string> files = DataFiles(home);
     std::vector<std::string> missing;
